@@ -1,0 +1,3 @@
+#include "testcode.h"
+
+void testcode::DCPA(int, int, int, int, const char*) {}

@@ -1,0 +1,4 @@
+#include "testcode.h"
+
+void testcode::testFluidProperties1() {}
+void testcode::testFluidProperties2() {}

@@ -1,0 +1,4 @@
+#include "testcode.h"
+
+void testcode::testIsothermalFlash2() {}
+void testcode::testIsothermalFlash3() {}

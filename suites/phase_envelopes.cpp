@@ -1,0 +1,4 @@
+#include "testcode.h"
+
+void testcode::testPhaseDiagrams() {}
+void testcode::testBubbleDewPoints() {}

@@ -1,0 +1,3 @@
+#include "testcode.h"
+
+void testcode::testRegression() {}

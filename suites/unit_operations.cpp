@@ -1,0 +1,6 @@
+#include "testcode.h"
+
+void testcode::testNozzle() {}
+void testcode::testMixer() {}
+void testcode::testVLLSeparator() {}
+void testcode::testPhaseSeparator() {}

@@ -1,0 +1,4 @@
+#include "testcode.h"
+
+void testcode::testWaterSteam1() {}
+void testcode::testWaterSteam2() {}
