@@ -11,7 +11,7 @@ namespace zpkdouble {
 namespace {
 
 struct Program {
-    std::vector<double> values;  // sequence; the last value repeats
+    std::vector<double> values; // sequence; the last value repeats
     std::size_t next = 0;
     Handler handler;
     std::vector<std::string> texts;
@@ -33,7 +33,7 @@ State& state() {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 void reset() {
     State& s = state();
@@ -42,7 +42,9 @@ void reset() {
     s.log.clear();
 }
 
-void setReturn(const std::string& name, double value) { setReturnSequence(name, {value}); }
+void setReturn(const std::string& name, double value) {
+    setReturnSequence(name, {value});
+}
 
 void setReturnSequence(const std::string& name, std::vector<double> values) {
     State& s = state();
@@ -100,7 +102,8 @@ std::vector<std::string> callNames() {
     std::lock_guard lock(s.mutex);
     std::vector<std::string> out;
     out.reserve(s.log.size());
-    for (const Call& c : s.log) out.push_back(c.name);
+    for (const Call& c : s.log)
+        out.push_back(c.name);
     return out;
 }
 
@@ -169,5 +172,5 @@ int toInt(double value) {
     return static_cast<int>(value);
 }
 
-}  // namespace detail
-}  // namespace zpkdouble
+} // namespace detail
+} // namespace zpkdouble

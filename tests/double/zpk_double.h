@@ -18,15 +18,12 @@ namespace zpkdouble {
 
 struct Call {
     std::string name;
-    std::vector<double> num;        // int and double arguments, in order
-    std::vector<std::string> text;  // char* arguments, in order
-    std::vector<void*> ptr;         // array (pointer) arguments, in order
+    std::vector<double> num;       // int and double arguments, in order
+    std::vector<std::string> text; // char* arguments, in order
+    std::vector<void*> ptr;        // array (pointer) arguments, in order
 
     // Typed access to the i-th array argument.
-    template <class T>
-    T* array(std::size_t i) const {
-        return static_cast<T*>(ptr.at(i));
-    }
+    template <class T> T* array(std::size_t i) const { return static_cast<T*>(ptr.at(i)); }
 };
 
 using Handler = std::function<double(const Call&)>;
@@ -54,8 +51,8 @@ void setTextHandler(const std::string& name, TextHandler handler);
 
 // The call log.
 std::vector<Call> calls();
-std::vector<Call> calls(const std::string& name);  // only calls of one function
-std::vector<std::string> callNames();               // function names in call order
+std::vector<Call> calls(const std::string& name); // only calls of one function
+std::vector<std::string> callNames();             // function names in call order
 std::size_t count(const std::string& name);
 std::size_t totalCalls();
 
@@ -66,8 +63,8 @@ namespace detail {
 double record(Call&& call);
 char* recordText(Call&& call);
 int toInt(double value);
-}  // namespace detail
+} // namespace detail
 
-}  // namespace zpkdouble
+} // namespace zpkdouble
 
 #endif

@@ -13,7 +13,7 @@
 namespace {
 
 class DoubleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { zpkdouble::reset(); }
     void TearDown() override { zpkdouble::reset(); }
 };
@@ -65,7 +65,8 @@ TEST_F(DoubleTest, HandlersSeeArgumentsAndFillArrays) {
     zpkdouble::setHandler("PELine", [](const zpkdouble::Call& c) {
         double* first = c.array<double>(0);
         double* second = c.array<double>(1);
-        for (int i = 0; i < 3; ++i) first[i] = second[i] = i;
+        for (int i = 0; i < 3; ++i)
+            first[i] = second[i] = i;
         return 3.0;
     });
     double f[3] = {-1, -1, -1}, s[3] = {-1, -1, -1};
@@ -98,10 +99,12 @@ TEST_F(DoubleTest, ConcurrentCallsAreAllLogged) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([t] {
-            for (int i = 0; i < 500; ++i) putT(t, i);
+            for (int i = 0; i < 500; ++i)
+                putT(t, i);
         });
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(zpkdouble::count("putT"), 4000u);
 }
 
-}  // namespace
+} // namespace
