@@ -1,0 +1,311 @@
+#include "models/cubic.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "thermo/evaluator.h"
+#include "thermo/jet.h"
+
+namespace zpk::models {
+
+namespace {
+
+// Reduced residual Helmholtz energy of a translated two-parameter cubic in
+// terms of its mixing-rule quantities: total moles N, co-volume B = sum n b,
+// attraction D = sum sum n n a, translation C = sum n c.  Written once for
+// doubles and for automatic-differentiation Jets.
+template <class S>
+S cubicCore(const S& T, const S& V, const S& N, const S& B, const S& D, const S& C, double d1, double d2) {
+    using thermo::log;
+    using thermo::log1p;
+    const S Vt = V + C;
+    S F = -N * log1p(-B / Vt);
+    F = F - D / (kR * T * B * (d1 - d2)) * (log(Vt + d1 * B) - log(Vt + d2 * B));
+    F = F - N * log(Vt / V);
+    return F;
+}
+
+// Real roots of z^3 + a2 z^2 + a1 z + a0, ascending; returns their count.
+int solveCubic(double a2, double a1, double a0, double r[3]) {
+    const double q = (a2 * a2 - 3.0 * a1) / 9.0;
+    const double rr = (2.0 * a2 * a2 * a2 - 9.0 * a2 * a1 + 27.0 * a0) / 54.0;
+    const double q3 = q * q * q;
+    int count;
+    if (rr * rr < q3) {
+        const double th = std::acos(std::clamp(rr / std::sqrt(q3), -1.0, 1.0));
+        const double sq = -2.0 * std::sqrt(q);
+        r[0] = sq * std::cos(th / 3.0) - a2 / 3.0;
+        r[1] = sq * std::cos((th + 2.0 * M_PI) / 3.0) - a2 / 3.0;
+        r[2] = sq * std::cos((th - 2.0 * M_PI) / 3.0) - a2 / 3.0;
+        count = 3;
+    } else {
+        const double a = -std::copysign(std::cbrt(std::fabs(rr) + std::sqrt(rr * rr - q3)), rr);
+        const double b = (a != 0.0) ? q / a : 0.0;
+        r[0] = (a + b) - a2 / 3.0;
+        count = 1;
+    }
+    // Newton polish: the trigonometric form loses digits near double roots.
+    for (int k = 0; k < count; ++k) {
+        for (int it = 0; it < 3; ++it) {
+            const double z = r[k];
+            const double f = ((z + a2) * z + a1) * z + a0;
+            const double fp = (3.0 * z + 2.0 * a2) * z + a1;
+            if (fp == 0.0) break;
+            const double dz = f / fp;
+            r[k] = z - dz;
+            if (std::fabs(dz) < 1e-15 * std::fabs(z)) break;
+        }
+    }
+    std::sort(r, r + count);
+    return count;
+}
+
+}  // namespace
+
+CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
+                       const std::vector<BinaryKij>& kij)
+    : n_(static_cast<int>(comps.size())), kind_(kind), translated_(translated), pure_(std::move(comps)) {
+    double omA, omB;
+    if (kind == CubicKind::SRK) {
+        d1_ = 1.0;
+        d2_ = 0.0;
+        // exact values, so that the pure-component critical point is Tc, Pc
+        const double c = std::cbrt(2.0) - 1.0;
+        omA = 1.0 / (9.0 * c);
+        omB = c / 3.0;
+    } else {
+        d1_ = 1.0 + std::sqrt(2.0);
+        d2_ = 1.0 - std::sqrt(2.0);
+        omA = 0.45723552892138218;
+        omB = 0.07779607390388844;
+    }
+    ac_.resize(n_);
+    sqac_.resize(n_);
+    b_.resize(n_);
+    m_.resize(n_);
+    c_.assign(n_, 0.0);
+    for (int i = 0; i < n_; ++i) {
+        const auto& p = pure_[i];
+        if (!(p.tc > 0) || !(p.pc > 0) || !std::isfinite(p.omega))
+            throw std::invalid_argument("cubic model: component without critical constants");
+        const double w = p.omega;
+        ac_[i] = omA * kR * kR * p.tc * p.tc / p.pc;
+        sqac_[i] = std::sqrt(ac_[i]);
+        b_[i] = omB * kR * p.tc / p.pc;
+        if (kind == CubicKind::SRK)
+            m_[i] = 0.480 + 1.574 * w - 0.176 * w * w;
+        else if (w <= 0.491)
+            m_[i] = 0.37464 + 1.54226 * w - 0.26992 * w * w;
+        else
+            m_[i] = 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
+        if (translated) {
+            const double zra = (std::isfinite(p.zra) && p.zra > 0) ? p.zra : 0.29056 - 0.08775 * w;
+            const double rtp = kR * p.tc / p.pc;
+            c_[i] = (kind == CubicKind::PR) ? 0.50033 * rtp * (0.25969 - zra) : 0.40768 * rtp * (0.29441 - zra);
+        }
+    }
+    k0_.assign(static_cast<std::size_t>(n_) * n_, 0.0);
+    k1_ = k0_;
+    k2_ = k0_;
+    for (const auto& e : kij) {
+        if (e.i < 0 || e.j < 0 || e.i >= n_ || e.j >= n_ || e.i == e.j) continue;
+        for (auto [a, b] : {std::pair{e.i, e.j}, std::pair{e.j, e.i}}) {
+            k0_[a * n_ + b] = e.k0;
+            k1_[a * n_ + b] = e.k1;
+            k2_[a * n_ + b] = e.k2;
+        }
+    }
+}
+
+double CubicModel::kij(int i, int j, double T) const {
+    const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+    return k0_[q] + k1_[q] * T + k2_[q] / T;
+}
+
+void CubicModel::mixture(double T, const double* x, double& D, double& B, double& C) const {
+    thread_local std::vector<double> sa;
+    sa.resize(n_);
+    for (int i = 0; i < n_; ++i) sa[i] = sqac_[i] * (1.0 + m_[i] * (1.0 - std::sqrt(T / pure_[i].tc)));
+    D = 0;
+    B = 0;
+    C = 0;
+    for (int i = 0; i < n_; ++i) {
+        if (x[i] == 0.0) continue;
+        double row = 0;
+        for (int j = 0; j < n_; ++j) row += x[j] * sa[j] * (1.0 - kij(i, j, T));
+        D += x[i] * sa[i] * row;
+        B += x[i] * b_[i];
+        C += x[i] * c_[i];
+    }
+}
+
+double CubicModel::pressure(double T, double V, const double* n) const {
+    double D, B, C, N = 0;
+    mixture(T, n, D, B, C);
+    for (int i = 0; i < n_; ++i) N += n[i];
+    const double Vt = V + C;
+    return N * kR * T / (Vt - B) - D / ((Vt + d1_ * B) * (Vt + d2_ * B));
+}
+
+int CubicModel::volumeRoots(double T, double P, const double* x, double roots[3]) const {
+    double D, B, C;
+    mixture(T, x, D, B, C);
+    const double RT = kR * T;
+    const double A = D * P / (RT * RT);
+    const double Bb = B * P / RT;
+    const double s = d1_ + d2_, p = d1_ * d2_;
+    const double a2 = (s - 1.0) * Bb - 1.0;
+    const double a1 = A + p * Bb * Bb - s * Bb * (Bb + 1.0);
+    const double a0 = -(A * Bb + p * Bb * Bb * (Bb + 1.0));
+    double z[3];
+    const int nz = solveCubic(a2, a1, a0, z);
+    int count = 0;
+    for (int k = 0; k < nz; ++k)
+        if (z[k] > Bb * (1.0 + 1e-12)) roots[count++] = z[k] * RT / P - C;
+    return count;
+}
+
+void CubicModel::residual(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+    using J = thermo::Jet<6>;
+    enum { iT, iV, iN, iB, iD, iC };
+    thread_local std::vector<double> sa, dsa, d2sa, Di, DiT, aij;
+    sa.resize(n_);
+    dsa.resize(n_);
+    d2sa.resize(n_);
+    Di.assign(n_, 0.0);
+    DiT.assign(n_, 0.0);
+    aij.resize(static_cast<std::size_t>(n_) * n_);
+    for (int i = 0; i < n_; ++i) {
+        const double tc = pure_[i].tc;
+        const double sr = std::sqrt(T / tc);
+        sa[i] = sqac_[i] * (1.0 + m_[i] * (1.0 - sr));
+        dsa[i] = -sqac_[i] * m_[i] * 0.5 / std::sqrt(T * tc);
+        d2sa[i] = sqac_[i] * m_[i] * 0.25 / (std::sqrt(tc) * T * std::sqrt(T));
+    }
+    double N = 0, B = 0, C = 0, D = 0, DT = 0, DTT = 0;
+    for (int i = 0; i < n_; ++i) {
+        N += n[i];
+        B += n[i] * b_[i];
+        C += n[i] * c_[i];
+        for (int j = 0; j < n_; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+            const double k = k0_[q] + k1_[q] * T + k2_[q] / T;
+            const double kp = k1_[q] - k2_[q] / (T * T);
+            const double kpp = 2.0 * k2_[q] / (T * T * T);
+            const double ss = sa[i] * sa[j];
+            const double ssp = dsa[i] * sa[j] + sa[i] * dsa[j];
+            const double sspp = d2sa[i] * sa[j] + 2.0 * dsa[i] * dsa[j] + sa[i] * d2sa[j];
+            const double a = ss * (1.0 - k);
+            const double ap = ssp * (1.0 - k) - ss * kp;
+            const double app = sspp * (1.0 - k) - 2.0 * ssp * kp - ss * kpp;
+            aij[q] = a;
+            Di[i] += 2.0 * n[j] * a;
+            DiT[i] += 2.0 * n[j] * ap;
+            D += n[i] * n[j] * a;
+            DT += n[i] * n[j] * ap;
+            DTT += n[i] * n[j] * app;
+        }
+    }
+    const J core = cubicCore(J::seed(T, iT), J::seed(V, iV), J::seed(N, iN), J::seed(B, iB), J::seed(D, iD),
+                             J::seed(C, iC), d1_, d2_);
+    const double pD = core.d(iD);
+    d.F = core.v;
+    d.F_V = core.d(iV);
+    d.F_T = core.d(iT) + pD * DT;
+    d.F_i.resize(n_);
+    for (int i = 0; i < n_; ++i)
+        d.F_i[i] = core.d(iN) + core.d(iB) * b_[i] + pD * Di[i] + core.d(iC) * c_[i];
+    if (order < 1) return;
+    d.F_VV = core.d2(iV, iV);
+    d.F_TV = core.d2(iT, iV) + core.d2(iV, iD) * DT;
+    d.F_TT = core.d2(iT, iT) + 2.0 * core.d2(iT, iD) * DT + core.d2(iD, iD) * DT * DT + pD * DTT;
+    d.F_iV.resize(n_);
+    d.F_iT.resize(n_);
+    d.F_ij.resize(static_cast<std::size_t>(n_) * n_);
+    // u_i: derivatives of the quantities (N, B, D, C) with respect to n_i.
+    thread_local std::vector<double> w;  // w[i*4 + q] = sum_r H_qr u_ir
+    w.resize(static_cast<std::size_t>(n_) * 4);
+    const int Q[4] = {iN, iB, iD, iC};
+    for (int i = 0; i < n_; ++i) {
+        const double u[4] = {1.0, b_[i], Di[i], c_[i]};
+        double fiv = 0, fit = pD * DiT[i];
+        for (int q = 0; q < 4; ++q) {
+            fiv += core.d2(iV, Q[q]) * u[q];
+            fit += (core.d2(iT, Q[q]) + core.d2(iD, Q[q]) * DT) * u[q];
+            double s = 0;
+            for (int r = 0; r < 4; ++r) s += core.d2(Q[q], Q[r]) * u[r];
+            w[i * 4 + q] = s;
+        }
+        d.F_iV[i] = fiv;
+        d.F_iT[i] = fit;
+    }
+    for (int i = 0; i < n_; ++i) {
+        const double u[4] = {1.0, b_[i], Di[i], c_[i]};
+        for (int j = 0; j < n_; ++j) {
+            double s = 2.0 * pD * aij[static_cast<std::size_t>(i) * n_ + j];
+            for (int q = 0; q < 4; ++q) s += u[q] * w[j * 4 + q];
+            d.F_ij[static_cast<std::size_t>(i) * n_ + j] = s;
+        }
+    }
+}
+
+bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int order, PhaseProps& out) const {
+    if (!(T > 0) || !(P > 0)) return false;
+    thread_local std::vector<double> x;
+    x.resize(n_);
+    double sum = 0;
+    for (int i = 0; i < n_; ++i) sum += xin[i];
+    if (!(sum > 0)) return false;
+    for (int i = 0; i < n_; ++i) x[i] = xin[i] / sum;
+
+    double roots[3];
+    const int nr = volumeRoots(T, P, x.data(), roots);
+    if (nr == 0) return false;
+    thread_local ResidualDerivs d;
+    double V;
+    int kind;
+    if (nr >= 2) {
+        const double vl = roots[0], vv = roots[nr - 1];
+        if (root == Root::Liquid) {
+            V = vl;
+            kind = kLiquid;
+        } else if (root == Root::Vapour) {
+            V = vv;
+            kind = kVapour;
+        } else {
+            // Lower residual Gibbs energy: g/RT = F + Z - 1 - ln Z per mole.
+            auto g = [&](double v) {
+                double D, B, C;
+                mixture(T, x.data(), D, B, C);
+                const double z = P * v / (kR * T);
+                return cubicCore<double>(T, v, 1.0, B, D, C, d1_, d2_) + z - 1.0 - std::log(z);
+            };
+            if (g(vl) < g(vv)) {
+                V = vl;
+                kind = kLiquid;
+            } else {
+                V = vv;
+                kind = kVapour;
+            }
+        }
+    } else {
+        V = roots[0];
+        // One root: liquid-like when denser than the mixture's pseudo-critical
+        // volume of this equation and colder than its pseudo-critical temperature.
+        double B = 0, C = 0, tpc = 0;
+        for (int i = 0; i < n_; ++i) {
+            B += x[i] * b_[i];
+            C += x[i] * c_[i];
+            tpc += x[i] * pure_[i].tc;
+        }
+        const double vcRatio = (kind_ == CubicKind::SRK) ? 3.8473 : 3.9514;
+        kind = (V + C < vcRatio * B && T < tpc) ? kLiquid : kVapour;
+    }
+    residual(T, V, x.data(), order, d);
+    thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
+    out.kind = kind;
+    return true;
+}
+
+}  // namespace zpk::models

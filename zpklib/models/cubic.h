@@ -1,0 +1,53 @@
+// Two-parameter cubic equations of state with van der Waals one-fluid mixing:
+// Soave-Redlich-Kwong (model 30), Peng-Robinson (model 50) and Peng-Robinson
+// with Peneloux volume translation (model 51).  See docs/models.md.
+#pragma once
+
+#include <vector>
+
+#include "models/phase_model.h"
+
+namespace zpk::models {
+
+enum class CubicKind { SRK, PR };
+
+// Binary interaction k_ij(T) = k0 + k1 T + k2 / T (T in K), symmetric.
+struct BinaryKij {
+    int i = 0, j = 0;  // 0-based positions
+    double k0 = 0, k1 = 0, k2 = 0;
+};
+
+class CubicModel final : public PhaseModel {
+public:
+    CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
+               const std::vector<BinaryKij>& kij = {});
+
+    int size() const override { return n_; }
+    bool isEquationOfState() const override { return true; }
+    bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
+
+    // Reduced residual Helmholtz energy and all derivatives up to second order at
+    // (T, V, n); order 0 fills F, F_V and F_i only (what a fugacity needs).
+    void residual(double T, double V, const double* n, int order, ResidualDerivs& d) const;
+    // Pressure of the model at (T, V, n).
+    double pressure(double T, double V, const double* n) const;
+    // Real volume roots (m3/mol, ascending) at (T, P, x normalised); returns their count (1 to 3).
+    int volumeRoots(double T, double P, const double* x, double roots[3]) const;
+
+    CubicKind kind() const { return kind_; }
+    double kij(int i, int j, double T) const;
+    double b(int i) const { return b_[i]; }
+    double shift(int i) const { return c_[i]; }
+
+private:
+    void mixture(double T, const double* x, double& D, double& B, double& C) const;
+    int n_;
+    CubicKind kind_;
+    bool translated_;
+    double d1_, d2_;                 // delta1, delta2 of the cubic
+    std::vector<PureConstants> pure_;
+    std::vector<double> ac_, b_, m_, c_, sqac_;
+    std::vector<double> k0_, k1_, k2_;  // n x n
+};
+
+}  // namespace zpk::models

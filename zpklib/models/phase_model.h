@@ -1,0 +1,74 @@
+// What every fluid-phase model offers the equilibrium and property layers.
+//
+// A phase model answers, at temperature T (K), pressure P (Pa) and a mole
+// composition x (need not sum to one: models use x / sum(x)), the logarithms
+// of the fugacity coefficients, the molar volume and the residual enthalpy
+// and entropy (the departure from the ideal gas at the same T, P and x),
+// optionally with their temperature, pressure and composition derivatives.
+// Models are immutable after construction and safe to share between threads.
+//
+// Internal units: SI per mole (J/mol, J/(mol K), m3/mol); J/mol equals the
+// kJ/kmol of the C interface, m3/mol is 1e-3 m3/kmol.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zpk::models {
+
+inline constexpr double kR = 8.31446261815324;  // J/(mol K)
+
+// Constants of one component that the fluid models use.
+struct PureConstants {
+    double tc = 0, pc = 0, omega = 0;  // K, Pa, -
+    double mw = 0;                     // kg/kmol
+    double zra = 0;                    // Rackett compressibility (NaN or 0 when unknown)
+};
+
+// Which volume root (or branch) a phase is evaluated on.
+enum class Root { Vapour, Liquid, Stable };
+
+// Phase kind codes shared with the C interface.
+inline constexpr int kVapour = 0;
+inline constexpr int kLiquid = 1;
+
+struct PhaseProps {
+    int kind = kVapour;  // vapour-like or liquid-like, see models.md
+    double v = 0;        // molar volume, m3/mol
+    double z = 0;        // compressibility factor P v / (R T)
+    std::vector<double> lnphi;
+    double hres = 0, sres = 0;  // J/mol, J/(mol K)
+    double cpres = 0;           // J/(mol K); filled at order 1
+    double cvres = 0;           // J/(mol K) relative to the ideal-gas cv; order 1
+    // order 1: derivatives at constant composition / temperature / pressure
+    std::vector<double> dlnphi_dT, dlnphi_dP;
+    std::vector<double> dlnphi_dn;  // [i * n + j] = d lnphi_i / d n_j for one mole in total
+    double dv_dT = 0, dv_dP = 0;
+    std::vector<double> dv_dx, dhres_dx, dsres_dx;  // d(molar X)/d x_m, x not renormalised
+    double dhres_dT = 0, dhres_dP = 0, dsres_dT = 0, dsres_dP = 0;
+    double dP_dV = 0, dP_dT = 0;  // of the phase's equation of state (model 1 liquid: 0)
+
+    // Reduced residual Gibbs energy sum x lnphi (x normalised).
+    double gres(const double* x, int n) const;
+};
+
+// First and second derivatives of the reduced residual Helmholtz energy
+// F = A_res / (R T) with respect to T, total volume V and mole numbers n.
+struct ResidualDerivs {
+    double F = 0, F_T = 0, F_V = 0, F_TT = 0, F_TV = 0, F_VV = 0;
+    std::vector<double> F_i, F_iT, F_iV, F_ij;  // F_ij row-major n x n
+};
+
+class PhaseModel {
+public:
+    virtual ~PhaseModel() = default;
+    virtual int size() const = 0;
+    // order 0: kind, v, z, lnphi, hres, sres; order 1: everything.
+    // Returns false when the state cannot be evaluated.
+    virtual bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const = 0;
+    // True when the model describes both fluid phases with one equation of
+    // state (so that Root::Stable picks the lower Gibbs energy root).
+    virtual bool isEquationOfState() const { return false; }
+};
+
+}  // namespace zpk::models
