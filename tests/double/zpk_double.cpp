@@ -82,6 +82,12 @@ void setTextHandler(const std::string& name, TextHandler handler) {
     s.programs[name].textHandler = std::move(handler);
 }
 
+void clearCalls() {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.log.clear();
+}
+
 std::vector<Call> calls() {
     State& s = state();
     std::lock_guard lock(s.mutex);

@@ -50,6 +50,7 @@ void setTextReturnSequence(const std::string& name, std::vector<std::string> val
 void setTextHandler(const std::string& name, TextHandler handler);
 
 // The call log.
+void clearCalls(); // forget the log, keep the programmed results
 std::vector<Call> calls();
 std::vector<Call> calls(const std::string& name); // only calls of one function
 std::vector<std::string> callNames();             // function names in call order

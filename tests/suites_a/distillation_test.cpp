@@ -1,0 +1,1 @@
+#include "suite_harness.h"
