@@ -1,0 +1,160 @@
+// Isothermal flash: equal fugacities and material balance at random states,
+// Rachford-Rice edge cases, and three-phase hydrocarbon-water splits.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "equilibrium/rachford_rice.h"
+#include "equilibrium/tp_flash.h"
+#include "models/cubic.h"
+#include "test_constants.h"
+
+using namespace zpk;
+using equilibrium::FlashResult;
+using equilibrium::FluidSystem;
+
+namespace {
+
+FluidSystem makeSystem(const models::PhaseModel& m, const std::vector<models::PureConstants>& c, int maxPhases = 2,
+                       int water = -1) {
+    FluidSystem s;
+    s.vapour = s.liquid = &m;
+    for (const auto& p : c) {
+        s.tc.push_back(p.tc);
+        s.pc.push_back(p.pc);
+        s.omega.push_back(p.omega);
+        s.mw.push_back(p.mw);
+    }
+    s.maxPhases = maxPhases;
+    s.water = water;
+    return s;
+}
+
+// Checks the converged flash: phase fractions sum to one, material balance,
+// equal fugacities of every component in every phase.
+void expectEquilibrium(const FluidSystem& sys, double T, double P, const std::vector<double>& z,
+                       const FlashResult& r) {
+    const int n = sys.size();
+    double bsum = 0;
+    for (const auto& ph : r.phases) bsum += ph.beta;
+    EXPECT_NEAR(bsum, 1.0, 1e-10);
+    for (int i = 0; i < n; ++i) {
+        double m = 0;
+        for (const auto& ph : r.phases) m += ph.beta * ph.x[i];
+        EXPECT_NEAR(m, z[i], 1e-10 * std::max(1.0, z[i]));
+    }
+    if (r.phases.size() < 2) return;
+    models::PhaseProps a, b;
+    ASSERT_TRUE(equilibrium::evalPhase(sys, T, P, r.phases[0].x.data(), models::Root::Stable, 0, a));
+    for (std::size_t k = 1; k < r.phases.size(); ++k) {
+        ASSERT_TRUE(equilibrium::evalPhase(sys, T, P, r.phases[k].x.data(), models::Root::Stable, 0, b));
+        for (int i = 0; i < n; ++i) {
+            if (z[i] <= 0) continue;
+            const double fa = std::log(r.phases[0].x[i]) + a.lnphi[i];
+            const double fb = std::log(r.phases[k].x[i]) + b.lnphi[i];
+            EXPECT_NEAR(fa, fb, 1e-9) << "component " << i << " phase " << k;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(RachfordRice, SolvesInsideTheAdmissibleWindow) {
+    const double z[3] = {0.5, 0.3, 0.2};
+    const double K[3] = {3.0, 0.8, 0.05};
+    const double b = equilibrium::rachfordRice(z, K, 3);
+    double f = 0;
+    for (int i = 0; i < 3; ++i) f += z[i] * (K[i] - 1) / (1 + b * (K[i] - 1));
+    EXPECT_NEAR(f, 0.0, 1e-13);
+    EXPECT_GT(b, 0.0);
+    EXPECT_LT(b, 1.0);
+}
+
+TEST(RachfordRice, ClampsOneSidedKValues) {
+    const double z[2] = {0.5, 0.5};
+    const double up[2] = {2.0, 1.5}, down[2] = {0.5, 0.9};
+    EXPECT_EQ(equilibrium::rachfordRice(z, up, 2), 1.0);
+    EXPECT_EQ(equilibrium::rachfordRice(z, down, 2), 0.0);
+}
+
+TEST(RachfordRice, ExtremeKValuesStayFinite) {
+    const double z[3] = {1e-9, 0.5, 0.5 - 1e-9};
+    const double K[3] = {1e12, 1.0001, 1e-14};
+    const double b = equilibrium::rachfordRice(z, K, 3);
+    EXPECT_TRUE(std::isfinite(b));
+    EXPECT_GE(b, 0.0);
+    EXPECT_LE(b, 1.0);
+}
+
+TEST(MultiphaseSplit, ReducesToRachfordRiceForTwoPhases) {
+    const double z[3] = {0.5, 0.3, 0.2};
+    const double K[3] = {3.0, 0.8, 0.05};
+    // Phase 0 vapour, phase 1 liquid with phi_L = 1: phi_V = 1 / K.
+    double lnphi[6];
+    for (int i = 0; i < 3; ++i) {
+        lnphi[i] = -std::log(K[i]);
+        lnphi[3 + i] = 0.0;
+    }
+    std::vector<double> beta, x;
+    ASSERT_TRUE(equilibrium::multiphaseSplit(z, lnphi, 3, 2, beta, x));
+    EXPECT_NEAR(beta[0], equilibrium::rachfordRice(z, K, 3), 1e-12);
+}
+
+class FlashRandom : public ::testing::TestWithParam<models::CubicKind> {};
+
+TEST_P(FlashRandom, EqualFugacitiesAndMaterialBalance) {
+    const std::vector<models::PureConstants> c = {testdata::methane(), testdata::ethane(), testdata::propane(),
+                                                  testdata::nbutane(), testdata::nhexane(), testdata::co2()};
+    models::CubicModel m(GetParam(), false, c, {{0, 5, 0.09, 0, 0}});
+    const auto sys = makeSystem(m, c);
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    int twoPhase = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        std::vector<double> z(6);
+        double s = 0;
+        for (double& v : z) s += (v = 0.02 + u(rng));
+        for (double& v : z) v /= s;
+        const double T = 150 + 250 * u(rng), P = 2e5 + 8e6 * u(rng);
+        FlashResult r;
+        ASSERT_TRUE(equilibrium::flashTP(sys, T, P, z.data(), r)) << T << " " << P;
+        expectEquilibrium(sys, T, P, z, r);
+        twoPhase += r.phases.size() == 2;
+    }
+    EXPECT_GT(twoPhase, 10);  // the sample must exercise the split
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FlashRandom, ::testing::Values(models::CubicKind::SRK, models::CubicKind::PR));
+
+TEST(FlashTP, SinglePhaseGasIsStable) {
+    const std::vector<models::PureConstants> c = {testdata::methane(), testdata::ethane()};
+    models::CubicModel m(models::CubicKind::SRK, false, c);
+    const auto sys = makeSystem(m, c);
+    const std::vector<double> z = {0.9, 0.1};
+    FlashResult r;
+    ASSERT_TRUE(equilibrium::flashTP(sys, 300, 1e6, z.data(), r));
+    ASSERT_EQ(r.phases.size(), 1u);
+    EXPECT_EQ(r.phases[0].kind, models::kVapour);
+}
+
+TEST(FlashTP, HydrocarbonWaterGivesThreePhasesWhenAllowed) {
+    const std::vector<models::PureConstants> c = {testdata::ethane(), testdata::propane(), testdata::nbutane(),
+                                                  testdata::water()};
+    models::CubicModel m(models::CubicKind::SRK, false, c);
+    const std::vector<double> z = {0.2, 0.5, 0.2, 0.1};
+    FlashResult r;
+    const auto sys3 = makeSystem(m, c, 3, 3);
+    ASSERT_TRUE(equilibrium::flashTP(sys3, 280, 5e5, z.data(), r));
+    ASSERT_EQ(r.phases.size(), 3u);
+    expectEquilibrium(sys3, 280, 5e5, z, r);
+    EXPECT_EQ(r.phases[0].kind, models::kVapour);
+    EXPECT_EQ(r.phases[1].kind, models::kLiquid);
+    EXPECT_EQ(r.phases[2].kind, models::kLiquid);
+    EXPECT_GT(r.phases[2].x[3], 0.99);  // the densest liquid is the water
+    EXPECT_NEAR(r.phases[2].beta, 0.1, 0.01);
+    // Without the second liquid the flash stops at two phases.
+    const auto sys2 = makeSystem(m, c, 2, 3);
+    ASSERT_TRUE(equilibrium::flashTP(sys2, 280, 5e5, z.data(), r));
+    EXPECT_EQ(r.phases.size(), 2u);
+}

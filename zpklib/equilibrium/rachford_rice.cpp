@@ -1,0 +1,180 @@
+#include "equilibrium/rachford_rice.h"
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace zpk::equilibrium {
+
+double rachfordRice(const double* z, const double* K, int n, bool allowNegative) {
+    auto f = [&](double b, double* df) {
+        double s = 0, d = 0;
+        for (int i = 0; i < n; ++i) {
+            if (z[i] <= 0) continue;
+            const double km = K[i] - 1.0;
+            const double den = 1.0 + b * km;
+            s += z[i] * km / den;
+            d -= z[i] * km * km / (den * den);
+        }
+        if (df) *df = d;
+        return s;
+    };
+    // Window of physically admissible beta (all phase fractions positive).
+    double lo = -std::numeric_limits<double>::infinity(), hi = std::numeric_limits<double>::infinity();
+    bool anyAbove = false, anyBelow = false;
+    for (int i = 0; i < n; ++i) {
+        if (z[i] <= 0) continue;
+        if (K[i] > 1.0) {
+            anyAbove = true;
+            lo = std::max(lo, (K[i] * z[i] - 1.0) / (K[i] - 1.0));
+        } else if (K[i] < 1.0) {
+            anyBelow = true;
+            hi = std::min(hi, (1.0 - z[i]) / (1.0 - K[i]));
+        }
+    }
+    if (!anyAbove) return 0.0;
+    if (!anyBelow) return 1.0;
+    if (!allowNegative) {
+        if (f(0.0, nullptr) <= 0) return 0.0;
+        if (f(1.0, nullptr) >= 0) return 1.0;
+        lo = std::max(lo, 0.0);
+        hi = std::min(hi, 1.0);
+    }
+    double b = 0.5 * (lo + hi);
+    for (int it = 0; it < 200; ++it) {
+        double df;
+        const double v = f(b, &df);
+        if (v > 0)
+            lo = b;
+        else
+            hi = b;
+        double nb = b - v / df;
+        if (!(nb > lo && nb < hi)) nb = 0.5 * (lo + hi);
+        if (std::fabs(nb - b) < 1e-15 * std::max(1.0, std::fabs(b))) return nb;
+        b = nb;
+        if (hi - lo < 1e-16) break;
+    }
+    return b;
+}
+
+bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, std::vector<double>& beta,
+                     std::vector<double>& x) {
+    const int p = phases;
+    // theta scaled per component so that the largest equals one (invariant minimiser).
+    thread_local std::vector<double> th, E;
+    th.resize(static_cast<std::size_t>(p) * n);
+    E.resize(n);
+    for (int i = 0; i < n; ++i) {
+        double mn = lnphi[i];
+        for (int k = 1; k < p; ++k) mn = std::min(mn, lnphi[k * n + i]);
+        for (int k = 0; k < p; ++k) th[k * n + i] = std::exp(mn - lnphi[k * n + i]);
+    }
+    if (static_cast<int>(beta.size()) != p) beta.assign(p, 1.0 / p);
+    for (double& b : beta) b = std::max(b, 0.0);
+    double bs = 0;
+    for (double b : beta) bs += b;
+    if (!(bs > 0)) beta.assign(p, 1.0 / p);
+    auto Q = [&](const std::vector<double>& b) {
+        double q = 0;
+        for (int k = 0; k < p; ++k) q += b[k];
+        for (int i = 0; i < n; ++i) {
+            if (z[i] <= 0) continue;
+            double e = 0;
+            for (int k = 0; k < p; ++k) e += b[k] * th[k * n + i];
+            if (!(e > 0)) return std::numeric_limits<double>::infinity();
+            q -= z[i] * std::log(e);
+        }
+        return q;
+    };
+    bool converged = false;
+    std::vector<char> freeSet(p, 1);
+    std::vector<double> trial(p);
+    for (int it = 0; it < 200; ++it) {
+        for (int i = 0; i < n; ++i) {
+            E[i] = 0;
+            for (int k = 0; k < p; ++k) E[i] += beta[k] * th[k * n + i];
+        }
+        Eigen::VectorXd g(p);
+        Eigen::MatrixXd H = Eigen::MatrixXd::Zero(p, p);
+        for (int k = 0; k < p; ++k) {
+            double s = 0;
+            for (int i = 0; i < n; ++i)
+                if (z[i] > 0) s += z[i] * th[k * n + i] / E[i];
+            g(k) = 1.0 - s;
+            for (int l = 0; l <= k; ++l) {
+                double h = 0;
+                for (int i = 0; i < n; ++i)
+                    if (z[i] > 0) h += z[i] * th[k * n + i] * th[l * n + i] / (E[i] * E[i]);
+                H(k, l) = H(l, k) = h;
+            }
+        }
+        // Active set: a phase at zero with a positive gradient stays at zero.
+        double gmax = 0;
+        for (int k = 0; k < p; ++k) {
+            freeSet[k] = !(beta[k] <= 0 && g(k) >= 0);
+            if (freeSet[k]) gmax = std::max(gmax, std::fabs(g(k)));
+        }
+        if (gmax < 1e-14) {
+            converged = true;
+            break;
+        }
+        std::vector<int> idx;
+        for (int k = 0; k < p; ++k)
+            if (freeSet[k]) idx.push_back(k);
+        const int m = static_cast<int>(idx.size());
+        Eigen::MatrixXd Hf(m, m);
+        Eigen::VectorXd gf(m);
+        for (int a = 0; a < m; ++a) {
+            gf(a) = g(idx[a]);
+            for (int b = 0; b < m; ++b) Hf(a, b) = H(idx[a], idx[b]);
+        }
+        Eigen::VectorXd step = -Hf.ldlt().solve(gf);
+        if (!step.allFinite()) step = -gf;
+        // Largest step keeping every beta non-negative.
+        double amax = 1.0;
+        for (int a = 0; a < m; ++a)
+            if (step(a) < 0 && beta[idx[a]] > 0) amax = std::min(amax, -beta[idx[a]] / step(a));
+        // A phase reaching zero leaves; the rest of the step is projected.
+        double alpha = (amax > 1e-3) ? amax : 1.0;
+        const double q0 = Q(beta);
+        bool moved = false;
+        for (int ls = 0; ls < 40; ++ls) {
+            trial = beta;
+            for (int a = 0; a < m; ++a) trial[idx[a]] = std::max(0.0, beta[idx[a]] + alpha * step(a));
+            if (Q(trial) <= q0 + 1e-15 * std::fabs(q0)) {
+                moved = true;
+                break;
+            }
+            alpha *= 0.5;
+        }
+        if (!moved) {
+            converged = gmax < 1e-9;
+            break;
+        }
+        double change = 0;
+        for (int k = 0; k < p; ++k) change = std::max(change, std::fabs(trial[k] - beta[k]));
+        beta = trial;
+        if (change < 1e-16) {
+            converged = gmax < 1e-9;
+            break;
+        }
+    }
+    x.assign(static_cast<std::size_t>(p) * n, 0.0);
+    for (int i = 0; i < n; ++i) {
+        E[i] = 0;
+        for (int k = 0; k < p; ++k) E[i] += beta[k] * th[k * n + i];
+    }
+    for (int k = 0; k < p; ++k) {
+        double s = 0;
+        for (int i = 0; i < n; ++i) {
+            x[k * n + i] = (z[i] > 0) ? z[i] * th[k * n + i] / E[i] : 0.0;
+            s += x[k * n + i];
+        }
+        if (s > 0)
+            for (int i = 0; i < n; ++i) x[k * n + i] /= s;
+    }
+    return converged;
+}
+
+}  // namespace zpk::equilibrium

@@ -1,0 +1,119 @@
+#include "equilibrium/stability.h"
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <limits>
+
+namespace zpk::equilibrium {
+
+using models::PhaseProps;
+using models::Root;
+
+double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
+                            std::vector<double>& w) {
+    const int n = sys.size();
+    thread_local PhaseProps ph;
+    thread_local std::vector<double> lnw;
+    lnw.resize(n);
+    auto tmOf = [&](const std::vector<double>& W, const PhaseProps& p) {
+        double tm = 1.0;
+        for (int i = 0; i < n; ++i)
+            if (W[i] > 0) tm += W[i] * (std::log(W[i]) + p.lnphi[i] - d[i] - 1.0);
+        return tm;
+    };
+    double tm = std::numeric_limits<double>::infinity();
+    // Successive substitution first (robust), then Newton in alpha = 2 sqrt(W).
+    for (int it = 0; it < 300; ++it) {
+        if (!evalPhase(sys, T, P, w.data(), Root::Stable, it >= 12 ? 1 : 0, ph)) return tm;
+        tm = tmOf(w, ph);
+        double change = 0, dist = 0, sw = 0;
+        for (int i = 0; i < n; ++i) sw += w[i];
+        for (int i = 0; i < n; ++i) {
+            if (z[i] <= 0) continue;
+            const double nl = d[i] - ph.lnphi[i];
+            change += (nl - std::log(w[i])) * (nl - std::log(w[i]));
+            dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
+            lnw[i] = nl;
+        }
+        if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity();  // trivial
+        if (change < 1e-22) break;
+        if (it >= 12) {
+            // Newton step on the modified tangent-plane function (Michelsen's alpha variables).
+            Eigen::MatrixXd H = Eigen::MatrixXd::Identity(n, n);
+            Eigen::VectorXd g = Eigen::VectorXd::Zero(n);
+            for (int i = 0; i < n; ++i) {
+                if (z[i] <= 0) continue;
+                const double si = std::sqrt(w[i]);
+                g(i) = si * (std::log(w[i]) + ph.lnphi[i] - d[i]);
+                for (int j = 0; j < n; ++j)
+                    if (z[j] > 0) H(i, j) += si * std::sqrt(w[j]) * ph.dlnphi_dn[i * n + j] / sw;
+            }
+            // dlnphi_dn is per mole of phase total; scaling by 1/sum(W) gives d lnphi / d W.
+            Eigen::VectorXd da = -H.ldlt().solve(g);
+            if (da.allFinite()) {
+                std::vector<double> trial(w);
+                double step = 1.0;
+                bool ok = false;
+                for (int ls = 0; ls < 20 && !ok; ++ls, step *= 0.5) {
+                    for (int i = 0; i < n; ++i) {
+                        if (z[i] <= 0) continue;
+                        const double a = 2.0 * std::sqrt(w[i]) + step * da(i);
+                        trial[i] = std::max(0.25 * a * a, 1e-300);
+                    }
+                    thread_local PhaseProps pt;
+                    if (evalPhase(sys, T, P, trial.data(), Root::Stable, 0, pt) && tmOf(trial, pt) <= tm + 1e-14)
+                        ok = true;
+                }
+                if (ok) {
+                    w = trial;
+                    if (da.norm() < 1e-11) break;
+                    continue;
+                }
+            }
+        }
+        for (int i = 0; i < n; ++i) w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
+    }
+    double sw = 0;
+    for (int i = 0; i < n; ++i) sw += w[i];
+    if (!(sw > 0) || !std::isfinite(sw)) return std::numeric_limits<double>::infinity();
+    // Collapse check on the final composition.
+    double dist = 0;
+    for (int i = 0; i < n; ++i) dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
+    for (int i = 0; i < n; ++i) w[i] /= sw;
+    if (dist < 1e-10) return std::numeric_limits<double>::infinity();
+    return tm;
+}
+
+double stabilityTest(const FluidSystem& sys, double T, double P, const double* z, const double* d,
+                     std::vector<double>& best) {
+    const int n = sys.size();
+    int active = 0;
+    for (int i = 0; i < n; ++i) active += z[i] > 0;
+    std::vector<std::vector<double>> trials;
+    std::vector<double> w(n);
+    for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? z[i] * std::exp(sys.lnWilsonK(i, T, P)) : 0.0;
+    trials.push_back(w);
+    for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? z[i] * std::exp(-sys.lnWilsonK(i, T, P)) : 0.0;
+    trials.push_back(w);
+    auto pure = [&](int j) {
+        for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? (i == j ? 0.999 : 0.001 / n) : 0.0;
+        trials.push_back(w);
+    };
+    if (active <= 5) {
+        for (int j = 0; j < n; ++j)
+            if (z[j] > 0) pure(j);
+    } else if (sys.maxPhases > 2 && sys.water >= 0 && z[sys.water] > 0) {
+        pure(sys.water);
+    }
+    double tmMin = std::numeric_limits<double>::infinity();
+    for (auto& t : trials) {
+        const double tm = minimiseTangentPlane(sys, T, P, z, d, t);
+        if (tm < tmMin) {
+            tmMin = tm;
+            best = t;
+        }
+    }
+    return tmMin;
+}
+
+}  // namespace zpk::equilibrium

@@ -1,0 +1,24 @@
+// Tangent-plane stability analysis (Michelsen 1982).
+#pragma once
+
+#include <vector>
+
+#include "equilibrium/system.h"
+
+namespace zpk::equilibrium {
+
+// Tests the phase of composition z whose fugacity terms are
+// d_i = ln z_i + ln phi_i(z).  Trial phases: Wilson vapour-like and
+// liquid-like, and pure-component trials (every component for small systems,
+// water when a second liquid is allowed).  Returns the smallest tangent-plane
+// distance found; w receives that trial's normalised composition.
+double stabilityTest(const FluidSystem& sys, double T, double P, const double* z, const double* d,
+                     std::vector<double>& w);
+
+// Minimises the tangent-plane distance from the start w (unnormalised on
+// entry, normalised on return).  Returns tm, or +inf when the trial collapsed
+// onto the reference composition.
+double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
+                            std::vector<double>& w);
+
+}  // namespace zpk::equilibrium

@@ -1,0 +1,313 @@
+#include "equilibrium/tp_flash.h"
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "equilibrium/rachford_rice.h"
+#include "equilibrium/stability.h"
+
+namespace zpk::equilibrium {
+
+using models::PhaseProps;
+using models::Root;
+
+namespace {
+
+constexpr double kFugacityTol = 1e-10;
+
+// Largest difference of ln fugacity between each phase and phase 0.
+double fugacityError(const std::vector<Phase>& ph, const std::vector<PhaseProps>& pr, const double* z, int n) {
+    double e = 0;
+    for (std::size_t k = 1; k < ph.size(); ++k)
+        for (int i = 0; i < n; ++i) {
+            if (z[i] <= 0) continue;
+            const double a = std::log(ph[k].x[i]) + pr[k].lnphi[i];
+            const double b = std::log(ph[0].x[i]) + pr[0].lnphi[i];
+            e = std::max(e, std::fabs(a - b));
+        }
+    return e;
+}
+
+double gibbs(const std::vector<Phase>& ph, const std::vector<PhaseProps>& pr, const double* z, int n) {
+    double g = 0;
+    for (std::size_t k = 0; k < ph.size(); ++k)
+        for (int i = 0; i < n; ++i)
+            if (z[i] > 0 && ph[k].x[i] > 0) g += ph[k].beta * ph[k].x[i] * (std::log(ph[k].x[i]) + pr[k].lnphi[i]);
+    return g;
+}
+
+bool evalAll(const FluidSystem& sys, double T, double P, const std::vector<Phase>& ph, int order,
+             std::vector<PhaseProps>& pr) {
+    pr.resize(ph.size());
+    for (std::size_t k = 0; k < ph.size(); ++k)
+        if (!evalPhase(sys, T, P, ph[k].x.data(), Root::Stable, order, pr[k])) return false;
+    return true;
+}
+
+// Removes phases without material and merges phases that became identical.
+void prune(std::vector<Phase>& ph, int n) {
+    for (std::size_t k = 0; k < ph.size();) {
+        if (ph[k].beta <= 1e-14 && ph.size() > 1) {
+            ph.erase(ph.begin() + static_cast<long>(k));
+            continue;
+        }
+        ++k;
+    }
+    for (std::size_t a = 0; a < ph.size(); ++a)
+        for (std::size_t b = a + 1; b < ph.size();) {
+            double d = 0;
+            for (int i = 0; i < n; ++i) d += (ph[a].x[i] - ph[b].x[i]) * (ph[a].x[i] - ph[b].x[i]);
+            if (d < 1e-12) {
+                ph[a].beta += ph[b].beta;
+                ph.erase(ph.begin() + static_cast<long>(b));
+            } else {
+                ++b;
+            }
+        }
+}
+
+// One Newton step of the Gibbs energy in the mole numbers of phases 1..p-1
+// (phase 0 takes the rest).  Returns false when no descent step exists.
+bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
+                std::vector<PhaseProps>& pr) {
+    const int n = sys.size();
+    const int p = static_cast<int>(ph.size());
+    std::vector<int> act;
+    for (int i = 0; i < n; ++i)
+        if (z[i] > 0) act.push_back(i);
+    const int m = static_cast<int>(act.size());
+    const int dim = (p - 1) * m;
+    // A^k_ij = d ln f_i / d n_j within phase k (phase holding beta_k moles).
+    auto A = [&](int k, int a, int b) {
+        const int i = act[a], j = act[b];
+        const double nk = ph[k].beta;
+        return ((a == b) ? 1.0 / (nk * ph[k].x[i]) : 0.0) - 1.0 / nk + pr[k].dlnphi_dn[i * n + j] / nk;
+    };
+    Eigen::MatrixXd H(dim, dim);
+    Eigen::VectorXd g(dim);
+    for (int k = 1; k < p; ++k)
+        for (int a = 0; a < m; ++a) {
+            const int r = (k - 1) * m + a, i = act[a];
+            g(r) = std::log(ph[k].x[i]) + pr[k].lnphi[i] - std::log(ph[0].x[i]) - pr[0].lnphi[i];
+            for (int l = 1; l < p; ++l)
+                for (int b = 0; b < m; ++b) {
+                    const int c = (l - 1) * m + b;
+                    H(r, c) = A(0, a, b) + (k == l ? A(k, a, b) : 0.0);
+                }
+        }
+    Eigen::LDLT<Eigen::MatrixXd> ldlt(H);
+    Eigen::VectorXd dn = -ldlt.solve(g);
+    if (!dn.allFinite() || dn.dot(g) >= 0) return false;
+    // Current mole numbers.
+    std::vector<double> nk(static_cast<std::size_t>(p) * n);
+    for (int k = 0; k < p; ++k)
+        for (int i = 0; i < n; ++i) nk[k * n + i] = ph[k].beta * ph[k].x[i];
+    const double g0 = gibbs(ph, pr, z, n);
+    double step = 1.0;
+    // Keep every mole number positive.
+    for (int k = 1; k < p; ++k)
+        for (int a = 0; a < m; ++a) {
+            const int i = act[a];
+            const double d = dn((k - 1) * m + a);
+            if (nk[k * n + i] + step * d <= 0) step = std::min(step, -0.9 * nk[k * n + i] / d);
+            double d0 = 0;
+            for (int l = 1; l < p; ++l) d0 -= dn((l - 1) * m + a);
+            if (nk[i] + step * d0 <= 0) step = std::min(step, -0.9 * nk[i] / d0);
+        }
+    std::vector<Phase> trial = ph;
+    std::vector<PhaseProps> tp;
+    for (int ls = 0; ls < 30; ++ls, step *= 0.5) {
+        for (int k = 0; k < p; ++k) {
+            double tot = 0;
+            for (int a = 0; a < m; ++a) {
+                const int i = act[a];
+                double v;
+                if (k == 0) {
+                    v = nk[i];
+                    for (int l = 1; l < p; ++l) v -= step * dn((l - 1) * m + a);
+                } else {
+                    v = nk[k * n + i] + step * dn((k - 1) * m + a);
+                }
+                trial[k].x[i] = v;
+                tot += v;
+            }
+            trial[k].beta = tot;
+            for (int i = 0; i < n; ++i) trial[k].x[i] = (z[i] > 0) ? trial[k].x[i] / tot : 0.0;
+        }
+        if (!evalAll(sys, T, P, trial, 1, tp)) continue;
+        if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0)) {
+            ph = trial;
+            pr = tp;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
+                      int* iterations) {
+    const int n = sys.size();
+    std::vector<PhaseProps> pr;
+    std::vector<double> beta, x, lnphi, prevDelta, prevLnphi;
+    int it = 0;
+    bool useNewton = false;
+    for (; it < 500; ++it) {
+        if (ph.size() < 2) break;
+        if (!evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
+        const double err = fugacityError(ph, pr, z, n);
+        if (err < kFugacityTol) break;
+        if (!useNewton && (err < 1e-5 || it > 60)) useNewton = true;
+        if (useNewton) {
+            if (pr[0].dlnphi_dn.empty() && !evalAll(sys, T, P, ph, 1, pr)) return false;
+            if (newtonStep(sys, T, P, z, ph, pr)) {
+                prune(ph, n);
+                continue;
+            }
+            useNewton = false;  // back to substitution, longer this time
+        }
+        // Successive substitution on the multiphase split at fixed fugacity coefficients.
+        const int p = static_cast<int>(ph.size());
+        lnphi.resize(static_cast<std::size_t>(p) * n);
+        for (int k = 0; k < p; ++k)
+            for (int i = 0; i < n; ++i) lnphi[k * n + i] = pr[k].lnphi[i];
+        // Dominant-eigenvalue acceleration every fifth step.
+        if (prevLnphi.size() == lnphi.size()) {
+            std::vector<double> delta(lnphi.size());
+            for (std::size_t q = 0; q < lnphi.size(); ++q) delta[q] = lnphi[q] - prevLnphi[q];
+            if (it % 5 == 4 && prevDelta.size() == delta.size()) {
+                double num = 0, den = 0;
+                for (std::size_t q = 0; q < delta.size(); ++q) {
+                    num += delta[q] * prevDelta[q];
+                    den += prevDelta[q] * prevDelta[q];
+                }
+                const double lam = den > 0 ? num / den : 0;
+                if (lam > 0 && lam < 0.95)
+                    for (std::size_t q = 0; q < delta.size(); ++q) lnphi[q] += delta[q] * lam / (1 - lam);
+            }
+            prevDelta = delta;
+        }
+        prevLnphi.assign(lnphi.begin(), lnphi.end());
+        beta.resize(p);
+        for (int k = 0; k < p; ++k) beta[k] = ph[k].beta;
+        multiphaseSplit(z, lnphi.data(), n, p, beta, x);
+        for (int k = 0; k < p; ++k) {
+            ph[k].beta = beta[k];
+            std::copy(x.begin() + k * n, x.begin() + (k + 1) * n, ph[k].x.begin());
+        }
+        const std::size_t before = ph.size();
+        prune(ph, n);
+        if (ph.size() != before) {
+            prevLnphi.clear();
+            prevDelta.clear();
+        }
+    }
+    if (iterations) *iterations += it;
+    if (ph.size() < 2) return true;
+    if (!evalAll(sys, T, P, ph, 0, pr)) return false;
+    return fugacityError(ph, pr, z, n) < 1e-7;
+}
+
+void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases) {
+    const int n = sys.size();
+    struct Key {
+        double rho;
+        int kind;
+    };
+    std::vector<Key> key(phases.size());
+    PhaseProps pp;
+    for (std::size_t k = 0; k < phases.size(); ++k) {
+        evalPhase(sys, T, P, phases[k].x.data(), Root::Stable, 0, pp);
+        double mw = 0;
+        for (int i = 0; i < n; ++i) mw += phases[k].x[i] * sys.mw[i];
+        phases[k].v = pp.v;
+        phases[k].kind = pp.kind;
+        key[k] = {mw / pp.v, pp.kind};
+    }
+    std::vector<std::size_t> idx(phases.size());
+    for (std::size_t k = 0; k < idx.size(); ++k) idx[k] = k;
+    std::sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) { return key[a].rho < key[b].rho; });
+    std::vector<Phase> out;
+    for (std::size_t k : idx) out.push_back(phases[k]);
+    // At most one vapour, the lightest.  When only vapour-liquid splits are
+    // allowed, or three phases coexist, the lightest phase is the vapour; a
+    // two-phase split with a second liquid allowed keeps the model's label
+    // (a liquid-liquid split stays two liquids).
+    for (std::size_t k = 1; k < out.size(); ++k) out[k].kind = models::kLiquid;
+    if (out.size() > 1 && (sys.maxPhases <= 2 || out.size() >= 3)) out[0].kind = models::kVapour;
+    phases = std::move(out);
+}
+
+bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, FlashResult& result) {
+    const int n = sys.size();
+    result.phases.clear();
+    result.iterations = 0;
+    if (!(T > 0) || !(P > 0) || n == 0) return false;
+    std::vector<double> z(zin, zin + n);
+    double s = 0;
+    for (double v : z) s += std::max(v, 0.0);
+    if (!(s > 0)) return false;
+    for (double& v : z) v = std::max(v, 0.0) / s;
+
+    std::vector<Phase> ph(1);
+    ph[0].x = z;
+    ph[0].beta = 1.0;
+    int active = 0;
+    for (double v : z) active += v > 0;
+    PhaseProps ref;
+    std::vector<double> d(n), w;
+    for (int round = 0; round < 4 && active > 1; ++round) {
+        if (static_cast<int>(ph.size()) >= sys.maxPhases) break;
+        // Stability of the current equilibrium, tested on its first phase.
+        if (!evalPhase(sys, T, P, ph[0].x.data(), Root::Stable, 0, ref)) return false;
+        for (int i = 0; i < n; ++i) d[i] = (z[i] > 0) ? std::log(ph[0].x[i]) + ref.lnphi[i] : 0.0;
+        const double tm = stabilityTest(sys, T, P, ph[0].x.data(), d.data(), w);
+        if (!(tm < -1e-9)) break;
+        // Skip a trial that reproduces a phase already present.
+        bool known = false;
+        for (const auto& q : ph) {
+            double dd = 0;
+            for (int i = 0; i < n; ++i) dd += (q.x[i] - w[i]) * (q.x[i] - w[i]);
+            known = known || dd < 1e-10;
+        }
+        if (known) break;
+        std::vector<Phase> trial = ph;
+        Phase add;
+        add.x = w;
+        add.beta = 0.0;
+        trial.push_back(add);
+        // Initial split from the fugacity coefficients of the current phases and the trial.
+        std::vector<PhaseProps> pr(trial.size());
+        for (std::size_t k = 0; k < trial.size(); ++k)
+            if (!evalPhase(sys, T, P, trial[k].x.data(), Root::Stable, 0, pr[k])) return false;
+        std::vector<double> lnphi(trial.size() * n), beta, x;
+        for (std::size_t k = 0; k < trial.size(); ++k)
+            for (int i = 0; i < n; ++i) lnphi[k * n + i] = pr[k].lnphi[i];
+        for (auto& q : trial) beta.push_back(q.beta > 0 ? q.beta : 0.5);
+        multiphaseSplit(z.data(), lnphi.data(), n, static_cast<int>(trial.size()), beta, x);
+        for (std::size_t k = 0; k < trial.size(); ++k) {
+            trial[k].beta = beta[k];
+            std::copy(x.begin() + static_cast<long>(k * n), x.begin() + static_cast<long>((k + 1) * n),
+                      trial[k].x.begin());
+        }
+        prune(trial, n);
+        if (trial.size() < 2) {
+            // The split collapsed at once: start from the trial itself and the feed.
+            trial = ph;
+            add.beta = 0.5;
+            for (auto& q : trial) q.beta *= 0.5;
+            trial.push_back(add);
+        }
+        if (!solveEquilibrium(sys, T, P, z.data(), trial, &result.iterations)) return false;
+        if (trial.size() <= ph.size() && round > 0) break;
+        ph = std::move(trial);
+    }
+    orderPhases(sys, T, P, ph);
+    result.phases = std::move(ph);
+    return true;
+}
+
+}  // namespace zpk::equilibrium

@@ -1,0 +1,36 @@
+// Isothermal (T, P) multiphase flash: stability analysis, successive
+// substitution with acceleration, then second-order Gibbs-energy minimisation.
+#pragma once
+
+#include <vector>
+
+#include "equilibrium/system.h"
+
+namespace zpk::equilibrium {
+
+struct Phase {
+    int kind = models::kVapour;  // 0 vapour, 1 liquid
+    double beta = 1;             // mole fraction of the feed in this phase
+    double v = 0;                // molar volume, m3/mol
+    std::vector<double> x;       // composition
+};
+
+struct FlashResult {
+    std::vector<Phase> phases;  // vapour first, then liquids by increasing density
+    int iterations = 0;
+};
+
+// Flash of the feed z (normalised internally) at T (K) and P (Pa).  Returns
+// false, leaving result empty, when no converged state is found.
+bool flashTP(const FluidSystem& sys, double T, double P, const double* z, FlashResult& result);
+
+// Equilibrium between the given phases at (T, P) starting from their
+// compositions and fractions (successive substitution, then Newton).
+// Phases that vanish are removed.  Returns false when not converged.
+bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& phases,
+                      int* iterations = nullptr);
+
+// Labels and orders converged phases: vapour first, liquids by increasing mass density.
+void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases);
+
+}  // namespace zpk::equilibrium
