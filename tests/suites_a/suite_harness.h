@@ -31,6 +31,15 @@ class SuiteTest : public ::testing::Test {
         zpkdouble::reset();
     }
 
+    // A new fixture (new component codes from CompCID) on the same error
+    // text, keeping the programmed results; the call log is cleared.
+    void rebuildFixture() {
+        fixture_ = std::make_unique<testcode>();
+        fixture_->setErrorText(errorText_.data());
+        fixture_->cycle = 1;
+        zpkdouble::clearCalls();
+    }
+
     testcode& fixture() { return *fixture_; }
     std::string errorText() const { return std::string(errorText_.data()); }
 
