@@ -491,11 +491,13 @@ def main():
 
     # formation properties (kJ/kmol = J/mol)
     crc_hf, crc_gf, crc_s0 = src("crc_hf", "CRC"), src("crc_gf", "CRC"), src("crc_s0", "CRC")
+    crc_cp, poling_cp = Source("CRC"), Source("Poling")
     for r in read_tsv(ch("Heat Capacity", "CRC Standard Thermodynamic Properties of Chemical Substances.tsv")):
         c = cas_to_int(r["CAS"])
         crc_hf.put(c, num(r["Hfg"]))
         crc_gf.put(c, num(r["Gfg"]))
         crc_s0.put(c, num(r["S0g"]))
+        crc_cp.put(c, num(r["Cpg"]))
     atct_hf = src("atct_hf", "ATcT")
     for r in read_tsv(ch("Reactions", "ATcT 1.112 (g).tsv")):
         atct_hf.put(cas_to_int(r["CAS"]), num(r["Hfg"]))
@@ -561,6 +563,7 @@ def main():
         a = [num(r["a%d" % k]) for k in range(5)]
         if c and c not in poling and a[0] is not None:
             poling[c] = ([x or 0.0 for x in a], num(r["Tmin"]), num(r["Tmax"]))
+        poling_cp.put(c, num(r["Cpg"]))
     coolprop = load_coolprop(os.path.join(ref, "coolprop", "fluids"))
 
     # --- the component list and its order ---------------------------------
@@ -645,6 +648,7 @@ def main():
         provenance[field][name or "missing"] = provenance[field].get(name or "missing", 0) + 1
 
     rows = []
+    rejected = []
     used_names = set()
     for index, c in enumerate(order, start=1):
         counts = formula_of(c)
@@ -688,7 +692,8 @@ def main():
             cp0 = 3.5 * R
         else:
             cp0 = 4.0 * R
-        cp, s = choose_cp(c, cs_corr, trc, poling, coolprop, nq)
+        cp298 = crc_cp.get(c)
+        cp, s = choose_cp(c, cp_candidates(c, cs_corr, trc, poling, coolprop, nq), natoms, cp298, rejected)
         note("cp", s)
         name = name_of(c).upper()
         names = alt_names(c, name, cl_names, pc_names, cs, yaws_name)
@@ -700,17 +705,7 @@ def main():
         cells = [str(index), str(c), clean(name), clean(names[0]), clean(names[1]), formula, fmt(mw), fmt(tc),
                  fmt(pc), fmt(vc), fmt(om), fmt(tb), fmt(tm), fmt(hf), fmt(gf), fmt(s0), fmt(dm), fmt(rg),
                  fmt(zra), fmt(sol), fmt(cp0), cp,
-                 corr_cell(corr.get("VaporPressure")),
-                 corr_cell(corr.get("LiquidDensity")),
-                 corr_cell(corr.get("HeatOfVaporization"), cs_tc.get(c)),
-                 corr_cell(corr.get("LiquidHeatCapacityCp")),
-                 corr_cell(corr.get("LiquidViscosity")),
-                 corr_cell(corr.get("VaporViscosity")),
-                 corr_cell(corr.get("LiquidThermalConductivity")),
-                 corr_cell(corr.get("VaporThermalConductivity")),
-                 corr_cell(corr.get("SurfaceTension"), cs_tc.get(c)),
-                 corr_cell(corr.get("SolidDensity")),
-                 corr_cell(corr.get("SolidHeatCapacityCp"))]
+                 ] + [corr_cell(corr.get(k), cs_tc.get(c)) for k in CORRELATIONS]
         rows.append(cells)
 
     out = os.path.abspath(args.out)
@@ -722,8 +717,14 @@ def main():
     print(f"{len(rows)} components written to {out}", file=sys.stderr)
     if args.report:
         with open(args.report, "w") as f:
-            json.dump(provenance, f, indent=1, sort_keys=True)
+            json.dump({"provenance": provenance, "rejected_cp": [[cas_text(c), n] for c, n in rejected]},
+                      f, indent=1, sort_keys=True)
 
+
+# ChemSep properties stored, in data-file column order vp .. scp.
+CORRELATIONS = ["VaporPressure", "LiquidDensity", "HeatOfVaporization", "LiquidHeatCapacityCp",
+                "LiquidViscosity", "VaporViscosity", "LiquidThermalConductivity", "VaporThermalConductivity",
+                "SurfaceTension", "SolidDensity", "SolidHeatCapacityCp"]
 
 SUPPORTED_EQ = {1, 2, 4, 10, 16, 100, 101, 102, 104, 105, 106, 107}
 
@@ -838,31 +839,97 @@ def load_coolprop(folder):
     return out
 
 
-def choose_cp(c, cs_corr, trc, poling, coolprop, nq):
-    """Ideal-gas Cp of component c as a data-file cell and the source name."""
+def cp_value(form, coeffs, T):
+    """Ideal-gas Cp in J/(mol K) of a stored form (the same formulas as the
+    library, used here to screen the candidate fits)."""
+    a = list(coeffs) + [0.0] * 10
+    try:
+        if form == 1:
+            return (a[0] + math.exp(a[1] / T + a[2] + a[3] * T + a[4] * T * T)) / 1000.0
+        if form == 2:
+            x, y = a[2] / T, a[4] / T
+            sx = 1.0 if x == 0 else x / math.sinh(x)
+            return (a[0] + a[1] * sx * sx + a[3] * (y / math.cosh(y)) ** 2) / 1000.0
+        if form == 3:
+            return sum(c * T ** i for i, c in enumerate(coeffs))
+        if form == 4:
+            v = a[1]
+            for k in range(2, len(coeffs) - 1, 2):
+                n, th = coeffs[k], coeffs[k + 1]
+                u = abs(th) / T
+                if u > 600:
+                    continue
+                d = math.expm1(u) if th > 0 else math.exp(u) + 1
+                v += n * u * u * math.exp(u) / (d * d)
+            return a[0] * v
+        if form == 5:
+            Rm, a0, a1, a2, a3, a4, a5, a6, a7 = a[:9]
+            y = 0.0 if T <= a7 else (T - a7) / (T + a6)
+            tail = 0.0 if y == 0 else (a4 - a5 / (T - a7) ** 2) * y ** 8
+            return Rm * (a0 + a1 / T ** 2 * math.exp(-a2 / T) + a3 * y * y + tail)
+    except (OverflowError, ZeroDivisionError, ValueError):
+        return None
+    return None
+
+
+def cp_plausible(form, coeffs, tmin, tmax, natoms, cp298):
+    """A fit is kept when, over its own range, it stays between a monatomic
+    gas and the classical limit of the molecule, and agrees within 10 % with
+    an independent 298.15 K value where one is known."""
+    lo = max(tmin or 0.0, 20.0)
+    hi = min(tmax or 1500.0, 3000.0) if (tmax or 0) > 0 else 1500.0
+    if hi <= lo:
+        hi = lo + 1.0
+    upper = (3 * natoms + 1) * R if natoms else None
+    for k in range(41):
+        T = lo * (hi / lo) ** (k / 40)
+        v = cp_value(form, coeffs, T)
+        if v is None or not math.isfinite(v) or v < 2.5 * R * 0.98:
+            return False
+        if upper and v > upper * 1.02:
+            return False
+    if cp298 and lo <= 298.15 <= hi:
+        v = cp_value(form, coeffs, 298.15)
+        if abs(v - cp298) > 0.10 * cp298:
+            return False
+    return True
+
+
+def cp_candidates(c, cs_corr, trc, poling, coolprop, nq):
+    """Candidate ideal-gas Cp fits in order of preference:
+    (source, form, tmin, tmax, coefficients)."""
+    out = []
     if c in CP_PREFER_COOLPROP and c in coolprop:
         Rm, c0, terms, _ = coolprop[c]
         vals = [Rm, c0]
         for n, th in terms:
             vals += [n, th]
-        return ";".join(["4", "0", "0"] + [fmt(x) for x in vals]), "CoolProp"
+        out.append(("CoolProp", 4, 0.0, 0.0, vals))
     e = cs_corr.get(c, {}).get("IdealGasHeatCapacityCp")
     if e and e[0] in (16, 107) and e[2] is not None and e[3] is not None:
         eq, coeffs, tmin, tmax = e
         coeffs = [x if x is not None else 0.0 for x in coeffs[:5]]
-        form = 1 if eq == 16 else 2
-        return ";".join([str(form), fmt(tmin), fmt(tmax)] + [fmt(x) for x in coeffs]), "ChemSep"
+        out.append(("ChemSep", 1 if eq == 16 else 2, tmin, tmax, coeffs))
     if c in trc:
         a, tmin, tmax = trc[c]
-        return ";".join(["5", fmt(tmin or 0), fmt(tmax or 0), fmt(R)] + [fmt(x) for x in a]), "TRC"
+        out.append(("TRC", 5, tmin or 0.0, tmax or 0.0, [R] + a))
     if c in poling:
         a, tmin, tmax = poling[c]
-        return ";".join(["3", fmt(tmin or 0), fmt(tmax or 0)] + [fmt(x * R) for x in a]), "Poling"
+        out.append(("Poling", 3, tmin or 0.0, tmax or 0.0, [x * R for x in a]))
     if c in nq:
         r = nq[c]
         a = [num(r.get(k)) for k in ("CPA", "CPB", "CPC", "CPD", "CPE")]
         if a[0] is not None and any(a):
-            return ";".join(["3", "200", "1000"] + [fmt(x or 0.0) for x in a]), "NeqSim"
+            out.append(("NeqSim", 3, 200.0, 1000.0, [x or 0.0 for x in a]))
+    return out
+
+
+def choose_cp(c, cands, natoms, cp298, rejected):
+    """The first plausible candidate as a data-file cell, and its source."""
+    for name, form, tmin, tmax, coeffs in cands:
+        if cp_plausible(form, coeffs, tmin, tmax, natoms, cp298):
+            return ";".join([str(form), fmt(tmin), fmt(tmax)] + [fmt(x) for x in coeffs]), name
+        rejected.append((c, name))
     return "", None
 
 

@@ -1,9 +1,11 @@
 // C interface of the pure-component database: constants, names, the sorted
 // user list and the temperature correlations of single components.
 //
-// Units: values come back in the units of unit set 1 (K, Pa, kg/kmol,
-// m3/kmol, kJ/kg for formation values, ...).  Temperatures and pressures go
-// through the unit layer (quantity codes 15 and 17) via userT/userP below.
+// Units: every value with a quantity code goes through the unit layer, so it
+// comes back in the caller's current unit of that quantity (unit set 1: K,
+// Pa, kg/kmol, m3/kmol, kJ/kg for formation values and heats of
+// vaporisation, kg/m3, Pa s, W/(m K), N/m); temperature arguments are read in
+// the current temperature unit.
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -12,6 +14,7 @@
 
 #include "components/database.h"
 #include "core/error.h"
+#include "units/units.h"
 #include "zpk/zpk.h"
 
 namespace {
@@ -19,12 +22,12 @@ namespace {
 namespace db = zpk::components;
 using zpk::kNaN;
 
-// Unit hooks for the quantities that have a quantity code.  The database
-// stores SI; unit set 1 is SI for these quantities.
-// TODO: route through zpk::units::toUser / fromUser once the unit layer is in.
-double userT(double kelvin) { return kelvin; }
-double userP(double pascal) { return pascal; }
-double kelvinFromUser(double t) { return t; }
+namespace u = zpk::units;
+// A base-unit value in the caller's unit of quantity q.
+double user(int q, double base) { return u::toUser(q, base); }
+double userT(double kelvin) { return u::toUser(u::Temperature, kelvin); }
+double userP(double pascal) { return u::toUser(u::Pressure, pascal); }
+double kelvinFromUser(double t) { return u::fromUser(u::Temperature, t); }
 
 // The database, or an error naming why it is not there.
 void requireLoaded() {
@@ -141,7 +144,7 @@ int CompCID(int cas) {
 double CompMw(int i) {
     return zpk::guarded("CompMw", kNaN, [&] {
         const auto& c = component(i);
-        return present(c.mw, c, "molar mass");
+        return user(u::MolarMass, present(c.mw, c, "molar mass"));
     });
 }
 double CompTc(int i) {
@@ -165,19 +168,19 @@ double CompAc(int i) {
 double CompVc(int i) {
     return zpk::guarded("CompVc", kNaN, [&] {
         const auto& c = component(i);
-        return present(c.vc, c, "critical volume");
+        return user(u::MolarVolume, present(c.vc, c, "critical volume"));
     });
 }
 double CompDm(int i) {
     return zpk::guarded("CompDm", kNaN, [&] {
         const auto& c = component(i);
-        return present(c.dipole, c, "dipole moment");
+        return user(u::DipoleMoment, present(c.dipole, c, "dipole moment"));
     });
 }
 double CompRg(int i) {
     return zpk::guarded("CompRg", kNaN, [&] {
         const auto& c = component(i);
-        return present(c.rg, c, "radius of gyration");
+        return user(u::Length, present(c.rg, c, "radius of gyration"));
     });
 }
 double CompSol(int i) {
@@ -190,13 +193,13 @@ double CompSol(int i) {
 double CompHf(int i) {
     return zpk::guarded("CompHf", kNaN, [&] {
         const auto& c = component(i);
-        return present(c.hf, c, "formation enthalpy") / present(c.mw, c, "molar mass");
+        return user(u::SpecificEnthalpy, present(c.hf, c, "formation enthalpy") / present(c.mw, c, "molar mass"));
     });
 }
 double CompGf(int i) {
     return zpk::guarded("CompGf", kNaN, [&] {
         const auto& c = component(i);
-        return present(c.gf, c, "formation Gibbs energy") / present(c.mw, c, "molar mass");
+        return user(u::SpecificEnthalpy, present(c.gf, c, "formation Gibbs energy") / present(c.mw, c, "molar mass"));
     });
 }
 // Formation entropy from the elements per kg, (Hf - Gf) / 298.15 K / Mw:
@@ -207,7 +210,7 @@ double CompSf(int i) {
         const auto& c = component(i);
         const double hf = present(c.hf, c, "formation enthalpy");
         const double gf = present(c.gf, c, "formation Gibbs energy");
-        return (hf - gf) / 298.15 / present(c.mw, c, "molar mass");
+        return user(u::SpecificEntropy, (hf - gf) / 298.15 / present(c.mw, c, "molar mass"));
     });
 }
 double CompNb(int i) {
@@ -235,49 +238,50 @@ double CompVP(int i, double t) {
 double CompHV(int i, double t) {
     return zpk::guarded("CompHV", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 / present(c.mw, c, "molar mass");
+        return user(u::SpecificEnthalpy,
+                    correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 / present(c.mw, c, "molar mass"));
     });
 }
 // Saturated liquid density, kg/m3.
 double CompLD(int i, double t) {
     return zpk::guarded("CompLD", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.ld, t, "liquid density") * present(c.mw, c, "molar mass");
+        return user(u::Density, correlation(c, c.ld, t, "liquid density") * present(c.mw, c, "molar mass"));
     });
 }
 // Solid density, kg/m3.
 double CompSD(int i, double t) {
     return zpk::guarded("CompSD", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.sd, t, "solid density") * present(c.mw, c, "molar mass");
+        return user(u::Density, correlation(c, c.sd, t, "solid density") * present(c.mw, c, "molar mass"));
     });
 }
 // Liquid viscosity, Pa s.
 double CompLV(int i, double t) {
     return zpk::guarded("CompLV", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.lvisc, t, "liquid viscosity");
+        return user(u::Viscosity, correlation(c, c.lvisc, t, "liquid viscosity"));
     });
 }
 // Low-pressure gas viscosity, Pa s.
 double CompGV(int i, double t) {
     return zpk::guarded("CompGV", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.gvisc, t, "gas viscosity");
+        return user(u::Viscosity, correlation(c, c.gvisc, t, "gas viscosity"));
     });
 }
 // Liquid thermal conductivity, W/(m K).
 double CompLC(int i, double t) {
     return zpk::guarded("CompLC", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.lk, t, "liquid thermal conductivity");
+        return user(u::ThermalConductivity, correlation(c, c.lk, t, "liquid thermal conductivity"));
     });
 }
 // Low-pressure gas thermal conductivity, W/(m K).
 double CompGC(int i, double t) {
     return zpk::guarded("CompGC", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.gk, t, "gas thermal conductivity");
+        return user(u::ThermalConductivity, correlation(c, c.gk, t, "gas thermal conductivity"));
     });
 }
 // Solid thermal conductivity: no source in the database.
@@ -293,7 +297,7 @@ double CompSC(int i, double t) {
 double CompST(int i, double t) {
     return zpk::guarded("CompST", kNaN, [&] {
         const auto& c = component(i);
-        return correlation(c, c.st, t, "surface tension");
+        return user(u::SurfaceTension, correlation(c, c.st, t, "surface tension"));
     });
 }
 

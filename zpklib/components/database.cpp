@@ -276,8 +276,11 @@ std::optional<double> coreS(const IdealGasCp& f, double T) {
 // The piecewise description of Cp over all T > 0:
 //   T < tmin:  cp0 + (Cp(tmin) - cp0) g(T / tmin), g(x) = (3 - s) x^2 + (s - 2) x^3,
 //              a cubic that matches value and slope at tmin and levels off
-//              to the low-temperature limit cp0 (s is clamped to [0, 3], so
-//              the blend is monotone and never undershoots cp0);
+//              with zero slope to the low-temperature limit cp0.  s is the
+//              fit's relative slope at tmin, clamped to [-3, 3]: g stays >= 0
+//              on [0, 1], so the blend never undershoots cp0, and for s in
+//              [0, 3] it is monotone (a fit that falls at tmin gives a mild
+//              overshoot of at most 28 % of the span rather than a kink);
 //   tmin..tmax: the stored form;
 //   T > tmax:  linear continuation with the slope at tmax (0 if negative).
 // The Planck-Einstein form is physical at every temperature and is used
@@ -292,7 +295,7 @@ struct Pieces {
 Pieces pieces(const Component& c) {
     Pieces p;
     const auto& f = c.cp;
-    if (f.form == CpPlanckEinstein || f.form == CpTRC || f.tmax <= 0) {
+    if (f.form == CpPlanckEinstein || f.tmax <= 0) {
         p.whole = true;
         return p;
     }
@@ -305,7 +308,7 @@ Pieces pieces(const Component& c) {
     if (lim > c1) lim = c1;
     p.low = lim;
     p.span = c1 - lim;
-    p.s = p.span > 0 ? std::clamp(p.tmin * d1 / p.span, 0.0, 3.0) : 0.0;
+    p.s = p.span > 0 ? std::clamp(p.tmin * d1 / p.span, -3.0, 3.0) : 0.0;
     p.cpMax = coreCp(f, p.tmax);
     const double h2 = 1e-4 * p.tmax;
     p.slopeMax = std::max(0.0, (p.cpMax - coreCp(f, p.tmax - h2)) / h2);
@@ -325,12 +328,22 @@ double lowS(const Pieces& p, double T) {  // antiderivative of lowCp / T
     return p.low * std::log(T) + p.span * x * x * ((3 - p.s) / 2 + (p.s - 2) * x / 3);
 }
 
+// The TRC form switches on its y terms at a7 (value and slope continuous,
+// curvature not): quadrature panels must not straddle that point.
+double trcSwitch(const IdealGasCp& f, double a, double b) {
+    if (f.form != CpTRC) return 0;
+    const double a7 = coeff(f.coeffs, 8);
+    return a7 > a && a7 < b ? a7 : 0;
+}
+
 double coreDeltaH(const IdealGasCp& f, double a, double b) {
+    if (const double m = trcSwitch(f, a, b)) return coreDeltaH(f, a, m) + coreDeltaH(f, m, b);
     auto ha = coreH(f, a), hb = coreH(f, b);
     if (ha && hb) return *hb - *ha;
     return integrateLog([&](double t) { return coreCp(f, t) * t; }, a, b);
 }
 double coreDeltaS(const IdealGasCp& f, double a, double b) {
+    if (const double m = trcSwitch(f, a, b)) return coreDeltaS(f, a, m) + coreDeltaS(f, m, b);
     auto sa = coreS(f, a), sb = coreS(f, b);
     if (sa && sb) return *sb - *sa;
     return integrateLog([&](double t) { return coreCp(f, t); }, a, b);

@@ -1,0 +1,258 @@
+// The component functions of the C interface over the shipped data file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "components/database.h"
+#include "zpk/zpk.h"
+
+namespace {
+
+// The 40 components the test battery looks up by CAS number.
+const int kFixtureCas[] = {74828,   74840,  74986,  75285,  106978, 78784,   109660, 110543, 142825, 111659,
+                           111842,  124185, 1120214, 112403, 629505, 629594, 629629, 544763, 629787, 593453,
+                           629925,  112958, 7727379, 7782447, 7440597, 7732185, 64175, 67561, 7664417, 7783064,
+                           124389,  108883, 74851,  111273, 71432,  67641,  71363,  1333740, 75150, 110827};
+
+class ComponentApi : public ::testing::Test {
+  protected:
+    void SetUp() override { setErrFlag(0); }
+    std::string message() { return ErrMsg() ? std::string(ErrMsg()) : std::string(); }
+};
+
+TEST_F(ComponentApi, DatabaseLoadsWithEnoughComponents) {
+    ASSERT_EQ(zpk::components::loadError(), "");
+    // The stream store has 2000 streams and the archive test puts indices i
+    // and i + 1 into stream i, so 2001 must exist; 2100 leaves room.
+    EXPECT_GE(getFCNr(), 2100);
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
+TEST_F(ComponentApi, CasRoundTripOverWholeDatabase) {
+    const int n = getFCNr();
+    std::set<int> seen;
+    for (int i = 1; i <= n; ++i) {
+        const int cas = CompID(i);
+        ASSERT_GT(cas, 0) << "index " << i;
+        ASSERT_EQ(CompCID(cas), i) << "CAS " << cas;
+        ASSERT_TRUE(seen.insert(cas).second) << "duplicate CAS " << cas;
+    }
+    EXPECT_EQ(getErrFlag(), 0) << message();
+}
+
+TEST_F(ComponentApi, FixtureComponentsPresentWithCoreConstants) {
+    for (int cas : kFixtureCas) {
+        const int i = CompCID(cas);
+        ASSERT_GT(i, 0) << "CAS " << cas << ": " << message();
+        EXPECT_GT(CompMw(i), 1.0) << cas;
+        EXPECT_GT(CompTc(i), 1.0) << cas;
+        EXPECT_GT(CompPc(i), 1e5) << cas;
+        EXPECT_FALSE(std::isnan(CompAc(i))) << cas;
+        EXPECT_FALSE(std::isnan(CompHf(i))) << cas;
+        EXPECT_FALSE(std::isnan(CompGf(i))) << cas;
+        const auto* c = zpk::components::byIndex(i);
+        ASSERT_NE(c, nullptr);
+        EXPECT_NE(c->cp.form, 0) << cas << " has no ideal-gas heat capacity";
+        // Upper-case names as users expect them.
+        const std::string name = CompN(i);
+        for (char ch : name) EXPECT_FALSE(ch >= 'a' && ch <= 'z') << name;
+    }
+    EXPECT_EQ(getErrFlag(), 0) << message();
+}
+
+TEST_F(ComponentApi, CommonNames) {
+    EXPECT_STREQ(CompN(CompCID(7732185)), "WATER");
+    EXPECT_STREQ(CompN(CompCID(74828)), "METHANE");
+    EXPECT_STREQ(CompN(CompCID(124389)), "CARBON DIOXIDE");
+    EXPECT_STREQ(CompN(CompCID(106978)), "N-BUTANE");
+    EXPECT_STREQ(CompN(CompCID(7783064)), "HYDROGEN SULFIDE");
+    EXPECT_STREQ(CompF(CompCID(7732185)), "H2O");
+    EXPECT_STREQ(CompF(CompCID(74828)), "CH4");
+    EXPECT_STREQ(CompF(CompCID(124389)), "CO2");
+}
+
+TEST_F(ComponentApi, NamesAreUniqueAndFitTheReportedLengths) {
+    const int n = getFCNr();
+    const int nl = CompCNL(), fl = CompCFL();
+    std::set<std::string> names;
+    for (int i = 1; i <= n; ++i) {
+        const std::string name = CompN(i);
+        EXPECT_FALSE(name.empty()) << i;
+        EXPECT_TRUE(names.insert(name).second) << "duplicate name " << name;
+        EXPECT_LE(static_cast<int>(name.size()), nl);
+        EXPECT_LE(static_cast<int>(std::strlen(CompN1(i))), nl);
+        EXPECT_LE(static_cast<int>(std::strlen(CompN2(i))), nl);
+        EXPECT_LE(static_cast<int>(std::strlen(CompF(i))), fl);
+    }
+}
+
+TEST_F(ComponentApi, MethaneFormationValuesPerKg) {
+    const int m = CompCID(74828);
+    EXPECT_NEAR(CompMw(m), 16.04, 16.04 * 0.01);
+    EXPECT_NEAR(CompHf(m), -4664, 4664 * 0.01);
+    EXPECT_NEAR(CompGf(m), -3164, 3164 * 0.01);
+    // Formation entropy per kg: (Hf - Gf) / 298.15.
+    EXPECT_NEAR(CompSf(m), (CompHf(m) - CompGf(m)) / 298.15, 1e-9);
+}
+
+TEST_F(ComponentApi, ReferenceConstantsOfLightGases) {
+    // Critical constants of the reference equations of state.
+    const int m = CompCID(74828), w = CompCID(7732185);
+    EXPECT_NEAR(CompTc(m), 190.564, 1e-3);
+    EXPECT_NEAR(CompPc(m), 4.5992e6, 100);
+    EXPECT_NEAR(CompAc(m), 0.01142, 1e-4);
+    EXPECT_NEAR(CompTc(w), 647.096, 1e-3);
+    EXPECT_NEAR(CompPc(w), 22.064e6, 1e3);
+    EXPECT_NEAR(CompAc(w), 0.3443, 1e-3);
+    EXPECT_NEAR(CompNb(w), 373.12, 0.1);
+    EXPECT_NEAR(CompMp(w), 273.15, 0.2);
+}
+
+TEST_F(ComponentApi, RawIndicesUsedByTheBatteryExist) {
+    for (int i : {486, 500, 1631, 2000, 2001}) {
+        EXPECT_GT(CompID(i), 0) << i;
+        EXPECT_GT(CompTc(i), 0) << i;
+        EXPECT_GT(CompPc(i), 0) << i;
+    }
+    EXPECT_GT(CompCID(75796), 0);  // methyltrichlorosilane, used by a liquid-density check
+    EXPECT_EQ(getErrFlag(), 0) << message();
+}
+
+TEST_F(ComponentApi, UnknownCasIsAnError) {
+    EXPECT_EQ(CompCID(1234567), 0);  // check digit wrong: no such substance
+    EXPECT_NE(getErrFlag(), 0);
+    EXPECT_NE(message().find("CompCID"), std::string::npos) << message();
+    EXPECT_NE(message().find("1234567"), std::string::npos) << message();
+    setErrFlag(0);
+    EXPECT_EQ(CompCID(0), 0);
+    EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
+    EXPECT_EQ(CompCID(-74828), 0);
+    EXPECT_NE(getErrFlag(), 0);
+}
+
+TEST_F(ComponentApi, BadIndexFailsEveryFunctionWithItsName) {
+    const int n = getFCNr();
+    for (int bad : {0, -1, n + 1}) {
+        struct Case {
+            const char* name;
+            bool failed;
+        };
+        const Case cases[] = {
+            {"CompID", CompID(bad) == 0},
+            {"CompN", CompN(bad) == nullptr},
+            {"CompN1", CompN1(bad) == nullptr},
+            {"CompN2", CompN2(bad) == nullptr},
+            {"CompF", CompF(bad) == nullptr},
+            {"CompMw", std::isnan(CompMw(bad))},
+            {"CompTc", std::isnan(CompTc(bad))},
+            {"CompPc", std::isnan(CompPc(bad))},
+            {"CompAc", std::isnan(CompAc(bad))},
+            {"CompVc", std::isnan(CompVc(bad))},
+            {"CompDm", std::isnan(CompDm(bad))},
+            {"CompRg", std::isnan(CompRg(bad))},
+            {"CompSol", std::isnan(CompSol(bad))},
+            {"CompHf", std::isnan(CompHf(bad))},
+            {"CompGf", std::isnan(CompGf(bad))},
+            {"CompSf", std::isnan(CompSf(bad))},
+            {"CompNb", std::isnan(CompNb(bad))},
+            {"CompMp", std::isnan(CompMp(bad))},
+            {"CompVP", std::isnan(CompVP(bad, 300))},
+            {"CompHV", std::isnan(CompHV(bad, 300))},
+            {"CompLD", std::isnan(CompLD(bad, 300))},
+            {"CompSD", std::isnan(CompSD(bad, 300))},
+            {"CompLV", std::isnan(CompLV(bad, 300))},
+            {"CompGV", std::isnan(CompGV(bad, 300))},
+            {"CompLC", std::isnan(CompLC(bad, 300))},
+            {"CompGC", std::isnan(CompGC(bad, 300))},
+            {"CompSC", std::isnan(CompSC(bad, 300))},
+            {"CompST", std::isnan(CompST(bad, 300))},
+            {"CompHG", std::isnan(CompHG(bad, 300, 1e5))},
+            {"CompHL", std::isnan(CompHL(bad, 300, 1e5))},
+            {"CompHS", std::isnan(CompHS(bad, 300, 1e5))},
+            {"CompSG", std::isnan(CompSG(bad, 300, 1e5))},
+            {"CompSL", std::isnan(CompSL(bad, 300, 1e5))},
+            {"CompSS", std::isnan(CompSS(bad, 300, 1e5))},
+        };
+        for (const auto& c : cases) EXPECT_TRUE(c.failed) << c.name << " index " << bad;
+    }
+    // The message names the function and the index.
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(CompTc(n + 1)));
+    EXPECT_NE(message().find("CompTc"), std::string::npos) << message();
+    EXPECT_NE(message().find(std::to_string(n + 1)), std::string::npos) << message();
+    setErrFlag(0);
+    EXPECT_EQ(CompN(0), nullptr);
+    EXPECT_NE(message().find("CompN"), std::string::npos) << message();
+}
+
+TEST_F(ComponentApi, MissingConstantIsNaNWithMessage) {
+    // Find a component without a dipole moment and one without a
+    // solubility parameter: both must fail, not read 0.
+    const int n = getFCNr();
+    int without = 0;
+    for (int i = 1; i <= n && !without; ++i)
+        if (std::isnan(zpk::components::byIndex(i)->dipole)) without = i;
+    ASSERT_GT(without, 0);
+    EXPECT_TRUE(std::isnan(CompDm(without)));
+    EXPECT_NE(getErrFlag(), 0);
+    EXPECT_NE(message().find("CompDm"), std::string::npos);
+}
+
+TEST_F(ComponentApi, TemperatureCorrelations) {
+    const int w = CompCID(7732185), m = CompCID(74828), b = CompCID(71432);
+    EXPECT_NEAR(CompVP(w, 373.15), 101325, 101325 * 0.01);
+    EXPECT_NEAR(CompHV(w, 373.15), 2257, 2257 * 0.01);       // kJ/kg
+    EXPECT_NEAR(CompLD(w, 298.15), 997, 997 * 0.01);         // kg/m3
+    EXPECT_NEAR(CompLD(m, 111.7), 422.4, 422.4 * 0.01);
+    EXPECT_NEAR(CompLV(w, 298.15), 8.9e-4, 8.9e-4 * 0.03);   // Pa s
+    EXPECT_NEAR(CompST(w, 298.15), 0.0720, 0.0720 * 0.02);   // N/m
+    EXPECT_NEAR(CompGV(m, 300), 1.12e-5, 1.12e-5 * 0.03);    // Pa s
+    EXPECT_NEAR(CompLC(w, 300), 0.61, 0.61 * 0.03);          // W/(m K)
+    EXPECT_NEAR(CompGC(m, 300), 0.0343, 0.0343 * 0.05);      // W/(m K)
+    EXPECT_NEAR(CompVP(b, 353.2), 101325, 101325 * 0.02);
+    EXPECT_EQ(getErrFlag(), 0) << message();
+    // Heat of vaporisation vanishes at and above the critical point.
+    EXPECT_EQ(CompHV(w, 700), 0.0);
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(CompVP(w, -5)));
+    EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(CompVP(w, std::nan(""))));
+    EXPECT_NE(getErrFlag(), 0);
+}
+
+TEST_F(ComponentApi, UserListSortedByName) {
+    const int n = getFCNr();
+    EXPECT_EQ(sortUL(0), n);
+    ASSERT_EQ(getULnr(), n);
+    std::string previous;
+    for (int p = 1; p <= n; ++p) {
+        const int i = ULtocode(p);
+        ASSERT_GE(i, 1);
+        ASSERT_EQ(codeToUL(i), p);
+        const std::string name = CompN(i);
+        EXPECT_LE(previous, name);
+        previous = name;
+    }
+    EXPECT_EQ(getErrFlag(), 0) << message();
+    EXPECT_EQ(ULtocode(0), 0);
+    EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
+    EXPECT_EQ(ULtocode(n + 1), 0);
+    EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
+    EXPECT_EQ(sortUL(7), 0);
+    EXPECT_NE(getErrFlag(), 0);
+    EXPECT_EQ(getULnr(), n);  // a rejected mode leaves the list as it was
+    // by CAS number
+    setErrFlag(0);
+    EXPECT_EQ(sortUL(2), n);
+    for (int p = 2; p <= n; ++p) EXPECT_LT(CompID(ULtocode(p - 1)), CompID(ULtocode(p)));
+    sortUL(0);
+}
+
+}  // namespace
