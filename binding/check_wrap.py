@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """Post-process and check the wrapper source that SWIG generates for _zelta.
 
-Usage: check_wrap.py TABLE GENERATED OUTPUT
+Usage: check_wrap.py [--table TABLE] GENERATED OUTPUT
 
-TABLE is zpk/functions.tsv (Python name, C declaration, in method-table
-order).  GENERATED is SWIG's output; OUTPUT is the source that is compiled.
+GENERATED is SWIG's output; OUTPUT is the source that is compiled.  With
+TABLE (zpk/functions.tsv: Python name, C declaration, in method-table
+order) the module is _zelta and its function table is checked; without it
+(the zelta_arrays companion) only the runtime is mended.
 
 The module must expose exactly the functions of the table, in table order,
 with the calling form that follows from the number of declared arguments
@@ -15,6 +17,11 @@ removed here.  The module must define no constants (which would also bring
 a variable-link object into the module dictionary) and register exactly the
 three pointer types char *, double * and double **.  Anything else stops the
 build with a message.
+
+Runtime mend (both modules): SWIG 4.1's pointer-object comparison reads the
+other operand as a pointer object even when it is not one (None, a number);
+here `==` and `!=` with any other object return NotImplemented instead, so
+such comparisons fall back to identity and never read foreign memory.
 """
 import re
 import sys
@@ -88,18 +95,44 @@ def check_runtime(text):
         fail("the module initialisation creates a variable-link object")
 
 
+RICHCOMPARE_OLD = """SWIGRUNTIME PyObject*
+SwigPyObject_richcompare(SwigPyObject *v, SwigPyObject *w, int op)
+{
+  PyObject* res;
+  if( op != Py_EQ && op != Py_NE ) {"""
+RICHCOMPARE_NEW = """SWIGRUNTIMEINLINE int SwigPyObject_Check(PyObject *op);
+
+SWIGRUNTIME PyObject*
+SwigPyObject_richcompare(SwigPyObject *v, SwigPyObject *w, int op)
+{
+  PyObject* res;
+  if( (op != Py_EQ && op != Py_NE) || !SwigPyObject_Check((PyObject *)w) ) {"""
+
+
+def mend_runtime(text):
+    if text.count(RICHCOMPARE_OLD) != 1:
+        fail("pointer-object comparison not found where expected; review the runtime mend")
+    return text.replace(RICHCOMPARE_OLD, RICHCOMPARE_NEW, 1)
+
+
 def main(argv):
-    if len(argv) != 4:
-        fail("usage: check_wrap.py TABLE GENERATED OUTPUT")
-    table = read_table(argv[1])
-    with open(argv[2], encoding="utf-8") as f:
-        lines = f.read().split("\n")
-    lines, removed = check_methods(lines, table)
-    text = "\n".join(lines)
-    check_runtime(text)
-    with open(argv[3], "w", encoding="utf-8") as f:
+    args = argv[1:]
+    table = None
+    if args[:1] == ["--table"]:
+        table = read_table(args[1])
+        args = args[2:]
+    if len(args) != 2:
+        fail("usage: check_wrap.py [--table TABLE] GENERATED OUTPUT")
+    with open(args[0], encoding="utf-8") as f:
+        text = f.read()
+    if table is not None:
+        lines, removed = check_methods(text.split("\n"), table)
+        text = "\n".join(lines)
+        check_runtime(text)
+        print("check_wrap.py: %d functions, %d generator entries removed" % (len(table), removed))
+    text = mend_runtime(text)
+    with open(args[1], "w", encoding="utf-8") as f:
         f.write(text)
-    print("check_wrap.py: %d functions, %d generator entries removed" % (len(table), removed))
 
 
 if __name__ == "__main__":
