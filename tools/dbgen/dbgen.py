@@ -565,6 +565,7 @@ def main():
             poling[c] = ([x or 0.0 for x in a], num(r["Tmin"]), num(r["Tmax"]))
         poling_cp.put(c, num(r["Cpg"]))
     coolprop = load_coolprop(os.path.join(ref, "coolprop", "fluids"))
+    gerg = {c: gerg_terms(ref, c) for c in GERG_FILES}
 
     # --- the component list and its order ---------------------------------
     fixture = [74828, 74840, 74986, 75285, 106978, 78784, 109660, 74851, 67561, 110543, 142825, 111659,
@@ -693,7 +694,7 @@ def main():
         else:
             cp0 = 4.0 * R
         cp298 = crc_cp.get(c)
-        cp, s = choose_cp(c, cp_candidates(c, cs_corr, trc, poling, coolprop, nq), natoms, cp298, rejected)
+        cp, s = choose_cp(c, cp_candidates(c, cs_corr, trc, poling, coolprop, nq, gerg), natoms, cp298, rejected)
         note("cp", s)
         name = name_of(c).upper()
         names = alt_names(c, name, cl_names, pc_names, cs, yaws_name)
@@ -817,6 +818,9 @@ def load_coolprop(folder):
                         terms.append((-n, -abs(th) * tred))
                     else:
                         ok = False
+            elif typ == "IdealGasHelmholtzPlanckEinsteinFunctionT":
+                for n, th in zip(t["n"], t["v"]):
+                    terms.append((n, abs(th)))
             elif typ == "IdealGasHelmholtzCP0Constant":
                 c0 += t["cp_over_R"] - 1.0
             elif typ == "IdealGasHelmholtzPower":
@@ -895,16 +899,21 @@ def cp_plausible(form, coeffs, tmin, tmax, natoms, cp298):
     return True
 
 
-def cp_candidates(c, cs_corr, trc, poling, coolprop, nq):
+def cp_candidates(c, cs_corr, trc, poling, coolprop, nq, gerg=None):
     """Candidate ideal-gas Cp fits in order of preference:
-    (source, form, tmin, tmax, coefficients)."""
+    (source, form, tmin, tmax, coefficients).  The ideal parts of the
+    reference equations of state come first: they are physical at every
+    temperature and are what the multiparameter equations use."""
     out = []
-    if c in CP_PREFER_COOLPROP and c in coolprop:
+    if c in coolprop:
         Rm, c0, terms, _ = coolprop[c]
         vals = [Rm, c0]
         for n, th in terms:
-            vals += [n, th]
+            if n != 0 and th != 0:
+                vals += [n, th]
         out.append(("CoolProp", 4, 0.0, 0.0, vals))
+    if gerg and c in gerg:
+        out.append(("GERG-2008", 4, 0.0, 0.0, gerg_as_planck_einstein(gerg[c])))
     e = cs_corr.get(c, {}).get("IdealGasHeatCapacityCp")
     if e and e[0] in (16, 107) and e[2] is not None and e[3] is not None:
         eq, coeffs, tmin, tmax = e
@@ -922,6 +931,58 @@ def cp_candidates(c, cs_corr, trc, poling, coolprop, nq):
         if a[0] is not None and any(a):
             out.append(("NeqSim", 3, 200.0, 1000.0, [x or 0.0 for x in a]))
     return out
+
+
+GERG_FILES = {74828: "methane.json", 74840: "ethane.json", 74986: "propane~n-propane.json",
+              106978: "butane~n-butane.json", 75285: "isobutane~2-methylpropane.json",
+              7727379: "nitrogen.json", 124389: "carbon dioxide.json", 7732185: "water.json",
+              109660: "pentane~n-pentane.json", 78784: "isopentane~methylbutane~2-methylbutane.json",
+              110543: "hexane~n-hexane.json", 142825: "heptane~n-heptane.json", 111659: "octane~n-octane.json",
+              111842: "nonane~n-nonane.json", 124185: "decane~n-decane.json", 1333740: "hydrogen.json",
+              7782447: "oxygen.json", 630080: "carbon monoxide.json", 7783064: "hydrogen sulfide.json",
+              7440597: "helium~helium-4.json", 7440371: "argon.json"}
+
+
+def gerg_terms(ref, cas):
+    """GERG-2008 ideal part as (R*, c0, [(n, theta)]) with
+    cp = R + R* (c0 + sum n (u/sinh u)^2 or (u/cosh u)^2), u = theta / T."""
+    fn = GERG_FILES.get(cas)
+    if not fn:
+        return None
+    with open(os.path.join(ref, "clapeyron", "Empiric", "GERG2008", "pures", fn)) as f:
+        d = json.load(f)
+    eos = d["EOS"][0] if isinstance(d["EOS"], list) else d["EOS"]
+    tc = eos["STATES"]["reducing"]["T"]
+    r0, a, terms = R, 0.0, []
+    for t in eos["alpha0"]:
+        if t["type"] == "IdealGasHelmholtzLogTau":
+            a += t["a"]
+        elif t["type"] == "IdealGasClapeyronJLGerg2008":
+            for k, (n, v) in enumerate(zip(t["n"], t["v"])):
+                terms.append((n, v * tc, k % 2 == 0))  # sinh, cosh, sinh, cosh
+        elif t["type"] == "IdealGasClapeyronJLR0":
+            r0 = t["R0"]
+    return eos.get("gas_constant", R), r0, a, terms
+
+
+def gerg_cp(g, T):
+    rgas, r0, a, terms = g
+    v = a
+    for n, th, is_sinh in terms:
+        u = th / T
+        v += n * (u / (math.sinh(u) if is_sinh else math.cosh(u))) ** 2
+    return rgas + r0 * v
+
+
+def gerg_as_planck_einstein(g):
+    """The same Cp in the library's Planck-Einstein form (form 4):
+    (u/sinh u)^2 is the Einstein term with 2u, (u/cosh u)^2 its + twin."""
+    rgas, r0, a, terms = g
+    vals = [r0, a + rgas / r0]
+    for n, th, is_sinh in terms:
+        if n != 0 and th != 0:
+            vals += [n, 2 * abs(th) if is_sinh else -2 * abs(th)]
+    return vals
 
 
 def choose_cp(c, cands, natoms, cp298, rejected):
@@ -968,9 +1029,6 @@ ALT = {
     124185: ["DECANE", "NC10"],
 }
 
-# Components whose ideal-gas Cp comes from the reference equation of state
-# (filled in after the comparison documented in docs/components.md).
-CP_PREFER_COOLPROP = set()
 
 COLUMNS = ["index", "cas", "name", "name1", "name2", "formula", "mw", "tc", "pc", "vc", "omega", "tb", "tm",
            "hf", "gf", "sf", "dipole", "rg", "zra", "sol", "cp0", "cp", "vp", "ld", "hv", "lcp", "lvisc",
