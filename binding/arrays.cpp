@@ -46,7 +46,8 @@ void* allocate(Kind kind, int count, int cols, std::size_t payload) {
 }
 
 Header* header(const void* p, Kind kind, bool allowRow = false) {
-    if (!p) throw std::invalid_argument(std::string("null pointer where a ") + kindName(kind) + " was expected");
+    if (!p)
+        throw std::invalid_argument(std::string("null pointer where a ") + kindName(kind) + " was expected");
     auto* h = const_cast<Header*>(static_cast<const Header*>(p) - 1);
     const bool kindOk = h->kind == kind || (allowRow && h->kind == Kind::MatrixRow);
     if (h->tag != kTag || !kindOk)
@@ -66,7 +67,8 @@ void checkSize(int n, const char* what) {
 
 int checkIndex(const Header* h, int i) {
     if (i < 0 || i >= h->count)
-        throw std::out_of_range("index " + std::to_string(i) + " out of range 0.." + std::to_string(h->count - 1));
+        throw std::out_of_range("index " + std::to_string(i) + " out of range 0.." +
+                                std::to_string(h->count - 1));
     return i;
 }
 
@@ -84,9 +86,13 @@ void delete_doubles(double* array) {
     release(h);
 }
 
-int doubles_size(double* array) { return header(array, Kind::Doubles, true)->count; }
+int doubles_size(double* array) {
+    return header(array, Kind::Doubles, true)->count;
+}
 
-double doubles_getitem(double* array, int i) { return array[checkIndex(header(array, Kind::Doubles, true), i)]; }
+double doubles_getitem(double* array, int i) {
+    return array[checkIndex(header(array, Kind::Doubles, true), i)];
+}
 
 void doubles_setitem(double* array, int i, double value) {
     array[checkIndex(header(array, Kind::Doubles, true), i)] = value;
@@ -116,13 +122,21 @@ void delete_matrix(double** matrix) {
     release(h);
 }
 
-int matrix_rows(double** matrix) { return header(matrix, Kind::Matrix)->count; }
+int matrix_rows(double** matrix) {
+    return header(matrix, Kind::Matrix)->count;
+}
 
-int matrix_cols(double** matrix) { return header(matrix, Kind::Matrix)->cols; }
+int matrix_cols(double** matrix) {
+    return header(matrix, Kind::Matrix)->cols;
+}
 
-double* matrix_row(double** matrix, int i) { return matrix[checkIndex(header(matrix, Kind::Matrix), i)]; }
+double* matrix_row(double** matrix, int i) {
+    return matrix[checkIndex(header(matrix, Kind::Matrix), i)];
+}
 
-double matrix_getitem(double** matrix, int i, int j) { return doubles_getitem(matrix_row(matrix, i), j); }
+double matrix_getitem(double** matrix, int i, int j) {
+    return doubles_getitem(matrix_row(matrix, i), j);
+}
 
 void matrix_setitem(double** matrix, int i, int j, double value) {
     doubles_setitem(matrix_row(matrix, i), j, value);
@@ -137,7 +151,9 @@ void delete_chars(char* buffer) {
     if (buffer) release(header(buffer, Kind::Chars));
 }
 
-int chars_size(char* buffer) { return header(buffer, Kind::Chars)->count; }
+int chars_size(char* buffer) {
+    return header(buffer, Kind::Chars)->count;
+}
 
 int chars_getitem(char* buffer, int i) {
     return static_cast<unsigned char>(buffer[checkIndex(header(buffer, Kind::Chars), i)]);

@@ -93,9 +93,13 @@ double Recorder::finish() {
     return program.value;
 }
 
-int Recorder::asInt() { return static_cast<int>(finish()); }
+int Recorder::asInt() {
+    return static_cast<int>(finish());
+}
 
-double Recorder::asDouble() { return finish(); }
+double Recorder::asDouble() {
+    return finish();
+}
 
 char* Recorder::asText() {
     finish();
@@ -211,6 +215,7 @@ PROBE_API int probe_arg(const char* name, int i, double* num, int* isNull, const
     *ptr = a.ptr;
     *length = static_cast<int>(a.bytes.size());
     if (buffer && capacity > 0)
-        std::memcpy(buffer, a.bytes.data(), std::min<std::size_t>(a.bytes.size(), static_cast<std::size_t>(capacity)));
+        std::memcpy(buffer, a.bytes.data(),
+                    std::min<std::size_t>(a.bytes.size(), static_cast<std::size_t>(capacity)));
     return a.kind;
 }
