@@ -29,7 +29,7 @@ def janaf(ref):
 def interp(table, T):
     ts, cps = table
     for i in range(1, len(ts)):
-        if ts[i - 1] <= T <= ts[i]:
+        if ts[i - 1] <= T <= ts[i] and ts[i - 1] > 0:
             w = (T - ts[i - 1]) / (ts[i] - ts[i - 1])
             return cps[i - 1] + w * (cps[i] - cps[i - 1])
     return None

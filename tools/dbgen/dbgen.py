@@ -694,7 +694,7 @@ def main():
         else:
             cp0 = 4.0 * R
         cp298 = crc_cp.get(c)
-        cp, s = choose_cp(c, cp_candidates(c, cs_corr, trc, poling, coolprop, nq, gerg), natoms, cp298, rejected)
+        cp, s = choose_cp(c, cp_candidates(c, cs_corr, trc, poling, coolprop, nq, gerg), natoms, cp298, cp0, rejected)
         note("cp", s)
         name = name_of(c).upper()
         names = alt_names(c, name, cl_names, pc_names, cs, yaws_name)
@@ -876,10 +876,17 @@ def cp_value(form, coeffs, T):
     return None
 
 
-def cp_plausible(form, coeffs, tmin, tmax, natoms, cp298):
+def cp_plausible(form, coeffs, tmin, tmax, natoms, cp298, cp0):
     """A fit is kept when, over its own range, it stays between a monatomic
     gas and the classical limit of the molecule, and agrees within 10 % with
-    an independent 298.15 K value where one is known."""
+    an independent 298.15 K value where one is known.  A form used at every
+    temperature (Planck-Einstein) must also tend to the frozen-vibration limit
+    cp0 at low temperature: some reference equations fit only above 200 K
+    with a large constant term (n-nonane: 17.3 R) and are not used."""
+    if form == 4:
+        v = cp_value(form, coeffs, 2.0)
+        if v is None or v > 1.15 * cp0 or v < 0.9 * 2.5 * R:
+            return False
     lo = max(tmin or 0.0, 20.0)
     hi = min(tmax or 1500.0, 3000.0) if (tmax or 0) > 0 else 1500.0
     if hi <= lo:
@@ -985,10 +992,10 @@ def gerg_as_planck_einstein(g):
     return vals
 
 
-def choose_cp(c, cands, natoms, cp298, rejected):
+def choose_cp(c, cands, natoms, cp298, cp0, rejected):
     """The first plausible candidate as a data-file cell, and its source."""
     for name, form, tmin, tmax, coeffs in cands:
-        if cp_plausible(form, coeffs, tmin, tmax, natoms, cp298):
+        if cp_plausible(form, coeffs, tmin, tmax, natoms, cp298, cp0):
             return ";".join([str(form), fmt(tmin), fmt(tmax)] + [fmt(x) for x in coeffs]), name
         rejected.append((c, name))
     return "", None
