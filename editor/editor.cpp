@@ -93,6 +93,7 @@ std::string formatCas(int cas) {
 
 std::optional<int> parseCas(const std::string& text) {
     const std::string t = trim(text);
+    if (t.empty() || t.size() > 12) return std::nullopt;
     std::string digits;
     for (char c : t) {
         if (std::isdigit(static_cast<unsigned char>(c))) {
@@ -101,7 +102,16 @@ std::optional<int> parseCas(const std::string& text) {
             return std::nullopt;
         }
     }
-    if (digits.empty() || digits.size() > 9 || t.front() == '-' || t.back() == '-') return std::nullopt;
+    // Written with hyphens it must have the usual form: 2 to 7 digits,
+    // 2 digits, 1 check digit.
+    if (digits.size() != t.size()) {
+        const std::size_t first = t.find('-');
+        const std::size_t second = t.find('-', first + 1);
+        if (second == std::string::npos || t.find('-', second + 1) != std::string::npos || first < 2 ||
+            first > 7 || second != first + 3 || t.size() != second + 2)
+            return std::nullopt;
+    }
+    if (digits.empty() || digits.size() > 9) return std::nullopt;
     const int value = std::atoi(digits.c_str());
     if (value <= 0) return std::nullopt;
     return value;

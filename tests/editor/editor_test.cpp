@@ -151,6 +151,10 @@ TEST(CasNumbers, FormatAndParseRoundTrip) {
     EXPECT_EQ(zpkx::parseCas("7732-18-5"), 7732185);
     EXPECT_EQ(zpkx::parseCas(" 7732185 "), 7732185);
     EXPECT_EQ(zpkx::parseCas("-5"), std::nullopt);
+    EXPECT_EQ(zpkx::parseCas("12-3"), std::nullopt);
+    EXPECT_EQ(zpkx::parseCas("7-73-2185"), std::nullopt);
+    EXPECT_EQ(zpkx::parseCas("77321-8-5"), std::nullopt);
+    EXPECT_EQ(zpkx::parseCas("7732-18-5-"), std::nullopt);
     EXPECT_EQ(zpkx::parseCas("77a2"), std::nullopt);
     EXPECT_EQ(zpkx::parseCas("1234567890"), std::nullopt);
     EXPECT_EQ(zpkx::parseCas(""), std::nullopt);
