@@ -16,57 +16,13 @@ using zpk::kNaN;
 
 extern "C" {
 
-double StrZv(int) { return notImplemented<double>("StrZv", kNaN); }
-double EStrZv(int, double, double) { return notImplemented<double>("EStrZv", kNaN); }
-double StrMw(int) { return notImplemented<double>("StrMw", kNaN); }
-double StrGMw(int) { return notImplemented<double>("StrGMw", kNaN); }
-double EStrGMw(int, double, double) { return notImplemented<double>("EStrGMw", kNaN); }
-double StrLMw(int) { return notImplemented<double>("StrLMw", kNaN); }
-double EStrLMw(int, double, double) { return notImplemented<double>("EStrLMw", kNaN); }
-double StrGSS(int) { return notImplemented<double>("StrGSS", kNaN); }
-double EStrGSS(int, double, double) { return notImplemented<double>("EStrGSS", kNaN); }
-double StrLSS(int) { return notImplemented<double>("StrLSS", kNaN); }
-double EStrLSS(int, double, double) { return notImplemented<double>("EStrLSS", kNaN); }
-double StrMSS(int) { return notImplemented<double>("StrMSS", kNaN); }
-double EStrMSS(int, double, double) { return notImplemented<double>("EStrMSS", kNaN); }
-int setHB(int, double, double) { return notImplemented<int>("setHB", 0); }
-double StrGH(int) { return notImplemented<double>("StrGH", kNaN); }
 double StrSGH(int) { return notImplemented<double>("StrSGH", kNaN); }
-double StrLH(int) { return notImplemented<double>("StrLH", kNaN); }
 double StrSLH(int) { return notImplemented<double>("StrSLH", kNaN); }
 double StrSH(int) { return notImplemented<double>("StrSH", kNaN); }
 double StrSSH(int) { return notImplemented<double>("StrSSH", kNaN); }
-double StrGICp(int) { return notImplemented<double>("StrGICp", kNaN); }
-double StrGCp(int) { return notImplemented<double>("StrGCp", kNaN); }
-double EStrGCp(int, double, double) { return notImplemented<double>("EStrGCp", kNaN); }
-double StrLCp(int) { return notImplemented<double>("StrLCp", kNaN); }
-double EStrLCp(int, double, double) { return notImplemented<double>("EStrLCp", kNaN); }
 double StrSCp(int) { return notImplemented<double>("StrSCp", kNaN); }
 double EStrSCp(int, double, double) { return notImplemented<double>("EStrSCp", kNaN); }
-double StrGCv(int) { return notImplemented<double>("StrGCv", kNaN); }
-double EStrGCv(int, double, double) { return notImplemented<double>("EStrGCv", kNaN); }
-double StrLCv(int) { return notImplemented<double>("StrLCv", kNaN); }
-double EStrLCv(int, double, double) { return notImplemented<double>("EStrLCv", kNaN); }
-double StrGIC(int) { return notImplemented<double>("StrGIC", kNaN); }
-double EStrGIC(int, double, double) { return notImplemented<double>("EStrGIC", kNaN); }
-double StrLIC(int) { return notImplemented<double>("StrLIC", kNaN); }
-double EStrLIC(int, double, double) { return notImplemented<double>("EStrLIC", kNaN); }
-double StrGVE(int) { return notImplemented<double>("StrGVE", kNaN); }
-double EStrGVE(int, double, double) { return notImplemented<double>("EStrGVE", kNaN); }
-double StrLVE(int) { return notImplemented<double>("StrLVE", kNaN); }
-double EStrLVE(int, double, double) { return notImplemented<double>("EStrLVE", kNaN); }
-double StrGJT(int) { return notImplemented<double>("StrGJT", kNaN); }
-double EStrGJT(int, double, double) { return notImplemented<double>("EStrGJT", kNaN); }
-double StrLJT(int) { return notImplemented<double>("StrLJT", kNaN); }
-double EStrLJT(int, double, double) { return notImplemented<double>("EStrLJT", kNaN); }
-double StrH(int) { return notImplemented<double>("StrH", kNaN); }
-double EStrH(int, double, double) { return notImplemented<double>("EStrH", kNaN); }
-int setSB(int, double, double) { return notImplemented<int>("setSB", 0); }
-double StrS(int) { return notImplemented<double>("StrS", kNaN); }
-double EStrS(int, double, double) { return notImplemented<double>("EStrS", kNaN); }
-double StrGS(int) { return notImplemented<double>("StrGS", kNaN); }
 double StrSGS(int) { return notImplemented<double>("StrSGS", kNaN); }
-double StrLS(int) { return notImplemented<double>("StrLS", kNaN); }
 double StrSLS(int) { return notImplemented<double>("StrSLS", kNaN); }
 double StrSS(int) { return notImplemented<double>("StrSS", kNaN); }
 double StrSSS(int) { return notImplemented<double>("StrSSS", kNaN); }
@@ -85,8 +41,6 @@ double VTF(int, double, double, double) { return notImplemented<double>("VTF", k
 int HVF(int, double, double, double, double) { return notImplemented<int>("HVF", 0); }
 int SVF(int, double, double, double, double) { return notImplemented<int>("SVF", 0); }
 int HSF(int, double, double, double, double) { return notImplemented<int>("HSF", 0); }
-int setOp(int, double, double) { return notImplemented<int>("setOp", 0); }
-int setSOp(int) { return notImplemented<int>("setSOp", 0); }
 int Divi(int, int, double) { return notImplemented<int>("Divi", 0); }
 int MixF(int, int, int, double, double) { return notImplemented<int>("MixF", 0); }
 int LSep(int, int) { return notImplemented<int>("LSep", 0); }
@@ -105,12 +59,6 @@ double StrLV(int) { return notImplemented<double>("StrLV", kNaN); }
 double EStrLV(int, double, double) { return notImplemented<double>("EStrLV", kNaN); }
 double StrGV(int) { return notImplemented<double>("StrGV", kNaN); }
 double EStrGV(int, double, double) { return notImplemented<double>("EStrGV", kNaN); }
-double StrV(int) { return notImplemented<double>("StrV", kNaN); }
-double EStrV(int, double, double) { return notImplemented<double>("EStrV", kNaN); }
-double StrGD(int) { return notImplemented<double>("StrGD", kNaN); }
-double EStrGD(int, double, double) { return notImplemented<double>("EStrGD", kNaN); }
-double StrLD(int) { return notImplemented<double>("StrLD", kNaN); }
-double EStrLD(int, double, double) { return notImplemented<double>("EStrLD", kNaN); }
 double StrSD(int) { return notImplemented<double>("StrSD", kNaN); }
 double EStrSD(int, double, double) { return notImplemented<double>("EStrSD", kNaN); }
 double StrGC(int) { return notImplemented<double>("StrGC", kNaN); }
@@ -119,14 +67,8 @@ double StrLC(int) { return notImplemented<double>("StrLC", kNaN); }
 double EStrLC(int, double, double) { return notImplemented<double>("EStrLC", kNaN); }
 double StrST(int) { return notImplemented<double>("StrST", kNaN); }
 double EStrST(int, double, double) { return notImplemented<double>("EStrST", kNaN); }
-double StrLf(int) { return notImplemented<double>("StrLf", kNaN); }
-double EStrLf(int, double, double) { return notImplemented<double>("EStrLf", kNaN); }
-int StrPt(int, int) { return notImplemented<int>("StrPt", 0); }
-char* StrPts(int, int) { return notImplemented<char*>("StrPts", nullptr); }
 int putPt(int, int, int) { return notImplemented<int>("putPt", 0); }
 int putPf(int, int, double) { return notImplemented<int>("putPf", 0); }
-double StrPf(int, int) { return notImplemented<double>("StrPf", kNaN); }
-double EStrPf(int, int, double, double) { return notImplemented<double>("EStrPf", kNaN); }
 int isValidPhase(int, int) { return notImplemented<int>("isValidPhase", 0); }
 int setValidPhase(int, int) { return notImplemented<int>("setValidPhase", 0); }
 int StrCPnr(int) { return notImplemented<int>("StrCPnr", 0); }
@@ -139,9 +81,6 @@ double StrCTt(int) { return notImplemented<double>("StrCTt", kNaN); }
 double StrAc(int) { return notImplemented<double>("StrAc", kNaN); }
 double StrPcm(int) { return notImplemented<double>("StrPcm", kNaN); }
 double StrTcm(int) { return notImplemented<double>("StrTcm", kNaN); }
-double getY(int, int) { return notImplemented<double>("getY", kNaN); }
-double getX(int, int) { return notImplemented<double>("getX", kNaN); }
-double getW(int, int, int) { return notImplemented<double>("getW", kNaN); }
 int putW(int, int, int, double) { return notImplemented<int>("putW", 0); }
 int PIPE(int, int, double, double, double, double, double) { return notImplemented<int>("PIPE", 0); }
 double ISPF(int, double, int, double) { return notImplemented<double>("ISPF", kNaN); }

@@ -1,0 +1,39 @@
+// Helpers shared by the engine's C functions: reading a stream's definition
+// and equilibrium state from the store, storing new states, and the unit
+// conversions of the engine's results.  No physics here.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "equilibrium/engine.h"
+#include "streams/store.h"
+
+namespace zpk::api {
+
+// A consistent copy of what the engine needs from a stream.
+struct StreamView {
+    streams::StreamDef def;
+    double T = 0, P = 0;
+    bool opDefined = false;
+    std::shared_ptr<const EquilibriumCache> state;
+    std::uint64_t revision = 0;
+};
+
+StreamView view(int stream);
+// The stream's models; throws when it is not defined.
+std::shared_ptr<const engine::StreamSystem> systemOf(const StreamView& v);
+// The stream's equilibrium at its operating point (flashed and stored when
+// the cache is empty); throws kNotDefined without an operating point.
+std::shared_ptr<const EquilibriumCache> currentState(int stream, StreamView* out = nullptr);
+// Store a new state as the stream's operating point unless the definition
+// changed meanwhile; records the phase count for getPNr.
+void storeState(int stream, std::uint64_t revision, std::shared_ptr<const EquilibriumCache> state);
+
+// User units <-> base units.
+double userT(double t);
+double userP(double p);
+double outT(double kelvin);
+double outP(double pascal);
+
+}  // namespace zpk::api

@@ -1,0 +1,236 @@
+#include "equilibrium/engine.h"
+
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "core/error.h"
+#include "models/factory.h"
+
+namespace zpk::engine {
+
+using models::PhaseProps;
+using models::Root;
+
+StreamSystem::StreamSystem(const streams::StreamDef& def) {
+    if (!def.defined) throw Error("stream is not defined (setS)", kNotDefined);
+    n_ = def.positions();
+    if (n_ == 0) throw Error("stream has no components", kNotDefined);
+    models::ModelInputs in;
+    double sum = 0;
+    for (int i = 0; i < n_; ++i) {
+        const auto* c = components::byIndex(def.codes[i]);
+        if (!c) throw Error("position " + std::to_string(i + 1) + " has no valid component", kNotDefined);
+        comps_.push_back(c);
+        in.pure.push_back({c->tc, c->pc, c->omega, c->mw, c->zra});
+        in.cas.push_back(c->cas);
+        const double zi = std::max(def.z[i], 0.0);
+        z_.push_back(zi);
+        sum += zi;
+        fluid_.tc.push_back(c->tc);
+        fluid_.pc.push_back(c->pc);
+        fluid_.omega.push_back(c->omega);
+        fluid_.mw.push_back(c->mw);
+        if (c->cas == 7732185) fluid_.water = i;
+    }
+    if (!(sum > 0)) throw Error("stream composition sums to zero", kNotDefined);
+    for (double& v : z_) v /= sum;
+    in.bips = def.bips;
+    in.bipLoadLevel = def.bipLoadLevel;
+    fluid_.maxPhases = (def.options & 1) ? 3 : 2;
+    std::map<int, std::shared_ptr<const models::PhaseModel>> built;
+    for (int p = 1; p <= 4; ++p)
+        for (int ph = 0; ph < 2; ++ph) {
+            const int code = def.model(p, ph);
+            auto it = built.find(code);
+            if (it == built.end()) it = built.emplace(code, models::buildPhaseModel(code, in)).first;
+            models_[p - 1][ph] = it->second;
+        }
+    fluid_.vapour = models_[0][0].get();
+    fluid_.liquid = models_[0][1].get();
+}
+
+const models::PhaseModel& StreamSystem::model(int property, int phase) const {
+    return *models_[property - 1][phase == 0 ? 0 : 1];
+}
+
+double StreamSystem::feedMw() const {
+    double m = 0;
+    for (int i = 0; i < n_; ++i) m += z_[i] * comps_[i]->mw;
+    return m;
+}
+
+namespace {
+const thermo::Base kInternal{1, 298.15, 0.0};
+}
+
+double StreamSystem::offsetH(const double* x) const {
+    const thermo::Base b = thermo::enthalpyBase();
+    double h = 0, s = 0;
+    for (int i = 0; i < n_; ++i)
+        if (x[i] > 0) {
+            h += x[i] * thermo::idealEnthalpy(*comps_[i], 298.15, b);
+            s += x[i];
+        }
+    return h / s;
+}
+
+double StreamSystem::offsetS(const double* x) const {
+    const thermo::Base b = thermo::entropyBase();
+    double v = 0, s = 0;
+    for (int i = 0; i < n_; ++i)
+        if (x[i] > 0) {
+            v += x[i] * thermo::idealEntropy(*comps_[i], 298.15, 101325.0, b);
+            s += x[i];
+        }
+    return v / s;
+}
+
+double StreamSystem::idealH(double T, const double* x) const {
+    const thermo::Base& b = kInternal;
+    double h = 0, s = 0;
+    for (int i = 0; i < n_; ++i)
+        if (x[i] > 0) {
+            h += x[i] * thermo::idealEnthalpy(*comps_[i], T, b);
+            s += x[i];
+        }
+    return h / s;
+}
+
+double StreamSystem::idealS(double T, double P, const double* x) const {
+    const thermo::Base& b = kInternal;
+    double v = 0, s = 0;
+    for (int i = 0; i < n_; ++i) s += std::max(x[i], 0.0);
+    for (int i = 0; i < n_; ++i)
+        if (x[i] > 0) {
+            const double xi = x[i] / s;
+            v += xi * thermo::idealEntropy(*comps_[i], T, P, b);
+            if (thermo::kEntropyOfMixing) v -= models::kR * xi * std::log(xi);
+        }
+    return v;
+}
+
+double StreamSystem::idealCp(double T, const double* x) const {
+    double c = 0, s = 0;
+    for (int i = 0; i < n_; ++i)
+        if (x[i] > 0) {
+            c += x[i] * thermo::idealHeatCapacity(*comps_[i], T);
+            s += x[i];
+        }
+    return c / s;
+}
+
+PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable) const {
+    PhaseState st;
+    st.kind = kind;
+    st.x = x;
+    double sum = 0;
+    for (int i = 0; i < n_; ++i) sum += x[i];
+    for (int i = 0; i < n_; ++i) st.mw += x[i] / sum * comps_[i]->mw;
+    const int ph = kind == models::kVapour ? 0 : 1;
+    auto rootFor = [&](int property) {
+        // The flash's own root when the property model is the fugacity model.
+        if (stable && models_[property - 1][ph] == models_[0][ph]) return Root::Stable;
+        return kind == models::kVapour ? Root::Vapour : Root::Liquid;
+    };
+    thread_local PhaseProps hp, sp, vp;
+    if (!model(2, ph).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
+        !model(3, ph).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
+        !model(4, ph).evaluate(T, P, x.data(), rootFor(4), 1, vp))
+        throw Error("phase properties cannot be evaluated at this state", kCalculation);
+    const double cpig = idealCp(T, x.data());
+    st.h = idealH(T, x.data()) + hp.hres;
+    st.s = idealS(T, P, x.data()) + sp.sres;
+    st.cp = cpig + hp.cpres;
+    st.cv = cpig - models::kR + hp.cvres;
+    st.v = vp.v;
+    st.z = vp.z;
+    st.kappa = -vp.dv_dP / vp.v;
+    st.alpha = vp.dv_dT / vp.v;
+    st.jt = (T * vp.dv_dT - vp.v) / st.cp;
+    const double w2 = -vp.v * vp.v * (st.cp / st.cv) * vp.dP_dV / (st.mw * 1e-3);
+    st.w = (w2 > 0 && std::isfinite(w2)) ? std::sqrt(w2) : kNaN;
+    return st;
+}
+
+std::shared_ptr<EquilibriumCache> StreamSystem::fromPhases(double T, double P,
+                                                           std::vector<equilibrium::Phase> phases) const {
+    auto c = std::make_shared<EquilibriumCache>();
+    c->T = T;
+    c->P = P;
+    for (auto& ph : phases) {
+        PhaseState st = phaseState(T, P, ph.x, ph.kind, true);
+        st.beta = ph.beta;
+        c->phases.push_back(std::move(st));
+    }
+    return c;
+}
+
+std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const double* z) const {
+    equilibrium::FlashResult r;
+    if (!equilibrium::flashTP(fluid_, T, P, z ? z : z_.data(), r))
+        throw Error("isothermal flash did not converge", kCalculation);
+    return fromPhases(T, P, std::move(r.phases));
+}
+
+double molarEnthalpy(const EquilibriumCache& c) {
+    double h = 0;
+    for (const auto& p : c.phases) h += p.beta * p.h;
+    return h;
+}
+double molarEntropy(const EquilibriumCache& c) {
+    double s = 0;
+    for (const auto& p : c.phases) s += p.beta * p.s;
+    return s;
+}
+double molarVolume(const EquilibriumCache& c) {
+    double v = 0;
+    for (const auto& p : c.phases) v += p.beta * p.v;
+    return v;
+}
+double liquidFraction(const EquilibriumCache& c) {
+    double f = 0;
+    for (const auto& p : c.phases)
+        if (p.kind == models::kLiquid) f += p.beta;
+    return f;
+}
+double vapourFraction(const EquilibriumCache& c) {
+    double f = 0;
+    for (const auto& p : c.phases)
+        if (p.kind == models::kVapour) f += p.beta;
+    return f;
+}
+const PhaseState* phaseOfKind(const EquilibriumCache& c, int kind) {
+    for (const auto& p : c.phases)
+        if (p.kind == kind) return &p;
+    return nullptr;
+}
+
+PhaseState combined(const EquilibriumCache& c, int kind) {
+    PhaseState out;
+    out.kind = kind;
+    out.beta = 0;
+    bool first = true;
+    for (const auto& p : c.phases) {
+        if (p.kind != kind) continue;
+        if (first) {
+            out = p;
+            first = false;
+            continue;
+        }
+        const double b = out.beta + p.beta;
+        const double a = out.beta / b, e = p.beta / b;
+        for (std::size_t i = 0; i < out.x.size(); ++i) out.x[i] = a * out.x[i] + e * p.x[i];
+        out.mw = a * out.mw + e * p.mw;
+        out.v = a * out.v + e * p.v;
+        out.h = a * out.h + e * p.h;
+        out.s = a * out.s + e * p.s;
+        out.cp = a * out.cp + e * p.cp;
+        out.cv = a * out.cv + e * p.cv;
+        out.beta = b;
+    }
+    if (first) out.beta = 0;
+    return out;
+}
+
+}  // namespace zpk::engine

@@ -1,0 +1,93 @@
+// The stream-level engine: builds the models of a stream definition, runs
+// the equilibrium calculations and evaluates the properties of the phases
+// found.  Everything here works on copies of stream data; the C API layer
+// reads and writes the store.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "components/database.h"
+#include "equilibrium/system.h"
+#include "equilibrium/tp_flash.h"
+#include "models/phase_model.h"
+#include "streams/store.h"
+#include "thermo/ideal_gas.h"
+
+namespace zpk::engine {
+
+// Properties of one phase, per mole of the phase (SI: J/mol, m3/mol, ...).
+struct PhaseState {
+    int kind = models::kVapour;
+    double beta = 1;   // mole fraction of the stream in this phase
+    std::vector<double> x;
+    double mw = 0;     // kg/kmol
+    double v = 0, h = 0, s = 0, cp = 0, cv = 0;  // h, s on the internal base (see StreamSystem)
+    double w = 0, jt = 0, kappa = 0, alpha = 0;  // m/s, K/Pa, 1/Pa, 1/K
+    double z = 0;
+};
+
+}  // namespace zpk::engine
+
+namespace zpk {
+// The cached equilibrium state of a stream (see streams/store.h).
+struct EquilibriumCache {
+    double T = 0, P = 0;
+    std::vector<engine::PhaseState> phases;  // vapour first, liquids by increasing density
+};
+}  // namespace zpk
+
+namespace zpk::engine {
+
+// Models and constants of one stream definition; immutable once built.
+class StreamSystem {
+public:
+    explicit StreamSystem(const streams::StreamDef& def);
+
+    int size() const { return n_; }
+    const std::vector<double>& feed() const { return z_; }  // normalised
+    double feedMw() const;                                    // kg/kmol
+    const equilibrium::FluidSystem& fluid() const { return fluid_; }
+    const components::Component& component(int i) const { return *comps_[i]; }
+    // Model for property 1..4 and phase 0 (vapour) or 1 (liquid).
+    const models::PhaseModel& model(int property, int phase) const;
+
+    // Isothermal flash of the feed (or of composition z when given).
+    std::shared_ptr<EquilibriumCache> flash(double T, double P, const double* z = nullptr) const;
+    // A state from given phases (kinds, fractions, compositions) at (T, P).
+    std::shared_ptr<EquilibriumCache> fromPhases(double T, double P, std::vector<equilibrium::Phase> phases) const;
+    // Properties of one phase of composition x treated as the given kind;
+    // stable = true evaluates the fugacity model's lower-Gibbs root.
+    PhaseState phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable) const;
+
+    // Ideal-gas parts of composition x (J/mol, J/(mol K)) on the internal
+    // base (every component 0 at 298.15 K, 101325 Pa); the caller's base is
+    // added at read time with offsetH/offsetS, so that setHB and setSB act on
+    // cached states too.
+    double idealH(double T, const double* x) const;
+    double idealS(double T, double P, const double* x) const;
+    double idealCp(double T, const double* x) const;
+    double offsetH(const double* x) const;  // current enthalpy base, J/mol
+    double offsetS(const double* x) const;  // current entropy base, J/(mol K)
+
+private:
+    int n_ = 0;
+    std::vector<double> z_;
+    std::vector<const components::Component*> comps_;
+    equilibrium::FluidSystem fluid_;
+    std::array<std::array<std::shared_ptr<const models::PhaseModel>, 2>, 4> models_;
+};
+
+// Stream totals from a state (molar, per mole of stream).
+double molarEnthalpy(const EquilibriumCache& c);
+double molarEntropy(const EquilibriumCache& c);
+double molarVolume(const EquilibriumCache& c);
+double liquidFraction(const EquilibriumCache& c);
+double vapourFraction(const EquilibriumCache& c);
+const PhaseState* phaseOfKind(const EquilibriumCache& c, int kind);  // first phase of the kind, or nullptr
+// Composite of the phases of one kind (fraction-weighted), for the G and L
+// stream functions when several liquids coexist.
+PhaseState combined(const EquilibriumCache& c, int kind);
+
+}  // namespace zpk::engine

@@ -1,0 +1,105 @@
+#include "models/factory.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "core/error.h"
+#include "models/cubic.h"
+#include "models/regular.h"
+
+#ifndef ZPK_BUILD_DATA_DIR
+#define ZPK_BUILD_DATA_DIR "data/"
+#endif
+#ifndef ZPK_INSTALL_DATA_DIR
+#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
+#endif
+
+namespace zpk::models {
+
+namespace {
+
+struct KijTable {
+    std::map<std::pair<std::int64_t, std::int64_t>, std::pair<double, double>> pairs;  // srk, pr
+};
+
+const KijTable& kijTable() {
+    static const KijTable table = [] {
+        KijTable t;
+        for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
+            std::ifstream in(dir + "bip_cubic.tsv");
+            if (!in) continue;
+            std::string line;
+            while (std::getline(in, line)) {
+                if (line.empty() || line[0] == '#' || line[0] == 'c') continue;
+                std::istringstream ls(line);
+                std::int64_t a, b;
+                double ks, kp;
+                if (!(ls >> a >> b >> ks >> kp)) continue;
+                if (a > b) std::swap(a, b);
+                t.pairs[{a, b}] = {ks, kp};
+            }
+            break;
+        }
+        return t;
+    }();
+    return table;
+}
+
+bool isVdwCubic(int code) { return code == 30 || code == 31 || code == 50 || code == 51; }
+
+std::shared_ptr<const PhaseModel> buildCubic(int code, const ModelInputs& in) {
+    const bool srk = code == 30 || code == 31;
+    const bool translated = code == 31 || code == 51;
+    const int n = static_cast<int>(in.pure.size());
+    // Explicit entries: those of this model first, then those of another
+    // van der Waals cubic for pairs this model has none for.
+    std::map<std::pair<int, int>, BinaryKij> chosen;
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto& e : in.bips) {
+            if (e.i < 1 || e.j < 1 || e.i > n || e.j > n || e.i == e.j) continue;
+            const bool mine = e.model == code;
+            if ((pass == 0) != mine) continue;
+            if (!mine && !isVdwCubic(e.model)) continue;
+            const std::pair<int, int> key{std::min(e.i, e.j) - 1, std::max(e.i, e.j) - 1};
+            if (pass == 1 && chosen.count(key)) continue;
+            const double T0 = kKijReferenceT;
+            // p0 + p1 (T/T0 - 1) + p2 (T0/T - 1)  ->  k0 + k1 T + k2 / T
+            chosen[key] = {key.first, key.second, e.p[0] - e.p[1] - e.p[2], e.p[1] / T0, e.p[2] * T0};
+        }
+    if (in.bipLoadLevel >= 0)
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                if (chosen.count({i, j})) continue;
+                double k;
+                if (storedKij(in.cas[i], in.cas[j], srk, k)) chosen[{i, j}] = {i, j, k, 0.0, 0.0};
+            }
+    std::vector<BinaryKij> kij;
+    for (const auto& [key, v] : chosen) kij.push_back(v);
+    return std::make_shared<CubicModel>(srk ? CubicKind::SRK : CubicKind::PR, translated, in.pure, kij);
+}
+
+}  // namespace
+
+bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
+    if (a > b) std::swap(a, b);
+    const auto& t = kijTable().pairs;
+    auto it = t.find({a, b});
+    if (it == t.end()) return false;
+    kij = srk ? it->second.first : it->second.second;
+    return true;
+}
+
+bool canBuild(int code) { return code == 1 || isVdwCubic(code); }
+
+std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
+    if (code == 1) return std::make_shared<RegularModel>(in.pure);
+    if (isVdwCubic(code)) return buildCubic(code, in);
+    throw Error("model " + std::to_string(code) + " is not available yet", kNotImplemented);
+}
+
+}  // namespace zpk::models

@@ -1,0 +1,42 @@
+// Model 1 "Regular": the simple model of ideal solutions and ideal gases.
+//   vapour: ideal gas (ln phi = 0, no residual enthalpy or entropy);
+//   liquid: f_i = x_i gamma_i Psat_i(T), Psat from the Lee-Kesler
+//     correlation, gamma_i from regular-solution theory
+//     ln gamma_i = V_i (delta_i - mean delta)^2 / (R T) with volume-fraction
+//     averaging; V_i (Rackett) and delta_i = sqrt((dHvap_i - R T) / V_i) fixed
+//     at T = 0.7 Tc of each component;
+//     enthalpy = ideal gas at (T, P) minus the latent heat sum x_i dHvap_i(T),
+//     entropy = ideal gas at (T, P) minus sum x_i dHvap_i(T) / T (no pressure
+//     correction), dHvap from Clausius-Clapeyron on the same Psat curve;
+//     volume = sum x_i V_i(T) with Rackett volumes (incompressible).
+// See docs/models.md.
+#pragma once
+
+#include <vector>
+
+#include "models/phase_model.h"
+
+namespace zpk::models {
+
+class RegularModel final : public PhaseModel {
+public:
+    explicit RegularModel(std::vector<PureConstants> comps);
+    int size() const override { return n_; }
+    bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
+
+    // Lee-Kesler vapour pressure (Pa) and d ln Psat / dT of component i.
+    double lnPsat(int i, double T, double* dlnPdT = nullptr, double* d2 = nullptr) const;
+    // Latent heat (J/mol) and its temperature derivative.
+    double latentHeat(int i, double T, double* dHdT = nullptr) const;
+    // Rackett liquid volume (m3/mol) and its temperature derivative.
+    double liquidVolume(int i, double T, double* dVdT = nullptr) const;
+
+private:
+    bool vapour(double T, double P, int order, PhaseProps& out) const;
+    bool liquid(double T, double P, const double* x, int order, PhaseProps& out) const;
+    int n_;
+    std::vector<PureConstants> pure_;
+    std::vector<double> vref_, delta_;
+};
+
+}  // namespace zpk::models
