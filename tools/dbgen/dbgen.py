@@ -605,15 +605,25 @@ def main():
     def name_of(c):
         if c in NAMES:
             return NAMES[c]
+        cands = []
         if c in cs:
-            return cs[c]["CompoundID"].strip()
-        if c in cl_names:
-            return cl_names[c][0]
-        if c in pc_names:
-            return pc_names[c][1][0] if pc_names[c][1] else pc_names[c][0]
+            cands.append(cs[c]["CompoundID"].strip())
+        cands += cl_names.get(c, [])
         if c in yaws_name:
-            return yaws_name[c]
-        return None
+            cands.append(yaws_name[c])
+        if c in pc_names:
+            cands += pc_names[c][1][:1] + [pc_names[c][0]]
+        good = [n for n in cands if good_name(n)]
+        if good:
+            # prefer a later synonym that only adds locants or stereo
+            # descriptors ("1,1,1,2-TETRAFLUOROETHANE" over "TETRAFLUOROETHANE")
+            first = good[0].upper()
+            for n in good[1:]:
+                u = n.upper()
+                if u.endswith(first) and re.fullmatch(r"[\dA-Z,()-]*?[\d)]-?", u[: len(u) - len(first)] or "x"):
+                    return n
+            return good[0]
+        return cands[0] if cands else None
 
     order = []
     seen = set()
@@ -750,22 +760,45 @@ def clean(text):
     return (text or "").replace("\t", " ").strip()
 
 
+def good_name(n):
+    """A name users would recognise: not a code (R14, D4, MM), not an
+    inverted index name ('OCTANE, 2-METHYL-'), not a machine-made systematic
+    name ('TETRAKIS(FLUORANYL)METHANE'), not an isotope label."""
+    u = n.strip().upper()
+    if len(u) < 3 or len(u) > 60:
+        return False
+    if re.fullmatch(r"R-?\d+[A-Z0-9]*|[A-Z]{1,3}\d*|C\d+E\d+", u):
+        return False
+    if re.search(r", [A-Z0-9,()\-]+-$", u) or (re.search(r",\s+\d", u) and not u[0].isdigit()):
+        return False
+    if re.fullmatch(r"([A-Z][A-Z]?\d*)+", u) and re.search(r"\d", u) and len(u) <= 10:
+        return False  # a formula (CH2CL2, CFCL3)
+    if re.search(r"(FLUOR|CHLOR|BROM|IOD|OXID|SULF|AZ|SILYL|BOR)ANYL", u):
+        return False
+    if re.search(r"^\(\d+[A-Z]", u) or ";" in u:
+        return False
+    if re.search(r"\b(BEAM|COMPRESSED|REFRIGERATED|LIQUID|LIQUEFIED|ATOM|ION|SOLUTION|USP|NF|ACS|REAGENT)\b", u):
+        return False
+    return True
+
+
 def alt_names(c, name, cl_names, pc_names, cs, yaws_name):
-    cands = []
-    if c in ALT:
-        cands += ALT[c]
-    if c in pc_names:
-        cands += [pc_names[c][0]] + pc_names[c][1][:6]
-    if c in cl_names:
-        cands += cl_names[c]
+    """Two alternative names: curated ones, then the synonyms of the
+    Clapeyron, ChemSep and Yaws tables (refrigerant codes such as R134A are
+    welcome here), then PubChem's common and systematic names."""
+    cands = list(ALT.get(c, []))
+    cands += cl_names.get(c, [])
     if c in cs:
         cands.append(cs[c]["CompoundID"].strip())
     if c in yaws_name:
         cands.append(yaws_name[c])
+    if c in pc_names:
+        cands += pc_names[c][1][:4] + [pc_names[c][0]]
     out = []
     for n in cands:
         u = n.strip().upper()
-        if u and u != name and u not in out and len(u) <= 60:
+        ok = good_name(u) or n in ALT.get(c, []) or re.fullmatch(r"R-?\d+[A-Z0-9]*|RC\d+|HFC-\d+[A-Z]*", u)
+        if u and u != name and u not in out and ok:
             out.append(u)
         if len(out) == 2:
             break
