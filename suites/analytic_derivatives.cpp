@@ -300,6 +300,7 @@ struct DPropChecks {
 };
 
 bool runDProp(const testcode& fixture, int a, int b, int mixtureCase, double c, double d) {
+    if (mixtureCase < 1 || mixtureCase > 6) return false; // no such mixture: nothing to test
     const int base = streamBase();
     const int s1 = base + 1;
     const int s2 = base + 2;
