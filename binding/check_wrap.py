@@ -50,7 +50,7 @@ def read_table(path):
     return rows
 
 
-ENTRY = re.compile(r'^\s*\{\s*"(\w+)",\s*(\w+),\s*(\w+),\s*(\w+)\s*\},\s*$')
+ENTRY = re.compile(r'^\s*\{\s*"(\w+)",\s*(\w+),\s*(\w+),\s*(NULL|"[^"]*")\s*\},\s*$')
 
 
 def check_methods(lines, table):
