@@ -94,3 +94,33 @@ def test_checked_returns_results_and_raises_library_failures():
     assert e.value.code != 0 and "-1" in e.value.message
     assert _zelta.xerr() == 0
     zelta.raise_on_error()  # nothing pending: no exception
+
+
+def test_streams_defined_from_many_threads_get_distinct_numbers():
+    import threading
+
+    in_use, clashes, failures = set(), [], []
+    guard = threading.Lock()
+
+    def work():
+        for _ in range(25):
+            try:
+                with zelta.stream([74828, 74840], [0.5, 0.5]) as s:
+                    with guard:
+                        if s.number in in_use:
+                            clashes.append(s.number)
+                        in_use.add(s.number)
+                    ok = _zelta.xscnr(s.number) == 2
+                    with guard:
+                        in_use.discard(s.number)
+                    if not ok:
+                        failures.append(s.number)
+            except Exception as e:  # reported below
+                failures.append(repr(e))
+
+    threads = [threading.Thread(target=work) for _ in range(8)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert clashes == [] and failures == []
