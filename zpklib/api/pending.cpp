@@ -26,21 +26,6 @@ double StrSGS(int) { return notImplemented<double>("StrSGS", kNaN); }
 double StrSLS(int) { return notImplemented<double>("StrSLS", kNaN); }
 double StrSS(int) { return notImplemented<double>("StrSS", kNaN); }
 double StrSSS(int) { return notImplemented<double>("StrSSS", kNaN); }
-double BPF(int, double) { return notImplemented<double>("BPF", kNaN); }
-double DPF(int, double) { return notImplemented<double>("DPF", kNaN); }
-double LfTF(int, double, double) { return notImplemented<double>("LfTF", kNaN); }
-double LfPF(int, double, double) { return notImplemented<double>("LfPF", kNaN); }
-double PfPF(int, double, double, int, int) { return notImplemented<double>("PfPF", kNaN); }
-double PfTF(int, double, double, int, int) { return notImplemented<double>("PfTF", kNaN); }
-double SPF(int, double, double, double) { return notImplemented<double>("SPF", kNaN); }
-double STF(int, double, double, double) { return notImplemented<double>("STF", kNaN); }
-double HPF(int, double, double, double) { return notImplemented<double>("HPF", kNaN); }
-double HTF(int, double, double, double) { return notImplemented<double>("HTF", kNaN); }
-double VPF(int, double, double, double) { return notImplemented<double>("VPF", kNaN); }
-double VTF(int, double, double, double) { return notImplemented<double>("VTF", kNaN); }
-int HVF(int, double, double, double, double) { return notImplemented<int>("HVF", 0); }
-int SVF(int, double, double, double, double) { return notImplemented<int>("SVF", 0); }
-int HSF(int, double, double, double, double) { return notImplemented<int>("HSF", 0); }
 int Divi(int, int, double) { return notImplemented<int>("Divi", 0); }
 int MixF(int, int, int, double, double) { return notImplemented<int>("MixF", 0); }
 int LSep(int, int) { return notImplemented<int>("LSep", 0); }

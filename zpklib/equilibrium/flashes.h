@@ -1,0 +1,32 @@
+// Flashes at other specifications than (T, P), built on the isothermal flash
+// and the phase-fraction points of a stream system:
+//   phase fraction at fixed P or T (LfPF, LfTF, BPF, DPF, PfPF, PfTF),
+//   a state function (H, S, V) at fixed P or T (HPF, SPF, VPF, HTF, STF, VTF),
+//   two state functions (HVF, SVF, HSF).
+#pragma once
+
+#include <memory>
+
+#include "equilibrium/engine.h"
+
+namespace zpk::engine {
+
+// State where the liquid (mole) fraction is f at the fixed pressure
+// (fixedIsP) or temperature; k-th solution, counted from high to low
+// temperature at fixed pressure and from low to high pressure at fixed
+// temperature.  Throws zpk::Error (kCalculation) when there is none.
+std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP, double f,
+                                                      int k = 1);
+
+enum class Spec { H, S, V };
+// Molar value of a specification for a state (internal base for H and S).
+double specValue(const EquilibriumCache& st, Spec spec);
+// State with the given molar H, S (internal base) or V at fixed P (fixedIsP)
+// or T; estimate of the unknown (0: none).
+std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target, double fixed,
+                                                     bool fixedIsP, double estimate);
+// State with two given molar specifications (a, b) from a start (T0, P0).
+std::shared_ptr<EquilibriumCache> twoSpecFlash(const StreamSystem& sys, Spec a, double ta, Spec b, double tb,
+                                               double T0, double P0);
+
+}  // namespace zpk::engine
