@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cctype>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 
@@ -253,6 +255,55 @@ TEST_F(ComponentApi, UserListSortedByName) {
     EXPECT_EQ(sortUL(2), n);
     for (int p = 2; p <= n; ++p) EXPECT_LT(CompID(ULtocode(p - 1)), CompID(ULtocode(p)));
     sortUL(0);
+}
+
+}  // namespace
+
+namespace {
+
+// Element counts of a Hill formula ("C2H6O"); empty when an element is not
+// one of those with a tabulated standard entropy below.
+std::map<std::string, int> elements(const std::string& f) {
+    std::map<std::string, int> out;
+    std::size_t i = 0;
+    while (i < f.size()) {
+        if (!std::isupper(static_cast<unsigned char>(f[i]))) return {};
+        std::string el(1, f[i++]);
+        if (i < f.size() && std::islower(static_cast<unsigned char>(f[i]))) el += f[i++];
+        int n = 0;
+        while (i < f.size() && std::isdigit(static_cast<unsigned char>(f[i]))) n = n * 10 + (f[i++] - '0');
+        out[el] += n ? n : 1;
+    }
+    return out;
+}
+
+// Gf = Hf - T (S0 - sum S0(elements)) must hold for the stored values
+// (whichever source they came from) to within the scatter of the sources.
+TEST(ComponentData, FormationGibbsEnergyConsistentWithEntropies) {
+    // CODATA standard entropies of the elements, J/(mol K) per atom.
+    const std::map<std::string, double> s0 = {{"C", 5.74},           {"H", 130.68 / 2},   {"O", 205.152 / 2},
+                                              {"N", 191.609 / 2},    {"S", 32.054},       {"Cl", 223.081 / 2},
+                                              {"F", 202.791 / 2}};
+    int checked = 0, off = 0;
+    for (int i = 1; i <= zpk::components::count(); ++i) {
+        const auto& c = *zpk::components::byIndex(i);
+        if (std::isnan(c.hf) || std::isnan(c.gf) || std::isnan(c.sf)) continue;
+        const auto el = elements(c.formula);
+        if (el.empty()) continue;
+        double sum = 0;
+        bool known = true;
+        for (const auto& [e, n] : el) {
+            auto it = s0.find(e);
+            if (it == s0.end()) known = false;
+            else sum += it->second * n;
+        }
+        if (!known) continue;
+        ++checked;
+        const double derived = c.hf - 298.15 * (c.sf - sum);  // kJ/kmol
+        if (std::abs(derived - c.gf) > std::max(8000.0, 0.05 * std::abs(c.gf))) ++off;
+    }
+    EXPECT_GT(checked, 1000);
+    EXPECT_LT(off, checked / 50) << off << " of " << checked << " inconsistent";
 }
 
 }  // namespace

@@ -687,7 +687,7 @@ def main():
         if gf is None and hf is not None and s0 is not None and counts and all(e in ELEMENT_S0 for e in counts):
             # Gibbs energy of formation from the enthalpy of formation and the
             # entropies of the compound and of its elements.
-            gf = hf - 298.15 * (s0 - sum(ELEMENT_S0[e] * n for e, n in counts.items())) / 1000.0
+            gf = hf - 298.15 * (s0 - sum(ELEMENT_S0[e] * n for e, n in counts.items()))
             note("gf", "derived(Hf,S0)")
         else:
             note("gf", s if gf is not None else None)
