@@ -307,3 +307,41 @@ TEST(ComponentData, FormationGibbsEnergyConsistentWithEntropies) {
 }
 
 }  // namespace
+
+namespace {
+
+// The stored correlations agree with the stored constants: vapour pressure
+// at the normal boiling point is one atmosphere (within the scatter between
+// the sources of Tb and of the correlation); liquid densities at 298 K
+// are those of liquids; heats of vaporisation at Tb are positive and of the
+// size Trouton's rule gives.
+TEST(ComponentData, CorrelationsAgreeWithConstants) {
+    using zpk::components::evaluate;
+    int vpChecked = 0, vpOff = 0, ldChecked = 0, hvChecked = 0, hvOff = 0;
+    for (int i = 1; i <= zpk::components::count(); ++i) {
+        const auto& c = *zpk::components::byIndex(i);
+        if (c.vp.eq && !std::isnan(c.tb) && c.tb >= c.vp.tmin && c.tb <= c.vp.tmax) {
+            ++vpChecked;
+            const double p = evaluate(c.vp, c.tb);
+            if (!(std::abs(p / 101325 - 1) < 0.3)) ++vpOff;  // sources for Tb and P(T) differ
+        }
+        if (c.ld.eq && 298.15 >= c.ld.tmin && 298.15 <= c.ld.tmax) {
+            ++ldChecked;
+            const double rho = evaluate(c.ld, 298.15) * c.mw;
+            EXPECT_GT(rho, 300) << c.name;
+            EXPECT_LT(rho, 3500) << c.name;
+        }
+        if (c.hv.eq && !std::isnan(c.tb) && c.tb >= c.hv.tmin && c.tb <= c.hv.tmax) {
+            ++hvChecked;
+            const double trouton = evaluate(c.hv, c.tb) / 1000.0 / c.tb;  // J/(mol K)
+            if (!(trouton > 40 && trouton < 140)) ++hvOff;
+        }
+    }
+    EXPECT_GT(vpChecked, 800);
+    EXPECT_LT(vpOff, vpChecked / 30) << vpOff << " of " << vpChecked;
+    EXPECT_GT(ldChecked, 300);
+    EXPECT_GT(hvChecked, 300);
+    EXPECT_LT(hvOff, hvChecked / 30) << hvOff << " of " << hvChecked;
+}
+
+}  // namespace

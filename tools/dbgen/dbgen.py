@@ -566,6 +566,7 @@ def main():
         poling_cp.put(c, num(r["Cpg"]))
     coolprop = load_coolprop(os.path.join(ref, "coolprop", "fluids"))
     gerg = {c: gerg_terms(ref, c) for c in GERG_FILES}
+    extra = load_extra_correlations(ch)
 
     # --- the component list and its order ---------------------------------
     fixture = [74828, 74840, 74986, 75285, 106978, 78784, 109660, 74851, 67561, 110543, 142825, 111659,
@@ -713,10 +714,21 @@ def main():
             name = f"{name} ({cas_text(c)})"
         used_names.add(name)
         corr = cs_corr.get(c, {})
+        corr_cells = []
+        for k in CORRELATIONS:
+            cell = corr_cell(corr.get(k), cs_tc.get(c))
+            source = "ChemSep" if cell else None
+            if not cell and c in extra.get(k, {}):
+                source, entry, etc = extra[k][c]
+                cell = corr_cell(entry, etc)
+                if not cell:
+                    source = None
+            note(k, source)
+            corr_cells.append(cell)
         cells = [str(index), str(c), clean(name), clean(names[0]), clean(names[1]), formula, fmt(mw), fmt(tc),
                  fmt(pc), fmt(vc), fmt(om), fmt(tb), fmt(tm), fmt(hf), fmt(gf), fmt(s0), fmt(dm), fmt(rg),
                  fmt(zra), fmt(sol), fmt(cp0), cp,
-                 ] + [corr_cell(corr.get(k), cs_tc.get(c)) for k in CORRELATIONS]
+                 ] + corr_cells
         rows.append(cells)
 
     out = os.path.abspath(args.out)
@@ -738,6 +750,56 @@ CORRELATIONS = ["VaporPressure", "LiquidDensity", "HeatOfVaporization", "LiquidH
                 "SurfaceTension", "SolidDensity", "SolidHeatCapacityCp"]
 
 SUPPORTED_EQ = {1, 2, 4, 10, 16, 100, 101, 102, 104, 105, 106, 107}
+
+
+def load_extra_correlations(ch):
+    """Correlations for components the ChemSep databank lacks:
+    {property: {cas: (source, (eq, coeffs, tmin, tmax), tc)}}, SI per kmol."""
+    out = {k: {} for k in CORRELATIONS}
+
+    def table(path, prop, source, eq, cols, scale=1.0, tc_col=None):
+        for r in read_tsv(ch(*path)):
+            c = cas_to_int(r.get("CAS"))
+            if not c or c in out[prop]:
+                continue
+            coeffs = [num(r.get(k)) or 0.0 for k in cols]
+            tmin, tmax = num(r.get("Tmin")), num(r.get("Tmax"))
+            if tmin is None or tmax is None or not any(coeffs):
+                continue
+            coeffs[0] *= scale
+            tc = num(r.get(tc_col)) if tc_col else None
+            out[prop][c] = (source, (eq, coeffs, tmin, tmax), tc)
+
+    c5 = ["C1", "C2", "C3", "C4", "C5"]
+    table(("Vapor Pressure", "Table 2-8 Vapor Pressure of Inorganic and Organic Liquids.tsv"), "VaporPressure",
+          "Perry", 101, c5)
+    table(("Density", "Perry Parameters 105.tsv"), "LiquidDensity", "Perry", 105, ["C1", "C2", "C3", "C4"],
+          scale=1e-3)  # mol/m3 -> kmol/m3
+    table(("Phase Change", "Table 2-150 Heats of Vaporization of Inorganic and Organic Liquids.tsv"),
+          "HeatOfVaporization", "Perry", 106, ["C1", "C2", "C3", "C4"], scale=1e3, tc_col="Tc")  # J/mol -> J/kmol
+    table(("Viscosity", "Table 2-313 Viscosity of Inorganic and Organic Liquids.tsv"), "LiquidViscosity", "Perry",
+          101, c5)
+    table(("Viscosity", "Table 2-312 Vapor Viscosity of Inorganic and Organic Substances.tsv"), "VaporViscosity",
+          "Perry", 102, ["C1", "C2", "C3", "C4"])
+    table(("Thermal Conductivity", "Table 2-315 Thermal Conductivity of Inorganic and Organic Liquids.tsv"),
+          "LiquidThermalConductivity", "Perry", 100, c5)
+    table(("Thermal Conductivity", "Table 2-314 Vapor Thermal Conductivity of Inorganic and Organic Substances.tsv"),
+          "VaporThermalConductivity", "Perry", 102, ["C1", "C2", "C3", "C4"])
+    table(("Heat Capacity", "Perry_Table_2-153_DIPPR_100.tsv"), "LiquidHeatCapacityCp", "Perry", 100,
+          ["A", "B", "C", "D", "E"])
+    # Antoine sets, ln(P/Pa) = A - B/(T + C) (equation 10); the widest range per compound.
+    best = {}
+    for r in read_tsv(ch("Vapor Pressure", "Landolt_antoine_V20.tsv")):
+        c = cas_to_int(r.get("CAS"))
+        a, b, cc = num(r.get("A")), num(r.get("B")), num(r.get("C"))
+        tmin, tmax = num(r.get("Tmin")), num(r.get("Tmax"))
+        if not c or None in (a, b, cc, tmin, tmax) or tmax <= tmin:
+            continue
+        if c not in best or tmax - tmin > best[c][3] - best[c][2]:
+            best[c] = (10, [a, b, cc], tmin, tmax)
+    for c, e in best.items():
+        out["VaporPressure"].setdefault(c, ("Landolt-Bornstein Antoine", e, None))
+    return out
 
 
 def corr_cell(entry, tc=None):
