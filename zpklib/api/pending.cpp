@@ -26,12 +26,6 @@ double StrSGS(int) { return notImplemented<double>("StrSGS", kNaN); }
 double StrSLS(int) { return notImplemented<double>("StrSLS", kNaN); }
 double StrSS(int) { return notImplemented<double>("StrSS", kNaN); }
 double StrSSS(int) { return notImplemented<double>("StrSSS", kNaN); }
-int Divi(int, int, double) { return notImplemented<int>("Divi", 0); }
-int MixF(int, int, int, double, double) { return notImplemented<int>("MixF", 0); }
-int LSep(int, int) { return notImplemented<int>("LSep", 0); }
-int GSep(int, int) { return notImplemented<int>("GSep", 0); }
-int VLLSep(int, int, int, int) { return notImplemented<int>("VLLSep", 0); }
-int PSep(int, int, int) { return notImplemented<int>("PSep", 0); }
 double StrFML(int) { return notImplemented<double>("StrFML", kNaN); }
 double EStrFML(int, double, double) { return notImplemented<double>("EStrFML", kNaN); }
 double StrFMH(int) { return notImplemented<double>("StrFMH", kNaN); }
@@ -76,14 +70,6 @@ int PELNr(int) { return notImplemented<int>("PELNr", 0); }
 int PELT(int, int) { return notImplemented<int>("PELT", 0); }
 int PELP(int, int) { return notImplemented<int>("PELP", 0); }
 double PEPt(int, int, int, int, int) { return notImplemented<double>("PEPt", kNaN); }
-int StrFv(int, int, double, double, double*, double*) { return notImplemented<int>("StrFv", 0); }
-int StrFvd(int, int, double, double, double*, double*, double*, double*, double**) { return notImplemented<int>("StrFvd", 0); }
-int StrVv(int, int, double, double, double*, double*) { return notImplemented<int>("StrVv", 0); }
-int StrVvd(int, int, double, double, double*, double*, double*, double*, double*) { return notImplemented<int>("StrVvd", 0); }
-int StrHv(int, int, double, double, double*, double*) { return notImplemented<int>("StrHv", 0); }
-int StrHvd(int, int, double, double, double*, double*, double*, double*, double*) { return notImplemented<int>("StrHvd", 0); }
-int StrSv(int, int, double, double, double*, double*) { return notImplemented<int>("StrSv", 0); }
-int StrSvd(int, int, double, double, double*, double*, double*, double*, double*) { return notImplemented<int>("StrSvd", 0); }
 double StrMDt(int) { return notImplemented<double>("StrMDt", kNaN); }
 int PELine(int, int, double*, double*, int) { return notImplemented<int>("PELine", 0); }
 int PFLine(int, int, double, double*, double*, int) { return notImplemented<int>("PFLine", 0); }
