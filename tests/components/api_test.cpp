@@ -96,8 +96,16 @@ TEST_F(ComponentApi, MethaneFormationValuesPerKg) {
     EXPECT_NEAR(CompMw(m), 16.04, 16.04 * 0.01);
     EXPECT_NEAR(CompHf(m), -4664, 4664 * 0.01);
     EXPECT_NEAR(CompGf(m), -3164, 3164 * 0.01);
-    // Formation entropy per kg: (Hf - Gf) / 298.15.
-    EXPECT_NEAR(CompSf(m), (CompHf(m) - CompGf(m)) / 298.15, 1e-9);
+}
+
+TEST_F(ComponentApi, FormationEntropyFromTheElementsPerKg) {
+    // Ethane: Hf = -83.8 kJ/mol, Gf = -31.9 kJ/mol (NBS/CODATA tables), so
+    // the entropy of formation is -174 J/(mol K) = -5.79 kJ/(kg K); the
+    // absolute entropy (229 J/(mol K)) must not be what CompSf returns.
+    EXPECT_NEAR(CompSf(CompCID(74840)), -5.79, 0.06);
+    // Elements in their reference state have none.
+    EXPECT_NEAR(CompSf(CompCID(7727379)), 0.0, 1e-9);
+    EXPECT_EQ(getErrFlag(), 0) << message();
 }
 
 TEST_F(ComponentApi, ReferenceConstantsOfLightGases) {
@@ -287,7 +295,7 @@ TEST(ComponentData, FormationGibbsEnergyConsistentWithEntropies) {
     int checked = 0, off = 0;
     for (int i = 1; i <= zpk::components::count(); ++i) {
         const auto& c = *zpk::components::byIndex(i);
-        if (std::isnan(c.hf) || std::isnan(c.gf) || std::isnan(c.sf)) continue;
+        if (std::isnan(c.hf) || std::isnan(c.gf) || std::isnan(c.s0)) continue;
         const auto el = elements(c.formula);
         if (el.empty()) continue;
         double sum = 0;
@@ -299,7 +307,7 @@ TEST(ComponentData, FormationGibbsEnergyConsistentWithEntropies) {
         }
         if (!known) continue;
         ++checked;
-        const double derived = c.hf - 298.15 * (c.sf - sum);  // kJ/kmol
+        const double derived = c.hf - 298.15 * (c.s0 - sum);  // kJ/kmol
         if (std::abs(derived - c.gf) > std::max(8000.0, 0.05 * std::abs(c.gf))) ++off;
     }
     EXPECT_GT(checked, 1000);

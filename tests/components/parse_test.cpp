@@ -13,7 +13,7 @@ using zpk::components::Component;
 using zpk::components::parseTable;
 
 const char* kHeader =
-    "index\tcas\tname\tname1\tname2\tformula\tmw\ttc\tpc\tvc\tomega\ttb\ttm\thf\tgf\tsf\tdipole\trg\tzra\tsol\tcp0\t"
+    "index\tcas\tname\tname1\tname2\tformula\tmw\ttc\tpc\tvc\tomega\ttb\ttm\thf\tgf\ts0\tdipole\trg\tzra\tsol\tcp0\t"
     "cp\tvp\tld\thv\tlcp\tlvisc\tgvisc\tlk\tgk\tst\tsd\tscp\n";
 
 std::string row(int index, const std::string& cas, const std::string& mw = "16.04",

@@ -203,14 +203,12 @@ double CompGf(int i) {
     });
 }
 // Formation entropy from the elements per kg, (Hf - Gf) / 298.15 K / Mw:
-// the entropy the formation-based entropy reference assigns to the ideal gas
-// at 298.15 K.  (The absolute standard entropy is kept in the database too.)
+// the entropy the formation-based entropy base gives the ideal gas at
+// 298.15 K.  (The absolute standard entropy is kept in the database too.)
 double CompSf(int i) {
     return zpk::guarded("CompSf", kNaN, [&] {
         const auto& c = component(i);
-        const double hf = present(c.hf, c, "formation enthalpy");
-        const double gf = present(c.gf, c, "formation Gibbs energy");
-        return user(u::SpecificEntropy, (hf - gf) / 298.15 / present(c.mw, c, "molar mass"));
+        return user(u::SpecificEntropy, present(c.sf, c, "formation entropy") / present(c.mw, c, "molar mass"));
     });
 }
 double CompNb(int i) {

@@ -31,7 +31,7 @@ constexpr const char* kFileName = "components.tsv";
 // header line, which must match this list).
 const std::array<const char*, 33> kColumns = {
     "index", "cas",   "name", "name1", "name2", "formula", "mw",    "tc",  "pc",  "vc",   "omega",
-    "tb",    "tm",    "hf",   "gf",    "sf",    "dipole",  "rg",    "zra", "sol", "cp0",  "cp",
+    "tb",    "tm",    "hf",   "gf",    "s0",    "dipole",  "rg",    "zra", "sol", "cp0",  "cp",
     "vp",    "ld",    "hv",   "lcp",   "lvisc", "gvisc",   "lk",    "gk",  "st",  "sd",   "scp"};
 
 std::vector<std::string> splitTabs(const std::string& line) {
@@ -426,7 +426,7 @@ bool parseTable(std::istream& in, std::vector<Component>& out, std::string& erro
         c.formula = cells[5];
         if (c.name.empty()) return fail("empty name");
         double* numbers[] = {&c.mw, &c.tc, &c.pc, &c.vc, &c.omega, &c.tb, &c.tm, &c.hf, &c.gf,
-                             &c.sf, &c.dipole, &c.rg, &c.zra, &c.sol, &c.cp0};
+                             &c.s0, &c.dipole, &c.rg, &c.zra, &c.sol, &c.cp0};
         for (std::size_t i = 0; i < std::size(numbers); ++i)
             if (!parseNumber(cells[6 + i], *numbers[i]))
                 return fail(std::string("bad number in column ") + kColumns[6 + i] + ": '" + cells[6 + i] + "'");
@@ -436,6 +436,8 @@ bool parseTable(std::istream& in, std::vector<Component>& out, std::string& erro
         for (std::size_t i = 0; i < std::size(corr); ++i)
             if (!parseCorrelation(cells[22 + i], corr[i]->eq, corr[i]->tmin, corr[i]->tmax, corr[i]->c))
                 return fail(std::string("bad correlation in column ") + kColumns[22 + i]);
+        // Entropy of formation from the elements follows from hf and gf.
+        c.sf = (c.hf - c.gf) / 298.15;
         out.push_back(std::move(c));
     }
     if (!header) {

@@ -47,12 +47,15 @@ struct Component {
     double mw;                    // kg/kmol
     double tc, pc, vc, omega;     // K, Pa, m3/kmol, -
     double tb, tm;                // normal boiling and melting points, K
-    double hf, gf, sf;            // ideal gas at 298.15 K, 101325 Pa: kJ/kmol, kJ/kmol, kJ/(kmol K)
+    double hf, gf, sf;            // ideal gas at 298.15 K, standard state: enthalpy and Gibbs energy
+                                  // of formation, kJ/kmol, and entropy of formation from the
+                                  // elements, (hf - gf) / 298.15 K, kJ/(kmol K)
     double dipole;                // debye
     double rg;                    // radius of gyration, m
     double zra;                   // Rackett compressibility
     IdealGasCp cp;
     // Added fields (all optional, NaN / eq 0 when unknown).
+    double s0 = 0;                // absolute ideal-gas entropy at 298.15 K, 1 bar, kJ/(kmol K)
     double sol = 0;               // Hildebrand solubility parameter at 298.15 K, (J/m3)^0.5
     double cp0 = 0;               // ideal-gas Cp limit approached below the fit range, kJ/(kmol K)
     Correlation vp;               // vapour pressure, Pa
