@@ -86,7 +86,7 @@ int fugacity(int slot, int phase, double t, double p, const double* x, double* F
     const int n = e.sys->size();
     const double f = units::toUser(units::Fugacity, 1.0);
     for (int i = 0; i < n; ++i) {
-        const double Fi = std::exp(pp.lnphi[i]) * e.P;
+        const double Fi = pp.lnfx.empty() ? std::exp(pp.lnphi[i]) * e.P : std::exp(pp.lnfx[i]);
         F[i] = Fi * f;
         if (dT) dT[i] = Fi * pp.dlnphi_dT[i] * f;
         if (dP) dP[i] = Fi * (pp.dlnphi_dP[i] + 1.0 / e.P) * f;

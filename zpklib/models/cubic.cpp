@@ -140,6 +140,15 @@ void CubicModel::mixture(double T, const double* x, double& D, double& B, double
     }
 }
 
+double CubicModel::volumeScale(const double* x) const {
+    double B = 0, s = 0;
+    for (int i = 0; i < n_; ++i) {
+        B += x[i] * b_[i];
+        s += x[i];
+    }
+    return B / s;
+}
+
 double CubicModel::pressure(double T, double V, const double* n) const {
     double D, B, C, N = 0;
     mixture(T, n, D, B, C);

@@ -25,6 +25,11 @@ public:
     int size() const override { return n_; }
     bool isEquationOfState() const override { return true; }
     bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
+    bool residualDerivatives(double T, double V, const double* n, int order, ResidualDerivs& d) const override {
+        residual(T, V, n, order, d);
+        return true;
+    }
+    double volumeScale(const double* x) const override;
 
     // Reduced residual Helmholtz energy and all derivatives up to second order at
     // (T, V, n); order 0 fills F, F_V and F_i only (what a fugacity needs).

@@ -37,6 +37,9 @@ struct PhaseProps {
     double v = 0;        // molar volume, m3/mol
     double z = 0;        // compressibility factor P v / (R T)
     std::vector<double> lnphi;
+    // ln(f_i / x_i) when the model computes it without going through the
+    // pressure (pressure-independent liquids); empty otherwise.
+    std::vector<double> lnfx;
     double hres = 0, sres = 0;  // J/mol, J/(mol K)
     double cpres = 0;           // J/(mol K); filled at order 1
     double cvres = 0;           // J/(mol K) relative to the ideal-gas cv; order 1
@@ -69,6 +72,17 @@ public:
     // True when the model describes both fluid phases with one equation of
     // state (so that Root::Stable picks the lower Gibbs energy root).
     virtual bool isEquationOfState() const { return false; }
+    // Equations of state: reduced residual Helmholtz derivatives at (T, V, n)
+    // (false when the model is not one), and a molar volume scale (m3/mol)
+    // of the densest fluid, the co-volume for cubics.
+    virtual bool residualDerivatives(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+        (void)T, (void)V, (void)n, (void)order, (void)d;
+        return false;
+    }
+    virtual double volumeScale(const double* x) const {
+        (void)x;
+        return 0.0;
+    }
 };
 
 }  // namespace zpk::models

@@ -61,6 +61,7 @@ double RegularModel::liquidVolume(int i, double T, double* dVdT) const {
 
 bool RegularModel::vapour(double T, double P, int order, PhaseProps& out) const {
     out.kind = kVapour;
+    out.lnfx.clear();
     out.v = kR * T / P;
     out.z = 1.0;
     out.lnphi.assign(n_, 0.0);
@@ -102,10 +103,12 @@ bool RegularModel::liquid(double T, double P, const double* x, int order, PhaseP
     out.v = vm;
     out.z = P * vm / RT;
     out.lnphi.resize(n_);
+    out.lnfx.resize(n_);
     double hres = 0, dhdT = 0;
     for (int i = 0; i < n_; ++i) {
         const double lng = vref_[i] * (delta_[i] - dbar) * (delta_[i] - dbar) / RT;
-        out.lnphi[i] = lng + lnPsat(i, T, &dlnp[i]) - std::log(P);
+        out.lnfx[i] = lng + lnPsat(i, T, &dlnp[i]);
+        out.lnphi[i] = out.lnfx[i] - std::log(P);
         hres -= x[i] * lh[i];
         dhdT -= x[i] * dlh[i];
     }

@@ -14,6 +14,7 @@ void propsFromResidual(double T, double P, double V, const double* x, int n, con
     out.v = V;
     out.z = Z;
     out.lnphi.resize(n);
+    out.lnfx.clear();
     for (int i = 0; i < n; ++i) out.lnphi[i] = d.F_i[i] - lnZ;
     out.hres = -RT * T * d.F_T + P * V - RT;
     out.sres = -kR * (T * d.F_T + d.F) + kR * lnZ;
