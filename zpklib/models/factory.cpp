@@ -10,6 +10,7 @@
 
 #include "core/error.h"
 #include "models/cubic.h"
+#include "models/iapws95.h"
 #include "models/regular.h"
 
 #ifndef ZPK_BUILD_DATA_DIR
@@ -49,6 +50,9 @@ const KijTable& kijTable() {
     }();
     return table;
 }
+
+constexpr int kIapws95Code = 300;
+constexpr std::int64_t kWaterCas = 7732185;
 
 bool isVdwCubic(int code) { return code == 30 || code == 31 || code == 50 || code == 51; }
 
@@ -94,11 +98,17 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
     return true;
 }
 
-bool canBuild(int code) { return code == 1 || isVdwCubic(code); }
+bool canBuild(int code) { return code == 1 || isVdwCubic(code) || code == kIapws95Code; }
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
     if (code == 1) return std::make_shared<RegularModel>(in.pure);
     if (isVdwCubic(code)) return buildCubic(code, in);
+    if (code == kIapws95Code) {
+        // IAPWS-95 describes pure water only.
+        if (in.cas.size() != 1 || in.cas[0] != kWaterCas)
+            throw Error("model 300 (IAPWS-95) applies to a stream of pure water only", kBadArgument);
+        return std::make_shared<Iapws95Model>();
+    }
     throw Error("model " + std::to_string(code) + " is not available yet", kNotImplemented);
 }
 
