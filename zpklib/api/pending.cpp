@@ -62,8 +62,6 @@ double StrPcm(int) { return notImplemented<double>("StrPcm", kNaN); }
 double StrTcm(int) { return notImplemented<double>("StrTcm", kNaN); }
 int putW(int, int, int, double) { return notImplemented<int>("putW", 0); }
 int PIPE(int, int, double, double, double, double, double) { return notImplemented<int>("PIPE", 0); }
-double ISPF(int, double, int, double) { return notImplemented<double>("ISPF", kNaN); }
-double PSPF(int, double, int, double) { return notImplemented<double>("PSPF", kNaN); }
 double HPFORM(int, double, int) { return notImplemented<double>("HPFORM", kNaN); }
 double HTFORM(int, double, int) { return notImplemented<double>("HTFORM", kNaN); }
 int PELNr(int) { return notImplemented<int>("PELNr", 0); }
