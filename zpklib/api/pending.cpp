@@ -50,16 +50,10 @@ int putPt(int, int, int) { return notImplemented<int>("putPt", 0); }
 int putPf(int, int, double) { return notImplemented<int>("putPf", 0); }
 int isValidPhase(int, int) { return notImplemented<int>("isValidPhase", 0); }
 int setValidPhase(int, int) { return notImplemented<int>("setValidPhase", 0); }
-int StrCPnr(int) { return notImplemented<int>("StrCPnr", 0); }
-double StrPc(int, int) { return notImplemented<double>("StrPc", kNaN); }
-double StrTc(int, int) { return notImplemented<double>("StrTc", kNaN); }
 double StrCBp(int) { return notImplemented<double>("StrCBp", kNaN); }
 double StrCBt(int) { return notImplemented<double>("StrCBt", kNaN); }
 double StrCTp(int) { return notImplemented<double>("StrCTp", kNaN); }
 double StrCTt(int) { return notImplemented<double>("StrCTt", kNaN); }
-double StrAc(int) { return notImplemented<double>("StrAc", kNaN); }
-double StrPcm(int) { return notImplemented<double>("StrPcm", kNaN); }
-double StrTcm(int) { return notImplemented<double>("StrTcm", kNaN); }
 int putW(int, int, int, double) { return notImplemented<int>("putW", 0); }
 int PIPE(int, int, double, double, double, double, double) { return notImplemented<int>("PIPE", 0); }
 double HPFORM(int, double, int) { return notImplemented<double>("HPFORM", kNaN); }

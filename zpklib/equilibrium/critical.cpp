@@ -3,171 +3,285 @@
 #include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "equilibrium/stability.h"
 
 namespace zpk::equilibrium {
 
 namespace {
 
-struct Ctx {
-    const models::PhaseModel& m;
-    std::vector<double> z;
-    std::vector<int> act;
-    int n;
+constexpr double kNaNd = std::numeric_limits<double>::quiet_NaN();
+
+// Brent's method for a root of f in [a, b], f(a) and f(b) of opposite sign.
+// Returns NaN when f fails (non-finite) on the way.
+template <class F>
+double brent(F&& f, double a, double b, double fa, double fb, double tol) {
+    double c = a, fc = fa, d = b - a, e = d;
+    for (int it = 0; it < 100; ++it) {
+        if ((fb > 0) == (fc > 0)) {
+            c = a;
+            fc = fa;
+            d = e = b - a;
+        }
+        if (std::fabs(fc) < std::fabs(fb)) {
+            a = b;
+            b = c;
+            c = a;
+            fa = fb;
+            fb = fc;
+            fc = fa;
+        }
+        const double tol1 = 2.0 * std::numeric_limits<double>::epsilon() * std::fabs(b) + 0.5 * tol;
+        const double xm = 0.5 * (c - b);
+        if (std::fabs(xm) <= tol1 || fb == 0.0) return b;
+        if (std::fabs(e) >= tol1 && std::fabs(fa) > std::fabs(fb)) {
+            // inverse quadratic interpolation or secant
+            double p, q;
+            const double s = fb / fa;
+            if (a == c) {
+                p = 2.0 * xm * s;
+                q = 1.0 - s;
+            } else {
+                const double qq = fa / fc, r = fb / fc;
+                p = s * (2.0 * xm * qq * (qq - r) - (b - a) * (r - 1.0));
+                q = (qq - 1.0) * (r - 1.0) * (s - 1.0);
+            }
+            if (p > 0) q = -q;
+            p = std::fabs(p);
+            if (2.0 * p < std::min(3.0 * xm * q - std::fabs(tol1 * q), std::fabs(e * q))) {
+                e = d;
+                d = p / q;
+            } else {
+                d = e = xm;
+            }
+        } else {
+            d = e = xm;
+        }
+        a = b;
+        fa = fb;
+        b += (std::fabs(d) > tol1) ? d : std::copysign(tol1, xm);
+        fb = f(b);
+        if (!std::isfinite(fb)) return kNaNd;
+    }
+    return b;
+}
+
+// One mole of the composition restricted to its nonzero components, and the
+// stability analysis on it.  Not shared between threads.
+class Analysis {
+public:
+    Analysis(const models::PhaseModel& m, const double* zin, int n) : m_(m), n_(n) {
+        double sum = 0;
+        for (int i = 0; i < n_; ++i)
+            if (zin[i] > 0 && std::isfinite(zin[i])) sum += zin[i];
+        z_.assign(n_, 0.0);
+        if (!(sum > 0) || !std::isfinite(sum)) return;
+        for (int i = 0; i < n_; ++i)
+            if (zin[i] > 0 && std::isfinite(zin[i])) {
+                z_[i] = zin[i] / sum;
+                idx_.push_back(i);
+                sq_.push_back(std::sqrt(z_[i]));
+            }
+        k_ = static_cast<int>(idx_.size());
+        work_.resize(n_);
+        dn_.resize(n_);
+    }
+
+    bool empty() const { return k_ == 0; }
+    double volumeScale() const { return m_.volumeScale(z_.data()); }
+
+    double F_ij(int a, int b) const { return d_.F_ij[static_cast<std::size_t>(idx_[a]) * n_ + idx_[b]]; }
+
+    // Smallest eigenvalue of M at (T, V) and, when u is given, its unit
+    // eigenvector.  NaN when the model cannot be evaluated there.
+    double eigen(double T, double V, Eigen::VectorXd* u) {
+        if (!m_.residualDerivatives(T, V, z_.data(), 1, d_)) return kNaNd;
+        if (k_ == 1) {
+            if (u) *u = Eigen::VectorXd::Ones(1);
+            const double l = 1.0 + z_[idx_[0]] * F_ij(0, 0);
+            return std::isfinite(l) ? l : kNaNd;
+        }
+        Eigen::MatrixXd M(k_, k_);
+        for (int a = 0; a < k_; ++a)
+            for (int b = 0; b < k_; ++b) M(a, b) = (a == b ? 1.0 : 0.0) + sq_[a] * sq_[b] * F_ij(a, b);
+        if (!M.allFinite()) return kNaNd;
+        Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> es(M, u ? Eigen::ComputeEigenvectors : Eigen::EigenvaluesOnly);
+        if (es.info() != Eigen::Success) return kNaNd;
+        if (u) *u = es.eigenvectors().col(0);
+        return es.eigenvalues()(0);
+    }
+
+    // The highest temperature at which the smallest eigenvalue is zero at
+    // volume V: scanned downwards in steps of 15 % from twice tScale (where
+    // the fluid is stable), then refined by Brent's method.  The unstable
+    // region at fixed volume reaches down from the limit, so the first
+    // negative eigenvalue brackets it.  NaN when the fluid stays stable.
+    double limitTemperature(double V, double tScale) {
+        double Thi = 2.0 * tScale;
+        double lhi = eigen(Thi, V, nullptr);
+        for (int up = 0; up < 6 && !(lhi > 0); ++up) {
+            Thi *= 2.0;
+            lhi = eigen(Thi, V, nullptr);
+        }
+        if (!(lhi > 0)) return kNaNd;
+        const double floorT = 0.02 * tScale;
+        for (double T = Thi * 0.85; T > floorT; T *= 0.85) {
+            const double l = eigen(T, V, nullptr);
+            if (!std::isfinite(l)) return kNaNd;
+            if (l <= 0) {
+                if (l == 0) return T;
+                return brent([&](double t) { return eigen(t, V, nullptr); }, T, Thi, l, lhi, 1e-13 * Thi);
+            }
+            Thi = T;
+            lhi = l;
+        }
+        return kNaNd;
+    }
+
+    // Cubic form of A/RT along the critical direction dn_i = sqrt(z_i) u_i
+    // at (T, V).  The eigenvector is oriented to a non-negative product with
+    // ref, or without ref to a non-negative change of the total moles.  The
+    // ideal part is exact (-sum dn^3 / n^2); the residual part is a central
+    // difference of dn^T F'' dn along dn.
+    double cubicForm(double T, double V, const Eigen::VectorXd* ref, Eigen::VectorXd& u) {
+        if (!std::isfinite(eigen(T, V, &u))) return kNaNd;
+        if (ref) {
+            if (u.dot(*ref) < 0) u = -u;
+        } else {
+            double s = 0;
+            for (int a = 0; a < k_; ++a) s += sq_[a] * u(a);
+            if (s < 0) u = -u;
+        }
+        std::fill(dn_.begin(), dn_.end(), 0.0);
+        double ideal = 0;
+        for (int a = 0; a < k_; ++a) {
+            const int i = idx_[a];
+            dn_[i] = sq_[a] * u(a);
+            ideal -= dn_[i] * dn_[i] * dn_[i] / (z_[i] * z_[i]);
+        }
+        constexpr double eps = 1e-4;
+        auto quad = [&](double s) {
+            for (int i = 0; i < n_; ++i) work_[i] = z_[i] + s * dn_[i];
+            if (!m_.residualDerivatives(T, V, work_.data(), 1, d_)) return kNaNd;
+            double q = 0;
+            for (int a = 0; a < k_; ++a)
+                for (int b = 0; b < k_; ++b) q += dn_[idx_[a]] * dn_[idx_[b]] * F_ij(a, b);
+            return q;
+        };
+        return ideal + (quad(eps) - quad(-eps)) / (2.0 * eps);
+    }
+
+    // P = R T (N / V - dF/dV) for one mole.
+    double pressure(double T, double V) {
+        if (!m_.residualDerivatives(T, V, z_.data(), 0, d_)) return kNaNd;
+        return models::kR * T * (1.0 / V - d_.F_V);
+    }
+
+    // A temperature scale when the caller gives none: the lowest power of two
+    // (from 100 K) at which the fluid at three times the volume scale is stable.
+    double guessScale() {
+        const double V = 3.0 * volumeScale();
+        double T = 100;
+        for (int k = 0; k < 8; ++k, T *= 2.0)
+            if (eigen(T, V, nullptr) > 0) break;
+        return T;
+    }
+
+private:
+    const models::PhaseModel& m_;
+    int n_, k_ = 0;
+    std::vector<double> z_, sq_, work_, dn_;
+    std::vector<int> idx_;
+    models::ResidualDerivs d_;
 };
 
-// Smallest eigenvalue and its eigenvector of the reduced stability matrix at (T, V).
-bool smallest(const Ctx& c, double T, double V, const std::vector<double>& nvec, double& lambda,
-              Eigen::VectorXd* u = nullptr) {
-    models::ResidualDerivs d;
-    if (!c.m.residualDerivatives(T, V, nvec.data(), 1, d)) return false;
-    const int m = static_cast<int>(c.act.size());
-    Eigen::MatrixXd B(m, m);
-    for (int a = 0; a < m; ++a)
-        for (int b = 0; b < m; ++b) {
-            const int i = c.act[a], j = c.act[b];
-            B(a, b) = std::sqrt(c.z[i] * c.z[j]) * d.F_ij[i * c.n + j] + (a == b ? 1.0 : 0.0);
-        }
-    if (!B.allFinite()) return false;
-    Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> es(B);
-    lambda = es.eigenvalues()(0);
-    if (u) *u = es.eigenvectors().col(0);
-    return true;
-}
-
-// Spinodal temperature at volume V: the highest T below Tstart where the
-// smallest eigenvalue vanishes.  Returns 0 when none.
-double spinodalT(const Ctx& c, double V, double Tstart) {
-    double Ta = Tstart, la;
-    if (!smallest(c, Ta, V, c.z, la)) return 0;
-    for (int it = 0; it < 40 && la <= 0; ++it) {
-        Ta *= 1.3;
-        if (Ta > 5000 || !smallest(c, Ta, V, c.z, la)) return 0;
-    }
-    if (la <= 0) return 0;
-    double Tb = Ta, lb = la;
-    for (int it = 0; it < 80; ++it) {
-        Tb = Ta * 0.95;
-        if (!smallest(c, Tb, V, c.z, lb)) return 0;
-        if (lb <= 0) break;
-        Ta = Tb;
-        la = lb;
-    }
-    if (lb > 0) return 0;
-    for (int it = 0; it < 100 && std::fabs(Ta - Tb) > 1e-12 * Ta; ++it) {
-        double Tm = Ta - la * (Ta - Tb) / (la - lb);
-        if (!(Tm < Ta && Tm > Tb)) Tm = 0.5 * (Ta + Tb);
-        double lm;
-        if (!smallest(c, Tm, V, c.z, lm)) return 0;
-        if (lm > 0) {
-            Ta = Tm;
-            la = lm;
-        } else {
-            Tb = Tm;
-            lb = lm;
-        }
-        if (std::fabs(lm) < 1e-13) return Tm;
-    }
-    return 0.5 * (Ta + Tb);
-}
-
-// Cubic form along the critical eigenvector at the spinodal of volume V.
-bool cubicForm(const Ctx& c, double V, double Tstart, double& T, double& C) {
-    T = spinodalT(c, V, Tstart);
-    if (!(T > 0)) return false;
-    double lambda;
+struct GridPoint {
+    double V = 0, T = kNaNd, c = kNaNd;
     Eigen::VectorXd u;
-    if (!smallest(c, T, V, c.z, lambda, &u)) return false;
-    const int m = static_cast<int>(c.act.size());
-    std::vector<double> dn(c.n, 0.0);
-    // Sign convention of the direction: total moles increase along it.
-    double tot = 0;
-    for (int a = 0; a < m; ++a) tot += std::sqrt(c.z[c.act[a]]) * u(a);
-    if (tot < 0) u = -u;
-    for (int a = 0; a < m; ++a) dn[c.act[a]] = std::sqrt(c.z[c.act[a]]) * u(a);
-    // d/ds of dn^T Q(n + s dn) dn by central differences.
-    const double eps = 1e-4;
-    double q[2];
-    for (int k = 0; k < 2; ++k) {
-        std::vector<double> nn(c.z);
-        for (int i = 0; i < c.n; ++i) nn[i] += (k ? eps : -eps) * dn[i];
-        models::ResidualDerivs d;
-        if (!c.m.residualDerivatives(T, V, nn.data(), 1, d)) return false;
-        double s = 0;
-        for (int a = 0; a < m; ++a)
-            for (int b = 0; b < m; ++b) {
-                const int i = c.act[a], j = c.act[b];
-                double Qij = d.F_ij[i * c.n + j] + (a == b ? 1.0 / nn[i] : 0.0);
-                s += dn[i] * dn[j] * Qij;
-            }
-        q[k] = s;
-    }
-    C = (q[1] - q[0]) / (2 * eps);
-    return std::isfinite(C);
-}
+};
 
 }  // namespace
 
-std::vector<CriticalPoint> criticalPoints(const models::PhaseModel& model, const double* zin, int n) {
+std::vector<CriticalPoint> criticalPoints(const models::PhaseModel& model, const double* z, int n,
+                                          const CriticalSearch& search) {
     std::vector<CriticalPoint> out;
-    Ctx c{model, std::vector<double>(zin, zin + n), {}, n};
-    double s = 0;
-    for (double& v : c.z) s += (v = std::max(v, 0.0));
-    if (!(s > 0)) return out;
-    for (double& v : c.z) v /= s;
-    for (int i = 0; i < n; ++i)
-        if (c.z[i] > 0) c.act.push_back(i);
-    const double b = model.volumeScale(c.z.data());
-    if (!(b > 0)) return out;
-    // Temperature to start the spinodal search from: above the spinodal,
-    // taken from the previous volume of the scan.
-    double Tstart = 0;
-    Tstart = 1500.0;
-    // Scan the volume for sign changes of the cubic form.
-    double vPrev = 0, cPrev = 0, tPrev = 0;
-    bool have = false;
-    for (double r = 1.6; r <= 12.0; r *= 1.04) {
-        const double V = r * b;
-        double T, C;
-        if (!cubicForm(c, V, Tstart, T, C)) {
-            have = false;
-            continue;
-        }
-        Tstart = 1.25 * T;
-        if (have && (C > 0) != (cPrev > 0)) {
-            // Refine by secant with bisection safeguard.
-            double va = vPrev, ca = cPrev, vb = V, cb = C, Tc = T;
-            for (int it = 0; it < 60 && std::fabs(vb - va) > 1e-12 * vb; ++it) {
-                double vm = va - ca * (va - vb) / (ca - cb);
-                if (!(vm > std::min(va, vb) && vm < std::max(va, vb))) vm = 0.5 * (va + vb);
-                double cm, Tm;
-                if (!cubicForm(c, vm, Tstart, Tm, cm)) break;
-                Tc = Tm;
-                if ((cm > 0) == (ca > 0)) {
-                    va = vm;
-                    ca = cm;
-                } else {
-                    vb = vm;
-                    cb = cm;
-                }
-                if (std::fabs(cm) < 1e-12) break;
-            }
-            const double Vc = 0.5 * (va + vb);
-            double Tcrit, Cc;
-            if (cubicForm(c, Vc, Tstart, Tcrit, Cc)) Tc = Tcrit;
-            // Pressure from the residual derivative: P = RT (1/V - F_V).
-            models::ResidualDerivs d;
-            model.residualDerivatives(Tc, Vc, c.z.data(), 0, d);
-            const double P = models::kR * Tc * (1.0 / Vc - d.F_V);
-            if (P > 0 && std::isfinite(P)) out.push_back({Tc, P, Vc});
-        }
-        vPrev = V;
-        cPrev = C;
-        tPrev = T;
-        have = true;
+    Analysis a(model, z, n);
+    if (a.empty()) return out;
+    const double vscale = a.volumeScale();
+    if (!(vscale > 0) || !std::isfinite(vscale)) return out;
+    const double tScale = search.temperatureScale > 0 ? search.temperatureScale : a.guessScale();
+
+    // Stability limit and cubic form on a logarithmic volume grid; the
+    // eigenvector keeps its orientation from one grid point to the next.
+    const int steps = std::max(search.volumeSteps, 4);
+    const double r0 = std::log(search.minVolumeRatio), r1 = std::log(search.maxVolumeRatio);
+    std::vector<GridPoint> grid(steps);
+    const Eigen::VectorXd* ref = nullptr;
+    for (int k = 0; k < steps; ++k) {
+        GridPoint& g = grid[k];
+        g.V = vscale * std::exp(r0 + (r1 - r0) * k / (steps - 1));
+        g.T = a.limitTemperature(g.V, tScale);
+        if (std::isfinite(g.T)) g.c = a.cubicForm(g.T, g.V, ref, g.u);
+        ref = std::isfinite(g.c) ? &g.u : nullptr;
     }
-    (void)tPrev;
-    std::sort(out.begin(), out.end(), [](const CriticalPoint& a, const CriticalPoint& b) { return a.T < b.T; });
+
+    // Every sign change of the cubic form between neighbours, refined in ln V.
+    for (int k = 0; k + 1 < steps; ++k) {
+        const GridPoint &lo = grid[k], &hi = grid[k + 1];
+        if (!std::isfinite(lo.c) || !std::isfinite(hi.c)) continue;
+        if ((lo.c > 0) == (hi.c > 0) && lo.c != 0) continue;
+        double T = lo.T, lnV = std::log(lo.V);
+        if (lo.c != 0) {
+            Eigen::VectorXd u;
+            auto f = [&](double x) {
+                const double V = std::exp(x);
+                T = a.limitTemperature(V, tScale);
+                return std::isfinite(T) ? a.cubicForm(T, V, &lo.u, u) : kNaNd;
+            };
+            lnV = brent(f, std::log(lo.V), std::log(hi.V), lo.c, hi.c, 1e-12);
+            if (!std::isfinite(lnV)) continue;
+            const double c = f(lnV);
+            // A sign change through a jump of the stability limit from one
+            // branch to another is no critical point.
+            if (!std::isfinite(c) || std::fabs(c) > 1e-4 * std::max(std::fabs(lo.c), std::fabs(hi.c))) continue;
+        }
+        const double V = std::exp(lnV);
+        const double P = a.pressure(T, V);
+        if (!(P > 0) || !std::isfinite(P)) continue;
+        out.push_back({T, P, V, true});
+    }
+    std::sort(out.begin(), out.end(), [](const CriticalPoint& x, const CriticalPoint& y) { return x.T < y.T; });
     return out;
+}
+
+void orderByStability(const FluidSystem& sys, const double* zin, std::vector<CriticalPoint>& points) {
+    const int n = sys.size();
+    std::vector<double> z(n), d(n), w;
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += std::max(zin[i], 0.0);
+    if (!(sum > 0)) return;
+    for (int i = 0; i < n; ++i) z[i] = std::max(zin[i], 0.0) / sum;
+    models::PhaseProps props;
+    for (auto& p : points) {
+        if (!evalPhase(sys, p.T, p.P, z.data(), models::Root::Stable, 0, props)) continue;
+        for (int i = 0; i < n; ++i) d[i] = z[i] > 0 ? std::log(z[i]) + props.lnphi[i] : 0.0;
+        // At a critical point the trial phases collapse onto the feed
+        // (tm = 0); only a clearly negative distance marks it unstable.
+        p.stable = !(stabilityTest(sys, p.T, p.P, z.data(), d.data(), w) < -1e-7);
+    }
+    std::stable_sort(points.begin(), points.end(),
+                     [](const CriticalPoint& x, const CriticalPoint& y) { return x.stable && !y.stable; });
+}
+
+double smallestEigenvalue(const models::PhaseModel& model, const double* z, int n, double T, double V) {
+    Analysis a(model, z, n);
+    return a.empty() ? kNaNd : a.eigen(T, V, nullptr);
+}
+
+double stabilityLimitTemperature(const models::PhaseModel& model, const double* z, int n, double V) {
+    Analysis a(model, z, n);
+    return a.empty() ? kNaNd : a.limitTemperature(V, a.guessScale());
 }
 
 }  // namespace zpk::equilibrium
