@@ -353,3 +353,55 @@ TEST(ComponentData, CorrelationsAgreeWithConstants) {
 }
 
 }  // namespace
+
+namespace {
+
+class PhaseValues : public ::testing::Test {
+  protected:
+    void SetUp() override { setErrFlag(0); }
+};
+
+TEST_F(PhaseValues, GasIsTheIdealGasOnTheCurrentBase) {
+    const int m = CompCID(74828);
+    const auto& c = *zpk::components::byIndex(m);
+    // Differences do not depend on the base.
+    EXPECT_NEAR(CompHG(m, 300, 1e5) - CompHG(m, 200, 1e5), zpk::components::idealDeltaH(c, 200, 300) / c.mw,
+                1e-9);
+    EXPECT_NEAR(CompHG(m, 300, 1e5), CompHG(m, 300, 5e6), 1e-12);  // ideal gas: no pressure effect
+    EXPECT_NEAR(CompSG(m, 300, 1e5) - CompSG(m, 300, 2e5), 8.31446261815324 * std::log(2.0) / c.mw, 1e-9);
+    EXPECT_NEAR(CompSG(m, 400, 1e5) - CompSG(m, 300, 1e5), zpk::components::idealDeltaS(c, 300, 400) / c.mw,
+                1e-9);
+    EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
+}
+
+TEST_F(PhaseValues, LiquidIsGasLessTheHeatOfVaporisation) {
+    const int w = CompCID(7732185);
+    const double hv = CompHV(w, 373.15);
+    EXPECT_NEAR(CompHG(w, 373.15, 101325) - CompHL(w, 373.15, 101325), hv, 1e-9);
+    EXPECT_NEAR(CompSG(w, 373.15, 101325) - CompSL(w, 373.15, 101325), hv / 373.15, 1e-9);
+    // above the critical temperature there is no latent heat
+    EXPECT_NEAR(CompHG(w, 700, 3e7), CompHL(w, 700, 3e7), 1e-9);
+    EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
+}
+
+TEST_F(PhaseValues, SolidAndBadArgumentsFail) {
+    const int w = CompCID(7732185);
+    EXPECT_TRUE(std::isnan(CompHS(w, 250, 1e5)));
+    EXPECT_NE(std::string(ErrMsg()).find("CompHS"), std::string::npos);
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(CompSG(w, 300, 0)));
+    EXPECT_NE(std::string(ErrMsg()).find("pressure"), std::string::npos);
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(CompHG(w, -3, 1e5)));
+    EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
+    // a component without a heat-capacity fit has no gas enthalpy
+    int without = 0;
+    for (int i = 1; i <= getFCNr() && !without; ++i)
+        if (zpk::components::byIndex(i)->cp.form == 0) without = i;
+    ASSERT_GT(without, 0);
+    EXPECT_TRUE(std::isnan(CompHG(without, 300, 1e5)));
+    EXPECT_NE(getErrFlag(), 0);
+}
+
+}  // namespace

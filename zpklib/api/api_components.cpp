@@ -14,6 +14,7 @@
 
 #include "components/database.h"
 #include "core/error.h"
+#include "thermo/ideal_gas.h"
 #include "units/units.h"
 #include "zpk/zpk.h"
 
@@ -87,6 +88,24 @@ struct UserList {
 UserList& userList() {
     static UserList list;
     return list;
+}
+
+double pressure(double pUser) {
+    const double p = u::fromUser(u::Pressure, pUser);
+    if (!std::isfinite(p) || !(p > 0)) zpk::core::fail("pressure " + std::to_string(pUser) + " is not valid");
+    return p;
+}
+
+double gasH(const db::Component& c, double t) {
+    return zpk::thermo::idealEnthalpy(c, t, zpk::thermo::enthalpyBase()) / present(c.mw, c, "molar mass");
+}
+double gasS(const db::Component& c, double t, double p) {
+    return zpk::thermo::idealEntropy(c, t, p, zpk::thermo::entropyBase()) / present(c.mw, c, "molar mass");
+}
+// Heat of vaporisation per kg, kJ/kg (0 at and above Tc).
+double latent(const db::Component& c, double t) {
+    if (!std::isnan(c.tc) && t >= c.tc) return 0.0;
+    return correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 / present(c.mw, c, "molar mass");
 }
 
 }  // namespace
@@ -299,25 +318,60 @@ double CompST(int i, double t) {
     });
 }
 
-// Phase enthalpies and entropies of a pure component need the library's
-// enthalpy/entropy base and the thermodynamic models; not provided here yet.
-#define ZPK_NOT_IMPLEMENTED_TP(Name)                                                                          \
-    double Name(int i, double t, double p) {                                                                  \
-        return zpk::guarded(#Name, kNaN, [&] {                                                                \
-            component(i);                                                                                     \
-            temperature(t);                                                                                   \
-            if (!std::isfinite(p)) zpk::core::fail("pressure is not a number");                              \
-            zpk::core::fail("not implemented", zpk::kNotImplemented);                                         \
-            return kNaN;                                                                                      \
-        });                                                                                                   \
-    }
-ZPK_NOT_IMPLEMENTED_TP(CompHG)
-ZPK_NOT_IMPLEMENTED_TP(CompHL)
-ZPK_NOT_IMPLEMENTED_TP(CompHS)
-ZPK_NOT_IMPLEMENTED_TP(CompSG)
-ZPK_NOT_IMPLEMENTED_TP(CompSL)
-ZPK_NOT_IMPLEMENTED_TP(CompSS)
-#undef ZPK_NOT_IMPLEMENTED_TP
+// Phase enthalpies and entropies of the pure component, per kg, on the
+// library's current enthalpy and entropy bases (setHB / setSB):
+//   gas: the ideal gas at T (enthalpy) and at T, P (entropy);
+//   liquid: the gas minus the heat of vaporisation at T (entropy: minus
+//   Hvap / T), i.e. the saturated liquid reached by condensing the ideal gas;
+//   above Tc the heat of vaporisation is 0 and liquid equals gas.
+// Solids need a heat of fusion, which the database does not hold.
+double CompHG(int i, double t, double p) {
+    return zpk::guarded("CompHG", kNaN, [&] {
+        const auto& c = component(i);
+        const double tk = temperature(t);
+        pressure(p);
+        return user(u::SpecificEnthalpy, gasH(c, tk));
+    });
+}
+double CompSG(int i, double t, double p) {
+    return zpk::guarded("CompSG", kNaN, [&] {
+        const auto& c = component(i);
+        return user(u::SpecificEntropy, gasS(c, temperature(t), pressure(p)));
+    });
+}
+double CompHL(int i, double t, double p) {
+    return zpk::guarded("CompHL", kNaN, [&] {
+        const auto& c = component(i);
+        const double tk = temperature(t);
+        pressure(p);
+        return user(u::SpecificEnthalpy, gasH(c, tk) - latent(c, tk));
+    });
+}
+double CompSL(int i, double t, double p) {
+    return zpk::guarded("CompSL", kNaN, [&] {
+        const auto& c = component(i);
+        const double tk = temperature(t);
+        return user(u::SpecificEntropy, gasS(c, tk, pressure(p)) - latent(c, tk) / tk);
+    });
+}
+double CompHS(int i, double t, double p) {
+    return zpk::guarded("CompHS", kNaN, [&] {
+        component(i);
+        temperature(t);
+        pressure(p);
+        zpk::core::fail("not implemented (no heats of fusion in the database)", zpk::kNotImplemented);
+        return kNaN;
+    });
+}
+double CompSS(int i, double t, double p) {
+    return zpk::guarded("CompSS", kNaN, [&] {
+        component(i);
+        temperature(t);
+        pressure(p);
+        zpk::core::fail("not implemented (no heats of fusion in the database)", zpk::kNotImplemented);
+        return kNaN;
+    });
+}
 
 // ---- user list -------------------------------------------------------------
 
