@@ -19,13 +19,15 @@ extern "C" {
 //   mode 2: value = outlet temperature; returns the polytropic efficiency
 //           of the path integral (the inverse of mode 1);
 //   mode 3: value = polytropic efficiency; returns the outlet temperature
+//           of stepwise compression (50 steps of isentropic efficiency eta);
+//   mode 4: value = polytropic efficiency; returns the outlet temperature
 //           by the Schultz method.
 // The stream ends at the outlet state.  Failure: NaN, stream unchanged.
 double PSPF(int stream, double pOut, int mode, double value) {
     return guarded("PSPF", kNaN, [&] {
         const double P2 = api::userP(pOut);
         core::requireFinite("value", value);
-        if (mode < 1 || mode > 3) core::fail("mode " + std::to_string(mode) + " is not 1, 2 or 3");
+        if (mode < 1 || mode > 4) core::fail("mode " + std::to_string(mode) + " is not 1, 2, 3 or 4");
         api::StreamView v;
         auto inlet = api::currentState(stream, &v);
         auto sys = api::systemOf(v);
@@ -36,7 +38,9 @@ double PSPF(int stream, double pOut, int mode, double value) {
             api::storeState(stream, v.revision, std::move(outlet));
             return eta;
         }
-        const auto method = mode == 1 ? operations::PolytropicMethod::PathIntegral : operations::PolytropicMethod::Schultz;
+        const auto method = mode == 1   ? operations::PolytropicMethod::PathIntegral
+                            : mode == 3 ? operations::PolytropicMethod::Stepwise
+                                        : operations::PolytropicMethod::Schultz;
         auto outlet = operations::polytropicOutlet(*sys, *inlet, P2, value, method);
         const double T = api::outT(outlet->T);
         api::storeState(stream, v.revision, std::move(outlet));

@@ -133,11 +133,29 @@ PathEnd integratePath(const engine::StreamSystem& sys, const EquilibriumCache& i
     return end;
 }
 
+std::shared_ptr<EquilibriumCache> stepwiseOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
+                                                 double P2, double eta, int steps) {
+    checkEfficiency(eta);
+    if (!(P2 > 0)) throw Error("outlet pressure must be positive", kBadArgument);
+    if (steps < 1) throw Error("the number of steps must be positive", kBadArgument);
+    const bool compression = P2 >= inlet.P;
+    std::shared_ptr<EquilibriumCache> st = std::make_shared<EquilibriumCache>(inlet);
+    for (int k = 1; k <= steps; ++k) {
+        const double P = inlet.P * std::pow(P2 / inlet.P, static_cast<double>(k) / steps);
+        const double h = engine::molarEnthalpy(*st);
+        auto iso = atPS(sys, P, engine::molarEntropy(*st), st->T);
+        const double dhs = engine::molarEnthalpy(*iso) - h;
+        st = atPH(sys, P, h + (compression ? dhs / eta : dhs * eta), iso->T);
+    }
+    return st;
+}
+
 std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
                                                    double P2, double eta, PolytropicMethod method) {
     checkEfficiency(eta);
     if (!(P2 > 0)) throw Error("outlet pressure must be positive", kBadArgument);
     if (method == PolytropicMethod::PathIntegral) return integratePath(sys, inlet, P2, eta).state;
+    if (method == PolytropicMethod::Stepwise) return stepwiseOutlet(sys, inlet, P2, eta, kStepwiseSteps);
 
     const SchultzInlet in = schultzInlet(sys, inlet, P2);
     const bool compression = P2 >= inlet.P;
@@ -169,6 +187,8 @@ double polytropicEfficiency(const engine::StreamSystem& sys, const EquilibriumCa
     if (!(std::fabs(h2 - h1) > 0)) throw Error("inlet and outlet have the same enthalpy", kCalculation);
     if (method == PolytropicMethod::Schultz)
         return schultzEfficiency(schultzInlet(sys, inlet, P2), engine::molarVolume(outlet), h2);
+    if (method != PolytropicMethod::PathIntegral)
+        throw Error("the efficiency is found for the path integral and the Schultz method only", kBadArgument);
 
     // The path's end enthalpy falls as the efficiency rises (compression) or
     // rises with it (expansion); a secant search on eta finds the path that

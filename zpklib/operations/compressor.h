@@ -7,6 +7,10 @@
 //     The path is integrated with the classical Runge-Kutta scheme in ln P,
 //     each volume coming from a pressure-enthalpy flash, so it holds for any
 //     model and through two-phase regions;
+//   * stepwise compression: a fixed number of equal pressure-ratio steps,
+//     each an isentropic step of isentropic efficiency eta (the classical
+//     finite-step approximation of the polytropic path; kStepwiseSteps
+//     steps);
 //   * the Schultz method: the polytropic head is
 //     f n/(n-1) (P2 v2 - P1 v1), with n = ln(P2/P1) / ln(v1/v2) taken from the
 //     end states and Schultz's correction factor
@@ -21,14 +25,17 @@
 
 namespace zpk::operations {
 
-enum class PolytropicMethod { PathIntegral, Schultz };
+enum class PolytropicMethod { PathIntegral, Stepwise, Schultz };
+
+inline constexpr int kStepwiseSteps = 50;
 
 // Outlet state at pressure P2 for polytropic efficiency eta (0 < eta <= 1).
 std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
                                                    double P2, double eta, PolytropicMethod method);
 
 // Polytropic efficiency of the process from inlet to outlet (the outlet's
-// pressure and enthalpy fix the end point).
+// pressure and enthalpy fix the end point) for the path integral or the
+// Schultz method.
 double polytropicEfficiency(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
                             const EquilibriumCache& outlet, PolytropicMethod method);
 
@@ -39,5 +46,9 @@ struct PathEnd {
     std::shared_ptr<EquilibriumCache> state;
 };
 PathEnd integratePath(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double P2, double eta);
+
+// Outlet after `steps` equal pressure-ratio steps of isentropic efficiency eta.
+std::shared_ptr<EquilibriumCache> stepwiseOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
+                                                 double P2, double eta, int steps);
 
 }  // namespace zpk::operations

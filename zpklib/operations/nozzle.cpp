@@ -35,7 +35,15 @@ Point throatOf(const std::function<Point(double)>& fluxAt, double P0, double bac
     grid.reserve(kScanPoints);
     int best = -1;
     for (int k = 1; k <= kScanPoints; ++k) {
-        grid.push_back(fluxAt(std::exp(x0 + (x1 - x0) * k / kScanPoints)));
+        try {
+            grid.push_back(fluxAt(std::exp(x0 + (x1 - x0) * k / kScanPoints)));
+        } catch (const Error&) {
+            // Far below a clear maximum (deep in the expansion, where the
+            // equilibrium may be out of the models' reach) the scan ends;
+            // otherwise the failure stands.
+            if (best < 0 || best == static_cast<int>(grid.size()) - 1) throw;
+            break;
+        }
         if (best < 0 || grid.back().G > grid[best].G) best = k - 1;
     }
     choked = best < kScanPoints - 1;
@@ -155,7 +163,12 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
     } else if (hasL) {
         const double x0l = std::log(in.P0), x1l = std::log(backP);
         for (int k = 1; k <= kScanPoints && !boil; ++k) {
-            Point p = eq(std::exp(x0l + (x1l - x0l) * k / kScanPoints));
+            Point p;
+            try {
+                p = eq(std::exp(x0l + (x1l - x0l) * k / kScanPoints));
+            } catch (const Error&) {
+                break;  // no boiling found within the models' reach
+            }
             if (engine::phaseOfKind(*p.st, models::kVapour) && engine::phaseOfKind(*p.st, models::kLiquid)) {
                 boilState = p.st;
                 boil = boilState.get();
