@@ -35,7 +35,7 @@ bool sameCriticalInputs(const streams::StreamDef& a, const streams::StreamDef& b
 // Results per stream number, shared by all threads (one entry per stream,
 // so its size is bounded by the number of streams).
 class PointCache {
-public:
+  public:
     std::shared_ptr<const Points> find(int stream, const streams::StreamDef& def) {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = entries_.find(stream);
@@ -47,7 +47,7 @@ public:
         entries_[stream] = Entry{def, std::move(points)};
     }
 
-private:
+  private:
     struct Entry {
         streams::StreamDef def;
         std::shared_ptr<const Points> points;
@@ -108,7 +108,8 @@ std::shared_ptr<const Points> computePoints(const streams::StreamDef& def) {
         equilibrium::orderByStability(sys, z.data(), points);
         return std::make_shared<const Points>(std::move(points));
     }
-    throw Error("the stream's fugacity models are no equation of state with critical points", kNotImplemented);
+    throw Error("the stream's fugacity models are no equation of state with critical points",
+                kNotImplemented);
 }
 
 std::shared_ptr<const Points> pointsOf(int stream) {
@@ -123,14 +124,13 @@ equilibrium::CriticalPoint pointAt(int stream, int i) {
     const auto points = pointsOf(stream);
     if (points->empty()) throw Error("no critical point found", kCalculation);
     if (i < 1 || i > static_cast<int>(points->size()))
-        throw Error("critical point " + std::to_string(i) + " does not exist (" + std::to_string(points->size()) +
-                    " found)");
+        throw Error("critical point " + std::to_string(i) + " does not exist (" +
+                    std::to_string(points->size()) + " found)");
     return (*points)[i - 1];
 }
 
 // Mole-fraction average of a component constant over the feed (Kay's rule).
-template <class F>
-double kay(int stream, F constant) {
+template <class F> double kay(int stream, F constant) {
     const streams::StreamDef def = definedStream(stream);
     double sum = 0, v = 0;
     for (int i = 0; i < def.positions(); ++i) {
@@ -143,7 +143,7 @@ double kay(int stream, F constant) {
     return v / sum;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -166,4 +166,4 @@ double StrAc(int s) {
     return guarded("StrAc", kNaN, [&] { return kay(s, [](const auto& c) { return c.omega; }); });
 }
 
-}  // extern "C"
+} // extern "C"

@@ -15,8 +15,7 @@ constexpr double kNaNd = std::numeric_limits<double>::quiet_NaN();
 
 // Brent's method for a root of f in [a, b], f(a) and f(b) of opposite sign.
 // Returns NaN when f fails (non-finite) on the way.
-template <class F>
-double brent(F&& f, double a, double b, double fa, double fb, double tol) {
+template <class F> double brent(F&& f, double a, double b, double fa, double fb, double tol) {
     double c = a, fc = fa, d = b - a, e = d;
     for (int it = 0; it < 100; ++it) {
         if ((fb > 0) == (fc > 0)) {
@@ -70,7 +69,7 @@ double brent(F&& f, double a, double b, double fa, double fb, double tol) {
 // One mole of the composition restricted to its nonzero components, and the
 // stability analysis on it.  Not shared between threads.
 class Analysis {
-public:
+  public:
     Analysis(const models::PhaseModel& m, const double* zin, int n) : m_(m), n_(n) {
         double sum = 0;
         for (int i = 0; i < n_; ++i)
@@ -104,9 +103,11 @@ public:
         }
         Eigen::MatrixXd M(k_, k_);
         for (int a = 0; a < k_; ++a)
-            for (int b = 0; b < k_; ++b) M(a, b) = (a == b ? 1.0 : 0.0) + sq_[a] * sq_[b] * F_ij(a, b);
+            for (int b = 0; b < k_; ++b)
+                M(a, b) = (a == b ? 1.0 : 0.0) + sq_[a] * sq_[b] * F_ij(a, b);
         if (!M.allFinite()) return kNaNd;
-        Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> es(M, u ? Eigen::ComputeEigenvectors : Eigen::EigenvaluesOnly);
+        Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> es(M, u ? Eigen::ComputeEigenvectors
+                                                               : Eigen::EigenvaluesOnly);
         if (es.info() != Eigen::Success) return kNaNd;
         if (u) *u = es.eigenvectors().col(0);
         return es.eigenvalues()(0);
@@ -150,7 +151,8 @@ public:
             if (u.dot(*ref) < 0) u = -u;
         } else {
             double s = 0;
-            for (int a = 0; a < k_; ++a) s += sq_[a] * u(a);
+            for (int a = 0; a < k_; ++a)
+                s += sq_[a] * u(a);
             if (s < 0) u = -u;
         }
         std::fill(dn_.begin(), dn_.end(), 0.0);
@@ -162,11 +164,13 @@ public:
         }
         constexpr double eps = 1e-4;
         auto quad = [&](double s) {
-            for (int i = 0; i < n_; ++i) work_[i] = z_[i] + s * dn_[i];
+            for (int i = 0; i < n_; ++i)
+                work_[i] = z_[i] + s * dn_[i];
             if (!m_.residualDerivatives(T, V, work_.data(), 1, d_)) return kNaNd;
             double q = 0;
             for (int a = 0; a < k_; ++a)
-                for (int b = 0; b < k_; ++b) q += dn_[idx_[a]] * dn_[idx_[b]] * F_ij(a, b);
+                for (int b = 0; b < k_; ++b)
+                    q += dn_[idx_[a]] * dn_[idx_[b]] * F_ij(a, b);
             return q;
         };
         return ideal + (quad(eps) - quad(-eps)) / (2.0 * eps);
@@ -188,7 +192,7 @@ public:
         return T;
     }
 
-private:
+  private:
     const models::PhaseModel& m_;
     int n_, k_ = 0;
     std::vector<double> z_, sq_, work_, dn_;
@@ -201,7 +205,7 @@ struct GridPoint {
     Eigen::VectorXd u;
 };
 
-}  // namespace
+} // namespace
 
 std::vector<CriticalPoint> criticalPoints(const models::PhaseModel& model, const double* z, int n,
                                           const CriticalSearch& search) {
@@ -244,14 +248,16 @@ std::vector<CriticalPoint> criticalPoints(const models::PhaseModel& model, const
             const double c = f(lnV);
             // A sign change through a jump of the stability limit from one
             // branch to another is no critical point.
-            if (!std::isfinite(c) || std::fabs(c) > 1e-4 * std::max(std::fabs(lo.c), std::fabs(hi.c))) continue;
+            if (!std::isfinite(c) || std::fabs(c) > 1e-4 * std::max(std::fabs(lo.c), std::fabs(hi.c)))
+                continue;
         }
         const double V = std::exp(lnV);
         const double P = a.pressure(T, V);
         if (!(P > 0) || !std::isfinite(P)) continue;
         out.push_back({T, P, V, true});
     }
-    std::sort(out.begin(), out.end(), [](const CriticalPoint& x, const CriticalPoint& y) { return x.T < y.T; });
+    std::sort(out.begin(), out.end(),
+              [](const CriticalPoint& x, const CriticalPoint& y) { return x.T < y.T; });
     return out;
 }
 
@@ -259,13 +265,16 @@ void orderByStability(const FluidSystem& sys, const double* zin, std::vector<Cri
     const int n = sys.size();
     std::vector<double> z(n), d(n), w;
     double sum = 0;
-    for (int i = 0; i < n; ++i) sum += std::max(zin[i], 0.0);
+    for (int i = 0; i < n; ++i)
+        sum += std::max(zin[i], 0.0);
     if (!(sum > 0)) return;
-    for (int i = 0; i < n; ++i) z[i] = std::max(zin[i], 0.0) / sum;
+    for (int i = 0; i < n; ++i)
+        z[i] = std::max(zin[i], 0.0) / sum;
     models::PhaseProps props;
     for (auto& p : points) {
         if (!evalPhase(sys, p.T, p.P, z.data(), models::Root::Stable, 0, props)) continue;
-        for (int i = 0; i < n; ++i) d[i] = z[i] > 0 ? std::log(z[i]) + props.lnphi[i] : 0.0;
+        for (int i = 0; i < n; ++i)
+            d[i] = z[i] > 0 ? std::log(z[i]) + props.lnphi[i] : 0.0;
         // At a critical point the trial phases collapse onto the feed
         // (tm = 0); only a clearly negative distance marks it unstable.
         p.stable = !(stabilityTest(sys, p.T, p.P, z.data(), d.data(), w) < -1e-7);
@@ -284,4 +293,4 @@ double stabilityLimitTemperature(const models::PhaseModel& model, const double* 
     return a.empty() ? kNaNd : a.limitTemperature(V, a.guessScale());
 }
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium

@@ -22,7 +22,7 @@
 namespace zpk::equilibrium {
 
 struct CriticalPoint {
-    double T = 0, P = 0, V = 0;  // K, Pa, m3/mol
+    double T = 0, P = 0, V = 0; // K, Pa, m3/mol
     // False when the feed at (T, P) is unstable (a phase split lowers its
     // Gibbs energy): such a point lies inside the two-phase region and
     // cannot be observed.  Set by orderByStability.
@@ -30,9 +30,9 @@ struct CriticalPoint {
 };
 
 struct CriticalSearch {
-    int volumeSteps = 48;          // grid points on the volume axis
-    double minVolumeRatio = 1.15;  // V / volumeScale at the dense end of the grid
-    double maxVolumeRatio = 25;    // V / volumeScale at the dilute end
+    int volumeSteps = 48;         // grid points on the volume axis
+    double minVolumeRatio = 1.15; // V / volumeScale at the dense end of the grid
+    double maxVolumeRatio = 25;   // V / volumeScale at the dilute end
     // The stability limit is searched downwards from twice this temperature
     // (K); 0: found from the model.  The largest critical temperature of the
     // components present is a good choice.
@@ -57,4 +57,4 @@ void orderByStability(const FluidSystem& sys, const double* z, std::vector<Criti
 double smallestEigenvalue(const models::PhaseModel& model, const double* z, int n, double T, double V);
 double stabilityLimitTemperature(const models::PhaseModel& model, const double* z, int n, double V);
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium
