@@ -34,18 +34,8 @@ double StrRVP(int, int) { return notImplemented<double>("StrRVP", kNaN); }
 double StrFLP(int) { return notImplemented<double>("StrFLP", kNaN); }
 double StrHC(int) { return notImplemented<double>("StrHC", kNaN); }
 double EStrHC(int, double, double) { return notImplemented<double>("EStrHC", kNaN); }
-double StrLV(int) { return notImplemented<double>("StrLV", kNaN); }
-double EStrLV(int, double, double) { return notImplemented<double>("EStrLV", kNaN); }
-double StrGV(int) { return notImplemented<double>("StrGV", kNaN); }
-double EStrGV(int, double, double) { return notImplemented<double>("EStrGV", kNaN); }
 double StrSD(int) { return notImplemented<double>("StrSD", kNaN); }
 double EStrSD(int, double, double) { return notImplemented<double>("EStrSD", kNaN); }
-double StrGC(int) { return notImplemented<double>("StrGC", kNaN); }
-double EStrGC(int, double, double) { return notImplemented<double>("EStrGC", kNaN); }
-double StrLC(int) { return notImplemented<double>("StrLC", kNaN); }
-double EStrLC(int, double, double) { return notImplemented<double>("EStrLC", kNaN); }
-double StrST(int) { return notImplemented<double>("StrST", kNaN); }
-double EStrST(int, double, double) { return notImplemented<double>("EStrST", kNaN); }
 int putPt(int, int, int) { return notImplemented<int>("putPt", 0); }
 int putPf(int, int, double) { return notImplemented<int>("putPf", 0); }
 int isValidPhase(int, int) { return notImplemented<int>("isValidPhase", 0); }

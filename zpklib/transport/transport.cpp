@@ -1,0 +1,249 @@
+#include "transport/transport.h"
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "core/error.h"
+#include "transport/chung.h"
+#include "transport/data.h"
+#include "transport/water.h"
+
+namespace zpk::transport {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kR = 8.31446261815324;
+
+// Normalised fractions; throws on an empty composition.
+std::vector<double> normalised(const std::vector<double>& x) {
+    double s = 0;
+    for (double v : x)
+        if (v > 0) s += v;
+    if (!(s > 0)) throw Error("phase composition is empty");
+    std::vector<double> out(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i)
+        out[i] = x[i] > 0 ? x[i] / s : 0.0;
+    return out;
+}
+
+double massDensity(const Components& comps, const std::vector<double>& x, double v) {
+    double mw = 0;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        mw += x[i] * comps[i]->mw;
+    return mw * 1e-3 / v; // kg/kmol -> kg/mol
+}
+
+ChungComponent chungData(const components::Component& c) {
+    if (!(c.tc > 0) || !(c.mw > 0) || !std::isfinite(c.omega))
+        throw Error("component " + c.name + " lacks the critical constants of the transport methods",
+                    kNotDefined);
+    ChungComponent k;
+    k.tc = c.tc;
+    k.omega = c.omega;
+    k.mw = c.mw;
+    k.vc = c.vc;
+    if (!(k.vc > 0)) {
+        // Critical volume from the corresponding-states critical
+        // compressibility Zc = 0.2905 - 0.085 omega.
+        if (!(c.pc > 0))
+            throw Error("component " + c.name + " has neither critical volume nor pressure", kNotDefined);
+        k.vc = (0.2905 - 0.085 * c.omega) * kR * c.tc / c.pc * 1e3; // m3/kmol
+    }
+    k.dipole = std::isfinite(c.dipole) ? c.dipole : 0.0;
+    k.kappa = kappa(c);
+    return k;
+}
+
+ChungFluid chungFluid(const Components& comps, const std::vector<double>& x) {
+    std::vector<ChungComponent> data;
+    data.reserve(comps.size());
+    for (std::size_t i = 0; i < comps.size(); ++i)
+        data.push_back(x[i] > 0 ? chungData(*comps[i]) : ChungComponent{1, 1, 0, 1, 0, 0});
+    return chungMix(data, x.data());
+}
+
+// Whether the saturated-liquid correlations of every present component can
+// be used at T.
+bool correlationsApply(const Components& comps, const std::vector<double>& x, double T,
+                       components::Correlation components::Component::*which) {
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!(x[i] > 0)) continue;
+        const auto& c = *comps[i];
+        if ((c.*which).eq == 0 || !(c.tc > T)) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int pureWaterIndex(const Components& comps, const std::vector<double>& x) {
+    int w = -1;
+    double total = 0, water = 0;
+    for (std::size_t i = 0; i < comps.size(); ++i) {
+        if (!(x[i] > 0)) continue;
+        total += x[i];
+        if (comps[i]->cas == water::kCas) {
+            water += x[i];
+            w = static_cast<int>(i);
+        }
+    }
+    return (w >= 0 && water >= total * (1.0 - 1e-12)) ? w : -1;
+}
+
+double chungPhaseViscosity(const Components& comps, const Phase& ph) {
+    const auto x = normalised(ph.x);
+    return chungViscosity(chungFluid(comps, x), ph.T, 1.0 / ph.v);
+}
+
+double chungPhaseConductivity(const Components& comps, const Phase& ph) {
+    const auto x = normalised(ph.x);
+    return chungConductivity(chungFluid(comps, x), ph.T, 1.0 / ph.v, ph.cv0);
+}
+
+// ln mu = sum x_i ln mu_i(T) at saturation, then the Lucas (1981) factor
+// for compression above the bubble pressure (estimated by Raoult's law from
+// the components' vapour pressures), with Kay's pseudo-critical constants.
+double correlatedLiquidViscosity(const Components& comps, const Phase& ph) {
+    const auto x = normalised(ph.x);
+    if (!correlationsApply(comps, x, ph.T, &components::Component::lvisc)) return kNaN;
+    double lnmu = 0, tc = 0, pc = 0, omega = 0, psat = 0;
+    bool havePsat = true;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!(x[i] > 0)) continue;
+        const auto& c = *comps[i];
+        const double mu = components::evaluate(c.lvisc, ph.T);
+        if (!(mu > 0)) return kNaN;
+        lnmu += x[i] * std::log(mu);
+        tc += x[i] * c.tc;
+        pc += x[i] * c.pc;
+        omega += x[i] * c.omega;
+        const double ps = components::evaluate(c.vp, ph.T);
+        if (ps > 0)
+            psat += x[i] * ps;
+        else
+            havePsat = false;
+    }
+    double mu = std::exp(lnmu);
+    if (havePsat && pc > 0 && std::isfinite(omega) && ph.P > psat) {
+        const double dPr = (ph.P - psat) / pc;
+        const double Tr = std::min(ph.T / tc, 0.99);
+        const double A = 0.9991 - 4.674e-4 / (1.0523 * std::pow(Tr, -0.03877) - 1.0513);
+        const double C =
+            -0.07921 +
+            Tr * (2.1616 +
+                  Tr * (-13.4040 +
+                        Tr * (44.1706 + Tr * (-84.8291 + Tr * (96.1209 + Tr * (-59.8127 + Tr * 15.6719))))));
+        const double D = 0.3257 / std::pow(1.0039 - std::pow(Tr, 2.573), 0.2906) - 0.2086;
+        const double f = (1.0 + D * std::pow(dPr / 2.118, A)) / (1.0 + C * omega * dPr);
+        if (f > 0 && std::isfinite(f)) mu *= f;
+    }
+    return mu;
+}
+
+// Li (1976): lambda = sum_i sum_j phi_i phi_j 2 / (1/lambda_i + 1/lambda_j),
+// phi_i the superficial volume fractions from the saturated molar volumes.
+double correlatedLiquidConductivity(const Components& comps, const Phase& ph) {
+    const auto x = normalised(ph.x);
+    if (!correlationsApply(comps, x, ph.T, &components::Component::lk)) return kNaN;
+    const std::size_t n = x.size();
+    std::vector<double> lam(n, 0.0), phi(n, 0.0);
+    double vsum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(x[i] > 0)) continue;
+        const auto& c = *comps[i];
+        lam[i] = components::evaluate(c.lk, ph.T);
+        if (!(lam[i] > 0)) return kNaN;
+        double rho = components::evaluate(c.ld, ph.T);       // kmol/m3
+        if (!(rho > 0)) rho = 1.0 / (c.vc > 0 ? c.vc : 1.0); // rough: only the ratios matter
+        phi[i] = x[i] / rho;
+        vsum += phi[i];
+    }
+    double l = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(x[i] > 0)) continue;
+        for (std::size_t j = 0; j < n; ++j) {
+            if (!(x[j] > 0)) continue;
+            l += phi[i] * phi[j] / (vsum * vsum) * 2.0 / (1.0 / lam[i] + 1.0 / lam[j]);
+        }
+    }
+    return l;
+}
+
+double viscosity(const Components& comps, const Phase& ph) {
+    if (!(ph.T > 0) || !(ph.v > 0)) throw Error("phase state without temperature or volume");
+    const int w = pureWaterIndex(comps, ph.x);
+    if (w >= 0) return water::viscosity(ph.T, massDensity(comps, normalised(ph.x), ph.v));
+    if (ph.kind == 1) {
+        const double mu = correlatedLiquidViscosity(comps, ph);
+        if (mu > 0) return mu;
+    }
+    return chungPhaseViscosity(comps, ph);
+}
+
+double conductivity(const Components& comps, const Phase& ph) {
+    if (!(ph.T > 0) || !(ph.v > 0)) throw Error("phase state without temperature or volume");
+    const int w = pureWaterIndex(comps, ph.x);
+    if (w >= 0) return water::conductivity(ph.T, massDensity(comps, normalised(ph.x), ph.v));
+    if (ph.kind == 1) {
+        const double l = correlatedLiquidConductivity(comps, ph);
+        if (l > 0) return l;
+    }
+    return chungPhaseConductivity(comps, ph);
+}
+
+double pureSurfaceTension(const components::Component& c, double T) {
+    if (c.cas == water::kCas) return water::surfaceTension(T);
+    if (c.tc > 0 && !(T < c.tc)) return 0.0;
+    const double s = components::evaluate(c.st, T);
+    if (s >= 0 && std::isfinite(s)) return s;
+    // Brock and Bird (1955) with Miller's Q: sigma = Pc^(2/3) Tc^(1/3) Q
+    // (1 - Tr)^(11/9), Pc in bar, sigma in mN/m.
+    if (c.tc > 0 && c.pc > 0 && c.tb > 0 && c.tb < c.tc) {
+        const double pcBar = c.pc * 1e-5, tbr = c.tb / c.tc;
+        const double Q = 0.1196 * (1.0 + tbr * std::log(pcBar / 1.01325) / (1.0 - tbr)) - 0.279;
+        if (Q > 0)
+            return 1e-3 * std::pow(pcBar, 2.0 / 3.0) * std::cbrt(c.tc) * Q *
+                   std::pow(1.0 - T / c.tc, 11.0 / 9.0);
+    }
+    return kNaN;
+}
+
+double surfaceTension(const Components& comps, const Phase* vapour, const Phase* liquid) {
+    if (!liquid) return 0.0;
+    const auto x = normalised(liquid->x);
+    const double T = liquid->T;
+    if (pureWaterIndex(comps, x) >= 0) return water::surfaceTension(T);
+
+    if (vapour) {
+        // Weinaug-Katz: sigma^(1/4) = sum P_i (x_i rhoL - y_i rhoV), mol/cm3, mN/m.
+        const auto y = normalised(vapour->x);
+        const double rl = 1e-6 / liquid->v, rv = 1e-6 / vapour->v;
+        double s = 0;
+        bool all = true;
+        for (std::size_t i = 0; i < x.size() && all; ++i) {
+            if (!(x[i] > 0) && !(y[i] > 0)) continue;
+            const double p = parachor(*comps[i]);
+            if (!(p > 0))
+                all = false;
+            else
+                s += p * (x[i] * rl - y[i] * rv);
+        }
+        if (all) return s > 0 ? std::pow(s, 4) * 1e-3 : 0.0;
+    }
+
+    // sigma^(1/4) = sum x_i sigma_i^(1/4) over the components with data.
+    double s = 0, used = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!(x[i] > 0)) continue;
+        const double si = pureSurfaceTension(*comps[i], T);
+        if (!(si >= 0)) continue;
+        s += x[i] * std::pow(si, 0.25);
+        used += x[i];
+    }
+    if (!(used > 0)) throw Error("no surface tension data for the liquid's components", kNotDefined);
+    return std::pow(s / used, 4);
+}
+
+} // namespace zpk::transport

@@ -1,0 +1,56 @@
+// Viscosity, thermal conductivity and surface tension of fluid phases.
+//
+// Method selection (docs/transport.md gives the reasons and accuracies):
+// - a phase of pure water (CAS 7732-18-5): the IAPWS formulations of
+//   transport/water.h at the phase's temperature and density;
+// - a liquid whose components all have liquid correlations (DIPPR forms of
+//   the component database) and are below their critical temperature:
+//   viscosity from the log-mole-fraction average of the saturated-liquid
+//   viscosities (Grunberg-Nissan without interaction term) with the Lucas
+//   compressed-liquid correction; conductivity from the Li mixing rule of
+//   the component conductivities;
+// - every other phase (gases, dense and supercritical fluids, liquids with
+//   light or unknown components): Chung et al. (1988) at the phase's density;
+// - surface tension: IAPWS 1994 for water; Weinaug-Katz (Macleod-Sugden with
+//   parachors) with the equilibrium vapour and liquid densities; otherwise a
+//   quarter-power mole-fraction average of the pure-component surface
+//   tensions at T (DIPPR correlation, else Brock-Bird).
+// All values SI: K, Pa, mol, m3, Pa s, W/(m K), N/m.
+#pragma once
+
+#include <vector>
+
+#include "components/database.h"
+
+namespace zpk::transport {
+
+using Components = std::vector<const components::Component*>;
+
+// One fluid phase as the transport methods see it.
+struct Phase {
+    int kind = 0;          // 0 vapour-like, 1 liquid-like
+    double T = 0, P = 0;   // K, Pa
+    std::vector<double> x; // mole fractions (need not be normalised)
+    double v = 0;          // molar volume, m3/mol
+    double cv0 = 0;        // ideal-gas isochoric heat capacity, J/(mol K)
+};
+
+double viscosity(const Components& comps, const Phase& ph);
+double conductivity(const Components& comps, const Phase& ph);
+// Surface tension between the liquid and the vapour (either may be null):
+// 0 when there is no liquid or the liquid is above its critical temperature.
+double surfaceTension(const Components& comps, const Phase* vapour, const Phase* liquid);
+
+// Building blocks (exposed for tests).
+// Index of water when the composition is pure water, else -1.
+int pureWaterIndex(const Components& comps, const std::vector<double>& x);
+// Pure-component surface tension, N/m (0 at and above Tc, NaN when unknown).
+double pureSurfaceTension(const components::Component& c, double T);
+// Correlation-based liquid viscosity / conductivity; NaN when not applicable.
+double correlatedLiquidViscosity(const Components& comps, const Phase& ph);
+double correlatedLiquidConductivity(const Components& comps, const Phase& ph);
+// Chung et al. for the phase (any kind).
+double chungPhaseViscosity(const Components& comps, const Phase& ph);
+double chungPhaseConductivity(const Components& comps, const Phase& ph);
+
+} // namespace zpk::transport
