@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cctype>
 #include <cstring>
+#include <atomic>
 #include <map>
+#include <thread>
+#include <vector>
 #include <set>
 #include <string>
 
@@ -402,6 +405,56 @@ TEST_F(PhaseValues, SolidAndBadArgumentsFail) {
     ASSERT_GT(without, 0);
     EXPECT_TRUE(std::isnan(CompHG(without, 300, 1e5)));
     EXPECT_NE(getErrFlag(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Results follow the caller's unit settings; temperature arguments are read
+// in the temperature unit.  Restores unit set 1 at the end.
+TEST(ComponentUnits, ValuesFollowTheUnitSettings) {
+    setErrFlag(0);
+    const int m = CompCID(74828), w = CompCID(7732185);
+    const double tcK = CompTc(m), pcPa = CompPc(m), ldSI = CompLD(w, 298.15);
+    ASSERT_EQ(setUMC(15, 13), 1);  // degrees Fahrenheit
+    ASSERT_EQ(setUMC(17, 4), 1);   // psia
+    ASSERT_EQ(setUMC(30, 2), 1);   // lb/ft3
+    EXPECT_NEAR(CompTc(m), tcK * 1.8 - 459.67, 1e-9);
+    EXPECT_NEAR(CompPc(m), pcPa / 6894.757293168, 1e-6);
+    EXPECT_NEAR(CompVP(w, 212.0), 101325 / 6894.757293168, 0.15);  // 212 F is the normal boiling point
+    EXPECT_NEAR(CompLD(w, 298.15 * 1.8 - 459.67), ldSI / 16.01846337, 1e-6);
+    EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
+    for (int code = 15; code <= 54; ++code) setUMC(code, 1);
+    EXPECT_NEAR(CompTc(m), tcK, 1e-12);
+}
+
+// Lookups, names and the user list from many threads at once (run under
+// TSan by the sanitizer build): every thread sees the same database and the
+// user list is rebuilt concurrently without tearing.
+TEST(ComponentThreads, ConcurrentLookupsAndUserList) {
+    const int n = getFCNr();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            setErrFlag(0);
+            for (int i = 1 + t; i <= n; i += 8) {
+                if (CompCID(CompID(i)) != i) ++failures;
+                const char* name = CompN(i);
+                if (!name || !*name) ++failures;
+                if (std::isnan(CompTc(i))) ++failures;
+            }
+            if (t % 2 == 0 && sortUL(0) != n) ++failures;  // same mode: same list
+            const int len = getULnr();
+            for (int p = 1; p <= len; p += 97)
+                if (codeToUL(ULtocode(p)) != p) ++failures;
+            if (getErrFlag() != 0) ++failures;
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(failures.load(), 0);
+    sortUL(0);
 }
 
 }  // namespace
