@@ -139,7 +139,7 @@ NozzleFlow equilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumC
 }
 
 NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double backP,
-                                double exponent) {
+                                double exponent, double fixedDelay) {
     checkPressures(inlet, backP);
     if (!(exponent > 0) || !std::isfinite(exponent)) throw Error("non-equilibrium exponent must be positive", kBadArgument);
     const Inlet in = inletOf(sys, inlet);
@@ -212,7 +212,10 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
 
     NozzleFlow f;
     Point throat = throatOf(eq, in.P0, backP, f.choked);
-    if (delayBase >= 0) {
+    if (fixedDelay >= 0) {
+        N = std::min(1.0, fixedDelay);
+        if (N < 1) throat = throatOf(blend, in.P0, backP, f.choked);
+    } else if (delayBase >= 0) {
         // N depends on the throat pressure, which depends on N.
         for (int it = 0; it < 20; ++it) {
             const double n = std::min(1.0, std::pow(delayBase + delaySlope * std::log(in.P0 / throat.P), exponent));

@@ -40,7 +40,8 @@ struct NozzleFlow {
 };
 
 NozzleFlow equilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double backP);
+// fixedDelay in [0, 1] replaces the HNE-DS boiling-delay coefficient.
 NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double backP,
-                                double exponent);
+                                double exponent, double fixedDelay = -1);
 
 }  // namespace zpk::operations
