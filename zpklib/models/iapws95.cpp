@@ -221,7 +221,7 @@ bool solveBracketed(const Formulation& f, double T, double P, double lo, double 
         (r < 0 ? lo : hi) = x;
         double xn = x - r / q.dp;
         if (!(q.dp > 0) || !(xn > lo && xn < hi)) xn = 0.5 * (lo + hi);
-        const bool done = std::fabs(xn - x) <= 1e-15 * x || hi - lo <= 1e-15 * hi;
+        const bool done = std::fabs(xn - x) <= 3e-16 * x || hi - lo <= 3e-16 * hi;
         x = xn;
         if (done) break;
     }
@@ -315,7 +315,10 @@ bool maxwell(const Formulation& f, double T, Saturation& s) {
         if (dv + ddv <= 0) scale = std::min(scale, 0.5 * dv / -ddv);
         // Converged when both differences are at rounding level (near the
         // critical point the densities themselves stay noisy at ~1e-11).
-        const bool small = std::fabs(F1) <= 1e-12 * Jv + 1e-15 * Jl && std::fabs(F2) <= 1e-13;
+        // The liquid's J and K are differences of terms of order delta phir_d.
+        const double lScale = 1 + std::fabs(dl * l.a_d);
+        const bool small = std::fabs(F1) <= 1e-13 * std::fabs(Jv) + 1e-14 * dl * lScale &&
+                           std::fabs(F2) <= 1e-14 * (lScale + std::fabs(l.a) + std::fabs(std::log(dv)));
         if (!small) {
             dl += scale * ddl;
             dv += scale * ddv;
@@ -528,9 +531,11 @@ bool Iapws95Model::evaluate(double T, double P, const double* x, Root root, int 
     const double R = c.Rm(), RT = R * T;
     const double tau = c.Tc / T, delta = rho / c.rhocMolar();
     const w::Derivs r = w::residual(tau, delta);
-    const double Z = 1 + delta * r.a_d;
-    if (!(Z > 0) || !std::isfinite(r.a)) return false;
+    // Z from the given pressure: in the dense liquid 1 + delta phir_d is a
+    // near cancellation, P v / (R T) is exact to rounding.
     const double v = 1 / rho;
+    const double Z = P * v / RT;
+    if (!(Z > 0) || !std::isfinite(r.a)) return false;
     clearPressureFree(out, 0);
     out.kind = liquidLike ? kLiquid : kVapour;
     out.v = v;

@@ -1,0 +1,217 @@
+// The IAPWS-95 formulation against the check values of the release
+// (IAPWS R6-95(2018), tables 6 to 8), derivative consistency of the jets
+// (also across delta = 1 where the non-analytic terms need care), and the
+// density and saturation solvers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "models/iapws95.h"
+
+namespace w = zpk::models::iapws95;
+using zpk::models::Root;
+
+namespace {
+
+double kgPerMol() { return w::constants().M; }
+double molar(double rhoKg) { return rhoKg / kgPerMol(); }
+double perKg(double molarValue) { return molarValue / kgPerMol() / 1e3; }  // J/mol.. -> kJ/kg..
+
+void expectRel(double got, double want, double tol, const char* what) {
+    EXPECT_LE(std::fabs(got / want - 1), tol) << what << ": got " << got << " want " << want;
+}
+
+TEST(Iapws95Formulation, IdealAndResidualPartsMatchTheReleaseAt500K) {
+    const double tau = w::constants().Tc / 500, delta = 838.025 / w::constants().rhoc;
+    const w::Derivs o = w::ideal(tau, delta), r = w::residual(tau, delta);
+    expectRel(o.a, 0.204797733e1, 1e-8, "phi0");
+    expectRel(o.a_d, 0.384236747, 1e-8, "phi0_d");
+    expectRel(o.a_dd, -0.147637878, 1e-8, "phi0_dd");
+    expectRel(o.a_t, 0.904611106e1, 1e-8, "phi0_t");
+    expectRel(o.a_tt, -0.193249185e1, 1e-8, "phi0_tt");
+    EXPECT_EQ(o.a_dt, 0.0);
+    expectRel(r.a, -0.342693206e1, 1e-8, "phir");
+    expectRel(r.a_d, -0.364366650, 1e-8, "phir_d");
+    expectRel(r.a_dd, 0.856063701, 1e-8, "phir_dd");
+    expectRel(r.a_t, -0.581403435e1, 1e-8, "phir_t");
+    expectRel(r.a_tt, -0.223440737e1, 1e-8, "phir_tt");
+    expectRel(r.a_dt, -0.112176915e1, 1e-8, "phir_dt");
+}
+
+// T (K), rho (kg/m3) -> p (MPa), cv (kJ/(kg K)), w (m/s), s (kJ/(kg K)).
+struct Single {
+    double T, rho, p, cv, w, s;
+};
+constexpr Single kSingle[] = {
+    {300, 0.9965560e3, 0.992418352e-1, 0.413018112e1, 0.150151914e4, 0.393062643},
+    {300, 0.1005308e4, 0.200022515e2, 0.406798347e1, 0.153492501e4, 0.387405401},
+    {300, 0.1188202e4, 0.700004704e3, 0.346135580e1, 0.244357992e4, 0.132609616},
+    {500, 0.4350000, 0.999679423e-1, 0.150817541e1, 0.548314253e3, 0.794488271e1},
+    {500, 0.4532000e1, 0.999938125, 0.166991025e1, 0.535739001e3, 0.682502725e1},
+    {500, 0.8380250e3, 0.100003858e2, 0.322106219e1, 0.127128441e4, 0.256690919e1},
+    {500, 0.1084564e4, 0.700000405e3, 0.307437693e1, 0.241200877e4, 0.203237509e1},
+    {647, 0.3580000e3, 0.220384756e2, 0.618315728e1, 0.252145078e3, 0.432092307e1},
+    {900, 0.2410000, 0.100062559, 0.175890657e1, 0.724027147e3, 0.916653194e1},
+    {900, 0.5261500e2, 0.200000690e2, 0.193510526e1, 0.698445674e3, 0.659070225e1},
+    {900, 0.8707690e3, 0.700000006e3, 0.266422350e1, 0.201933608e4, 0.417223802e1},
+};
+
+TEST(Iapws95Formulation, SinglePhaseCheckValues) {
+    for (const Single& c : kSingle) {
+        SCOPED_TRACE(testing::Message() << "T " << c.T << " rho " << c.rho);
+        const w::State s = w::stateTRho(c.T, molar(c.rho));
+        expectRel(s.P / 1e6, c.p, 1e-8, "p");
+        expectRel(perKg(s.cv), c.cv, 1e-8, "cv");
+        expectRel(s.w, c.w, 1e-8, "w");
+        expectRel(perKg(s.s), c.s, 1e-8, "s");
+    }
+}
+
+TEST(Iapws95Formulation, ZeroOfEnergyAndEntropyIsTheTriplePointLiquid) {
+    w::Saturation sat;
+    ASSERT_TRUE(w::saturationT(273.16, sat));
+    const w::State l = w::stateTRho(273.16, sat.rhoL);
+    EXPECT_NEAR(perKg(l.u), 0.0, 1e-8);  // kJ/kg
+    EXPECT_NEAR(perKg(l.s), 0.0, 1e-10);
+    expectRel(sat.P, 611.654771, 1e-6, "triple-point pressure");
+}
+
+// T (K) -> p (MPa), rho', rho'' (kg/m3), h', h'' (kJ/kg), s', s'' (kJ/(kg K)).
+struct Sat {
+    double T, p, rl, rv, hl, hv, sl, sv;
+};
+constexpr Sat kSat[] = {
+    {275, 0.698451167e-3, 0.999887406e3, 0.550664919e-2, 0.775972202e1, 0.250428995e4, 0.283094670e-1,
+     0.910660121e1},
+    {450, 0.932203564, 0.890341250e3, 0.481200360e1, 0.749161585e3, 0.277441078e4, 0.210865845e1, 0.660921221e1},
+    {625, 0.169082693e2, 0.567090385e3, 0.118290280e3, 0.168626976e4, 0.255071625e4, 0.380194683e1,
+     0.518506121e1},
+};
+
+TEST(Iapws95Saturation, CheckValuesAtGivenTemperature) {
+    for (const Sat& c : kSat) {
+        SCOPED_TRACE(testing::Message() << "T " << c.T);
+        w::Saturation s;
+        ASSERT_TRUE(w::saturationT(c.T, s));
+        expectRel(s.P / 1e6, c.p, 1e-8, "p");
+        expectRel(s.rhoL * kgPerMol(), c.rl, 1e-8, "rho'");
+        expectRel(s.rhoV * kgPerMol(), c.rv, 1e-8, "rho''");
+        const w::State l = w::stateTRho(c.T, s.rhoL), v = w::stateTRho(c.T, s.rhoV);
+        expectRel(perKg(l.h), c.hl, 1e-8, "h'");
+        expectRel(perKg(v.h), c.hv, 1e-8, "h''");
+        expectRel(perKg(l.s), c.sl, 1e-8, "s'");
+        expectRel(perKg(v.s), c.sv, 1e-8, "s''");
+        // Maxwell's rule: equal pressure and Gibbs energy.
+        // (the liquid's pressure is resolved to about 1e-15 of rho R T)
+        EXPECT_NEAR(l.P, v.P, 1e-13 * s.rhoL * w::constants().Rm() * c.T);
+        EXPECT_NEAR(l.g, v.g, 1e-9 * std::fabs(v.h));
+    }
+}
+
+TEST(Iapws95Saturation, ConvergesCloseToTheCriticalPoint) {
+    for (double T : {640.0, 646.0, 647.0, 647.09, 647.095}) {
+        SCOPED_TRACE(T);
+        w::Saturation s;
+        ASSERT_TRUE(w::saturationT(T, s));
+        EXPECT_GT(s.rhoL, s.rhoV);
+        EXPECT_LT(s.P, 22.064e6);
+        const w::State l = w::stateTRho(T, s.rhoL), v = w::stateTRho(T, s.rhoV);
+        EXPECT_NEAR(l.P / v.P, 1.0, 1e-9);
+        EXPECT_NEAR(l.g, v.g, 1e-8 * std::fabs(v.h));
+    }
+    w::Saturation s;
+    EXPECT_FALSE(w::saturationT(647.096, s));
+    EXPECT_FALSE(w::saturationT(700.0, s));
+}
+
+TEST(Iapws95Saturation, AtGivenPressureInvertsTheVapourPressure) {
+    for (const Sat& c : kSat) {
+        w::Saturation s;
+        ASSERT_TRUE(w::saturationP(c.p * 1e6, s));
+        EXPECT_NEAR(s.T, c.T, 1e-6 * c.T);
+    }
+    w::Saturation s;
+    EXPECT_FALSE(w::saturationP(30e6, s));
+    EXPECT_FALSE(w::saturationP(10.0, s));
+}
+
+// Second-order jets against central differences of the first derivatives.
+void expectJetDerivatives(double tau, double delta) {
+    const double h = 1e-6;
+    const w::Derivs c = w::residual(tau, delta);
+    const w::Derivs tp = w::residual(tau + h, delta), tm = w::residual(tau - h, delta);
+    const w::Derivs dp = w::residual(tau, delta + h), dm = w::residual(tau, delta - h);
+    auto near = [](double got, double fd, const char* what) {
+        EXPECT_NEAR(got, fd, 1e-6 * (1 + std::fabs(fd))) << what;
+    };
+    near(c.a_t, (tp.a - tm.a) / (2 * h), "phir_t");
+    near(c.a_d, (dp.a - dm.a) / (2 * h), "phir_d");
+    near(c.a_tt, (tp.a_t - tm.a_t) / (2 * h), "phir_tt");
+    near(c.a_dd, (dp.a_d - dm.a_d) / (2 * h), "phir_dd");
+    near(c.a_dt, (dp.a_t - dm.a_t) / (2 * h), "phir_dt");
+    near(c.a_dt, (tp.a_d - tm.a_d) / (2 * h), "phir_td");
+}
+
+TEST(Iapws95Formulation, JetDerivativesAgreeWithDifferences) {
+    expectJetDerivatives(647.096 / 300, 996.0 / 322);
+    expectJetDerivatives(647.096 / 900, 0.241 / 322);
+    expectJetDerivatives(647.096 / 640, 1.05);
+    // Close to and exactly at the critical density, where the non-analytic
+    // terms contain |delta - 1| raised to fractional powers.
+    expectJetDerivatives(647.096 / 650, 1.0 + 1e-3);
+    expectJetDerivatives(647.096 / 645, 1.0 - 1e-4);
+    const w::Derivs at = w::residual(647.096 / 650, 1.0);
+    for (double v : {at.a, at.a_d, at.a_t, at.a_dd, at.a_dt, at.a_tt}) EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST(Iapws95Density, ReturnsTheStatesOfTheCheckTable) {
+    for (const Single& c : kSingle) {
+        SCOPED_TRACE(testing::Message() << "T " << c.T << " rho " << c.rho);
+        const double P = w::pressure(c.T, molar(c.rho));
+        double rho = 0;
+        bool liquid = false;
+        ASSERT_TRUE(w::density(c.T, P, Root::Stable, rho, liquid));
+        EXPECT_NEAR(rho * kgPerMol() / c.rho, 1.0, c.T == 647 ? 1e-7 : 1e-11);
+        EXPECT_EQ(liquid, c.rho > 322);
+    }
+}
+
+TEST(Iapws95Density, BranchesBelowTheCriticalTemperature) {
+    w::Saturation s;
+    ASSERT_TRUE(w::saturationT(450, s));
+    double rho;
+    bool liquid;
+    // Stable: vapour below the vapour pressure, liquid above.
+    ASSERT_TRUE(w::density(450, 0.999 * s.P, Root::Stable, rho, liquid));
+    EXPECT_FALSE(liquid);
+    EXPECT_LT(rho, s.rhoV);
+    ASSERT_TRUE(w::density(450, 1.001 * s.P, Root::Stable, rho, liquid));
+    EXPECT_TRUE(liquid);
+    EXPECT_GT(rho, s.rhoL);
+    // Metastable states near saturation on the requested branch.
+    ASSERT_TRUE(w::density(450, 1.05 * s.P, Root::Vapour, rho, liquid));
+    EXPECT_FALSE(liquid);
+    EXPECT_GT(rho, s.rhoV);
+    EXPECT_NEAR(w::pressure(450, rho) / (1.05 * s.P), 1.0, 1e-12);
+    ASSERT_TRUE(w::density(450, 0.5 * s.P, Root::Liquid, rho, liquid));
+    EXPECT_TRUE(liquid);
+    EXPECT_LT(rho, s.rhoL);
+    EXPECT_NEAR(w::pressure(450, rho) / (0.5 * s.P), 1.0, 1e-11);  // liquid: rounding of rho R T
+    // Far beyond the vapour spinodal there is no vapour root.
+    EXPECT_FALSE(w::density(450, 20e6, Root::Vapour, rho, liquid));
+    // Bad input.
+    EXPECT_FALSE(w::density(450, -1, Root::Stable, rho, liquid));
+    EXPECT_FALSE(w::density(std::nan(""), 1e5, Root::Stable, rho, liquid));
+}
+
+TEST(Iapws95Density, SupercriticalIsothermIsSolvedOverTheWholeRange) {
+    for (double T : {647.1, 650.0, 1273.0})
+        for (double P : {1e3, 1e6, 22.064e6, 25e6, 100e6, 1e9}) {
+            double rho;
+            bool liquid;
+            ASSERT_TRUE(w::density(T, P, Root::Stable, rho, liquid)) << T << " " << P;
+            EXPECT_NEAR(w::pressure(T, rho) / P, 1.0, 1e-10) << T << " " << P;
+        }
+}
+
+}  // namespace
