@@ -17,7 +17,7 @@ namespace {
 constexpr int kPr = 50, kSrk = 30;
 
 class Compressor : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { unitSet1(); }
     void naturalGas(int s) {
         define(s, 3.67, kSrk, {kMethane, kEthane, kPropane}, {0.85, 0.1, 0.05});
@@ -46,7 +46,7 @@ TEST_F(Compressor, ExpansionRoundTripAndDirection) {
     ASSERT_TRUE(std::isfinite(t)) << ErrMsg();
     ASSERT_EQ(setOp(1, 400, 6e6), 1);
     const double tIso = PSPF(1, 2e6, 1, 1.0);
-    EXPECT_GT(t, tIso);  // losses leave the expanded gas warmer
+    EXPECT_GT(t, tIso); // losses leave the expanded gas warmer
     EXPECT_LT(t, 400);
     ASSERT_EQ(setOp(1, 400, 6e6), 1);
     EXPECT_NEAR(PSPF(1, 2e6, 2, t), 0.8, 1e-8);
@@ -55,9 +55,10 @@ TEST_F(Compressor, ExpansionRoundTripAndDirection) {
 TEST_F(Compressor, FullEfficiencyIsTheIsentrope) {
     naturalGas(1);
     auto in = inside(1);
-    auto out = zpk::operations::polytropicOutlet(*in.sys, *in.state, 6e6, 1.0, PolytropicMethod::PathIntegral);
-    auto iso = zpk::engine::stateFunctionFlash(*in.sys, zpk::engine::Spec::S, zpk::engine::molarEntropy(*in.state),
-                                               6e6, true, 400);
+    auto out =
+        zpk::operations::polytropicOutlet(*in.sys, *in.state, 6e6, 1.0, PolytropicMethod::PathIntegral);
+    auto iso = zpk::engine::stateFunctionFlash(*in.sys, zpk::engine::Spec::S,
+                                               zpk::engine::molarEntropy(*in.state), 6e6, true, 400);
     EXPECT_NEAR(out->T, iso->T, 1e-6);
     auto step = zpk::operations::stepwiseOutlet(*in.sys, *in.state, 6e6, 1.0, 5);
     EXPECT_NEAR(step->T, iso->T, 1e-6);
@@ -79,9 +80,10 @@ TEST_F(Compressor, StepwiseApproachesThePathIntegralFromBelow) {
     EXPECT_NEAR(last, path, 0.1);
     // Mode 3 is the 50-step form.
     ASSERT_EQ(setOp(1, 300, 2e6), 1);
-    EXPECT_NEAR(PSPF(1, 8e6, 3, 0.7),
-                zpk::operations::stepwiseOutlet(*in.sys, *in.state, 8e6, 0.7, zpk::operations::kStepwiseSteps)->T,
-                1e-9);
+    EXPECT_NEAR(
+        PSPF(1, 8e6, 3, 0.7),
+        zpk::operations::stepwiseOutlet(*in.sys, *in.state, 8e6, 0.7, zpk::operations::kStepwiseSteps)->T,
+        1e-9);
 }
 
 TEST_F(Compressor, PathIntegralIsConvergedInItsStepSize) {
@@ -102,12 +104,14 @@ TEST_F(Compressor, SchultzAgreesWithThePathForANearIdealGas) {
     auto in = inside(1);
     const double path =
         zpk::operations::polytropicOutlet(*in.sys, *in.state, 4e5, 0.75, PolytropicMethod::PathIntegral)->T;
-    auto schultz = zpk::operations::polytropicOutlet(*in.sys, *in.state, 4e5, 0.75, PolytropicMethod::Schultz);
+    auto schultz =
+        zpk::operations::polytropicOutlet(*in.sys, *in.state, 4e5, 0.75, PolytropicMethod::Schultz);
     // Schultz takes the path's exponent as constant; the heat capacity rises
     // by some 3 % over this path, which the factor corrects to 1e-3 of the rise.
     EXPECT_NEAR(schultz->T, path, 1e-3 * (path - 300));
-    EXPECT_NEAR(zpk::operations::polytropicEfficiency(*in.sys, *in.state, *schultz, PolytropicMethod::Schultz), 0.75,
-                1e-9);
+    EXPECT_NEAR(
+        zpk::operations::polytropicEfficiency(*in.sys, *in.state, *schultz, PolytropicMethod::Schultz), 0.75,
+        1e-9);
     // Ideal gas with a nearly constant heat capacity: T2/T1 = (P2/P1)^(R/(cp eta)).
     const double cp = in.sys->idealCp(0.5 * (300 + path), in.sys->feed().data());
     EXPECT_NEAR(path, 300 * std::pow(4.0, zpk::models::kR / (cp * 0.75)), 0.5);
@@ -128,4 +132,4 @@ TEST_F(Compressor, BadArgumentsFailAndLeaveTheStream) {
     EXPECT_TRUE(std::isnan(PSPF(2, 6e6, 1, 0.7)));
 }
 
-}  // namespace
+} // namespace

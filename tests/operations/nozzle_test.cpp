@@ -15,7 +15,7 @@ namespace {
 constexpr int kSrk = 30, kPr = 50;
 
 class Nozzle : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { unitSet1(); }
     // Nitrogen at 1 bar behaves as an ideal gas to about 3e-4.
     void idealGas(int s, double massFlow = 2.0) {
@@ -34,8 +34,8 @@ TEST_F(Nozzle, ChokedFlowOfAnIdealGasMatchesTheAnalyticFormula) {
     auto in = inside(1);
     const double M = in.sys->feedMw() * 1e-3, T0 = 300, P0 = 1e5;
     const double k = kappa(in, 0.5 * (T0 + T0 * 2 / 2.4));
-    const double g = P0 * std::sqrt(k * M / (zpk::models::kR * T0)) *
-                     std::pow(2 / (k + 1), (k + 1) / (2 * (k - 1)));
+    const double g =
+        P0 * std::sqrt(k * M / (zpk::models::kR * T0)) * std::pow(2 / (k + 1), (k + 1) / (2 * (k - 1)));
     auto f = zpk::operations::equilibriumNozzle(*in.sys, *in.state, 1e4);
     EXPECT_TRUE(f.choked);
     EXPECT_NEAR(f.massFlux, g, 2e-3 * g);
@@ -112,9 +112,9 @@ TEST_F(Nozzle, BoilingDelayRaisesTheFluxOfAFlashingLiquid) {
 
 TEST_F(Nozzle, BadArgumentsFailAndLeaveTheStream) {
     idealGas(1);
-    EXPECT_TRUE(std::isnan(ISPF(1, 2e5, 1, 0)));   // back pressure above the stream's
-    EXPECT_TRUE(std::isnan(ISPF(1, 1e5, 1, 0)));   // no pressure drop
-    EXPECT_TRUE(std::isnan(ISPF(1, 1e4, 3, 0)));   // unknown model
+    EXPECT_TRUE(std::isnan(ISPF(1, 2e5, 1, 0))); // back pressure above the stream's
+    EXPECT_TRUE(std::isnan(ISPF(1, 1e5, 1, 0))); // no pressure drop
+    EXPECT_TRUE(std::isnan(ISPF(1, 1e4, 3, 0))); // unknown model
     EXPECT_TRUE(std::isnan(ISPF(1, -5, 1, 0)));
     EXPECT_TRUE(std::isnan(ISPF(1, 1e4, 2, std::nan(""))));
     EXPECT_TRUE(std::isnan(ISPF(999999, 1e4, 1, 0)));
@@ -122,4 +122,4 @@ TEST_F(Nozzle, BadArgumentsFailAndLeaveTheStream) {
     EXPECT_DOUBLE_EQ(getP(1), 1e5);
 }
 
-}  // namespace
+} // namespace

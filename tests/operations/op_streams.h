@@ -11,11 +11,12 @@
 
 namespace optest {
 
-inline constexpr int kMethane = 74828, kEthane = 74840, kPropane = 74986, kNButane = 106978, kNitrogen = 7727379,
-                     kWater = 7732185, kNHexane = 110543, kIsobutane = 75285;
+inline constexpr int kMethane = 74828, kEthane = 74840, kPropane = 74986, kNButane = 106978,
+                     kNitrogen = 7727379, kWater = 7732185, kNHexane = 110543, kIsobutane = 75285;
 
 inline void unitSet1() {
-    for (int q = 15; q <= 54; ++q) setUMC(q, 1);
+    for (int q = 15; q <= 54; ++q)
+        setUMC(q, 1);
 }
 
 // A stream with one model for every property of vapour and liquid.
@@ -28,9 +29,11 @@ inline void define(int s, double massFlow, int model, std::initializer_list<int>
         setMP(s, p, 1, model);
     }
     int pos = 1;
-    for (int c : cas) putCC(s, pos++, CompCID(c));
+    for (int c : cas)
+        putCC(s, pos++, CompCID(c));
     pos = 1;
-    for (double v : z) putZ(s, pos++, v);
+    for (double v : z)
+        putZ(s, pos++, v);
     setS(s);
     if (options) putKO(s, options);
 }
@@ -53,8 +56,9 @@ inline Inside inside(int s) {
 inline std::vector<double> molarFlows(int s, int positions) {
     std::vector<double> n(positions);
     const double total = getWm(s) / StrMw(s);
-    for (int i = 0; i < positions; ++i) n[i] = total * getZ(s, i + 1);
+    for (int i = 0; i < positions; ++i)
+        n[i] = total * getZ(s, i + 1);
     return n;
 }
 
-}  // namespace optest
+} // namespace optest

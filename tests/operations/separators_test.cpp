@@ -16,7 +16,7 @@ namespace {
 constexpr int kSrk = 30;
 
 class Operations : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { unitSet1(); }
 
     // A random light-hydrocarbon feed (four components) at a random state.
@@ -24,7 +24,8 @@ protected:
         std::uniform_real_distribution<double> u(0.05, 1.0), t(250, 420), lp(std::log(1e5), std::log(5e6)),
             w(0.1, 50);
         double z[4], sum = 0;
-        for (double& v : z) sum += (v = u(rng));
+        for (double& v : z)
+            sum += (v = u(rng));
         define(s, w(rng), kSrk, {kMethane, kEthane, kPropane, kNButane},
                {z[0] / sum, z[1] / sum, z[2] / sum, z[3] / sum});
         ASSERT_EQ(setOp(s, t(rng), std::exp(lp(rng))), 1) << ErrMsg();
@@ -48,7 +49,8 @@ TEST_F(Operations, MixerConservesMassMolesAndEnthalpyOnRandomFeeds) {
         EXPECT_NEAR(getWm(3), getWm(1) + getWm(2), 1e-12 * getWm(3));
         EXPECT_DOUBLE_EQ(getP(3), std::min(getP(1), getP(2)));
         const auto no = molarFlows(3, 4);
-        for (int i = 0; i < 4; ++i) EXPECT_NEAR(no[i], na[i] + nb[i], 1e-10 * (na[i] + nb[i])) << "position " << i + 1;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(no[i], na[i] + nb[i], 1e-10 * (na[i] + nb[i])) << "position " << i + 1;
         EXPECT_NEAR(StrH(3), ha + hb, 1e-7 * (std::fabs(ha) + std::fabs(hb))) << "trial " << trial;
     }
 }
@@ -100,7 +102,7 @@ TEST_F(Operations, FailedCallsLeaveEveryStreamAsItWas) {
     EXPECT_EQ(MixF(3, 1, 999999, 0, 0), 0);
     EXPECT_EQ(MixF(3, -1, 2, 0, 0), 0);
     EXPECT_EQ(MixF(999999, 1, 2, 0, 0), 0);
-    initS(4);  // no definition, no operating point
+    initS(4); // no definition, no operating point
     EXPECT_EQ(MixF(3, 1, 4, 0, 0), 0);
     EXPECT_EQ(GSep(4, 3), 0);
     EXPECT_EQ(LSep(999999, 3), 0);
@@ -141,9 +143,11 @@ TEST_F(Operations, ThreePhaseProductsRecombineToTheFeed) {
         EXPECT_DOUBLE_EQ(getT(s), 280);
         EXPECT_DOUBLE_EQ(getP(s), 500000);
         const auto n = molarFlows(s, 4);
-        for (int i = 0; i < 4; ++i) sum[i] += n[i];
+        for (int i = 0; i < 4; ++i)
+            sum[i] += n[i];
     }
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(sum[i], feed[i], 1e-9 * feed[i]) << "position " << i + 1;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(sum[i], feed[i], 1e-9 * feed[i]) << "position " << i + 1;
     EXPECT_NEAR(StrH(2) + StrH(3) + StrH(4), h, 1e-7 * std::fabs(h));
     // The products are single phases of the feed: vapour first, then the
     // lighter liquid.
@@ -156,7 +160,7 @@ TEST_F(Operations, GasAndLiquidProductsAndPhaseProducts) {
     ASSERT_EQ(LSep(1, 3), 1) << ErrMsg();
     EXPECT_NEAR(getWm(2) + getWm(3), 1000, 1e-9 * 1000);
     ASSERT_EQ(PSep(1, 4, 1), 1) << ErrMsg();
-    EXPECT_DOUBLE_EQ(getWm(4), getWm(2));  // the only vapour phase
+    EXPECT_DOUBLE_EQ(getWm(4), getWm(2)); // the only vapour phase
     double total = 0;
     for (int k = 1; k <= 3; ++k) {
         ASSERT_EQ(PSep(1, 5, k), 1) << ErrMsg();
@@ -182,4 +186,4 @@ TEST_F(Operations, SinglePhaseFeedGivesEmptyProducts) {
     EXPECT_EQ(getWm(6), 0);
 }
 
-}  // namespace
+} // namespace

@@ -19,13 +19,15 @@ int main(int argc, char** argv) {
         }
         const int s = std::atoi(argv[i]);
         if (s < 1 || s > cycleStepCount) {
-            std::fprintf(stderr, "usage: operations-steps [--threads N] STEP...   (steps 1 to %d)\n", cycleStepCount);
+            std::fprintf(stderr, "usage: operations-steps [--threads N] STEP...   (steps 1 to %d)\n",
+                         cycleStepCount);
             return 2;
         }
         const batteryreport::StepResult r = batteryreport::runStep(cycleSteps[s - 1], threads);
         std::printf("%s\n", batteryreport::stepLine(s, cycleSteps[s - 1], r).c_str());
         for (std::size_t t = 0; t < r.errorTexts.size(); ++t)
-            for (const auto& e : batteryreport::splitEntries(r.errorTexts[t])) std::printf("    %s\n", e.c_str());
+            for (const auto& e : batteryreport::splitEntries(r.errorTexts[t]))
+                std::printf("    %s\n", e.c_str());
         std::fflush(stdout);
         ++ran;
     }

@@ -33,8 +33,8 @@ double PSPF(int stream, double pOut, int mode, double value) {
         auto sys = api::systemOf(v);
         if (mode == 2) {
             auto outlet = sys->flash(api::userT(value), P2);
-            const double eta =
-                operations::polytropicEfficiency(*sys, *inlet, *outlet, operations::PolytropicMethod::PathIntegral);
+            const double eta = operations::polytropicEfficiency(*sys, *inlet, *outlet,
+                                                                operations::PolytropicMethod::PathIntegral);
             api::storeState(stream, v.revision, std::move(outlet));
             return eta;
         }
@@ -72,4 +72,4 @@ double ISPF(int stream, double pBack, int model, double parameter) {
     });
 }
 
-}  // extern "C"
+} // extern "C"

@@ -27,7 +27,8 @@ std::shared_ptr<EquilibriumCache> atPS(const engine::StreamSystem& sys, double P
 }
 
 void checkEfficiency(double eta) {
-    if (!(eta > 0) || !std::isfinite(eta)) throw Error("polytropic efficiency must be positive", kBadArgument);
+    if (!(eta > 0) || !std::isfinite(eta))
+        throw Error("polytropic efficiency must be positive", kBadArgument);
 }
 
 // n/(n-1) (P2 v2 - P1 v1) with n = ln(P2/P1) / ln(v1/v2): the head of the
@@ -80,8 +81,10 @@ double solveSecant(R&& residual, double x0, double x1, double xmin, double xmax,
             }
             return;
         }
-        if ((r < 0) == (rlo < 0)) lo = x, rlo = r;
-        else hi = x, rhi = r;
+        if ((r < 0) == (rlo < 0))
+            lo = x, rlo = r;
+        else
+            hi = x, rhi = r;
     };
     note(x1, r1);
     for (int it = 0; it < maxIt; ++it) {
@@ -98,7 +101,7 @@ double solveSecant(R&& residual, double x0, double x1, double xmin, double xmax,
     throw Error("the compression did not converge", kCalculation);
 }
 
-}  // namespace
+} // namespace
 
 PathEnd integratePath(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double P2, double eta) {
     checkEfficiency(eta);
@@ -133,8 +136,9 @@ PathEnd integratePath(const engine::StreamSystem& sys, const EquilibriumCache& i
     return end;
 }
 
-std::shared_ptr<EquilibriumCache> stepwiseOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
-                                                 double P2, double eta, int steps) {
+std::shared_ptr<EquilibriumCache> stepwiseOutlet(const engine::StreamSystem& sys,
+                                                 const EquilibriumCache& inlet, double P2, double eta,
+                                                 int steps) {
     checkEfficiency(eta);
     if (!(P2 > 0)) throw Error("outlet pressure must be positive", kBadArgument);
     if (steps < 1) throw Error("the number of steps must be positive", kBadArgument);
@@ -150,8 +154,9 @@ std::shared_ptr<EquilibriumCache> stepwiseOutlet(const engine::StreamSystem& sys
     return st;
 }
 
-std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
-                                                   double P2, double eta, PolytropicMethod method) {
+std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& sys,
+                                                   const EquilibriumCache& inlet, double P2, double eta,
+                                                   PolytropicMethod method) {
     checkEfficiency(eta);
     if (!(P2 > 0)) throw Error("outlet pressure must be positive", kBadArgument);
     if (method == PolytropicMethod::PathIntegral) return integratePath(sys, inlet, P2, eta).state;
@@ -174,8 +179,8 @@ std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& s
     const double dhIso = engine::molarEnthalpy(*iso) - in.h1;
     const double h0 = in.h1 + (compression ? dhIso / eta : dhIso * eta);
     const double scale = std::max(std::fabs(dhIso), 1.0);
-    const double h2 = solveSecant(residual, h0, h0 + 0.01 * scale, in.h1 - 100 * scale, in.h1 + 100 * scale, 1e-12,
-                                  60);
+    const double h2 =
+        solveSecant(residual, h0, h0 + 0.01 * scale, in.h1 - 100 * scale, in.h1 + 100 * scale, 1e-12, 60);
     if (last && engine::molarEnthalpy(*last) == h2) return last;
     return atPH(sys, P2, h2, T);
 }
@@ -188,7 +193,8 @@ double polytropicEfficiency(const engine::StreamSystem& sys, const EquilibriumCa
     if (method == PolytropicMethod::Schultz)
         return schultzEfficiency(schultzInlet(sys, inlet, P2), engine::molarVolume(outlet), h2);
     if (method != PolytropicMethod::PathIntegral)
-        throw Error("the efficiency is found for the path integral and the Schultz method only", kBadArgument);
+        throw Error("the efficiency is found for the path integral and the Schultz method only",
+                    kBadArgument);
 
     // The path's end enthalpy falls as the efficiency rises (compression) or
     // rises with it (expansion); a secant search on eta finds the path that
@@ -202,4 +208,4 @@ double polytropicEfficiency(const engine::StreamSystem& sys, const EquilibriumCa
     return solveSecant(residual, eta0, eta0 * 0.98, 0.01, 10.0, 1e-11, 40);
 }
 
-}  // namespace zpk::operations
+} // namespace zpk::operations

@@ -30,8 +30,9 @@ enum class PolytropicMethod { PathIntegral, Stepwise, Schultz };
 inline constexpr int kStepwiseSteps = 50;
 
 // Outlet state at pressure P2 for polytropic efficiency eta (0 < eta <= 1).
-std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
-                                                   double P2, double eta, PolytropicMethod method);
+std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& sys,
+                                                   const EquilibriumCache& inlet, double P2, double eta,
+                                                   PolytropicMethod method);
 
 // Polytropic efficiency of the process from inlet to outlet (the outlet's
 // pressure and enthalpy fix the end point) for the path integral or the
@@ -48,7 +49,8 @@ struct PathEnd {
 PathEnd integratePath(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double P2, double eta);
 
 // Outlet after `steps` equal pressure-ratio steps of isentropic efficiency eta.
-std::shared_ptr<EquilibriumCache> stepwiseOutlet(const engine::StreamSystem& sys, const EquilibriumCache& inlet,
-                                                 double P2, double eta, int steps);
+std::shared_ptr<EquilibriumCache> stepwiseOutlet(const engine::StreamSystem& sys,
+                                                 const EquilibriumCache& inlet, double P2, double eta,
+                                                 int steps);
 
-}  // namespace zpk::operations
+} // namespace zpk::operations

@@ -13,7 +13,7 @@ namespace {
 
 using engine::Spec;
 
-constexpr int kScanPoints = 48;   // ln P grid between inlet and back pressure
+constexpr int kScanPoints = 48; // ln P grid between inlet and back pressure
 constexpr double kGolden = 0.6180339887498949;
 
 // Specific (per kg) enthalpy and volume of the fluid at one pressure of the
@@ -67,7 +67,7 @@ Point throatOf(const std::function<Point(double)>& fluxAt, double P0, double bac
 }
 
 struct Inlet {
-    double P0, T0, h0, s0, M;  // h0 J/kg, s0 J/(mol K) internal base, M kg/mol
+    double P0, T0, h0, s0, M; // h0 J/kg, s0 J/(mol K) internal base, M kg/mol
 };
 
 Inlet inletOf(const engine::StreamSystem& sys, const EquilibriumCache& in) {
@@ -91,11 +91,13 @@ Point equilibriumPoint(const engine::StreamSystem& sys, const Inlet& in, double 
     return p;
 }
 
-void finish(const engine::StreamSystem& sys, const Inlet& in, double backP, NozzleFlow& f, const Point& throat) {
+void finish(const engine::StreamSystem& sys, const Inlet& in, double backP, NozzleFlow& f,
+            const Point& throat) {
     f.massFlux = throat.G;
     f.throatP = throat.P;
     f.throat = throat.st;
-    if (!(f.massFlux > 0)) throw Error("no flow: the back pressure is not below the stream's pressure", kCalculation);
+    if (!(f.massFlux > 0))
+        throw Error("no flow: the back pressure is not below the stream's pressure", kCalculation);
     // Downstream of the throat the jet keeps the throat's kinetic energy.
     const double hOut = in.h0 - 0.5 * f.massFlux * f.massFlux * throat.v * throat.v;
     f.outlet = engine::stateFunctionFlash(sys, Spec::H, hOut * in.M, backP, true, throat.st->T);
@@ -108,7 +110,8 @@ void checkPressures(const EquilibriumCache& inlet, double backP) {
 
 // Inlet phase k expanded at its own composition to pressure P and the inlet
 // phase's molar entropy (no mass transfer).
-engine::PhaseState frozenPhase(const engine::StreamSystem& sys, const engine::PhaseState& ph, double P, double& T) {
+engine::PhaseState frozenPhase(const engine::StreamSystem& sys, const engine::PhaseState& ph, double P,
+                               double& T) {
     auto sAt = [&](double t) { return sys.phaseState(t, P, ph.x, ph.kind, false); };
     double t0 = T, t1 = T * 0.99;
     engine::PhaseState a = sAt(t0), b = sAt(t1);
@@ -125,7 +128,7 @@ engine::PhaseState frozenPhase(const engine::StreamSystem& sys, const engine::Ph
     return b;
 }
 
-}  // namespace
+} // namespace
 
 NozzleFlow equilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double backP) {
     checkPressures(inlet, backP);
@@ -141,12 +144,14 @@ NozzleFlow equilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumC
 NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double backP,
                                 double exponent, double fixedDelay) {
     checkPressures(inlet, backP);
-    if (!(exponent > 0) || !std::isfinite(exponent)) throw Error("non-equilibrium exponent must be positive", kBadArgument);
+    if (!(exponent > 0) || !std::isfinite(exponent))
+        throw Error("non-equilibrium exponent must be positive", kBadArgument);
     const Inlet in = inletOf(sys, inlet);
 
     // Inlet phases as mass fractions.
     std::vector<double> w;
-    for (const auto& ph : inlet.phases) w.push_back(ph.beta * ph.mw * 1e-3 / in.M);
+    for (const auto& ph : inlet.phases)
+        w.push_back(ph.beta * ph.mw * 1e-3 / in.M);
     double x0 = 0;
     for (std::size_t k = 0; k < inlet.phases.size(); ++k)
         if (inlet.phases[k].kind == models::kVapour) x0 += w[k];
@@ -157,7 +162,8 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
     auto eq = [&](double P) { return equilibriumPoint(sys, in, P, T); };
     const EquilibriumCache* boil = nullptr;
     std::shared_ptr<EquilibriumCache> boilState;
-    const bool hasV = engine::phaseOfKind(inlet, models::kVapour), hasL = engine::phaseOfKind(inlet, models::kLiquid);
+    const bool hasV = engine::phaseOfKind(inlet, models::kVapour),
+               hasL = engine::phaseOfKind(inlet, models::kLiquid);
     if (hasV && hasL) {
         boil = &inlet;
     } else if (hasL) {
@@ -167,7 +173,7 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
             try {
                 p = eq(std::exp(x0l + (x1l - x0l) * k / kScanPoints));
             } catch (const Error&) {
-                break;  // no boiling found within the models' reach
+                break; // no boiling found within the models' reach
             }
             if (engine::phaseOfKind(*p.st, models::kVapour) && engine::phaseOfKind(*p.st, models::kLiquid)) {
                 boilState = p.st;
@@ -175,7 +181,7 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
             }
         }
     }
-    double delayBase = -1;  // x0 + cp_l T0 P0 v_lg / dh_lg^2 times ln(P0/Pt) is added below
+    double delayBase = -1; // x0 + cp_l T0 P0 v_lg / dh_lg^2 times ln(P0/Pt) is added below
     double delaySlope = 0;
     if (boil) {
         const engine::PhaseState g = engine::combined(*boil, models::kVapour);
@@ -218,7 +224,8 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
     } else if (delayBase >= 0) {
         // N depends on the throat pressure, which depends on N.
         for (int it = 0; it < 20; ++it) {
-            const double n = std::min(1.0, std::pow(delayBase + delaySlope * std::log(in.P0 / throat.P), exponent));
+            const double n =
+                std::min(1.0, std::pow(delayBase + delaySlope * std::log(in.P0 / throat.P), exponent));
             const bool done = std::fabs(n - N) < 1e-9;
             N = n;
             if (done && it > 0) break;
@@ -232,4 +239,4 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
     return f;
 }
 
-}  // namespace zpk::operations
+} // namespace zpk::operations

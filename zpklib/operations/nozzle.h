@@ -32,10 +32,10 @@
 namespace zpk::operations {
 
 struct NozzleFlow {
-    double massFlux = 0;  // kg/(m2 s) at the throat
-    double throatP = 0;   // Pa
+    double massFlux = 0; // kg/(m2 s) at the throat
+    double throatP = 0;  // Pa
     bool choked = false;
-    double boilingDelay = 1;  // N (1 for HEM)
+    double boilingDelay = 1; // N (1 for HEM)
     std::shared_ptr<EquilibriumCache> throat, outlet;
 };
 
@@ -44,4 +44,4 @@ NozzleFlow equilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumC
 NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const EquilibriumCache& inlet, double backP,
                                 double exponent, double fixedDelay = -1);
 
-}  // namespace zpk::operations
+} // namespace zpk::operations
