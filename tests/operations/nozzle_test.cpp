@@ -3,7 +3,10 @@
 // the non-equilibrium model's limits.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 #include "op_streams.h"
 #include "operations/nozzle.h"
@@ -120,6 +123,43 @@ TEST_F(Nozzle, BadArgumentsFailAndLeaveTheStream) {
     EXPECT_TRUE(std::isnan(ISPF(999999, 1e4, 1, 0)));
     EXPECT_DOUBLE_EQ(getT(1), 300);
     EXPECT_DOUBLE_EQ(getP(1), 1e5);
+}
+
+} // namespace
+
+namespace {
+
+// Compressor and nozzle calls from several threads on their own streams give
+// the results of the same calls made one after another.
+TEST(OperationsThreads, ConcurrentCallsMatchSerialResults) {
+    unitSet1();
+    constexpr int kThreads = 6;
+    auto run = [](int s, double t0) {
+        define(s, 1.5, 30, {kMethane, kEthane, kPropane}, {0.85, 0.1, 0.05});
+        double r[3] = {};
+        if (setOp(s, t0, 2e6) != 1) return std::array<double, 3>{};
+        r[0] = PSPF(s, 5e6, 1, 0.72);
+        setOp(s, t0, 2e6);
+        r[1] = ISPF(s, 101325, 1, 0);
+        r[2] = getT(s);
+        return std::array<double, 3>{r[0], r[1], r[2]};
+    };
+    std::array<std::array<double, 3>, kThreads> serial{}, parallel{};
+    for (int k = 0; k < kThreads; ++k)
+        serial[k] = run(100 + k, 280 + 10 * k);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < kThreads; ++k)
+        threads.emplace_back([&, k] {
+            unitSet1();
+            parallel[k] = run(200 + k, 280 + 10 * k);
+        });
+    for (auto& t : threads)
+        t.join();
+    for (int k = 0; k < kThreads; ++k)
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(std::isfinite(serial[k][i])) << k << ", " << i;
+            EXPECT_EQ(parallel[k][i], serial[k][i]) << k << ", " << i;
+        }
 }
 
 } // namespace
