@@ -160,36 +160,55 @@ double specValue(const EquilibriumCache& st, Spec spec) {
 
 std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target, double fixed,
                                                      bool fixedIsP, double estimate) {
-    // Unknown u: temperature at fixed pressure, ln-pressure steps at fixed temperature.
+    // Unknown u: temperature at fixed pressure, pressure at fixed temperature.
+    // States that cannot be computed count as missing (NaN) while bracketing.
     auto stateAt = [&](double u) { return flashAt(sys, u, fixedIsP, fixed); };
-    auto g = [&](const EquilibriumCache& st) { return specValue(st, spec) - target; };
+    auto tryState = [&](double u, std::shared_ptr<EquilibriumCache>& st) {
+        try {
+            st = stateAt(u);
+            return specValue(*st, spec) - target;
+        } catch (const Error&) {
+            st.reset();
+            return kNaN;
+        }
+    };
     const double scale = std::max(std::fabs(target), 1e-12);
-    double u0 = estimate > 0 ? estimate : (fixedIsP ? 300.0 : 1e5);
-    auto s0 = stateAt(u0);
-    double g0 = g(*s0);
+    const double umin = fixedIsP ? 5.0 : 1.0, umax = fixedIsP ? 6000.0 : 1e10;
+    std::shared_ptr<EquilibriumCache> s0, s1;
+    double u0 = estimate > umin && estimate < umax ? estimate : (fixedIsP ? 300.0 : 1e5);
+    double g0 = tryState(u0, s0);
+    for (double alt : {fixedIsP ? 300.0 : 1e5, fixedIsP ? 150.0 : 1e6, fixedIsP ? 600.0 : 1e4}) {
+        if (std::isfinite(g0)) break;
+        u0 = alt;
+        g0 = tryState(u0, s0);
+    }
+    if (!std::isfinite(g0)) throw Error("no state can be computed near the estimate", kCalculation);
     if (std::fabs(g0) <= 1e-12 * scale) return s0;
     // Bracket by geometric steps in the direction that reduces |g|.
     const double step = 1.15;
     double u1 = u0 * step;
-    auto s1 = stateAt(u1);
-    double g1 = g(*s1);
-    const bool rising = (g1 - g0) * (u1 - u0) > 0;
-    double dir = ((g0 < 0) == rising) ? step : 1.0 / step;
+    double g1 = tryState(u1, s1);
+    if (!std::isfinite(g1)) {
+        u1 = u0 / step;
+        g1 = tryState(u1, s1);
+    }
+    const bool rising = std::isfinite(g1) ? (g1 - g0) * (u1 - u0) > 0 : spec != Spec::V || fixedIsP;
+    const double dir = ((g0 < 0) == rising) ? step : 1.0 / step;
     double ua = u0, ga = g0, ub = u0, gb = g0;
     std::shared_ptr<EquilibriumCache> sb;
     bool bracketed = false;
-    const double umin = fixedIsP ? 5.0 : 1.0, umax = fixedIsP ? 6000.0 : 1e10;
-    for (int it = 0; it < 200; ++it) {
-        ub = std::clamp(ua * dir, umin, umax);
-        sb = stateAt(ub);
-        gb = g(*sb);
-        if ((ga < 0) != (gb < 0)) {
-            bracketed = true;
-            break;
+    for (int it = 0; it < 300; ++it) {
+        ub = std::clamp(ub * dir, umin, umax);
+        gb = tryState(ub, sb);
+        if (std::isfinite(gb)) {
+            if ((ga < 0) != (gb < 0)) {
+                bracketed = true;
+                break;
+            }
+            ua = ub;
+            ga = gb;
         }
         if (ub == umin || ub == umax) break;
-        ua = ub;
-        ga = gb;
     }
     if (!bracketed) throw Error("the specified state lies outside the range of the models", kCalculation);
     // Illinois regula falsi.
@@ -198,8 +217,9 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
     for (int it = 0; it < 200; ++it) {
         double um = (ua * gb - ub * ga) / (gb - ga);
         if (!(um > std::min(ua, ub) && um < std::max(ua, ub))) um = 0.5 * (ua + ub);
-        auto sm = stateAt(um);
-        const double gm = g(*sm);
+        std::shared_ptr<EquilibriumCache> sm;
+        const double gm = tryState(um, sm);
+        if (!std::isfinite(gm)) break;
         if (std::fabs(gm) <= 1e-12 * scale) return sm;
         if ((gm < 0) == (ga < 0)) {
             ua = um;
