@@ -1,0 +1,145 @@
+// Stream-level engine: saturation points, phase-fraction and state-function
+// flashes on database components, checked against the isothermal flash and
+// against each other (return tests), and the Regular model's consistency.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "components/database.h"
+#include "equilibrium/engine.h"
+#include "equilibrium/flashes.h"
+#include "equilibrium/saturation.h"
+#include "models/regular.h"
+
+using namespace zpk;
+
+namespace {
+
+streams::StreamDef makeDef(std::initializer_list<std::pair<long, double>> comps, int model, int options = 0) {
+    streams::StreamDef d;
+    for (auto [cas, z] : comps) {
+        d.codes.push_back(components::indexOfCas(cas));
+        d.z.push_back(z);
+    }
+    for (auto& row : d.models) row.fill(model);
+    d.options = options;
+    d.defined = true;
+    return d;
+}
+
+constexpr long kMethane = 74828, kEthane = 74840, kPropane = 74986, kIsobutane = 75285, kButane = 106978,
+               kNitrogen = 7727379, kWater = 7732185;
+
+}  // namespace
+
+TEST(Saturation, PureComponentFlashMatchesEqualFugacities) {
+    for (int model : {30, 50}) {
+        engine::StreamSystem sys(makeDef({{kPropane, 1.0}}, model));
+        auto st = engine::liquidFractionFlash(sys, 1e6, true, 0.5);
+        ASSERT_EQ(st->phases.size(), 2u);
+        models::PhaseProps v, l;
+        const double x = 1.0;
+        ASSERT_TRUE(sys.model(1, 0).evaluate(st->T, 1e6, &x, models::Root::Vapour, 0, v));
+        ASSERT_TRUE(sys.model(1, 1).evaluate(st->T, 1e6, &x, models::Root::Liquid, 0, l));
+        EXPECT_NEAR(v.lnphi[0], l.lnphi[0], 1e-10);
+        EXPECT_GT(l.v * 5, 0.0);
+        EXPECT_LT(l.v, v.v / 5);
+        EXPECT_NEAR(engine::liquidFraction(*st), 0.5, 1e-12);
+        // Propane boils near 300 K at 1 MPa.
+        EXPECT_NEAR(st->T, 300, 5);
+        // The saturation pressure at that temperature returns the pressure.
+        auto back = engine::liquidFractionFlash(sys, st->T, false, 0.5);
+        EXPECT_NEAR(back->P, 1e6, 1e-4);
+    }
+}
+
+TEST(Saturation, BubbleAndDewPointsBracketTheTwoPhaseRegion) {
+    engine::StreamSystem sys(makeDef({{kEthane, 0.02}, {kPropane, 0.55}, {kIsobutane, 0.41}, {kButane, 0.02}}, 30));
+    const double tb = engine::liquidFractionFlash(sys, 2e6, true, 1.0)->T;
+    const double td = engine::liquidFractionFlash(sys, 2e6, true, 0.0)->T;
+    ASSERT_LT(tb, td);
+    EXPECT_EQ(sys.flash(tb - 0.5, 2e6)->phases.size(), 1u);
+    EXPECT_EQ(sys.flash(td + 0.5, 2e6)->phases.size(), 1u);
+    auto mid = sys.flash(0.5 * (tb + td), 2e6);
+    ASSERT_EQ(mid->phases.size(), 2u);
+    // A liquid fraction between 0 and 1 lies between bubble and dew point.
+    const double t = engine::liquidFractionFlash(sys, 2e6, true, 0.3)->T;
+    EXPECT_GT(t, tb);
+    EXPECT_LT(t, td);
+    EXPECT_NEAR(engine::liquidFraction(*sys.flash(t, 2e6)), 0.3, 1e-6);
+}
+
+TEST(StateFunctionFlash, ReturnsToTheStartingStateForEverySpecification) {
+    engine::StreamSystem sys(makeDef({{kMethane, 0.1}, {kEthane, 0.3}, {kPropane, 0.6}}, 50));
+    for (double T0 : {200.0, 260.0, 330.0}) {
+        auto st0 = sys.flash(T0, 3e6);
+        for (auto spec : {engine::Spec::H, engine::Spec::S, engine::Spec::V}) {
+            const double target = engine::specValue(*st0, spec);
+            auto st = engine::stateFunctionFlash(sys, spec, target, 3e6, true, 400.0);
+            EXPECT_NEAR(st->T, T0, 1e-6 * T0) << "spec " << static_cast<int>(spec) << " T0 " << T0;
+            EXPECT_NEAR(engine::specValue(*st, spec), target, 1e-9 * std::fabs(target));
+        }
+        // At fixed temperature the pressure comes back.
+        const double v = engine::specValue(*st0, engine::Spec::V);
+        auto back = engine::stateFunctionFlash(sys, engine::Spec::V, v, T0, false, 1e5);
+        EXPECT_NEAR(back->P, 3e6, 1e-5 * 3e6);
+    }
+}
+
+TEST(StateFunctionFlash, PureComponentEnthalpyInsideTheSaturationDome) {
+    engine::StreamSystem sys(makeDef({{kNitrogen, 1.0}}, 30));
+    auto sat = engine::liquidFractionFlash(sys, 2e6, true, 0.5);
+    const double h = engine::molarEnthalpy(*sat);
+    auto st = engine::stateFunctionFlash(sys, engine::Spec::H, h, 2e6, true, 200.0);
+    EXPECT_NEAR(st->T, sat->T, 1e-7 * sat->T);
+    EXPECT_NEAR(engine::liquidFraction(*st), 0.5, 1e-6);
+}
+
+TEST(StreamEngine, EnthalpyAndEntropyAreConsistentWithTheirDerivatives) {
+    engine::StreamSystem sys(makeDef({{kMethane, 0.3}, {kPropane, 0.7}}, 30));
+    for (double T : {150.0, 330.0}) {
+        const double P = 1e5;
+        auto st = sys.flash(T, P);
+        ASSERT_EQ(st->phases.size(), T < 200 ? 2u : 1u);
+        for (const auto& ph : st->phases) {
+            // cp = dh/dT and cp / T = ds/dT of the phase at fixed composition.
+            const double h = 1e-4 * T;
+            auto a = sys.phaseState(T + h, P, ph.x, ph.kind, false);
+            auto b = sys.phaseState(T - h, P, ph.x, ph.kind, false);
+            EXPECT_NEAR((a.h - b.h) / (2 * h), ph.cp, 1e-5 * ph.cp);
+            EXPECT_NEAR((a.s - b.s) / (2 * h), ph.cp / T, 1e-5 * ph.cp / T);
+            EXPECT_GT(ph.w, 0.0);
+        }
+    }
+}
+
+TEST(RegularModel, LatentHeatFollowsClausiusClapeyron) {
+    models::RegularModel m({{305.32, 4.872e6, 0.099, 30.07, 0.2808}});
+    for (double T : {120.0, 200.0, 280.0}) {
+        const double h = 1e-3;
+        double d;
+        const double slope = (m.lnPsat(0, T + h) - m.lnPsat(0, T - h)) / (2 * h);
+        m.lnPsat(0, T, &d);
+        EXPECT_NEAR(d, slope, 1e-7 * slope);
+        EXPECT_NEAR(m.latentHeat(0, T), models::kR * T * T * slope, 1e-6 * m.latentHeat(0, T));
+    }
+    // The liquid fugacity of a pure component equals its vapour pressure.
+    const double x = 1.0;
+    models::PhaseProps p;
+    ASSERT_TRUE(m.evaluate(200, 1e6, &x, models::Root::Liquid, 1, p));
+    EXPECT_NEAR(p.lnphi[0] + std::log(1e6), m.lnPsat(0, 200), 1e-12);
+    EXPECT_NEAR(p.hres, -m.latentHeat(0, 200), 1e-9);
+}
+
+TEST(FlashTP, WaterPhaseAppearsOnlyWithTheSecondLiquidOption) {
+    auto def = makeDef({{kEthane, 0.2}, {kPropane, 0.5}, {kButane, 0.2}, {kWater, 0.1}}, 30, 1);
+    def.bipLoadLevel = 0;
+    engine::StreamSystem three(def);
+    auto st = three.flash(280, 5e5);
+    ASSERT_EQ(st->phases.size(), 3u);
+    EXPECT_NEAR(st->phases[2].beta, 0.1, 0.01);
+    EXPECT_GT(st->phases[2].mw / st->phases[2].v, st->phases[1].mw / st->phases[1].v);
+    def.options = 0;
+    engine::StreamSystem two(def);
+    EXPECT_EQ(two.flash(280, 5e5)->phases.size(), 2u);
+}
