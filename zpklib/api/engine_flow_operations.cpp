@@ -1,4 +1,4 @@
-// C functions of the compressor (PSPF) and the nozzle (ISPF).
+// C functions of the compressor (PSPF), the nozzle (ISPF) and the pipe (PIPE).
 #include <cmath>
 #include <string>
 
@@ -6,6 +6,8 @@
 #include "core/error.h"
 #include "operations/compressor.h"
 #include "operations/nozzle.h"
+#include "operations/pipe.h"
+#include "units/units.h"
 #include "zpk/zpk.h"
 
 using namespace zpk;
@@ -69,6 +71,39 @@ double ISPF(int stream, double pBack, int model, double parameter) {
         const double area = v.def.massFlow / f.massFlux;
         api::storeState(stream, v.revision, f.outlet);
         return area;
+    });
+}
+
+// PIPE(inlet, outlet, length, inner diameter, roughness, rise, heat): the
+// inlet stream's flow through a straight pipe (lengths in length units,
+// rise = outlet elevation above the inlet, heat added over the pipe in
+// enthalpy-flow units).  The outlet stream (which may be the inlet) gets
+// the inlet's definition and the state at the pipe's end.  Returns 1, or 0
+// when the pipe cannot pass the flow or an argument is bad.
+int PIPE(int in, int out, double length, double diameter, double roughness, double rise, double heat) {
+    return guarded("PIPE", 0, [&] {
+        operations::PipeSpec pipe;
+        pipe.length = units::fromUser(units::Length, core::requireFinite("length", length));
+        pipe.diameter = units::fromUser(units::Length, core::requireFinite("diameter", diameter));
+        pipe.roughness = units::fromUser(units::Length, core::requireFinite("roughness", roughness));
+        pipe.rise = units::fromUser(units::Length, core::requireFinite("rise", rise));
+        pipe.heat =
+            units::fromUser(units::EnthalpyFlow, core::requireFinite("heat", heat)) * 1e3; // kJ/s -> W
+        api::StreamView v;
+        auto inlet = api::currentState(in, &v);
+        auto sys = api::systemOf(v);
+        std::shared_ptr<const EquilibriumCache> outlet =
+            operations::pipeOutlet(*sys, *inlet, v.def.massFlow, pipe);
+        streams::withStream(out, [&](streams::Stream& s) {
+            s.def = v.def;
+            s.touchDefinition();
+            s.def.defined = true;
+            s.T = outlet->T;
+            s.P = outlet->P;
+            s.opDefined = true;
+            s.state = outlet;
+        });
+        return 1;
     });
 }
 

@@ -45,7 +45,6 @@ double StrCBt(int) { return notImplemented<double>("StrCBt", kNaN); }
 double StrCTp(int) { return notImplemented<double>("StrCTp", kNaN); }
 double StrCTt(int) { return notImplemented<double>("StrCTt", kNaN); }
 int putW(int, int, int, double) { return notImplemented<int>("putW", 0); }
-int PIPE(int, int, double, double, double, double, double) { return notImplemented<int>("PIPE", 0); }
 double HPFORM(int, double, int) { return notImplemented<double>("HPFORM", kNaN); }
 double HTFORM(int, double, int) { return notImplemented<double>("HTFORM", kNaN); }
 int PELNr(int) { return notImplemented<int>("PELNr", 0); }
