@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -88,6 +90,35 @@ TEST(ParseTable, RejectsMalformedFilesWithLineNumber) {
         EXPECT_TRUE(out.empty()) << c.what;
         EXPECT_NE(error.find(c.expect), std::string::npos) << c.what << ": " << error;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LoadFile, MissingAndMalformedFilesNameThePath) {
+    std::vector<Component> out;
+    std::string error;
+    EXPECT_FALSE(zpk::components::loadFile("/nonexistent/components.tsv", out, error));
+    EXPECT_NE(error.find("cannot open /nonexistent/components.tsv"), std::string::npos) << error;
+
+    const std::string path = ::testing::TempDir() + "components_bad.tsv";
+    {
+        std::ofstream f(path);
+        f << kHeader << row(1, "74828") << "2\tgarbage\n";
+    }
+    EXPECT_FALSE(zpk::components::loadFile(path, out, error));
+    EXPECT_NE(error.find(path + ": line 3"), std::string::npos) << error;
+    EXPECT_TRUE(out.empty());
+    std::remove(path.c_str());
+}
+
+TEST(LoadFile, ShippedFileLoads) {
+    std::vector<Component> out;
+    std::string error;
+    ASSERT_FALSE(zpk::components::dataFile().empty()) << zpk::components::loadError();
+    EXPECT_TRUE(zpk::components::loadFile(zpk::components::dataFile(), out, error)) << error;
+    EXPECT_EQ(static_cast<int>(out.size()), zpk::components::count());
 }
 
 }  // namespace

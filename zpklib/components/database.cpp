@@ -105,12 +105,10 @@ Database load() {
     const std::string candidates[] = {std::string(ZPK_INSTALL_DATA_DIR) + kFileName,
                                       std::string(ZPK_BUILD_DATA_DIR) + kFileName};
     for (const auto& path : candidates) {
-        std::ifstream in(path);
-        if (!in) continue;
-        std::string err;
+        if (!std::ifstream(path)) continue;
         std::vector<Component> items;
-        if (!parseTable(in, items, err)) {
-            db.error = "component database " + path + ": " + err;
+        if (!loadFile(path, items, db.error)) {
+            db.error = "component database " + db.error;
             return db;
         }
         db.file = path;
@@ -446,6 +444,21 @@ bool parseTable(std::istream& in, std::vector<Component>& out, std::string& erro
     }
     if (out.empty()) {
         error = "no components";
+        return false;
+    }
+    return true;
+}
+
+bool loadFile(const std::string& path, std::vector<Component>& out, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot open " + path;
+        out.clear();
+        return false;
+    }
+    std::string err;
+    if (!parseTable(in, out, err)) {
+        error = path + ": " + err;
         return false;
     }
     return true;

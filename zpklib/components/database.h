@@ -97,5 +97,8 @@ double evaluate(const Correlation& k, double T);
 // `error` (with the line number) on the first malformed line; indices must
 // run 1, 2, 3, ... and CAS numbers must be unique.
 bool parseTable(std::istream& in, std::vector<Component>& out, std::string& error);
+// Reads and parses one data file; false with the reason ("cannot open ...",
+// or the parse error prefixed with the path) otherwise.
+bool loadFile(const std::string& path, std::vector<Component>& out, std::string& error);
 
 }  // namespace zpk::components
