@@ -7,6 +7,7 @@
 #include <string>
 
 #include "api/engine_common.h"
+#include "equilibrium/flashes.h"
 #include "core/error.h"
 #include "core/thread_context.h"
 #include "thermo/ideal_gas.h"
@@ -99,19 +100,8 @@ double mixtureSoundSpeed(const Ctx& c) {
     const double P = c.st->P, dp = P * 1e-4;
     double rho[2];
     for (int k = 0; k < 2; ++k) {
-        const double Pk = P + (k ? dp : -dp);
-        // Temperature at Pk with the same molar entropy (secant on the flash).
-        double T0 = c.st->T, T1 = c.st->T * (1 + (k ? 1e-4 : -1e-4));
-        auto f = [&](double T) { return engine::molarEntropy(*c.sys->flash(T, Pk)) - s0; };
-        double f0 = f(T0), f1 = f(T1);
-        for (int it = 0; it < 50 && std::fabs(f1) > 1e-10 * std::fabs(s0) + 1e-12; ++it) {
-            const double T2 = T1 - f1 * (T1 - T0) / (f1 - f0);
-            T0 = T1;
-            f0 = f1;
-            T1 = T2;
-            f1 = f(T1);
-        }
-        rho[k] = c.sys->feedMw() * 1e-3 / engine::molarVolume(*c.sys->flash(T1, Pk));
+        auto st = engine::stateFunctionFlash(*c.sys, engine::Spec::S, s0, P + (k ? dp : -dp), true, c.st->T);
+        rho[k] = c.sys->feedMw() * 1e-3 / engine::molarVolume(*st);
     }
     const double dPdrho = 2 * dp / (rho[1] - rho[0]);
     return dPdrho > 0 ? std::sqrt(dPdrho) : kNaN;
