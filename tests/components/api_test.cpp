@@ -328,7 +328,7 @@ namespace {
 // size Trouton's rule gives.
 TEST(ComponentData, CorrelationsAgreeWithConstants) {
     using zpk::components::evaluate;
-    int vpChecked = 0, vpOff = 0, ldChecked = 0, hvChecked = 0, hvOff = 0;
+    int vpChecked = 0, vpOff = 0, ldChecked = 0, hvChecked = 0, hvOff = 0, stChecked = 0, stOff = 0;
     for (int i = 1; i <= zpk::components::count(); ++i) {
         const auto& c = *zpk::components::byIndex(i);
         if (c.vp.eq && !std::isnan(c.tb) && c.tb >= c.vp.tmin && c.tb <= c.vp.tmax) {
@@ -342,6 +342,12 @@ TEST(ComponentData, CorrelationsAgreeWithConstants) {
             EXPECT_GT(rho, 300) << c.name;
             EXPECT_LT(rho, 3500) << c.name;
         }
+        if (c.st.eq) {
+            // a quarter into the range, away from the critical point
+            ++stChecked;
+            const double sigma = evaluate(c.st, c.st.tmin + 0.25 * (c.st.tmax - c.st.tmin));
+            if (!(sigma > 0.002 && sigma < 0.6)) ++stOff;  // N/m; mercury is near 0.5
+        }
         if (c.hv.eq && !std::isnan(c.tb) && c.tb >= c.hv.tmin && c.tb <= c.hv.tmax) {
             ++hvChecked;
             const double trouton = evaluate(c.hv, c.tb) / 1000.0 / c.tb;  // J/(mol K)
@@ -353,6 +359,8 @@ TEST(ComponentData, CorrelationsAgreeWithConstants) {
     EXPECT_GT(ldChecked, 300);
     EXPECT_GT(hvChecked, 300);
     EXPECT_LT(hvOff, hvChecked / 30) << hvOff << " of " << hvChecked;
+    EXPECT_GT(stChecked, 700);
+    EXPECT_LT(stOff, stChecked / 50) << stOff << " of " << stChecked;
 }
 
 }  // namespace

@@ -787,6 +787,21 @@ def load_extra_correlations(ch):
           "VaporThermalConductivity", "Perry", 102, ["C1", "C2", "C3", "C4"])
     table(("Heat Capacity", "Perry_Table_2-153_DIPPR_100.tsv"), "LiquidHeatCapacityCp", "Perry", 100,
           ["A", "B", "C", "D", "E"])
+    # Surface tension: VDI Heat Atlas PPDS, sigma = A (1 - Tr)^(B + C Tr + D Tr^2 + E Tr^3) N/m, which
+    # is equation 106 with Tc; then Jasper-Lange, sigma = a - b t(degC) mN/m, written as equation 100.
+    for r in read_tsv(ch("Interface", "VDI PPDS surface tensions.tsv")):
+        c = cas_to_int(r.get("CAS"))
+        coeffs = [num(r.get(k)) or 0.0 for k in "ABCDE"]
+        tm, tc = num(r.get("Tm")), num(r.get("Tc"))
+        if c and tc and coeffs[0] and c not in out["SurfaceTension"]:
+            out["SurfaceTension"][c] = ("VDI PPDS", (106, coeffs, tm or 0.0, tc), tc)
+    for r in read_tsv(ch("Interface", "Jasper-Lange.tsv")):
+        c = cas_to_int(r.get("CAS"))
+        a, b = num(r.get("a")), num(r.get("b"))
+        tmin, tmax = num(r.get("Tmin")), num(r.get("Tmax"))
+        if c and None not in (a, b, tmin, tmax) and c not in out["SurfaceTension"]:
+            out["SurfaceTension"][c] = ("Jasper-Lange", (100, [(a + 273.15 * b) / 1000.0, -b / 1000.0],
+                                                         tmin, tmax), None)
     # Antoine sets, ln(P/Pa) = A - B/(T + C) (equation 10); the widest range per compound.
     best = {}
     for r in read_tsv(ch("Vapor Pressure", "Landolt_antoine_V20.tsv")):
