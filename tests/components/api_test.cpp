@@ -1,15 +1,15 @@
 // The component functions of the C interface over the shipped data file.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cctype>
-#include <cstring>
 #include <atomic>
+#include <cctype>
+#include <cmath>
+#include <cstring>
 #include <map>
-#include <thread>
-#include <vector>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "components/database.h"
 #include "zpk/zpk.h"
@@ -17,10 +17,11 @@
 namespace {
 
 // The 40 components the test battery looks up by CAS number.
-const int kFixtureCas[] = {74828,   74840,  74986,  75285,  106978, 78784,   109660, 110543, 142825, 111659,
-                           111842,  124185, 1120214, 112403, 629505, 629594, 629629, 544763, 629787, 593453,
-                           629925,  112958, 7727379, 7782447, 7440597, 7732185, 64175, 67561, 7664417, 7783064,
-                           124389,  108883, 74851,  111273, 71432,  67641,  71363,  1333740, 75150, 110827};
+const int kFixtureCas[] = {74828,   74840,   74986,  75285,  106978,  78784,   109660,  110543,
+                           142825,  111659,  111842, 124185, 1120214, 112403,  629505,  629594,
+                           629629,  544763,  629787, 593453, 629925,  112958,  7727379, 7782447,
+                           7440597, 7732185, 64175,  67561,  7664417, 7783064, 124389,  108883,
+                           74851,   111273,  71432,  67641,  71363,   1333740, 75150,   110827};
 
 class ComponentApi : public ::testing::Test {
   protected:
@@ -63,7 +64,8 @@ TEST_F(ComponentApi, FixtureComponentsPresentWithCoreConstants) {
         EXPECT_NE(c->cp.form, 0) << cas << " has no ideal-gas heat capacity";
         // Upper-case names as users expect them.
         const std::string name = CompN(i);
-        for (char ch : name) EXPECT_FALSE(ch >= 'a' && ch <= 'z') << name;
+        for (char ch : name)
+            EXPECT_FALSE(ch >= 'a' && ch <= 'z') << name;
     }
     EXPECT_EQ(getErrFlag(), 0) << message();
 }
@@ -130,12 +132,12 @@ TEST_F(ComponentApi, RawIndicesUsedByTheBatteryExist) {
         EXPECT_GT(CompTc(i), 0) << i;
         EXPECT_GT(CompPc(i), 0) << i;
     }
-    EXPECT_GT(CompCID(75796), 0);  // methyltrichlorosilane, used by a liquid-density check
+    EXPECT_GT(CompCID(75796), 0); // methyltrichlorosilane, used by a liquid-density check
     EXPECT_EQ(getErrFlag(), 0) << message();
 }
 
 TEST_F(ComponentApi, UnknownCasIsAnError) {
-    EXPECT_EQ(CompCID(1234567), 0);  // check digit wrong: no such substance
+    EXPECT_EQ(CompCID(1234567), 0); // check digit wrong: no such substance
     EXPECT_NE(getErrFlag(), 0);
     EXPECT_NE(message().find("CompCID"), std::string::npos) << message();
     EXPECT_NE(message().find("1234567"), std::string::npos) << message();
@@ -190,7 +192,8 @@ TEST_F(ComponentApi, BadIndexFailsEveryFunctionWithItsName) {
             {"CompSL", std::isnan(CompSL(bad, 300, 1e5))},
             {"CompSS", std::isnan(CompSS(bad, 300, 1e5))},
         };
-        for (const auto& c : cases) EXPECT_TRUE(c.failed) << c.name << " index " << bad;
+        for (const auto& c : cases)
+            EXPECT_TRUE(c.failed) << c.name << " index " << bad;
     }
     // The message names the function and the index.
     setErrFlag(0);
@@ -218,14 +221,14 @@ TEST_F(ComponentApi, MissingConstantIsNaNWithMessage) {
 TEST_F(ComponentApi, TemperatureCorrelations) {
     const int w = CompCID(7732185), m = CompCID(74828), b = CompCID(71432);
     EXPECT_NEAR(CompVP(w, 373.15), 101325, 101325 * 0.01);
-    EXPECT_NEAR(CompHV(w, 373.15), 2257, 2257 * 0.01);       // kJ/kg
-    EXPECT_NEAR(CompLD(w, 298.15), 997, 997 * 0.01);         // kg/m3
+    EXPECT_NEAR(CompHV(w, 373.15), 2257, 2257 * 0.01); // kJ/kg
+    EXPECT_NEAR(CompLD(w, 298.15), 997, 997 * 0.01);   // kg/m3
     EXPECT_NEAR(CompLD(m, 111.7), 422.4, 422.4 * 0.01);
-    EXPECT_NEAR(CompLV(w, 298.15), 8.9e-4, 8.9e-4 * 0.03);   // Pa s
-    EXPECT_NEAR(CompST(w, 298.15), 0.0720, 0.0720 * 0.02);   // N/m
-    EXPECT_NEAR(CompGV(m, 300), 1.12e-5, 1.12e-5 * 0.03);    // Pa s
-    EXPECT_NEAR(CompLC(w, 300), 0.61, 0.61 * 0.03);          // W/(m K)
-    EXPECT_NEAR(CompGC(m, 300), 0.0343, 0.0343 * 0.05);      // W/(m K)
+    EXPECT_NEAR(CompLV(w, 298.15), 8.9e-4, 8.9e-4 * 0.03); // Pa s
+    EXPECT_NEAR(CompST(w, 298.15), 0.0720, 0.0720 * 0.02); // N/m
+    EXPECT_NEAR(CompGV(m, 300), 1.12e-5, 1.12e-5 * 0.03);  // Pa s
+    EXPECT_NEAR(CompLC(w, 300), 0.61, 0.61 * 0.03);        // W/(m K)
+    EXPECT_NEAR(CompGC(m, 300), 0.0343, 0.0343 * 0.05);    // W/(m K)
     EXPECT_NEAR(CompVP(b, 353.2), 101325, 101325 * 0.02);
     EXPECT_EQ(getErrFlag(), 0) << message();
     // Heat of vaporisation vanishes at and above the critical point.
@@ -260,15 +263,16 @@ TEST_F(ComponentApi, UserListSortedByName) {
     setErrFlag(0);
     EXPECT_EQ(sortUL(7), 0);
     EXPECT_NE(getErrFlag(), 0);
-    EXPECT_EQ(getULnr(), n);  // a rejected mode leaves the list as it was
+    EXPECT_EQ(getULnr(), n); // a rejected mode leaves the list as it was
     // by CAS number
     setErrFlag(0);
     EXPECT_EQ(sortUL(2), n);
-    for (int p = 2; p <= n; ++p) EXPECT_LT(CompID(ULtocode(p - 1)), CompID(ULtocode(p)));
+    for (int p = 2; p <= n; ++p)
+        EXPECT_LT(CompID(ULtocode(p - 1)), CompID(ULtocode(p)));
     sortUL(0);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -282,7 +286,8 @@ std::map<std::string, int> elements(const std::string& f) {
         std::string el(1, f[i++]);
         if (i < f.size() && std::islower(static_cast<unsigned char>(f[i]))) el += f[i++];
         int n = 0;
-        while (i < f.size() && std::isdigit(static_cast<unsigned char>(f[i]))) n = n * 10 + (f[i++] - '0');
+        while (i < f.size() && std::isdigit(static_cast<unsigned char>(f[i])))
+            n = n * 10 + (f[i++] - '0');
         out[el] += n ? n : 1;
     }
     return out;
@@ -292,8 +297,8 @@ std::map<std::string, int> elements(const std::string& f) {
 // (whichever source they came from) to within the scatter of the sources.
 TEST(ComponentData, FormationGibbsEnergyConsistentWithEntropies) {
     // CODATA standard entropies of the elements, J/(mol K) per atom.
-    const std::map<std::string, double> s0 = {{"C", 5.74},           {"H", 130.68 / 2},   {"O", 205.152 / 2},
-                                              {"N", 191.609 / 2},    {"S", 32.054},       {"Cl", 223.081 / 2},
+    const std::map<std::string, double> s0 = {{"C", 5.74},        {"H", 130.68 / 2}, {"O", 205.152 / 2},
+                                              {"N", 191.609 / 2}, {"S", 32.054},     {"Cl", 223.081 / 2},
                                               {"F", 202.791 / 2}};
     int checked = 0, off = 0;
     for (int i = 1; i <= zpk::components::count(); ++i) {
@@ -305,19 +310,21 @@ TEST(ComponentData, FormationGibbsEnergyConsistentWithEntropies) {
         bool known = true;
         for (const auto& [e, n] : el) {
             auto it = s0.find(e);
-            if (it == s0.end()) known = false;
-            else sum += it->second * n;
+            if (it == s0.end())
+                known = false;
+            else
+                sum += it->second * n;
         }
         if (!known) continue;
         ++checked;
-        const double derived = c.hf - 298.15 * (c.s0 - sum);  // kJ/kmol
+        const double derived = c.hf - 298.15 * (c.s0 - sum); // kJ/kmol
         if (std::abs(derived - c.gf) > std::max(8000.0, 0.05 * std::abs(c.gf))) ++off;
     }
     EXPECT_GT(checked, 1000);
     EXPECT_LT(off, checked / 50) << off << " of " << checked << " inconsistent";
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -334,7 +341,7 @@ TEST(ComponentData, CorrelationsAgreeWithConstants) {
         if (c.vp.eq && !std::isnan(c.tb) && c.tb >= c.vp.tmin && c.tb <= c.vp.tmax) {
             ++vpChecked;
             const double p = evaluate(c.vp, c.tb);
-            if (!(std::abs(p / 101325 - 1) < 0.3)) ++vpOff;  // sources for Tb and P(T) differ
+            if (!(std::abs(p / 101325 - 1) < 0.3)) ++vpOff; // sources for Tb and P(T) differ
         }
         if (c.ld.eq && 298.15 >= c.ld.tmin && 298.15 <= c.ld.tmax) {
             ++ldChecked;
@@ -346,11 +353,11 @@ TEST(ComponentData, CorrelationsAgreeWithConstants) {
             // a quarter into the range, away from the critical point
             ++stChecked;
             const double sigma = evaluate(c.st, c.st.tmin + 0.25 * (c.st.tmax - c.st.tmin));
-            if (!(sigma > 0.002 && sigma < 0.6)) ++stOff;  // N/m; mercury is near 0.5
+            if (!(sigma > 0.002 && sigma < 0.6)) ++stOff; // N/m; mercury is near 0.5
         }
         if (c.hv.eq && !std::isnan(c.tb) && c.tb >= c.hv.tmin && c.tb <= c.hv.tmax) {
             ++hvChecked;
-            const double trouton = evaluate(c.hv, c.tb) / 1000.0 / c.tb;  // J/(mol K)
+            const double trouton = evaluate(c.hv, c.tb) / 1000.0 / c.tb; // J/(mol K)
             if (!(trouton > 40 && trouton < 140)) ++hvOff;
         }
     }
@@ -363,7 +370,7 @@ TEST(ComponentData, CorrelationsAgreeWithConstants) {
     EXPECT_LT(stOff, stChecked / 50) << stOff << " of " << stChecked;
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -378,7 +385,7 @@ TEST_F(PhaseValues, GasIsTheIdealGasOnTheCurrentBase) {
     // Differences do not depend on the base.
     EXPECT_NEAR(CompHG(m, 300, 1e5) - CompHG(m, 200, 1e5), zpk::components::idealDeltaH(c, 200, 300) / c.mw,
                 1e-9);
-    EXPECT_NEAR(CompHG(m, 300, 1e5), CompHG(m, 300, 5e6), 1e-12);  // ideal gas: no pressure effect
+    EXPECT_NEAR(CompHG(m, 300, 1e5), CompHG(m, 300, 5e6), 1e-12); // ideal gas: no pressure effect
     EXPECT_NEAR(CompSG(m, 300, 1e5) - CompSG(m, 300, 2e5), 8.31446261815324 * std::log(2.0) / c.mw, 1e-9);
     EXPECT_NEAR(CompSG(m, 400, 1e5) - CompSG(m, 300, 1e5), zpk::components::idealDeltaS(c, 300, 400) / c.mw,
                 1e-9);
@@ -415,7 +422,7 @@ TEST_F(PhaseValues, SolidAndBadArgumentsFail) {
     EXPECT_NE(getErrFlag(), 0);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -425,15 +432,16 @@ TEST(ComponentUnits, ValuesFollowTheUnitSettings) {
     setErrFlag(0);
     const int m = CompCID(74828), w = CompCID(7732185);
     const double tcK = CompTc(m), pcPa = CompPc(m), ldSI = CompLD(w, 298.15);
-    ASSERT_EQ(setUMC(15, 13), 1);  // degrees Fahrenheit
-    ASSERT_EQ(setUMC(17, 4), 1);   // psia
-    ASSERT_EQ(setUMC(30, 2), 1);   // lb/ft3
+    ASSERT_EQ(setUMC(15, 13), 1); // degrees Fahrenheit
+    ASSERT_EQ(setUMC(17, 4), 1);  // psia
+    ASSERT_EQ(setUMC(30, 2), 1);  // lb/ft3
     EXPECT_NEAR(CompTc(m), tcK * 1.8 - 459.67, 1e-9);
     EXPECT_NEAR(CompPc(m), pcPa / 6894.757293168, 1e-6);
-    EXPECT_NEAR(CompVP(w, 212.0), 101325 / 6894.757293168, 0.15);  // 212 F is the normal boiling point
+    EXPECT_NEAR(CompVP(w, 212.0), 101325 / 6894.757293168, 0.15); // 212 F is the normal boiling point
     EXPECT_NEAR(CompLD(w, 298.15 * 1.8 - 459.67), ldSI / 16.01846337, 1e-6);
     EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
-    for (int code = 15; code <= 54; ++code) setUMC(code, 1);
+    for (int code = 15; code <= 54; ++code)
+        setUMC(code, 1);
     EXPECT_NEAR(CompTc(m), tcK, 1e-12);
 }
 
@@ -453,16 +461,17 @@ TEST(ComponentThreads, ConcurrentLookupsAndUserList) {
                 if (!name || !*name) ++failures;
                 if (std::isnan(CompTc(i))) ++failures;
             }
-            if (t % 2 == 0 && sortUL(0) != n) ++failures;  // same mode: same list
+            if (t % 2 == 0 && sortUL(0) != n) ++failures; // same mode: same list
             const int len = getULnr();
             for (int p = 1; p <= len; p += 97)
                 if (codeToUL(ULtocode(p)) != p) ++failures;
             if (getErrFlag() != 0) ++failures;
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(failures.load(), 0);
     sortUL(0);
 }
 
-}  // namespace
+} // namespace

@@ -30,9 +30,11 @@ std::vector<Component> allForms() {
     return {
         withCp(CpDippr16, {33151.9, -1220.001, 12.0907, -0.000384791, 9.896403e-08}, 10, 1500),
         withCp(CpAlyLee, {33298, 79933, 2086.9, 41602, 991.96}, 50, 1500),
-        withCp(CpPolynomial, {4.568 * R, -0.008975 * R, 3.631e-5 * R, -3.407e-8 * R, 1.091e-11 * R}, 50, 1000),
+        withCp(CpPolynomial, {4.568 * R, -0.008975 * R, 3.631e-5 * R, -3.407e-8 * R, 1.091e-11 * R}, 50,
+               1000),
         withCp(CpPlanckEinstein,
-               {8.314472, 4.00088, 0.76315, 820.659, 0.0046, 178.41, 8.74432, 1062.82, -4.46921, 1090.53}, 0, 0),
+               {8.314472, 4.00088, 0.76315, 820.659, 0.0046, 178.41, 8.74432, 1062.82, -4.46921, 1090.53}, 0,
+               0),
         withCp(CpTRC, {R, 4, 22350000, 2018, 32.767, -31.098, 1346090000, 1229, 473}, 50, 5000),
     };
 }
@@ -45,7 +47,8 @@ double simpson(const Component& c, double a, double b, bool entropy, int n = 200
         return entropy ? idealCp(c, t) : idealCp(c, t) * t;
     };
     double sum = g(sa) + g(sb);
-    for (int i = 1; i < n; ++i) sum += g(sa + i * h) * (i % 2 ? 4 : 2);
+    for (int i = 1; i < n; ++i)
+        sum += g(sa + i * h) * (i % 2 ? 4 : 2);
     return sum * h / 3;
 }
 
@@ -54,8 +57,8 @@ class CpForms : public ::testing::TestWithParam<int> {};
 TEST_P(CpForms, IntegralsMatchNumericalIntegration) {
     const Component c = allForms()[static_cast<std::size_t>(GetParam())];
     // Ranges below, across and above the fit range.
-    const double ranges[][2] = {{1, 5}, {2, 60}, {1, 300}, {45, 55}, {100, 330}, {298.15, 1000}, {900, 1600},
-                                {1400, 3000}, {5, 2500}};
+    const double ranges[][2] = {{1, 5},         {2, 60},     {1, 300},     {45, 55}, {100, 330},
+                                {298.15, 1000}, {900, 1600}, {1400, 3000}, {5, 2500}};
     for (const auto& r : ranges) {
         const double h = idealDeltaH(c, r[0], r[1]);
         const double s = idealDeltaS(c, r[0], r[1]);
@@ -96,7 +99,8 @@ TEST_P(CpForms, ContinuousAndPhysicalEverywhere) {
             << "form " << c.cp.form << " at " << edge;
         const double left = (idealCp(c, edge - e) - idealCp(c, edge - 1e-3 * edge)) / (1e-3 * edge - e);
         const double right = (idealCp(c, edge + 1e-3 * edge) - idealCp(c, edge + e)) / (1e-3 * edge - e);
-        EXPECT_NEAR(left, right, 0.02 * std::abs(right) + 2e-3) << "form " << c.cp.form << " slope at " << edge;
+        EXPECT_NEAR(left, right, 0.02 * std::abs(right) + 2e-3)
+            << "form " << c.cp.form << " slope at " << edge;
     }
 }
 
@@ -122,7 +126,7 @@ TEST(CpLowTemperature, PolynomialIsNotExtrapolatedWildly) {
     // A polynomial that turns negative below its range and falls above it.
     Component c = withCp(CpPolynomial, {-50, 1.0, -0.001}, 100, 600, 3.5 * R);
     EXPECT_GT(idealCp(c, 20), 3.5 * R - 1e-9);
-    EXPECT_NEAR(idealCp(c, 1000), idealCp(c, 600), 1e-9);  // slope at 600 K is negative: held constant
+    EXPECT_NEAR(idealCp(c, 1000), idealCp(c, 600), 1e-9); // slope at 600 K is negative: held constant
 }
 
 TEST(CpInvalid, NaNForMissingFormOrBadTemperature) {
@@ -163,4 +167,4 @@ TEST(CpDatabase, MethaneNearReferenceValues) {
     EXPECT_NEAR(idealDeltaH(m, 1, 298.15), 10016 - 4 * R, 60);
 }
 
-}  // namespace
+} // namespace

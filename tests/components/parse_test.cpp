@@ -14,15 +14,15 @@ namespace {
 using zpk::components::Component;
 using zpk::components::parseTable;
 
-const char* kHeader =
-    "index\tcas\tname\tname1\tname2\tformula\tmw\ttc\tpc\tvc\tomega\ttb\ttm\thf\tgf\ts0\tdipole\trg\tzra\tsol\tcp0\t"
-    "cp\tvp\tld\thv\tlcp\tlvisc\tgvisc\tlk\tgk\tst\tsd\tscp\n";
+const char* kHeader = "index\tcas\tname\tname1\tname2\tformula\tmw\ttc\tpc\tvc\tomega\ttb\ttm\thf\tgf\ts0\tdi"
+                      "pole\trg\tzra\tsol\tcp0\t"
+                      "cp\tvp\tld\thv\tlcp\tlvisc\tgvisc\tlk\tgk\tst\tsd\tscp\n";
 
 std::string row(int index, const std::string& cas, const std::string& mw = "16.04",
                 const std::string& cp = "3;50;1000;20;0.01", const std::string& vp = "") {
     return std::to_string(index) + "\t" + cas + "\tNAME" + std::to_string(index) + "\t\t\tCH4\t" + mw +
-           "\t190.6\t4.6e6\t0.099\t0.011\t111.7\t90.7\t-74520\t-50490\t186.3\t0\t\tnan\t\t33.26\t" + cp + "\t" + vp +
-           "\t\t\t\t\t\t\t\t\t\t\n";
+           "\t190.6\t4.6e6\t0.099\t0.011\t111.7\t90.7\t-74520\t-50490\t186.3\t0\t\tnan\t\t33.26\t" + cp +
+           "\t" + vp + "\t\t\t\t\t\t\t\t\t\t\n";
 }
 
 bool parse(const std::string& text, std::vector<Component>& out, std::string& error) {
@@ -33,16 +33,17 @@ bool parse(const std::string& text, std::vector<Component>& out, std::string& er
 TEST(ParseTable, ReadsValuesAndMissingCells) {
     std::vector<Component> out;
     std::string error;
-    const std::string text = std::string("# comment\n") + kHeader + row(1, "74828") +
-                             row(2, "7732185", "18.015", "", "101;273.16;647.1;73.649;-7258.2;-7.3037;4.1653e-06;2");
+    const std::string text =
+        std::string("# comment\n") + kHeader + row(1, "74828") +
+        row(2, "7732185", "18.015", "", "101;273.16;647.1;73.649;-7258.2;-7.3037;4.1653e-06;2");
     ASSERT_TRUE(parse(text, out, error)) << error;
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].index, 1);
     EXPECT_EQ(out[0].cas, 74828);
     EXPECT_EQ(out[0].name, "NAME1");
     EXPECT_DOUBLE_EQ(out[0].pc, 4.6e6);
-    EXPECT_TRUE(std::isnan(out[0].rg));   // empty cell
-    EXPECT_TRUE(std::isnan(out[0].zra));  // "nan"
+    EXPECT_TRUE(std::isnan(out[0].rg));  // empty cell
+    EXPECT_TRUE(std::isnan(out[0].zra)); // "nan"
     EXPECT_EQ(out[0].cp.form, 3);
     EXPECT_DOUBLE_EQ(out[0].cp.tmin, 50);
     ASSERT_EQ(out[0].cp.coeffs.size(), 2u);
@@ -92,7 +93,7 @@ TEST(ParseTable, RejectsMalformedFilesWithLineNumber) {
     }
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -121,4 +122,4 @@ TEST(LoadFile, ShippedFileLoads) {
     EXPECT_EQ(static_cast<int>(out.size()), zpk::components::count());
 }
 
-}  // namespace
+} // namespace

@@ -25,10 +25,18 @@ using zpk::kNaN;
 
 namespace u = zpk::units;
 // A base-unit value in the caller's unit of quantity q.
-double user(int q, double base) { return u::toUser(q, base); }
-double userT(double kelvin) { return u::toUser(u::Temperature, kelvin); }
-double userP(double pascal) { return u::toUser(u::Pressure, pascal); }
-double kelvinFromUser(double t) { return u::fromUser(u::Temperature, t); }
+double user(int q, double base) {
+    return u::toUser(q, base);
+}
+double userT(double kelvin) {
+    return u::toUser(u::Temperature, kelvin);
+}
+double userP(double pascal) {
+    return u::toUser(u::Pressure, pascal);
+}
+double kelvinFromUser(double t) {
+    return u::fromUser(u::Temperature, t);
+}
 
 // The database, or an error naming why it is not there.
 void requireLoaded() {
@@ -55,7 +63,8 @@ double present(double v, const db::Component& c, const char* what) {
 
 double temperature(double tUser) {
     const double t = kelvinFromUser(tUser);
-    if (!std::isfinite(t) || !(t > 0)) zpk::core::fail("temperature " + std::to_string(tUser) + " is not valid");
+    if (!std::isfinite(t) || !(t > 0))
+        zpk::core::fail("temperature " + std::to_string(tUser) + " is not valid");
     return t;
 }
 
@@ -67,13 +76,15 @@ double correlation(const db::Component& c, const db::Correlation& k, double tUse
                         zpk::kNotDefined);
     const double v = db::evaluate(k, t);
     if (std::isnan(v))
-        zpk::core::fail(std::string(what) + " of component " + std::to_string(c.index) + " not defined at T = " +
-                            std::to_string(t) + " K",
+        zpk::core::fail(std::string(what) + " of component " + std::to_string(c.index) +
+                            " not defined at T = " + std::to_string(t) + " K",
                         zpk::kCalculation);
     return v;
 }
 
-char* text(const std::string& s) { return const_cast<char*>(s.c_str()); }
+char* text(const std::string& s) {
+    return const_cast<char*>(s.c_str());
+}
 
 // ---- user list -----------------------------------------------------------
 // A process-wide ordering of all components by name, built by sortUL and read
@@ -81,8 +92,8 @@ char* text(const std::string& s) { return const_cast<char*>(s.c_str()); }
 // large (single lookups under the lock).
 struct UserList {
     std::mutex mutex;
-    std::vector<int> order;     // position - 1 -> component index
-    std::vector<int> position;  // component index - 1 -> position (0: not listed)
+    std::vector<int> order;    // position - 1 -> component index
+    std::vector<int> position; // component index - 1 -> position (0: not listed)
 };
 
 UserList& userList() {
@@ -108,7 +119,7 @@ double latent(const db::Component& c, double t) {
     return correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 / present(c.mw, c, "molar mass");
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -212,13 +223,15 @@ double CompSol(int i) {
 double CompHf(int i) {
     return zpk::guarded("CompHf", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::SpecificEnthalpy, present(c.hf, c, "formation enthalpy") / present(c.mw, c, "molar mass"));
+        return user(u::SpecificEnthalpy,
+                    present(c.hf, c, "formation enthalpy") / present(c.mw, c, "molar mass"));
     });
 }
 double CompGf(int i) {
     return zpk::guarded("CompGf", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::SpecificEnthalpy, present(c.gf, c, "formation Gibbs energy") / present(c.mw, c, "molar mass"));
+        return user(u::SpecificEnthalpy,
+                    present(c.gf, c, "formation Gibbs energy") / present(c.mw, c, "molar mass"));
     });
 }
 // Formation entropy from the elements per kg, (Hf - Gf) / 298.15 K / Mw:
@@ -227,7 +240,8 @@ double CompGf(int i) {
 double CompSf(int i) {
     return zpk::guarded("CompSf", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::SpecificEntropy, present(c.sf, c, "formation entropy") / present(c.mw, c, "molar mass"));
+        return user(u::SpecificEntropy,
+                    present(c.sf, c, "formation entropy") / present(c.mw, c, "molar mass"));
     });
 }
 double CompNb(int i) {
@@ -255,8 +269,8 @@ double CompVP(int i, double t) {
 double CompHV(int i, double t) {
     return zpk::guarded("CompHV", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::SpecificEnthalpy,
-                    correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 / present(c.mw, c, "molar mass"));
+        return user(u::SpecificEnthalpy, correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 /
+                                             present(c.mw, c, "molar mass"));
     });
 }
 // Saturated liquid density, kg/m3.
@@ -384,7 +398,8 @@ int sortUL(int mode) {
         if (mode < 0 || mode > 2) zpk::core::fail("mode " + std::to_string(mode) + " is not 0, 1 or 2");
         const int n = db::count();
         std::vector<int> order(static_cast<std::size_t>(n));
-        for (int k = 0; k < n; ++k) order[static_cast<std::size_t>(k)] = k + 1;
+        for (int k = 0; k < n; ++k)
+            order[static_cast<std::size_t>(k)] = k + 1;
         auto less = [mode](int a, int b) {
             const auto& x = *db::byIndex(a);
             const auto& y = *db::byIndex(b);
@@ -394,7 +409,8 @@ int sortUL(int mode) {
         };
         std::stable_sort(order.begin(), order.end(), less);
         std::vector<int> position(static_cast<std::size_t>(n));
-        for (int k = 0; k < n; ++k) position[static_cast<std::size_t>(order[static_cast<std::size_t>(k)] - 1)] = k + 1;
+        for (int k = 0; k < n; ++k)
+            position[static_cast<std::size_t>(order[static_cast<std::size_t>(k)] - 1)] = k + 1;
         auto& list = userList();
         std::lock_guard<std::mutex> lock(list.mutex);
         list.order = std::move(order);
@@ -417,7 +433,8 @@ int codeToUL(int index) {
     return zpk::guarded("codeToUL", 0, [&] {
         auto& list = userList();
         std::lock_guard<std::mutex> lock(list.mutex);
-        if (list.order.empty()) zpk::core::fail("the user list is empty (call sortUL first)", zpk::kNotDefined);
+        if (list.order.empty())
+            zpk::core::fail("the user list is empty (call sortUL first)", zpk::kNotDefined);
         if (index < 1 || index > static_cast<int>(list.position.size()))
             zpk::core::fail("no component with index " + std::to_string(index));
         return list.position[static_cast<std::size_t>(index - 1)];
@@ -429,7 +446,8 @@ int ULtocode(int position) {
     return zpk::guarded("ULtocode", 0, [&] {
         auto& list = userList();
         std::lock_guard<std::mutex> lock(list.mutex);
-        if (list.order.empty()) zpk::core::fail("the user list is empty (call sortUL first)", zpk::kNotDefined);
+        if (list.order.empty())
+            zpk::core::fail("the user list is empty (call sortUL first)", zpk::kNotDefined);
         if (position < 1 || position > static_cast<int>(list.order.size()))
             zpk::core::fail("position " + std::to_string(position) + " is outside 1.." +
                             std::to_string(list.order.size()));
@@ -437,4 +455,4 @@ int ULtocode(int position) {
     });
 }
 
-}  // extern "C"
+} // extern "C"

@@ -30,9 +30,9 @@ constexpr const char* kFileName = "components.tsv";
 // Column order of the data file (after the leading '#' comment lines and the
 // header line, which must match this list).
 const std::array<const char*, 33> kColumns = {
-    "index", "cas",   "name", "name1", "name2", "formula", "mw",    "tc",  "pc",  "vc",   "omega",
-    "tb",    "tm",    "hf",   "gf",    "s0",    "dipole",  "rg",    "zra", "sol", "cp0",  "cp",
-    "vp",    "ld",    "hv",   "lcp",   "lvisc", "gvisc",   "lk",    "gk",  "st",  "sd",   "scp"};
+    "index", "cas", "name", "name1", "name2", "formula", "mw", "tc",  "pc",  "vc",  "omega",
+    "tb",    "tm",  "hf",   "gf",    "s0",    "dipole",  "rg", "zra", "sol", "cp0", "cp",
+    "vp",    "ld",  "hv",   "lcp",   "lvisc", "gvisc",   "lk", "gk",  "st",  "sd",  "scp"};
 
 std::vector<std::string> splitTabs(const std::string& line) {
     std::vector<std::string> out;
@@ -143,8 +143,7 @@ constexpr std::array<double, 5> kGLw = {0.5688888888888889, 0.4786286704993665, 
 // s = ln T: composite 5-point Gauss-Legendre on panels of at most 0.2 in
 // ln T (a 22 % step in T), which resolves the smooth heat-capacity forms to
 // rounding level over any range from a few kelvin up.
-template <class F>
-double integrateLog(F&& g, double a, double b) {
+template <class F> double integrateLog(F&& g, double a, double b) {
     if (a == b) return 0.0;
     const double sa = std::log(a), sb = std::log(b);
     const int n = std::clamp(static_cast<int>(std::ceil(std::abs(sb - sa) / 0.2)), 2, 400);
@@ -153,17 +152,24 @@ double integrateLog(F&& g, double a, double b) {
     for (int i = 0; i < n; ++i) {
         const double mid = sa + (i + 0.5) * h;
         double s = 0;
-        for (std::size_t k = 0; k < kGLx.size(); ++k) s += kGLw[k] * g(std::exp(mid + 0.5 * h * kGLx[k]));
+        for (std::size_t k = 0; k < kGLx.size(); ++k)
+            s += kGLw[k] * g(std::exp(mid + 0.5 * h * kGLx[k]));
         sum += s * 0.5 * h;
     }
     return sum;
 }
 
-double coeff(const std::vector<double>& c, std::size_t i) { return i < c.size() ? c[i] : 0.0; }
+double coeff(const std::vector<double>& c, std::size_t i) {
+    return i < c.size() ? c[i] : 0.0;
+}
 
 // ln(sinh x) and ln(cosh x) without overflow for x > 0.
-double logSinh(double x) { return x + std::log1p(-std::exp(-2 * x)) - std::log(2.0); }
-double logCosh(double x) { return x + std::log1p(std::exp(-2 * x)) - std::log(2.0); }
+double logSinh(double x) {
+    return x + std::log1p(-std::exp(-2 * x)) - std::log(2.0);
+}
+double logCosh(double x) {
+    return x + std::log1p(std::exp(-2 * x)) - std::log(2.0);
+}
 
 // Core form inside its fit range: value, and closed-form antiderivatives of
 // Cp and Cp/T where one exists (nullopt: integrate numerically).
@@ -171,7 +177,8 @@ double coreCp(const IdealGasCp& f, double T) {
     const auto& a = f.coeffs;
     switch (f.form) {
     case CpDippr16:
-        return (coeff(a, 0) + std::exp(coeff(a, 1) / T + coeff(a, 2) + coeff(a, 3) * T + coeff(a, 4) * T * T)) /
+        return (coeff(a, 0) +
+                std::exp(coeff(a, 1) / T + coeff(a, 2) + coeff(a, 3) * T + coeff(a, 4) * T * T)) /
                1000.0;
     case CpAlyLee: {
         const double x = coeff(a, 2) / T, y = coeff(a, 4) / T;
@@ -181,7 +188,8 @@ double coreCp(const IdealGasCp& f, double T) {
     }
     case CpPolynomial: {
         double v = 0;
-        for (std::size_t i = a.size(); i-- > 0;) v = v * T + a[i];
+        for (std::size_t i = a.size(); i-- > 0;)
+            v = v * T + a[i];
         return v;
     }
     case CpPlanckEinstein: {
@@ -220,7 +228,8 @@ std::optional<double> coreH(const IdealGasCp& f, double T) {
     }
     case CpPolynomial: {
         double v = 0;
-        for (std::size_t i = a.size(); i-- > 0;) v = v * T + a[i] / static_cast<double>(i + 1);
+        for (std::size_t i = a.size(); i-- > 0;)
+            v = v * T + a[i] / static_cast<double>(i + 1);
         return v * T;
     }
     case CpPlanckEinstein: {
@@ -244,13 +253,15 @@ std::optional<double> coreS(const IdealGasCp& f, double T) {
     case CpAlyLee: {
         const double C = coeff(a, 2), E = coeff(a, 4);
         const double x = std::abs(C / T), y = std::abs(E / T);
-        const double bterm = x == 0 ? coeff(a, 1) * std::log(T) : coeff(a, 1) * (x / std::tanh(x) - logSinh(x));
+        const double bterm =
+            x == 0 ? coeff(a, 1) * std::log(T) : coeff(a, 1) * (x / std::tanh(x) - logSinh(x));
         const double dterm = y == 0 ? 0.0 : coeff(a, 3) * (y * std::tanh(y) - logCosh(y));
         return (coeff(a, 0) * std::log(T) + bterm - dterm) / 1000.0;
     }
     case CpPolynomial: {
         double v = 0;
-        for (std::size_t i = a.size(); i-- > 1;) v = v * T + a[i] / static_cast<double>(i);
+        for (std::size_t i = a.size(); i-- > 1;)
+            v = v * T + a[i] / static_cast<double>(i);
         return v * T + coeff(a, 0) * std::log(T);
     }
     case CpPlanckEinstein: {
@@ -284,10 +295,10 @@ std::optional<double> coreS(const IdealGasCp& f, double T) {
 // The Planck-Einstein form is physical at every temperature and is used
 // without pieces.
 struct Pieces {
-    bool whole = false;       // form valid everywhere
+    bool whole = false; // form valid everywhere
     double tmin = 0, tmax = 0;
-    double low = 0, span = 0, s = 0;  // low-T blend: cp0, Cp(tmin) - cp0, shape
-    double cpMax = 0, slopeMax = 0;   // high-T continuation
+    double low = 0, span = 0, s = 0; // low-T blend: cp0, Cp(tmin) - cp0, shape
+    double cpMax = 0, slopeMax = 0;  // high-T continuation
 };
 
 Pieces pieces(const Component& c) {
@@ -317,11 +328,11 @@ double lowCp(const Pieces& p, double T) {
     const double x = T / p.tmin;
     return p.low + p.span * x * x * ((3 - p.s) + (p.s - 2) * x);
 }
-double lowH(const Pieces& p, double T) {  // antiderivative of lowCp
+double lowH(const Pieces& p, double T) { // antiderivative of lowCp
     const double x = T / p.tmin;
     return p.low * T + p.span * p.tmin * x * x * x * ((3 - p.s) / 3 + (p.s - 2) * x / 4);
 }
-double lowS(const Pieces& p, double T) {  // antiderivative of lowCp / T
+double lowS(const Pieces& p, double T) { // antiderivative of lowCp / T
     const double x = T / p.tmin;
     return p.low * std::log(T) + p.span * x * x * ((3 - p.s) / 2 + (p.s - 2) * x / 3);
 }
@@ -380,7 +391,7 @@ double signedIntegral(const Component& c, double T0, double T, bool entropy) {
     return std::isfinite(v) ? v : kNaN;
 }
 
-}  // namespace
+} // namespace
 
 bool parseTable(std::istream& in, std::vector<Component>& out, std::string& error) {
     out.clear();
@@ -401,7 +412,8 @@ bool parseTable(std::istream& in, std::vector<Component>& out, std::string& erro
         if (!header) {
             if (cells.size() != kColumns.size()) return fail("header has wrong number of columns");
             for (std::size_t i = 0; i < kColumns.size(); ++i)
-                if (cells[i] != kColumns[i]) return fail("header column " + cells[i] + ", expected " + kColumns[i]);
+                if (cells[i] != kColumns[i])
+                    return fail("header column " + cells[i] + ", expected " + kColumns[i]);
             header = true;
             continue;
         }
@@ -423,14 +435,16 @@ bool parseTable(std::istream& in, std::vector<Component>& out, std::string& erro
         c.name2 = cells[4];
         c.formula = cells[5];
         if (c.name.empty()) return fail("empty name");
-        double* numbers[] = {&c.mw, &c.tc, &c.pc, &c.vc, &c.omega, &c.tb, &c.tm, &c.hf, &c.gf,
-                             &c.s0, &c.dipole, &c.rg, &c.zra, &c.sol, &c.cp0};
+        double* numbers[] = {&c.mw, &c.tc, &c.pc,     &c.vc, &c.omega, &c.tb,  &c.tm, &c.hf,
+                             &c.gf, &c.s0, &c.dipole, &c.rg, &c.zra,   &c.sol, &c.cp0};
         for (std::size_t i = 0; i < std::size(numbers); ++i)
             if (!parseNumber(cells[6 + i], *numbers[i]))
-                return fail(std::string("bad number in column ") + kColumns[6 + i] + ": '" + cells[6 + i] + "'");
+                return fail(std::string("bad number in column ") + kColumns[6 + i] + ": '" + cells[6 + i] +
+                            "'");
         if (!parseCorrelation(cells[21], c.cp.form, c.cp.tmin, c.cp.tmax, c.cp.coeffs) || c.cp.form > CpTRC)
             return fail("bad ideal-gas heat capacity '" + cells[21] + "'");
-        Correlation* corr[] = {&c.vp, &c.ld, &c.hv, &c.lcp, &c.lvisc, &c.gvisc, &c.lk, &c.gk, &c.st, &c.sd, &c.scp};
+        Correlation* corr[] = {&c.vp, &c.ld, &c.hv, &c.lcp, &c.lvisc, &c.gvisc,
+                               &c.lk, &c.gk, &c.st, &c.sd,  &c.scp};
         for (std::size_t i = 0; i < std::size(corr); ++i)
             if (!parseCorrelation(cells[22 + i], corr[i]->eq, corr[i]->tmin, corr[i]->tmax, corr[i]->c))
                 return fail(std::string("bad correlation in column ") + kColumns[22 + i]);
@@ -464,7 +478,9 @@ bool loadFile(const std::string& path, std::vector<Component>& out, std::string&
     return true;
 }
 
-int count() { return static_cast<int>(database().items.size()); }
+int count() {
+    return static_cast<int>(database().items.size());
+}
 
 const Component* byIndex(int index) {
     const auto& db = database();
@@ -478,10 +494,18 @@ int indexOfCas(std::int64_t cas) {
     return it == db.byCas.end() ? 0 : it->second;
 }
 
-const std::string& loadError() { return database().error; }
-const std::string& dataFile() { return database().file; }
-int maxNameLength() { return database().maxName; }
-int maxFormulaLength() { return database().maxFormula; }
+const std::string& loadError() {
+    return database().error;
+}
+const std::string& dataFile() {
+    return database().file;
+}
+int maxNameLength() {
+    return database().maxName;
+}
+int maxFormulaLength() {
+    return database().maxFormula;
+}
 
 double idealCp(const Component& c, double T) {
     if (c.cp.form == CpNone || !(T > 0) || !std::isfinite(T)) return kNaN;
@@ -496,8 +520,12 @@ double idealCp(const Component& c, double T) {
     return std::isfinite(v) ? v : kNaN;
 }
 
-double idealDeltaH(const Component& c, double T0, double T) { return signedIntegral(c, T0, T, false); }
-double idealDeltaS(const Component& c, double T0, double T) { return signedIntegral(c, T0, T, true); }
+double idealDeltaH(const Component& c, double T0, double T) {
+    return signedIntegral(c, T0, T, false);
+}
+double idealDeltaS(const Component& c, double T0, double T) {
+    return signedIntegral(c, T0, T, true);
+}
 
 double evaluate(const Correlation& k, double T) {
     if (k.eq == 0 || !std::isfinite(T) || !(T > 0)) return kNaN;
@@ -514,7 +542,7 @@ double evaluate(const Correlation& k, double T) {
     case 4:
         v = A + T * (B + T * (C + T * D));
         break;
-    case 10:  // Antoine, ln(P) = A - B / (T + C)
+    case 10: // Antoine, ln(P) = A - B / (T + C)
         v = std::exp(A - B / (T + C));
         break;
     case 16:
@@ -554,4 +582,4 @@ double evaluate(const Correlation& k, double T) {
     return std::isfinite(v) ? v : kNaN;
 }
 
-}  // namespace zpk::components
+} // namespace zpk::components
