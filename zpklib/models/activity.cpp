@@ -1,0 +1,504 @@
+#include "models/activity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "core/error.h"
+
+#ifndef ZPK_BUILD_DATA_DIR
+#define ZPK_BUILD_DATA_DIR "data/"
+#endif
+#ifndef ZPK_INSTALL_DATA_DIR
+#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
+#endif
+
+namespace zpk::models {
+
+namespace {
+
+// First-order forward dual number: value and one directional derivative.
+struct Dual {
+    double v = 0, d = 0;
+    Dual() = default;
+    Dual(double value, double deriv = 0) : v(value), d(deriv) {}  // NOLINT: constants promote
+};
+inline Dual operator+(Dual a, Dual b) { return {a.v + b.v, a.d + b.d}; }
+inline Dual operator-(Dual a, Dual b) { return {a.v - b.v, a.d - b.d}; }
+inline Dual operator-(Dual a) { return {-a.v, -a.d}; }
+inline Dual operator*(Dual a, Dual b) { return {a.v * b.v, a.v * b.d + a.d * b.v}; }
+inline Dual operator/(Dual a, Dual b) { return {a.v / b.v, (a.d * b.v - a.v * b.d) / (b.v * b.v)}; }
+inline Dual exp(Dual a) {
+    const double e = std::exp(a.v);
+    return {e, e * a.d};
+}
+inline Dual log(Dual a) { return {std::log(a.v), a.d / a.v}; }
+using std::exp;
+using std::log;
+
+inline double valueOf(double a) { return a; }
+inline double valueOf(Dual a) { return a.v; }
+
+constexpr double kUniquacZ = 10.0;
+
+// ln gamma_i of every component at temperature T and mole numbers n (any
+// total), written once for plain and dual numbers.
+template <class S>
+void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) {
+    const int n = p.n;
+    thread_local std::vector<S> x, w1, w2, w3;
+    x.assign(n, S(0.0));
+    S tot(0.0);
+    for (int i = 0; i < n; ++i) tot = tot + nIn[i];
+    for (int i = 0; i < n; ++i) x[i] = nIn[i] / tot;
+    out.assign(n, S(0.0));
+    const S RT = kR * T;
+    auto energy = [&](int i, int j) { return p.a[i * n + j] + p.b[i * n + j] * (T - kActivityReferenceT); };
+
+    switch (p.kind) {
+    case ActivityKind::Wilson: {
+        // w1[i * n + j] = Lambda_ij, w2[i] = sum_j x_j Lambda_ij
+        w1.assign(static_cast<std::size_t>(n) * n, S(0.0));
+        w2.assign(n, S(0.0));
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                w1[i * n + j] = (i == j) ? S(1.0) : S(p.vol[j] / p.vol[i]) * exp(-energy(i, j) / RT);
+                w2[i] = w2[i] + x[j] * w1[i * n + j];
+            }
+        for (int i = 0; i < n; ++i) {
+            S s(0.0);
+            for (int k = 0; k < n; ++k) s = s + x[k] * w1[k * n + i] / w2[k];
+            out[i] = 1.0 - log(w2[i]) - s;
+        }
+        break;
+    }
+    case ActivityKind::NRTL: {
+        // w1 = tau_ij, w3 = G_ij, w2[j] = sum_k x_k G_kj, out uses num_j = sum_k x_k tau_kj G_kj
+        w1.assign(static_cast<std::size_t>(n) * n, S(0.0));
+        w3.assign(static_cast<std::size_t>(n) * n, S(1.0));
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                if (i != j) {
+                    w1[i * n + j] = energy(i, j) / RT;
+                    w3[i * n + j] = exp(-p.alpha[i * n + j] * w1[i * n + j]);
+                }
+        w2.assign(2 * n, S(0.0));
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k) {
+                w2[j] = w2[j] + x[k] * w3[k * n + j];
+                w2[n + j] = w2[n + j] + x[k] * w1[k * n + j] * w3[k * n + j];
+            }
+        for (int i = 0; i < n; ++i) {
+            S s = w2[n + i] / w2[i];
+            for (int j = 0; j < n; ++j) s = s + x[j] * w3[i * n + j] / w2[j] * (w1[i * n + j] - w2[n + j] / w2[j]);
+            out[i] = s;
+        }
+        break;
+    }
+    case ActivityKind::UNIQUAC:
+    case ActivityKind::UNIFAC: {
+        S rx(0.0), qx(0.0), lx(0.0);
+        for (int i = 0; i < n; ++i) {
+            const double li = kUniquacZ / 2 * (p.r[i] - p.q[i]) - (p.r[i] - 1.0);
+            rx = rx + x[i] * p.r[i];
+            qx = qx + x[i] * p.q[i];
+            lx = lx + x[i] * li;
+        }
+        for (int i = 0; i < n; ++i) {
+            const double li = kUniquacZ / 2 * (p.r[i] - p.q[i]) - (p.r[i] - 1.0);
+            const S phiOverX = p.r[i] / rx;
+            const S thetaOverPhi = (p.q[i] / qx) / phiOverX;
+            out[i] = log(phiOverX) + kUniquacZ / 2 * p.q[i] * log(thetaOverPhi) + li - phiOverX * lx;
+        }
+        if (p.kind == ActivityKind::UNIQUAC) {
+            // w1 = tau_ij, w2 = theta_i, w3[j] = sum_k theta_k tau_kj
+            w1.assign(static_cast<std::size_t>(n) * n, S(1.0));
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j)
+                    if (i != j) w1[i * n + j] = exp(-energy(i, j) / RT);
+            w2.assign(n, S(0.0));
+            w3.assign(n, S(0.0));
+            for (int i = 0; i < n; ++i) w2[i] = x[i] * p.q[i] / qx;
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < n; ++k) w3[j] = w3[j] + w2[k] * w1[k * n + j];
+            for (int i = 0; i < n; ++i) {
+                S s(0.0);
+                for (int j = 0; j < n; ++j) s = s + w2[j] * w1[i * n + j] / w3[j];
+                out[i] = out[i] + p.q[i] * (1.0 - log(w3[i]) - s);
+            }
+        } else {
+            const int G = p.groups;
+            // w1 = psi_km, w3 = group area fractions (reused per composition)
+            w1.assign(static_cast<std::size_t>(G) * G, S(1.0));
+            for (int k = 0; k < G; ++k)
+                for (int m = 0; m < G; ++m) w1[k * G + m] = exp(-S(p.amn[k * G + m]) / T);
+            auto lnGroupGamma = [&](auto compWeight, std::vector<S>& lnG) {
+                // compWeight(i): mole fraction of component i in the solution
+                std::vector<S> theta(G, S(0.0));
+                S tot(0.0);
+                for (int k = 0; k < G; ++k) {
+                    S xk(0.0);
+                    for (int i = 0; i < n; ++i) xk = xk + p.nu[i * G + k] * compWeight(i);
+                    theta[k] = p.gQ[k] * xk;
+                    tot = tot + theta[k];
+                }
+                for (int k = 0; k < G; ++k) theta[k] = theta[k] / tot;
+                std::vector<S> sm(G, S(0.0));
+                for (int m = 0; m < G; ++m)
+                    for (int j = 0; j < G; ++j) sm[m] = sm[m] + theta[j] * w1[j * G + m];
+                lnG.assign(G, S(0.0));
+                for (int k = 0; k < G; ++k) {
+                    S s(0.0);
+                    for (int m = 0; m < G; ++m) s = s + theta[m] * w1[k * G + m] / sm[m];
+                    lnG[k] = p.gQ[k] * (1.0 - log(sm[k]) - s);
+                }
+            };
+            std::vector<S> lnMix, lnPure;
+            lnGroupGamma([&](int i) { return x[i]; }, lnMix);
+            for (int i = 0; i < n; ++i) {
+                lnGroupGamma([&](int j) { return S(j == i ? 1.0 : 0.0); }, lnPure);
+                S s(0.0);
+                for (int k = 0; k < G; ++k)
+                    if (p.nu[i * G + k] != 0) s = s + p.nu[i * G + k] * (lnMix[k] - lnPure[k]);
+                out[i] = out[i] + s;
+            }
+        }
+        break;
+    }
+    }
+}
+
+// ---- data tables ------------------------------------------------------
+
+std::ifstream openData(const std::string& name) {
+    for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
+        std::ifstream in(dir + name);
+        if (in) return in;
+    }
+    return {};
+}
+
+struct UnifacData {
+    struct Group {
+        int main = 0;
+        double R = 0, Q = 0;
+    };
+    std::map<int, Group> groups;                                   // by subgroup number
+    std::map<std::pair<int, int>, double> amn;                     // by main groups
+    std::map<std::int64_t, std::vector<std::pair<int, int>>> comps;  // cas -> (subgroup, count)
+};
+
+const UnifacData& unifacData() {
+    static const UnifacData data = [] {
+        UnifacData d;
+        std::string line;
+        if (auto in = openData("activity_unifac_groups.tsv"); in)
+            while (std::getline(in, line)) {
+                if (line.empty() || line[0] == '#') continue;
+                std::istringstream ls(line);
+                int k, m;
+                std::string name;
+                double R, Q;
+                if (ls >> k >> m >> name >> R >> Q) d.groups[k] = {m, R, Q};
+            }
+        if (auto in = openData("activity_unifac_interactions.tsv"); in)
+            while (std::getline(in, line)) {
+                if (line.empty() || line[0] == '#') continue;
+                std::istringstream ls(line);
+                int m;
+                if (!(ls >> m)) continue;
+                double v;
+                for (int col = 1; ls >> v; ++col)
+                    if (v != 0.0) d.amn[{m, col}] = v;
+            }
+        if (auto in = openData("activity_unifac_components.tsv"); in)
+            while (std::getline(in, line)) {
+                if (line.empty() || line[0] == '#') continue;
+                std::istringstream ls(line);
+                std::int64_t cas;
+                int k, c;
+                if (ls >> cas >> k >> c) d.comps[cas].push_back({k, c});
+            }
+        return d;
+    }();
+    return data;
+}
+
+struct StoredPair {
+    double p[5] = {0, 0, 0, 0, 0};
+};
+using StoredTable = std::map<std::tuple<int, std::int64_t, std::int64_t>, StoredPair>;
+
+const StoredTable& storedTable() {
+    static const StoredTable table = [] {
+        StoredTable t;
+        auto in = openData("activity_binary.tsv");
+        std::string line;
+        while (in && std::getline(in, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            std::istringstream ls(line);
+            int model;
+            std::int64_t a, b;
+            StoredPair sp;
+            if (!(ls >> model >> a >> b >> sp.p[0] >> sp.p[1] >> sp.p[2] >> sp.p[3] >> sp.p[4])) continue;
+            t[{model, a, b}] = sp;
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+// ---- public functions -------------------------------------------------
+
+void lnGamma(const ActivityParams& p, double T, const double* x, double* lng, double* dT, double* dn) {
+    const int n = p.n;
+    thread_local std::vector<double> plain;
+    lnGammaOf<double>(p, T, x, plain);
+    for (int i = 0; i < n; ++i) lng[i] = plain[i];
+    if (!dT && !dn) return;
+    thread_local std::vector<Dual> nd, res;
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += x[i];
+    nd.resize(n);
+    for (int i = 0; i < n; ++i) nd[i] = Dual(x[i] / sum);
+    if (dT) {
+        lnGammaOf<Dual>(p, Dual(T, 1.0), nd.data(), res);
+        for (int i = 0; i < n; ++i) dT[i] = res[i].d;
+    }
+    if (dn)
+        for (int j = 0; j < n; ++j) {
+            nd[j].d = 1.0;
+            lnGammaOf<Dual>(p, Dual(T), nd.data(), res);
+            nd[j].d = 0.0;
+            for (int i = 0; i < n; ++i) dn[i * n + j] = res[i].d;
+        }
+}
+
+double reducedExcessGibbs(const ActivityParams& p, double T, const double* x) {
+    thread_local std::vector<double> lng;
+    lng.resize(p.n);
+    lnGamma(p, T, x, lng.data());
+    double s = 0, g = 0;
+    for (int i = 0; i < p.n; ++i) s += x[i];
+    for (int i = 0; i < p.n; ++i) g += x[i] / s * lng[i];
+    return g;
+}
+
+bool unifacGroups(std::int64_t cas, std::vector<std::pair<int, int>>& sub) {
+    const auto& d = unifacData();
+    auto it = d.comps.find(cas);
+    if (it == d.comps.end()) return false;
+    sub = it->second;
+    for (const auto& [k, c] : sub)
+        if (!d.groups.count(k)) return false;
+    return true;
+}
+
+bool unifacVolumeArea(std::int64_t cas, double& r, double& q) {
+    std::vector<std::pair<int, int>> sub;
+    if (!unifacGroups(cas, sub)) return false;
+    const auto& d = unifacData();
+    r = q = 0;
+    for (const auto& [k, c] : sub) {
+        r += c * d.groups.at(k).R;
+        q += c * d.groups.at(k).Q;
+    }
+    return r > 0 && q > 0;
+}
+
+bool storedActivityParameters(ActivityKind kind, std::int64_t a, std::int64_t b, double p[5]) {
+    const auto& t = storedTable();
+    const int code = static_cast<int>(kind);
+    if (auto it = t.find({code, a, b}); it != t.end()) {
+        std::copy(it->second.p, it->second.p + 5, p);
+        return true;
+    }
+    if (auto it = t.find({code, b, a}); it != t.end()) {
+        const double* s = it->second.p;
+        p[0] = s[1], p[1] = s[0], p[2] = s[2], p[3] = s[4], p[4] = s[3];
+        return true;
+    }
+    return false;
+}
+
+ActivityParams buildActivityParams(ActivityKind kind, const ModelInputs& in) {
+    ActivityParams p;
+    p.kind = kind;
+    const int n = static_cast<int>(in.pure.size());
+    p.n = n;
+    const std::size_t nn = static_cast<std::size_t>(n) * n;
+    p.a.assign(nn, 0.0);
+    p.b.assign(nn, 0.0);
+    p.alpha.assign(nn, kNrtlDefaultAlpha);
+    const int code = static_cast<int>(kind);
+    std::set<std::pair<int, int>> set;
+    auto apply = [&](int i, int j, const double* v) {
+        p.a[i * n + j] = v[0];
+        p.a[j * n + i] = v[1];
+        p.b[i * n + j] = v[3];
+        p.b[j * n + i] = v[4];
+        const double al = v[2] != 0.0 ? v[2] : kNrtlDefaultAlpha;
+        p.alpha[i * n + j] = p.alpha[j * n + i] = al;
+        set.insert({std::min(i, j), std::max(i, j)});
+    };
+    if (kind != ActivityKind::UNIFAC) {
+        // Explicit entries of this model; a later entry of the same pair wins.
+        for (const auto& e : in.bips) {
+            if (e.model != code || e.i < 1 || e.j < 1 || e.i > n || e.j > n || e.i == e.j) continue;
+            apply(e.i - 1, e.j - 1, e.p.data());
+        }
+        // Stored values only for pairs without an explicit entry.
+        if (in.bipLoadLevel >= 0 && in.cas.size() == static_cast<std::size_t>(n))
+            for (int i = 0; i < n; ++i)
+                for (int j = i + 1; j < n; ++j) {
+                    double v[5];
+                    if (set.count({i, j})) continue;
+                    if (storedActivityParameters(kind, in.cas[i], in.cas[j], v)) apply(i, j, v);
+                }
+    }
+    if (kind == ActivityKind::Wilson) {
+        RegularModel ref(in.pure);
+        for (int i = 0; i < n; ++i) p.vol.push_back(ref.liquidVolume(i, kActivityReferenceT));
+    }
+    if (kind == ActivityKind::UNIQUAC || kind == ActivityKind::UNIFAC) {
+        for (int i = 0; i < n; ++i) {
+            double r = 0, q = 0;
+            const std::int64_t cas = i < static_cast<int>(in.cas.size()) ? in.cas[i] : 0;
+            if (!unifacVolumeArea(cas, r, q))
+                throw Error("position " + std::to_string(i + 1) + " has no UNIFAC groups (needed for r and q)",
+                            kBadArgument);
+            p.r.push_back(r);
+            p.q.push_back(q);
+        }
+    }
+    if (kind == ActivityKind::UNIFAC) {
+        const auto& d = unifacData();
+        std::vector<int> present;
+        std::vector<std::vector<std::pair<int, int>>> subs(n);
+        for (int i = 0; i < n; ++i) {
+            unifacGroups(in.cas[i], subs[i]);
+            for (const auto& [k, c] : subs[i])
+                if (std::find(present.begin(), present.end(), k) == present.end()) present.push_back(k);
+        }
+        const int G = static_cast<int>(present.size());
+        p.groups = G;
+        p.nu.assign(static_cast<std::size_t>(n) * G, 0.0);
+        for (int i = 0; i < n; ++i)
+            for (const auto& [k, c] : subs[i]) {
+                const int idx = static_cast<int>(std::find(present.begin(), present.end(), k) - present.begin());
+                p.nu[i * G + idx] += c;
+            }
+        for (int k : present) {
+            p.gR.push_back(d.groups.at(k).R);
+            p.gQ.push_back(d.groups.at(k).Q);
+        }
+        p.amn.assign(static_cast<std::size_t>(G) * G, 0.0);
+        for (int k = 0; k < G; ++k)
+            for (int m = 0; m < G; ++m) {
+                const int mk = d.groups.at(present[k]).main, mm = d.groups.at(present[m]).main;
+                if (auto it = d.amn.find({mk, mm}); it != d.amn.end()) p.amn[k * G + m] = it->second;
+            }
+    }
+    return p;
+}
+
+ActivityModel::ActivityModel(ActivityParams params, std::vector<PureConstants> pure)
+    : params_(std::move(params)), ref_(std::move(pure)) {}
+
+bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, int order, PhaseProps& out) const {
+    const int n = params_.n;
+    // The vapour of an activity model is the ideal gas of model 1.
+    if (root == Root::Vapour) return ref_.evaluate(T, P, xin, Root::Vapour, order, out);
+    // Model 1's liquid supplies the reference parts: volume, latent heats.
+    if (!ref_.evaluate(T, P, xin, Root::Liquid, order, out)) return false;
+    thread_local std::vector<double> x, lng, dT, dn, dlnp;
+    x.resize(n);
+    double s = 0;
+    for (int i = 0; i < n; ++i) s += xin[i];
+    for (int i = 0; i < n; ++i) x[i] = xin[i] / s;
+    lng.resize(n);
+    dT.resize(n);
+    dlnp.resize(n);
+    dn.resize(static_cast<std::size_t>(n) * n);
+    lnGamma(params_, T, x.data(), lng.data(), dT.data(), order >= 1 ? dn.data() : nullptr);
+    const double lnP = std::log(P);
+    double gE = 0, hE = 0;  // reduced gE / RT and excess enthalpy (J/mol)
+    for (int i = 0; i < n; ++i) {
+        const double lnPs = ref_.lnPsat(i, T, &dlnp[i]);
+        if (!std::isfinite(lng[i]) || !std::isfinite(lnPs)) return false;
+        out.lnfx[i] = lng[i] + lnPs;
+        out.lnphi[i] = out.lnfx[i] - lnP;
+        gE += x[i] * lng[i];
+        hE -= kR * T * T * x[i] * dT[i];
+    }
+    const double sE = hE / T - kR * gE;
+    // Reference liquid of model 1 without its regular-solution term, plus the
+    // excess parts of this model.
+    out.hres += hE;
+    out.sres += sE;
+    if (order < 1) return true;
+    for (int i = 0; i < n; ++i) {
+        out.dlnphi_dT[i] = dT[i] + dlnp[i];
+        out.dlnphi_dP[i] = -1.0 / P;
+        for (int j = 0; j < n; ++j) out.dlnphi_dn[i * n + j] = dn[i * n + j];
+    }
+    // Temperature and composition derivatives of the excess enthalpy and
+    // entropy by central differences (they only feed heat capacities and
+    // property derivatives of this liquid when it is chosen for them).
+    auto excess = [&](double t, const double* xx, double& h, double& se) {
+        thread_local std::vector<double> l2, d2;
+        l2.resize(n);
+        d2.resize(n);
+        lnGamma(params_, t, xx, l2.data(), d2.data());
+        double sx = 0, g = 0;
+        h = 0;
+        for (int i = 0; i < n; ++i) sx += xx[i];
+        for (int i = 0; i < n; ++i) {
+            g += xx[i] / sx * l2[i];
+            h -= kR * t * t * xx[i] / sx * d2[i];
+        }
+        se = h / t - kR * g;
+    };
+    const double hT = 1e-4 * T;
+    double hp, sp, hm, sm;
+    excess(T + hT, x.data(), hp, sp);
+    excess(T - hT, x.data(), hm, sm);
+    out.dhres_dT += (hp - hm) / (2 * hT);
+    out.dsres_dT += (sp - sm) / (2 * hT);
+    out.cpres += (hp - hm) / (2 * hT);
+    out.cvres += (hp - hm) / (2 * hT);
+    thread_local std::vector<double> xp;
+    for (int m = 0; m < n; ++m) {
+        xp = x;
+        const double h = 1e-6;
+        xp[m] += h;
+        excess(T, xp.data(), hp, sp);
+        xp[m] -= 2 * h;
+        if (xp[m] < 0) {
+            xp[m] = x[m];
+            excess(T, xp.data(), hm, sm);
+            out.dhres_dx[m] += (hp - hm) / h;
+            out.dsres_dx[m] += (sp - sm) / h;
+        } else {
+            excess(T, xp.data(), hm, sm);
+            out.dhres_dx[m] += (hp - hm) / (2 * h);
+            out.dsres_dx[m] += (sp - sm) / (2 * h);
+        }
+    }
+    return true;
+}
+
+bool isActivityCode(int code) { return code == 10 || code == 11 || code == 12 || code == 130; }
+
+std::shared_ptr<const PhaseModel> buildActivityModel(int code, const ModelInputs& in) {
+    if (!isActivityCode(code)) throw Error("model " + std::to_string(code) + " is no activity model", kBadArgument);
+    return std::make_shared<ActivityModel>(buildActivityParams(static_cast<ActivityKind>(code), in), in.pure);
+}
+
+}  // namespace zpk::models
