@@ -1,6 +1,7 @@
 #include "models/factory.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "models/activity.h"
 #include "models/cubic.h"
 #include "models/iapws95.h"
 #include "models/regular.h"
@@ -98,11 +100,30 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
     return true;
 }
 
-bool canBuild(int code) { return code == 1 || isVdwCubic(code) || code == kIapws95Code; }
+bool canBuild(int code) { return code == 1 || isVdwCubic(code) || code == kIapws95Code || isActivityCode(code); }
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
-    if (code == 1) return std::make_shared<RegularModel>(in.pure);
+    if (code == 1) {
+        std::vector<SaturationCorrelations> corr(in.pure.size());
+        for (std::size_t i = 0; i < in.comps.size() && i < corr.size(); ++i) {
+            const components::Component* c = in.comps[i];
+            if (!c) continue;
+            if (c->vp.eq != 0)
+                corr[i].lnPsat = [c](double T) {
+                    const double p = components::evaluate(c->vp, T);
+                    return p > 0 ? std::log(p) : kNaN;
+                };
+            // Stored per kmol: J/kmol -> J/mol; zero above the critical temperature.
+            if (c->hv.eq != 0)
+                corr[i].latentHeat = [c](double T) {
+                    const double h = components::evaluate(c->hv, T) * 1e-3;
+                    return T < c->tc && h > 0 ? h : kNaN;
+                };
+        }
+        return std::make_shared<RegularModel>(in.pure, corr);
+    }
     if (isVdwCubic(code)) return buildCubic(code, in);
+    if (isActivityCode(code)) return buildActivityModel(code, in);
     if (code == kIapws95Code) {
         // IAPWS-95 describes pure water only.
         if (in.cas.size() != 1 || in.cas[0] != kWaterCas)
