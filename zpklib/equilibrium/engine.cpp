@@ -24,6 +24,7 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
         comps_.push_back(c);
         in.pure.push_back({c->tc, c->pc, c->omega, c->mw, c->zra});
         in.cas.push_back(c->cas);
+        in.comps.push_back(c);
         const double zi = std::max(def.z[i], 0.0);
         z_.push_back(zi);
         sum += zi;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "components/database.h"
 #include "models/phase_model.h"
 #include "streams/store.h"
 
@@ -15,6 +16,7 @@ namespace zpk::models {
 struct ModelInputs {
     std::vector<PureConstants> pure;
     std::vector<std::int64_t> cas;         // CAS number of each position
+    std::vector<const components::Component*> comps;  // database records (may be empty in tests)
     std::vector<streams::BipEntry> bips;   // positions 1-based, as stored
     int bipLoadLevel = -1;                 // loadSB level, -1 none
 };

@@ -7,8 +7,9 @@
 
 namespace zpk::models {
 
-RegularModel::RegularModel(std::vector<PureConstants> comps)
-    : n_(static_cast<int>(comps.size())), pure_(std::move(comps)) {
+RegularModel::RegularModel(std::vector<PureConstants> comps, std::vector<SaturationCorrelations> corr)
+    : n_(static_cast<int>(comps.size())), pure_(std::move(comps)), corr_(std::move(corr)) {
+    corr_.resize(n_);
     vref_.resize(n_);
     delta_.resize(n_);
     for (int i = 0; i < n_; ++i) {
@@ -22,7 +23,36 @@ RegularModel::RegularModel(std::vector<PureConstants> comps)
     }
 }
 
+namespace {
+// Central differences of a smooth correlation: value, first and second derivative.
+bool differentiate(const std::function<double(double)>& f, double T, double& v, double* d1, double* d2) {
+    if (!f) return false;
+    const double h = 1e-4 * T;
+    v = f(T);
+    if (!std::isfinite(v)) return false;
+    if (d1 || d2) {
+        const double a = f(T + h), b = f(T - h);
+        if (!std::isfinite(a) || !std::isfinite(b)) return false;
+        if (d1) *d1 = (a - b) / (2 * h);
+        if (d2) *d2 = (a - 2 * v + b) / (h * h);
+    }
+    return true;
+}
+}  // namespace
+
 double RegularModel::lnPsat(int i, double T, double* dlnPdT, double* d2) const {
+    double v;
+    if (differentiate(corr_[i].lnPsat, T, v, dlnPdT, d2)) return v;
+    return lkLnPsat(i, T, dlnPdT, d2);
+}
+
+double RegularModel::latentHeat(int i, double T, double* dHdT) const {
+    double v;
+    if (differentiate(corr_[i].latentHeat, T, v, dHdT, nullptr) && v > 0) return v;
+    return lkLatentHeat(i, T, dHdT);
+}
+
+double RegularModel::lkLnPsat(int i, double T, double* dlnPdT, double* d2) const {
     const auto& p = pure_[i];
     const double tr = T / p.tc, w = p.omega;
     const double tr6 = std::pow(tr, 6);
@@ -41,9 +71,9 @@ double RegularModel::lnPsat(int i, double T, double* dlnPdT, double* d2) const {
     return std::log(p.pc) + f0 + w * f1;
 }
 
-double RegularModel::latentHeat(int i, double T, double* dHdT) const {
+double RegularModel::lkLatentHeat(int i, double T, double* dHdT) const {
     double d1, d2;
-    lnPsat(i, T, &d1, &d2);
+    lkLnPsat(i, T, &d1, &d2);
     if (dHdT) *dHdT = kR * (2 * T * d1 + T * T * d2);
     return kR * T * T * d1;
 }
