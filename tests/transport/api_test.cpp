@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "transport/water.h"
@@ -111,6 +112,39 @@ TEST(TransportApi, EFormsMatchTheOperatingPoint) {
     // The E form does not move the operating point.
     EXPECT_GT(EStrGV(kStream, 400, 5e6), StrGV(kStream));
     EXPECT_DOUBLE_EQ(EStrGV(kStream, 250, 5e6), StrGV(kStream));
+}
+
+// Several threads on their own streams get the single-thread values.
+TEST(TransportApi, ConcurrentStreamsAgree) {
+    resetUnits();
+    define(kStream, kLpg, 30);
+    ASSERT_EQ(setOp(kStream, 285, 5e5), 1);
+    const double lv = StrLV(kStream), gc = StrGC(kStream), st = StrST(kStream);
+    constexpr int kThreads = 8;
+    int mismatches[kThreads] = {};
+    std::vector<std::thread> threads;
+    for (int k = 0; k < kThreads; ++k)
+        threads.emplace_back([&, k] {
+            const int s = 40 + k;
+            initS(s);
+            setWm(s, 1.0);
+            for (int property = 1; property <= 4; ++property)
+                for (int phase = 0; phase <= 1; ++phase)
+                    setMP(s, property, phase, 30);
+            for (std::size_t i = 0; i < kLpg.size(); ++i) {
+                putZ(s, static_cast<int>(i) + 1, kLpg[i].second);
+                putCC(s, static_cast<int>(i) + 1, CompCID(kLpg[i].first));
+            }
+            setS(s);
+            for (int r = 0; r < 10; ++r) {
+                setOp(s, 285, 5e5);
+                if (StrLV(s) != lv || StrGC(s) != gc || StrST(s) != st) ++mismatches[k];
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    for (int k = 0; k < kThreads; ++k)
+        EXPECT_EQ(mismatches[k], 0) << "thread " << k;
 }
 
 TEST(TransportApi, FailureValues) {

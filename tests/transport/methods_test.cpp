@@ -118,6 +118,23 @@ TEST(LiquidCorrelations, NotApplicableAboveCriticalTemperature) {
     EXPECT_DOUBLE_EQ(viscosity(comps, l), chungPhaseViscosity(comps, l));
 }
 
+// Water with dissolved methane (far above its Tc): up to 5 mole-% of such
+// solutes the liquid keeps the correlated water value, beyond that it is a
+// case for Chung's method.
+TEST(LiquidCorrelations, DiluteSupercriticalSolutesAreLeftOut) {
+    const auto& w = byCas(kWater);
+    const auto& m = byCas(kMethane);
+    Components comps{&w, &m};
+    const double dilute = correlatedLiquidViscosity(comps, phase(1, 300, 1e5, {0.99, 0.01}, 55000));
+    EXPECT_LT(rel(dilute, 0.8537e-3), 0.03);
+    EXPECT_TRUE(std::isnan(correlatedLiquidViscosity(comps, phase(1, 300, 1e5, {0.9, 0.1}, 55000))));
+    EXPECT_LT(rel(correlatedLiquidConductivity(comps, phase(1, 300, 1e5, {0.99, 0.01}, 55000)), 0.6103),
+              0.03);
+    // Pure water takes the IAPWS path, not the correlation.
+    EXPECT_DOUBLE_EQ(viscosity(comps, phase(1, 300, 1e5, {1.0, 0.0}, 996.556 / 0.01801528)),
+                     water::viscosity(300, 996.556));
+}
+
 // A mixture with a vanishing second component equals the pure component.
 TEST(Mixing, PureLimits) {
     const auto& e = byCas(kEthane);

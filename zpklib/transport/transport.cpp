@@ -64,16 +64,30 @@ ChungFluid chungFluid(const Components& comps, const std::vector<double>& x) {
     return chungMix(data, x.data());
 }
 
-// Whether the saturated-liquid correlations of every present component can
-// be used at T.
-bool correlationsApply(const Components& comps, const std::vector<double>& x, double T,
-                       components::Correlation components::Component::*which) {
+// Largest total mole fraction of dilute solutes (components above their
+// critical temperature or without a liquid correlation) that the
+// correlation path leaves out of a liquid; beyond it the liquid is not a
+// solution of correlated components and Chung's method is used instead.
+constexpr double kMaxSoluteFraction = 0.05;
+
+// The liquid's composition over the components whose saturated-liquid
+// correlation `which` can be evaluated at T (below their Tc), renormalised;
+// empty when the other components exceed kMaxSoluteFraction.
+std::vector<double> solventComposition(const Components& comps, const std::vector<double>& x, double T,
+                                       components::Correlation components::Component::*which) {
+    std::vector<double> out(x.size(), 0.0);
+    double kept = 0;
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!(x[i] > 0)) continue;
         const auto& c = *comps[i];
-        if ((c.*which).eq == 0 || !(c.tc > T)) return false;
+        if ((c.*which).eq == 0 || !(c.tc > T) || !(components::evaluate(c.*which, T) > 0)) continue;
+        out[i] = x[i];
+        kept += x[i];
     }
-    return true;
+    if (!(kept >= 1.0 - kMaxSoluteFraction)) return {};
+    for (double& v : out)
+        v /= kept;
+    return out;
 }
 
 } // namespace
@@ -106,8 +120,8 @@ double chungPhaseConductivity(const Components& comps, const Phase& ph) {
 // for compression above the bubble pressure (estimated by Raoult's law from
 // the components' vapour pressures), with Kay's pseudo-critical constants.
 double correlatedLiquidViscosity(const Components& comps, const Phase& ph) {
-    const auto x = normalised(ph.x);
-    if (!correlationsApply(comps, x, ph.T, &components::Component::lvisc)) return kNaN;
+    const auto x = solventComposition(comps, normalised(ph.x), ph.T, &components::Component::lvisc);
+    if (x.empty()) return kNaN;
     double lnmu = 0, tc = 0, pc = 0, omega = 0, psat = 0;
     bool havePsat = true;
     for (std::size_t i = 0; i < x.size(); ++i) {
@@ -145,8 +159,8 @@ double correlatedLiquidViscosity(const Components& comps, const Phase& ph) {
 // Li (1976): lambda = sum_i sum_j phi_i phi_j 2 / (1/lambda_i + 1/lambda_j),
 // phi_i the superficial volume fractions from the saturated molar volumes.
 double correlatedLiquidConductivity(const Components& comps, const Phase& ph) {
-    const auto x = normalised(ph.x);
-    if (!correlationsApply(comps, x, ph.T, &components::Component::lk)) return kNaN;
+    const auto x = solventComposition(comps, normalised(ph.x), ph.T, &components::Component::lk);
+    if (x.empty()) return kNaN;
     const std::size_t n = x.size();
     std::vector<double> lam(n, 0.0), phi(n, 0.0);
     double vsum = 0;

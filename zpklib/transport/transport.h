@@ -3,14 +3,15 @@
 // Method selection (docs/transport.md gives the reasons and accuracies):
 // - a phase of pure water (CAS 7732-18-5): the IAPWS formulations of
 //   transport/water.h at the phase's temperature and density;
-// - a liquid whose components all have liquid correlations (DIPPR forms of
-//   the component database) and are below their critical temperature:
+// - a liquid whose components have liquid correlations (DIPPR forms of the
+//   component database) and are below their critical temperature, apart
+//   from dilute solutes (at most 5 mole-% in all, left out):
 //   viscosity from the log-mole-fraction average of the saturated-liquid
 //   viscosities (Grunberg-Nissan without interaction term) with the Lucas
 //   compressed-liquid correction; conductivity from the Li mixing rule of
 //   the component conductivities;
 // - every other phase (gases, dense and supercritical fluids, liquids with
-//   light or unknown components): Chung et al. (1988) at the phase's density;
+//   more light or unknown components): Chung et al. (1988) at the phase's density;
 // - surface tension: IAPWS 1994 for water; Weinaug-Katz (Macleod-Sugden with
 //   parachors) with the equilibrium vapour and liquid densities; otherwise a
 //   quarter-power mole-fraction average of the pure-component surface
