@@ -183,6 +183,8 @@ def smiles_formula(smiles):
             el = m.group(2)
             aromatic = el[0].islower()
             el = el.capitalize()
+            if el == "H" and m.group(1) == "2":
+                el = "D"  # deuterium
             if el not in ATOMIC_MASS:
                 return None
             h = 0
@@ -210,7 +212,9 @@ def smiles_formula(smiles):
             valences = ORGANIC_VALENCE.get(el)
             if valences is None:
                 return None
-            used = bonds + (1 if aromatic else 0)
+            # an aromatic C, N, B or P gives one electron to the ring (one more
+            # bond); aromatic O and S give a lone pair and keep their valence
+            used = bonds + (1 if aromatic and el in ("C", "N", "B", "P") else 0)
             target = next((v for v in valences if v >= used), None)
             if target is None:
                 h = 0
@@ -586,22 +590,38 @@ def main():
               353366, 460737, 354336, 420462, 306832, 75694, 75718, 115253, 7803512, 7789200,
               75105, 593533, 75467, 76131, 107460, 556672, 541026, 7440597]
 
+    conflicts = []
+
+    def mass_and_formula(c):
+        """(molar mass, its source, element counts); None when the tabulated
+        molar mass and the formula disagree (one of the sources is wrong, and
+        we cannot tell which: the component is left out)."""
+        counts = formula_of(c)
+        mw, s = pick(c, cs_mw, pc_mw, iupac_mw, cl_mw)
+        if mw is None:
+            if counts is None:
+                return None
+            return formula_mass(counts), "formula", counts
+        if counts is not None and abs(formula_mass(counts) - mw) > max(0.5, 0.002 * mw):
+            conflicts.append(c)
+            return None
+        if counts is not None and s == "Clapeyron":
+            # that table mixes in isotopic masses for some halides: the
+            # formula with standard atomic weights is the better value
+            return formula_mass(counts), "formula", counts
+        return mw, s, counts
+
     def has_core(c):
-        mw = pick(c, cs_mw, pc_mw, iupac_mw, cl_mw)[0]
         tc = pick(c, heos_tc, cs_tc, iupac_tc, math_tc, yaws_tc, cl_tc)[0]
         pc = pick(c, heos_pc, cs_pc, iupac_pc, math_pc, yaws_pc, cl_pc)[0]
-        return tc is not None and pc is not None and (mw is not None or formula_of(c) is not None)
+        return tc is not None and pc is not None and mass_and_formula(c) is not None
 
     def formula_of(c):
-        for smi in (cs_smiles.get(c), cl_smiles.get(c)):
-            counts = smiles_formula(smi) if smi else None
-            if counts:
-                return counts
-        for text in (pc_formula.get(c), inorg_formula.get(c)):
-            counts = parse_formula(text)
-            if counts:
-                return counts
-        return None
+        # ChemSep structure, PubChem formula, Clapeyron structure, inorganic table
+        counts = smiles_formula(cs_smiles.get(c)) if cs_smiles.get(c) else None
+        counts = counts or parse_formula(pc_formula.get(c))
+        counts = counts or (smiles_formula(cl_smiles.get(c)) if cl_smiles.get(c) else None)
+        return counts or parse_formula(inorg_formula.get(c))
 
     def name_of(c):
         if c in NAMES:
@@ -663,11 +683,8 @@ def main():
     rejected = []
     used_names = set()
     for index, c in enumerate(order, start=1):
-        counts = formula_of(c)
+        mw, s, counts = mass_and_formula(c) or (None, None, formula_of(c))
         formula = hill(counts) if counts else ""
-        mw, s = pick(c, cs_mw, pc_mw, iupac_mw, cl_mw)
-        if mw is None and counts:
-            mw, s = formula_mass(counts), "formula"
         note("mw", s)
         tc, s = pick(c, heos_tc, cs_tc, iupac_tc, math_tc, yaws_tc, cl_tc); note("tc", s)
         pc, s = pick(c, heos_pc, cs_pc, iupac_pc, math_pc, yaws_pc, cl_pc); note("pc", s)
@@ -740,7 +757,8 @@ def main():
     print(f"{len(rows)} components written to {out}", file=sys.stderr)
     if args.report:
         with open(args.report, "w") as f:
-            json.dump({"provenance": provenance, "rejected_cp": [[cas_text(c), n] for c, n in rejected]},
+            json.dump({"provenance": provenance, "rejected_cp": [[cas_text(c), n] for c, n in rejected],
+                       "mass_formula_conflicts": sorted(set(cas_text(c) for c in conflicts))},
                       f, indent=1, sort_keys=True)
 
 
