@@ -373,14 +373,16 @@ bool expandUpper(const Formulation& f, double T, double P, double lo, double& hi
 bool densityReduced(const Formulation& f, double T, double P, Root root, double& delta, bool& liquidLike) {
     const double rc = f.c.rhocMolar();
     const double ideal = P / (f.c.Rm() * T * rc);
-    if (T >= f.c.Tc) {
+    const Saturation* s = T < f.c.Tc ? cachedSaturation(f, T) : nullptr;
+    // Above Tc, and in the last millikelvins below it where the two phases
+    // are no longer told apart, the isotherm is solved as one branch.
+    if (T >= f.c.Tc || (!s && T > 0.99 * f.c.Tc)) {
         double hi;
         if (!expandUpper(f, T, P, std::min(ideal, 0.5), hi)) return false;
         if (!solveBracketed(f, T, P, 0.0, hi, std::min(ideal, 0.5 * hi), delta)) return false;
         liquidLike = delta > 1.0;
         return true;
     }
-    const Saturation* s = cachedSaturation(f, T);
     if (!s) {
         // Below the saturation range: the liquid when it exists, else the vapour.
         if (root != Root::Vapour) {
