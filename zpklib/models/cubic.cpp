@@ -1,6 +1,7 @@
 #include "models/cubic.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <stdexcept>
 
@@ -63,9 +64,14 @@ int solveCubic(double a2, double a1, double a0, double r[3]) {
 
 }  // namespace
 
+namespace {
+std::atomic<std::uint64_t> nextModelId{1};
+}
+
 CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
                        const std::vector<BinaryKij>& kij)
     : n_(static_cast<int>(comps.size())), kind_(kind), translated_(translated), pure_(std::move(comps)) {
+    id_ = nextModelId.fetch_add(1, std::memory_order_relaxed);
     double omA, omB;
     if (kind == CubicKind::SRK) {
         d1_ = 1.0;
@@ -123,18 +129,52 @@ double CubicModel::kij(int i, int j, double T) const {
     return k0_[q] + k1_[q] * T + k2_[q] / T;
 }
 
-void CubicModel::mixture(double T, const double* x, double& D, double& B, double& C) const {
-    thread_local std::vector<double> sa;
+const CubicModel::Attraction& CubicModel::attraction(double T) const {
+    thread_local Attraction c;
+    if (c.id == id_ && c.T == T) return c;
+    const std::size_t nn = static_cast<std::size_t>(n_) * n_;
+    c.a.resize(nn);
+    c.ap.resize(nn);
+    c.app.resize(nn);
+    thread_local std::vector<double> sa, dsa, d2sa;
     sa.resize(n_);
-    for (int i = 0; i < n_; ++i) sa[i] = sqac_[i] * (1.0 + m_[i] * (1.0 - std::sqrt(T / pure_[i].tc)));
+    dsa.resize(n_);
+    d2sa.resize(n_);
+    for (int i = 0; i < n_; ++i) {
+        const double tc = pure_[i].tc;
+        sa[i] = sqac_[i] * (1.0 + m_[i] * (1.0 - std::sqrt(T / tc)));
+        dsa[i] = -sqac_[i] * m_[i] * 0.5 / std::sqrt(T * tc);
+        d2sa[i] = sqac_[i] * m_[i] * 0.25 / (std::sqrt(tc) * T * std::sqrt(T));
+    }
+    for (int i = 0; i < n_; ++i)
+        for (int j = 0; j < n_; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+            const double k = k0_[q] + k1_[q] * T + k2_[q] / T;
+            const double kp = k1_[q] - k2_[q] / (T * T);
+            const double kpp = 2.0 * k2_[q] / (T * T * T);
+            const double ss = sa[i] * sa[j];
+            const double ssp = dsa[i] * sa[j] + sa[i] * dsa[j];
+            const double sspp = d2sa[i] * sa[j] + 2.0 * dsa[i] * dsa[j] + sa[i] * d2sa[j];
+            c.a[q] = ss * (1.0 - k);
+            c.ap[q] = ssp * (1.0 - k) - ss * kp;
+            c.app[q] = sspp * (1.0 - k) - 2.0 * ssp * kp - ss * kpp;
+        }
+    c.id = id_;
+    c.T = T;
+    return c;
+}
+
+void CubicModel::mixture(double T, const double* x, double& D, double& B, double& C) const {
+    const Attraction& at = attraction(T);
     D = 0;
     B = 0;
     C = 0;
     for (int i = 0; i < n_; ++i) {
         if (x[i] == 0.0) continue;
-        double row = 0;
-        for (int j = 0; j < n_; ++j) row += x[j] * sa[j] * (1.0 - kij(i, j, T));
-        D += x[i] * sa[i] * row;
+        const double* row = &at.a[static_cast<std::size_t>(i) * n_];
+        double r = 0;
+        for (int j = 0; j < n_; ++j) r += x[j] * row[j];
+        D += x[i] * r;
         B += x[i] * b_[i];
         C += x[i] * c_[i];
     }
@@ -160,6 +200,10 @@ double CubicModel::pressure(double T, double V, const double* n) const {
 int CubicModel::volumeRoots(double T, double P, const double* x, double roots[3]) const {
     double D, B, C;
     mixture(T, x, D, B, C);
+    return rootsFrom(T, P, D, B, C, roots);
+}
+
+int CubicModel::rootsFrom(double T, double P, double D, double B, double C, double roots[3]) const {
     const double RT = kR * T;
     const double A = D * P / (RT * RT);
     const double Bb = B * P / RT;
@@ -178,43 +222,28 @@ int CubicModel::volumeRoots(double T, double P, const double* x, double roots[3]
 void CubicModel::residual(double T, double V, const double* n, int order, ResidualDerivs& d) const {
     using J = thermo::Jet<6>;
     enum { iT, iV, iN, iB, iD, iC };
-    thread_local std::vector<double> sa, dsa, d2sa, Di, DiT, aij;
-    sa.resize(n_);
-    dsa.resize(n_);
-    d2sa.resize(n_);
+    thread_local std::vector<double> Di, DiT;
     Di.assign(n_, 0.0);
     DiT.assign(n_, 0.0);
-    aij.resize(static_cast<std::size_t>(n_) * n_);
-    for (int i = 0; i < n_; ++i) {
-        const double tc = pure_[i].tc;
-        const double sr = std::sqrt(T / tc);
-        sa[i] = sqac_[i] * (1.0 + m_[i] * (1.0 - sr));
-        dsa[i] = -sqac_[i] * m_[i] * 0.5 / std::sqrt(T * tc);
-        d2sa[i] = sqac_[i] * m_[i] * 0.25 / (std::sqrt(tc) * T * std::sqrt(T));
-    }
+    const Attraction& at = attraction(T);
+    const std::vector<double>& aij = at.a;
     double N = 0, B = 0, C = 0, D = 0, DT = 0, DTT = 0;
     for (int i = 0; i < n_; ++i) {
         N += n[i];
         B += n[i] * b_[i];
         C += n[i] * c_[i];
+        const std::size_t row = static_cast<std::size_t>(i) * n_;
+        double ri = 0, rip = 0, ripp = 0;
         for (int j = 0; j < n_; ++j) {
-            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
-            const double k = k0_[q] + k1_[q] * T + k2_[q] / T;
-            const double kp = k1_[q] - k2_[q] / (T * T);
-            const double kpp = 2.0 * k2_[q] / (T * T * T);
-            const double ss = sa[i] * sa[j];
-            const double ssp = dsa[i] * sa[j] + sa[i] * dsa[j];
-            const double sspp = d2sa[i] * sa[j] + 2.0 * dsa[i] * dsa[j] + sa[i] * d2sa[j];
-            const double a = ss * (1.0 - k);
-            const double ap = ssp * (1.0 - k) - ss * kp;
-            const double app = sspp * (1.0 - k) - 2.0 * ssp * kp - ss * kpp;
-            aij[q] = a;
-            Di[i] += 2.0 * n[j] * a;
-            DiT[i] += 2.0 * n[j] * ap;
-            D += n[i] * n[j] * a;
-            DT += n[i] * n[j] * ap;
-            DTT += n[i] * n[j] * app;
+            ri += n[j] * at.a[row + j];
+            rip += n[j] * at.ap[row + j];
+            ripp += n[j] * at.app[row + j];
         }
+        Di[i] = 2.0 * ri;
+        DiT[i] = 2.0 * rip;
+        D += n[i] * ri;
+        DT += n[i] * rip;
+        DTT += n[i] * ripp;
     }
     const J core = cubicCore(J::seed(T, iT), J::seed(V, iV), J::seed(N, iN), J::seed(B, iB), J::seed(D, iD),
                              J::seed(C, iC), d1_, d2_);
@@ -268,8 +297,9 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     if (!(sum > 0)) return false;
     for (int i = 0; i < n_; ++i) x[i] = xin[i] / sum;
 
-    double roots[3];
-    const int nr = volumeRoots(T, P, x.data(), roots);
+    double roots[3], Dm, Bm, Cm;
+    mixture(T, x.data(), Dm, Bm, Cm);
+    const int nr = rootsFrom(T, P, Dm, Bm, Cm, roots);
     if (nr == 0) return false;
     thread_local ResidualDerivs d;
     double V;
@@ -285,10 +315,8 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
         } else {
             // Lower residual Gibbs energy: g/RT = F + Z - 1 - ln Z per mole.
             auto g = [&](double v) {
-                double D, B, C;
-                mixture(T, x.data(), D, B, C);
                 const double z = P * v / (kR * T);
-                return cubicCore<double>(T, v, 1.0, B, D, C, d1_, d2_) + z - 1.0 - std::log(z);
+                return cubicCore<double>(T, v, 1.0, Bm, Dm, Cm, d1_, d2_) + z - 1.0 - std::log(z);
             };
             if (g(vl) < g(vv)) {
                 V = vl;

@@ -3,6 +3,7 @@
 // with Peneloux volume translation (model 51).  See docs/models.md.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "models/phase_model.h"
@@ -45,7 +46,17 @@ public:
     double shift(int i) const { return c_[i]; }
 
 private:
+    // a_ij(T) and its first two temperature derivatives, cached per thread
+    // for the last (model, temperature) evaluated: a flash at fixed T reuses it.
+    struct Attraction {
+        std::uint64_t id = 0;
+        double T = -1;
+        std::vector<double> a, ap, app;
+    };
+    const Attraction& attraction(double T) const;
     void mixture(double T, const double* x, double& D, double& B, double& C) const;
+    int rootsFrom(double T, double P, double D, double B, double C, double roots[3]) const;
+    std::uint64_t id_;
     int n_;
     CubicKind kind_;
     bool translated_;
