@@ -402,10 +402,17 @@ TEST_F(PhaseValues, LiquidIsGasLessTheHeatOfVaporisation) {
     EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
 }
 
-TEST_F(PhaseValues, SolidAndBadArgumentsFail) {
+TEST_F(PhaseValues, SolidIsLiquidLessTheHeatOfFusion) {
     const int w = CompCID(7732185);
-    EXPECT_TRUE(std::isnan(CompHS(w, 250, 1e5)));
-    EXPECT_NE(std::string(ErrMsg()).find("CompHS"), std::string::npos);
+    const auto& c = *zpk::components::byIndex(w);
+    ASSERT_NEAR(c.hfus / c.mw, 333.5, 3.0); // ice: 6.01 kJ/mol
+    EXPECT_NEAR(CompHL(w, 260, 1e5) - CompHS(w, 260, 1e5), c.hfus / c.mw, 1e-9);
+    EXPECT_NEAR(CompSL(w, 260, 1e5) - CompSS(w, 260, 1e5), c.hfus / c.mw / c.tm, 1e-12);
+    EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
+}
+
+TEST_F(PhaseValues, BadArgumentsAndMissingDataFail) {
+    const int w = CompCID(7732185);
     setErrFlag(0);
     EXPECT_TRUE(std::isnan(CompSG(w, 300, 0)));
     EXPECT_NE(std::string(ErrMsg()).find("pressure"), std::string::npos);
@@ -420,6 +427,16 @@ TEST_F(PhaseValues, SolidAndBadArgumentsFail) {
     ASSERT_GT(without, 0);
     EXPECT_TRUE(std::isnan(CompHG(without, 300, 1e5)));
     EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
+    // a component without a heat of fusion has no solid values
+    int noFusion = 0;
+    for (int i = 1; i <= getFCNr() && !noFusion; ++i) {
+        const auto& c = *zpk::components::byIndex(i);
+        if (std::isnan(c.hfus) && c.cp.form != 0 && c.hv.eq != 0) noFusion = i;
+    }
+    ASSERT_GT(noFusion, 0);
+    EXPECT_TRUE(std::isnan(CompHS(noFusion, 200, 1e5)));
+    EXPECT_NE(std::string(ErrMsg()).find("heat of fusion"), std::string::npos) << ErrMsg();
 }
 
 } // namespace

@@ -16,13 +16,13 @@ using zpk::components::parseTable;
 
 const char* kHeader = "index\tcas\tname\tname1\tname2\tformula\tmw\ttc\tpc\tvc\tomega\ttb\ttm\thf\tgf\ts0\tdi"
                       "pole\trg\tzra\tsol\tcp0\t"
-                      "cp\tvp\tld\thv\tlcp\tlvisc\tgvisc\tlk\tgk\tst\tsd\tscp\n";
+                      "cp\tvp\tld\thv\tlcp\tlvisc\tgvisc\tlk\tgk\tst\tsd\tscp\thfus\n";
 
 std::string row(int index, const std::string& cas, const std::string& mw = "16.04",
                 const std::string& cp = "3;50;1000;20;0.01", const std::string& vp = "") {
     return std::to_string(index) + "\t" + cas + "\tNAME" + std::to_string(index) + "\t\t\tCH4\t" + mw +
            "\t190.6\t4.6e6\t0.099\t0.011\t111.7\t90.7\t-74520\t-50490\t186.3\t0\t\tnan\t\t33.26\t" + cp +
-           "\t" + vp + "\t\t\t\t\t\t\t\t\t\t\n";
+           "\t" + vp + "\t\t\t\t\t\t\t\t\t\t\t\n";
 }
 
 bool parse(const std::string& text, std::vector<Component>& out, std::string& error) {

@@ -337,8 +337,8 @@ double CompST(int i, double t) {
 //   gas: the ideal gas at T (enthalpy) and at T, P (entropy);
 //   liquid: the gas minus the heat of vaporisation at T (entropy: minus
 //   Hvap / T), i.e. the saturated liquid reached by condensing the ideal gas;
-//   above Tc the heat of vaporisation is 0 and liquid equals gas.
-// Solids need a heat of fusion, which the database does not hold.
+//   above Tc the heat of vaporisation is 0 and liquid equals gas;
+//   solid: the liquid less the heat of fusion.
 double CompHG(int i, double t, double p) {
     return zpk::guarded("CompHG", kNaN, [&] {
         const auto& c = component(i);
@@ -368,22 +368,24 @@ double CompSL(int i, double t, double p) {
         return user(u::SpecificEntropy, gasS(c, tk, pressure(p)) - latent(c, tk) / tk);
     });
 }
+// Solid: the liquid less the heat of fusion (taken as independent of T);
+// entropy less Hfus / Tm.
 double CompHS(int i, double t, double p) {
     return zpk::guarded("CompHS", kNaN, [&] {
-        component(i);
-        temperature(t);
+        const auto& c = component(i);
+        const double tk = temperature(t);
         pressure(p);
-        zpk::core::fail("not implemented (no heats of fusion in the database)", zpk::kNotImplemented);
-        return kNaN;
+        const double fus = present(c.hfus, c, "heat of fusion") / present(c.mw, c, "molar mass");
+        return user(u::SpecificEnthalpy, gasH(c, tk) - latent(c, tk) - fus);
     });
 }
 double CompSS(int i, double t, double p) {
     return zpk::guarded("CompSS", kNaN, [&] {
-        component(i);
-        temperature(t);
-        pressure(p);
-        zpk::core::fail("not implemented (no heats of fusion in the database)", zpk::kNotImplemented);
-        return kNaN;
+        const auto& c = component(i);
+        const double tk = temperature(t);
+        const double fus = present(c.hfus, c, "heat of fusion") / present(c.mw, c, "molar mass");
+        return user(u::SpecificEntropy,
+                    gasS(c, tk, pressure(p)) - latent(c, tk) / tk - fus / present(c.tm, c, "melting point"));
     });
 }
 

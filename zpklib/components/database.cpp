@@ -29,10 +29,10 @@ constexpr const char* kFileName = "components.tsv";
 
 // Column order of the data file (after the leading '#' comment lines and the
 // header line, which must match this list).
-const std::array<const char*, 33> kColumns = {
-    "index", "cas", "name", "name1", "name2", "formula", "mw", "tc",  "pc",  "vc",  "omega",
-    "tb",    "tm",  "hf",   "gf",    "s0",    "dipole",  "rg", "zra", "sol", "cp0", "cp",
-    "vp",    "ld",  "hv",   "lcp",   "lvisc", "gvisc",   "lk", "gk",  "st",  "sd",  "scp"};
+const std::array<const char*, 34> kColumns = {
+    "index", "cas", "name",  "name1", "name2",  "formula", "mw",  "tc",  "pc",  "vc",  "omega", "tb",
+    "tm",    "hf",  "gf",    "s0",    "dipole", "rg",      "zra", "sol", "cp0", "cp",  "vp",    "ld",
+    "hv",    "lcp", "lvisc", "gvisc", "lk",     "gk",      "st",  "sd",  "scp", "hfus"};
 
 std::vector<std::string> splitTabs(const std::string& line) {
     std::vector<std::string> out;
@@ -448,6 +448,8 @@ bool parseTable(std::istream& in, std::vector<Component>& out, std::string& erro
         for (std::size_t i = 0; i < std::size(corr); ++i)
             if (!parseCorrelation(cells[22 + i], corr[i]->eq, corr[i]->tmin, corr[i]->tmax, corr[i]->c))
                 return fail(std::string("bad correlation in column ") + kColumns[22 + i]);
+        if (!parseNumber(cells[33], c.hfus) || c.hfus < 0)
+            return fail("bad number in column hfus: '" + cells[33] + "'");
         // Entropy of formation from the elements follows from hf and gf.
         c.sf = (c.hf - c.gf) / 298.15;
         out.push_back(std::move(c));

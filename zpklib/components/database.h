@@ -67,6 +67,7 @@ struct Component {
     Correlation st;           // surface tension, N/m
     Correlation sd;           // solid density, kmol/m3
     Correlation scp;          // solid heat capacity, J/(kmol K)
+    double hfus = 0;          // heat of fusion at the melting point, kJ/kmol
 };
 
 // Number of components (the largest valid index); 0 when the data could not be loaded.
