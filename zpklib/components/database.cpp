@@ -100,16 +100,22 @@ struct Database {
     int maxName = 0, maxFormula = 0;
 };
 
+// The installed file first, then the source tree's.  A file that exists but
+// cannot be parsed (for instance an installed copy older than the library)
+// is passed over when the next one loads; if none loads, the first error is
+// what every component function reports.
 Database load() {
     Database db;
     const std::string candidates[] = {std::string(ZPK_INSTALL_DATA_DIR) + kFileName,
                                       std::string(ZPK_BUILD_DATA_DIR) + kFileName};
+    std::string firstError;
     for (const auto& path : candidates) {
         if (!std::ifstream(path)) continue;
         std::vector<Component> items;
-        if (!loadFile(path, items, db.error)) {
-            db.error = "component database " + db.error;
-            return db;
+        std::string error;
+        if (!loadFile(path, items, error)) {
+            if (firstError.empty()) firstError = "component database " + error;
+            continue;
         }
         db.file = path;
         db.items = std::move(items);
@@ -122,7 +128,9 @@ Database load() {
         }
         return db;
     }
-    db.error = "component database not found (looked for " + candidates[0] + " and " + candidates[1] + ")";
+    db.error = !firstError.empty() ? firstError
+                                   : "component database not found (looked for " + candidates[0] + " and " +
+                                         candidates[1] + ")";
     return db;
 }
 
