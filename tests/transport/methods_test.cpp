@@ -75,6 +75,19 @@ TEST(WaterIapws, ConductivityShape) {
     EXPECT_GT(water::conductivity(300, 1100), water::conductivity(300, 997));
 }
 
+// Published steam-table conductivities of the 1985 industrial formulation
+// (values rounded to four or five digits): liquid, steam, compressed states
+// and the near-critical state where the 2011 formulation differs by tens of
+// per cent.
+TEST(WaterIapws, Conductivity1985Table) {
+    struct Row {
+        double T, rho, lambda;
+    } rows[] = {{300, 996.556, 0.61033078}, {300, 1188.202, 0.844},   {500, 0.435, 0.035960678},
+                {500, 838.025, 0.6497},     {647, 357.99487, 0.7218}, {900, 52.615, 0.0989}};
+    for (const auto& r : rows)
+        EXPECT_LT(rel(water::conductivity(r.T, r.rho), r.lambda), 5e-4) << r.T << " K " << r.rho;
+}
+
 // Methane gas, 300 K, 0.1 MPa (rho 40.13 mol/m3): measured viscosity
 // 11.19 uPa s and conductivity 34.2 mW/(m K) (NIST WebBook); Chung's stated
 // accuracy for dilute non-polar gases is a few per cent.

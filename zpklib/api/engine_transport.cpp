@@ -81,6 +81,8 @@ double phaseProperty(const Ctx& c, int kind, Quantity q) {
                         " phase",
                     kNotDefined);
     const double si = sum / vol;
+    if (!std::isfinite(si) || !(si > 0))
+        throw Error("no value: the phase's components lack data of the transport methods", kNotDefined);
     return units::toUser(q == Quantity::Viscosity ? units::Viscosity : units::ThermalConductivity, si);
 }
 
@@ -98,6 +100,7 @@ double surfaceTensionOf(const Ctx& c) {
             sigma = transport::surfaceTension(comps, nullptr, &lp);
         }
     }
+    if (std::isnan(sigma)) throw Error("no value: the components lack surface tension data", kNotDefined);
     if (!(sigma > kNoInterface)) sigma = kNoInterface;
     return units::toUser(units::SurfaceTension, sigma);
 }
