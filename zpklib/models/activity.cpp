@@ -25,36 +25,53 @@ namespace {
 struct Dual {
     double v = 0, d = 0;
     Dual() = default;
-    Dual(double value, double deriv = 0) : v(value), d(deriv) {}  // NOLINT: constants promote
+    Dual(double value, double deriv = 0) : v(value), d(deriv) {} // NOLINT: constants promote
 };
-inline Dual operator+(Dual a, Dual b) { return {a.v + b.v, a.d + b.d}; }
-inline Dual operator-(Dual a, Dual b) { return {a.v - b.v, a.d - b.d}; }
-inline Dual operator-(Dual a) { return {-a.v, -a.d}; }
-inline Dual operator*(Dual a, Dual b) { return {a.v * b.v, a.v * b.d + a.d * b.v}; }
-inline Dual operator/(Dual a, Dual b) { return {a.v / b.v, (a.d * b.v - a.v * b.d) / (b.v * b.v)}; }
+inline Dual operator+(Dual a, Dual b) {
+    return {a.v + b.v, a.d + b.d};
+}
+inline Dual operator-(Dual a, Dual b) {
+    return {a.v - b.v, a.d - b.d};
+}
+inline Dual operator-(Dual a) {
+    return {-a.v, -a.d};
+}
+inline Dual operator*(Dual a, Dual b) {
+    return {a.v * b.v, a.v * b.d + a.d * b.v};
+}
+inline Dual operator/(Dual a, Dual b) {
+    return {a.v / b.v, (a.d * b.v - a.v * b.d) / (b.v * b.v)};
+}
 inline Dual exp(Dual a) {
     const double e = std::exp(a.v);
     return {e, e * a.d};
 }
-inline Dual log(Dual a) { return {std::log(a.v), a.d / a.v}; }
+inline Dual log(Dual a) {
+    return {std::log(a.v), a.d / a.v};
+}
 using std::exp;
 using std::log;
 
-inline double valueOf(double a) { return a; }
-inline double valueOf(Dual a) { return a.v; }
+inline double valueOf(double a) {
+    return a;
+}
+inline double valueOf(Dual a) {
+    return a.v;
+}
 
 constexpr double kUniquacZ = 10.0;
 
 // ln gamma_i of every component at temperature T and mole numbers n (any
 // total), written once for plain and dual numbers.
-template <class S>
-void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) {
+template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) {
     const int n = p.n;
     thread_local std::vector<S> x, w1, w2, w3;
     x.assign(n, S(0.0));
     S tot(0.0);
-    for (int i = 0; i < n; ++i) tot = tot + nIn[i];
-    for (int i = 0; i < n; ++i) x[i] = nIn[i] / tot;
+    for (int i = 0; i < n; ++i)
+        tot = tot + nIn[i];
+    for (int i = 0; i < n; ++i)
+        x[i] = nIn[i] / tot;
     out.assign(n, S(0.0));
     const S RT = kR * T;
     auto energy = [&](int i, int j) { return p.a[i * n + j] + p.b[i * n + j] * (T - kActivityReferenceT); };
@@ -71,7 +88,8 @@ void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) 
             }
         for (int i = 0; i < n; ++i) {
             S s(0.0);
-            for (int k = 0; k < n; ++k) s = s + x[k] * w1[k * n + i] / w2[k];
+            for (int k = 0; k < n; ++k)
+                s = s + x[k] * w1[k * n + i] / w2[k];
             out[i] = 1.0 - log(w2[i]) - s;
         }
         break;
@@ -94,7 +112,8 @@ void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) 
             }
         for (int i = 0; i < n; ++i) {
             S s = w2[n + i] / w2[i];
-            for (int j = 0; j < n; ++j) s = s + x[j] * w3[i * n + j] / w2[j] * (w1[i * n + j] - w2[n + j] / w2[j]);
+            for (int j = 0; j < n; ++j)
+                s = s + x[j] * w3[i * n + j] / w2[j] * (w1[i * n + j] - w2[n + j] / w2[j]);
             out[i] = s;
         }
         break;
@@ -122,12 +141,15 @@ void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) 
                     if (i != j) w1[i * n + j] = exp(-energy(i, j) / RT);
             w2.assign(n, S(0.0));
             w3.assign(n, S(0.0));
-            for (int i = 0; i < n; ++i) w2[i] = x[i] * p.q[i] / qx;
+            for (int i = 0; i < n; ++i)
+                w2[i] = x[i] * p.q[i] / qx;
             for (int j = 0; j < n; ++j)
-                for (int k = 0; k < n; ++k) w3[j] = w3[j] + w2[k] * w1[k * n + j];
+                for (int k = 0; k < n; ++k)
+                    w3[j] = w3[j] + w2[k] * w1[k * n + j];
             for (int i = 0; i < n; ++i) {
                 S s(0.0);
-                for (int j = 0; j < n; ++j) s = s + w2[j] * w1[i * n + j] / w3[j];
+                for (int j = 0; j < n; ++j)
+                    s = s + w2[j] * w1[i * n + j] / w3[j];
                 out[i] = out[i] + p.q[i] * (1.0 - log(w3[i]) - s);
             }
         } else {
@@ -135,25 +157,30 @@ void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) 
             // w1 = psi_km, w3 = group area fractions (reused per composition)
             w1.assign(static_cast<std::size_t>(G) * G, S(1.0));
             for (int k = 0; k < G; ++k)
-                for (int m = 0; m < G; ++m) w1[k * G + m] = exp(-S(p.amn[k * G + m]) / T);
+                for (int m = 0; m < G; ++m)
+                    w1[k * G + m] = exp(-S(p.amn[k * G + m]) / T);
             auto lnGroupGamma = [&](auto compWeight, std::vector<S>& lnG) {
                 // compWeight(i): mole fraction of component i in the solution
                 std::vector<S> theta(G, S(0.0));
                 S tot(0.0);
                 for (int k = 0; k < G; ++k) {
                     S xk(0.0);
-                    for (int i = 0; i < n; ++i) xk = xk + p.nu[i * G + k] * compWeight(i);
+                    for (int i = 0; i < n; ++i)
+                        xk = xk + p.nu[i * G + k] * compWeight(i);
                     theta[k] = p.gQ[k] * xk;
                     tot = tot + theta[k];
                 }
-                for (int k = 0; k < G; ++k) theta[k] = theta[k] / tot;
+                for (int k = 0; k < G; ++k)
+                    theta[k] = theta[k] / tot;
                 std::vector<S> sm(G, S(0.0));
                 for (int m = 0; m < G; ++m)
-                    for (int j = 0; j < G; ++j) sm[m] = sm[m] + theta[j] * w1[j * G + m];
+                    for (int j = 0; j < G; ++j)
+                        sm[m] = sm[m] + theta[j] * w1[j * G + m];
                 lnG.assign(G, S(0.0));
                 for (int k = 0; k < G; ++k) {
                     S s(0.0);
-                    for (int m = 0; m < G; ++m) s = s + theta[m] * w1[k * G + m] / sm[m];
+                    for (int m = 0; m < G; ++m)
+                        s = s + theta[m] * w1[k * G + m] / sm[m];
                     lnG[k] = p.gQ[k] * (1.0 - log(sm[k]) - s);
                 }
             };
@@ -187,9 +214,9 @@ struct UnifacData {
         int main = 0;
         double R = 0, Q = 0;
     };
-    std::map<int, Group> groups;                                   // by subgroup number
-    std::map<std::pair<int, int>, double> amn;                     // by main groups
-    std::map<std::int64_t, std::vector<std::pair<int, int>>> comps;  // cas -> (subgroup, count)
+    std::map<int, Group> groups;                                    // by subgroup number
+    std::map<std::pair<int, int>, double> amn;                      // by main groups
+    std::map<std::int64_t, std::vector<std::pair<int, int>>> comps; // cas -> (subgroup, count)
 };
 
 const UnifacData& unifacData() {
@@ -252,7 +279,7 @@ const StoredTable& storedTable() {
     return table;
 }
 
-}  // namespace
+} // namespace
 
 // ---- public functions -------------------------------------------------
 
@@ -260,23 +287,28 @@ void lnGamma(const ActivityParams& p, double T, const double* x, double* lng, do
     const int n = p.n;
     thread_local std::vector<double> plain;
     lnGammaOf<double>(p, T, x, plain);
-    for (int i = 0; i < n; ++i) lng[i] = plain[i];
+    for (int i = 0; i < n; ++i)
+        lng[i] = plain[i];
     if (!dT && !dn) return;
     thread_local std::vector<Dual> nd, res;
     double sum = 0;
-    for (int i = 0; i < n; ++i) sum += x[i];
+    for (int i = 0; i < n; ++i)
+        sum += x[i];
     nd.resize(n);
-    for (int i = 0; i < n; ++i) nd[i] = Dual(x[i] / sum);
+    for (int i = 0; i < n; ++i)
+        nd[i] = Dual(x[i] / sum);
     if (dT) {
         lnGammaOf<Dual>(p, Dual(T, 1.0), nd.data(), res);
-        for (int i = 0; i < n; ++i) dT[i] = res[i].d;
+        for (int i = 0; i < n; ++i)
+            dT[i] = res[i].d;
     }
     if (dn)
         for (int j = 0; j < n; ++j) {
             nd[j].d = 1.0;
             lnGammaOf<Dual>(p, Dual(T), nd.data(), res);
             nd[j].d = 0.0;
-            for (int i = 0; i < n; ++i) dn[i * n + j] = res[i].d;
+            for (int i = 0; i < n; ++i)
+                dn[i * n + j] = res[i].d;
         }
 }
 
@@ -285,8 +317,10 @@ double reducedExcessGibbs(const ActivityParams& p, double T, const double* x) {
     lng.resize(p.n);
     lnGamma(p, T, x, lng.data());
     double s = 0, g = 0;
-    for (int i = 0; i < p.n; ++i) s += x[i];
-    for (int i = 0; i < p.n; ++i) g += x[i] / s * lng[i];
+    for (int i = 0; i < p.n; ++i)
+        s += x[i];
+    for (int i = 0; i < p.n; ++i)
+        g += x[i] / s * lng[i];
     return g;
 }
 
@@ -364,14 +398,16 @@ ActivityParams buildActivityParams(ActivityKind kind, const ModelInputs& in) {
     }
     if (kind == ActivityKind::Wilson) {
         RegularModel ref(in.pure);
-        for (int i = 0; i < n; ++i) p.vol.push_back(ref.liquidVolume(i, kActivityReferenceT));
+        for (int i = 0; i < n; ++i)
+            p.vol.push_back(ref.liquidVolume(i, kActivityReferenceT));
     }
     if (kind == ActivityKind::UNIQUAC || kind == ActivityKind::UNIFAC) {
         for (int i = 0; i < n; ++i) {
             double r = 0, q = 0;
             const std::int64_t cas = i < static_cast<int>(in.cas.size()) ? in.cas[i] : 0;
             if (!unifacVolumeArea(cas, r, q))
-                throw Error("position " + std::to_string(i + 1) + " has no UNIFAC groups (needed for r and q)",
+                throw Error("position " + std::to_string(i + 1) +
+                                " has no UNIFAC groups (needed for r and q)",
                             kBadArgument);
             p.r.push_back(r);
             p.q.push_back(q);
@@ -391,7 +427,8 @@ ActivityParams buildActivityParams(ActivityKind kind, const ModelInputs& in) {
         p.nu.assign(static_cast<std::size_t>(n) * G, 0.0);
         for (int i = 0; i < n; ++i)
             for (const auto& [k, c] : subs[i]) {
-                const int idx = static_cast<int>(std::find(present.begin(), present.end(), k) - present.begin());
+                const int idx =
+                    static_cast<int>(std::find(present.begin(), present.end(), k) - present.begin());
                 p.nu[i * G + idx] += c;
             }
         for (int k : present) {
@@ -408,29 +445,35 @@ ActivityParams buildActivityParams(ActivityKind kind, const ModelInputs& in) {
     return p;
 }
 
-ActivityModel::ActivityModel(ActivityParams params, std::vector<PureConstants> pure)
-    : params_(std::move(params)), ref_(std::move(pure)) {}
+ActivityModel::ActivityModel(ActivityParams params, std::shared_ptr<const RegularModel> ref)
+    : params_(std::move(params)), ref_(std::move(ref)) {
+    if (!ref_ || ref_->size() != params_.n)
+        throw Error("activity model: reference liquid does not match", kBadArgument);
+}
 
-bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, int order, PhaseProps& out) const {
+bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, int order,
+                             PhaseProps& out) const {
     const int n = params_.n;
     // The vapour of an activity model is the ideal gas of model 1.
-    if (root == Root::Vapour) return ref_.evaluate(T, P, xin, Root::Vapour, order, out);
+    if (root == Root::Vapour) return ref_->evaluate(T, P, xin, Root::Vapour, order, out);
     // Model 1's liquid supplies the reference parts: volume, latent heats.
-    if (!ref_.evaluate(T, P, xin, Root::Liquid, order, out)) return false;
+    if (!ref_->evaluate(T, P, xin, Root::Liquid, order, out)) return false;
     thread_local std::vector<double> x, lng, dT, dn, dlnp;
     x.resize(n);
     double s = 0;
-    for (int i = 0; i < n; ++i) s += xin[i];
-    for (int i = 0; i < n; ++i) x[i] = xin[i] / s;
+    for (int i = 0; i < n; ++i)
+        s += xin[i];
+    for (int i = 0; i < n; ++i)
+        x[i] = xin[i] / s;
     lng.resize(n);
     dT.resize(n);
     dlnp.resize(n);
     dn.resize(static_cast<std::size_t>(n) * n);
     lnGamma(params_, T, x.data(), lng.data(), dT.data(), order >= 1 ? dn.data() : nullptr);
     const double lnP = std::log(P);
-    double gE = 0, hE = 0;  // reduced gE / RT and excess enthalpy (J/mol)
+    double gE = 0, hE = 0; // reduced gE / RT and excess enthalpy (J/mol)
     for (int i = 0; i < n; ++i) {
-        const double lnPs = ref_.lnPsat(i, T, &dlnp[i]);
+        const double lnPs = ref_->lnPsat(i, T, &dlnp[i]);
         if (!std::isfinite(lng[i]) || !std::isfinite(lnPs)) return false;
         out.lnfx[i] = lng[i] + lnPs;
         out.lnphi[i] = out.lnfx[i] - lnP;
@@ -446,7 +489,8 @@ bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, i
     for (int i = 0; i < n; ++i) {
         out.dlnphi_dT[i] = dT[i] + dlnp[i];
         out.dlnphi_dP[i] = -1.0 / P;
-        for (int j = 0; j < n; ++j) out.dlnphi_dn[i * n + j] = dn[i * n + j];
+        for (int j = 0; j < n; ++j)
+            out.dlnphi_dn[i * n + j] = dn[i * n + j];
     }
     // Temperature and composition derivatives of the excess enthalpy and
     // entropy by central differences (they only feed heat capacities and
@@ -458,7 +502,8 @@ bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, i
         lnGamma(params_, t, xx, l2.data(), d2.data());
         double sx = 0, g = 0;
         h = 0;
-        for (int i = 0; i < n; ++i) sx += xx[i];
+        for (int i = 0; i < n; ++i)
+            sx += xx[i];
         for (int i = 0; i < n; ++i) {
             g += xx[i] / sx * l2[i];
             h -= kR * t * t * xx[i] / sx * d2[i];
@@ -494,11 +539,16 @@ bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, i
     return true;
 }
 
-bool isActivityCode(int code) { return code == 10 || code == 11 || code == 12 || code == 130; }
-
-std::shared_ptr<const PhaseModel> buildActivityModel(int code, const ModelInputs& in) {
-    if (!isActivityCode(code)) throw Error("model " + std::to_string(code) + " is no activity model", kBadArgument);
-    return std::make_shared<ActivityModel>(buildActivityParams(static_cast<ActivityKind>(code), in), in.pure);
+bool isActivityCode(int code) {
+    return code == 10 || code == 11 || code == 12 || code == 130;
 }
 
-}  // namespace zpk::models
+std::shared_ptr<const PhaseModel> buildActivityModel(int code, const ModelInputs& in) {
+    if (!isActivityCode(code))
+        throw Error("model " + std::to_string(code) + " is no activity model", kBadArgument);
+    auto ref = std::dynamic_pointer_cast<const RegularModel>(buildPhaseModel(1, in));
+    return std::make_shared<ActivityModel>(buildActivityParams(static_cast<ActivityKind>(code), in),
+                                           std::move(ref));
+}
+
+} // namespace zpk::models

@@ -2,9 +2,10 @@
 // NRTL (11), UNIQUAC (12) and original UNIFAC (130).
 //
 // The liquid fugacity is gamma-phi with the pure-liquid reference of model 1
-// ("Regular"):  f_i = x_i gamma_i Psat_i(T),  Psat from the same
-// Lee-Kesler curve, so that a liquid with gamma = 1 gives the fugacities of
-// model 1 without its regular-solution term.  The fugacity does not depend on
+// ("Regular") as built for the same stream:  f_i = x_i gamma_i Psat_i(T),
+// Psat from the component's vapour-pressure correlation (Lee-Kesler where it
+// has none), so that a liquid with gamma = 1 gives the fugacities of model 1
+// without its regular-solution term.  The fugacity does not depend on
 // pressure (no Poynting factor).  Volume, enthalpy and entropy that the model
 // reports are those of model 1 plus the excess enthalpy and entropy of the
 // gE model; the engine normally takes those properties from the stream's
@@ -45,9 +46,9 @@ struct ActivityParams {
     int n = 0;
     // n x n, row-major; A(T) = a + b (T - 298.15), J/mol; diagonal 0.
     std::vector<double> a, b;
-    std::vector<double> alpha;  // NRTL, n x n symmetric
-    std::vector<double> vol;    // Wilson: molar volumes, m3/mol
-    std::vector<double> r, q;   // UNIQUAC / UNIFAC combinatorial part
+    std::vector<double> alpha; // NRTL, n x n symmetric
+    std::vector<double> vol;   // Wilson: molar volumes, m3/mol
+    std::vector<double> r, q;  // UNIQUAC / UNIFAC combinatorial part
     // UNIFAC: groups present (G), counts nu[i * G + k], R, Q, a_mn[k * G + m] (K)
     int groups = 0;
     std::vector<double> nu, gR, gQ, amn;
@@ -73,19 +74,20 @@ bool storedActivityParameters(ActivityKind kind, std::int64_t casA, std::int64_t
 ActivityParams buildActivityParams(ActivityKind kind, const ModelInputs& in);
 
 class ActivityModel final : public PhaseModel {
-public:
-    ActivityModel(ActivityParams params, std::vector<PureConstants> pure);
+  public:
+    // ref: the stream's model 1, whose pure-liquid reference is shared.
+    ActivityModel(ActivityParams params, std::shared_ptr<const RegularModel> ref);
     int size() const override { return params_.n; }
     bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
     const ActivityParams& params() const { return params_; }
 
-private:
+  private:
     ActivityParams params_;
-    RegularModel ref_;
+    std::shared_ptr<const RegularModel> ref_;
 };
 
 // True for the codes 10, 11, 12 and 130.
 bool isActivityCode(int code);
 std::shared_ptr<const PhaseModel> buildActivityModel(int code, const ModelInputs& in);
 
-}  // namespace zpk::models
+} // namespace zpk::models
