@@ -54,7 +54,6 @@ double PEPt(int, int, int, int, int) { return notImplemented<double>("PEPt", kNa
 double StrMDt(int) { return notImplemented<double>("StrMDt", kNaN); }
 int PELine(int, int, double*, double*, int) { return notImplemented<int>("PELine", 0); }
 int PFLine(int, int, double, double*, double*, int) { return notImplemented<int>("PFLine", 0); }
-int BRegr(int, int, int, int, int, int, int, int*, double*, double*, double*, double*, double*, double*, double*) { return notImplemented<int>("BRegr", 0); }
 int DCOL(int, int, int, double*, double*, double*, double*, int, int, int, int*, int*, int, int*, int*, int*, double*, int, double*, int*, int*, int*, double*, double*) { return notImplemented<int>("DCOL", 0); }
 
 }  // extern "C"
