@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -46,6 +47,13 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         ::close(in[1]);
         ::close(out[0]);
         ::close(out[1]);
+        // proptest's own exit status is 1, the sanitizers' default too; give
+        // sanitizer failures a status of their own (later options win).
+        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
+            const char* old = ::getenv(name);
+            const std::string value = std::string(old != nullptr ? old : "") + ":exitcode=86";
+            ::setenv(name, value.c_str(), 1);
+        }
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
