@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "components/database.h"
+#include "thermo/ideal_gas.h"
 #include "transport/chung.h"
 #include "transport/data.h"
 #include "transport/transport.h"
@@ -127,8 +128,31 @@ TEST(LiquidCorrelations, NotApplicableAboveCriticalTemperature) {
     const Phase l = phase(1, 300, 10e6, {0.3, 0.7}, 5500, 150);
     EXPECT_TRUE(std::isnan(correlatedLiquidViscosity(comps, l)));
     EXPECT_TRUE(std::isnan(correlatedLiquidConductivity(comps, l)));
-    // The phase still gets a value, from Chung's method.
-    EXPECT_DOUBLE_EQ(viscosity(comps, l), chungPhaseViscosity(comps, l));
+    // The phase still gets a value, from Chung's method corrected by the
+    // decane correlations: Chung runs high for decane, so the factor is
+    // below one.
+    const double f = liquidCorrection(comps, l, true);
+    EXPECT_DOUBLE_EQ(viscosity(comps, l), chungPhaseViscosity(comps, l) * f);
+    EXPECT_LT(f, 1.0);
+    EXPECT_GT(f, 0.7);
+}
+
+// For a pure subcritical liquid at its database saturated density the
+// corrected Chung value is the correlation's value; a liquid of
+// supercritical components keeps Chung's value.
+TEST(LiquidCorrelations, CorrectionOfChung) {
+    const auto& d = byCas(kDecane);
+    Components one{&d};
+    const double rho = components::evaluate(d.ld, 320) * 1e3;
+    const Phase l = phase(1, 320, 1e5, {1.0}, rho, thermo::idealHeatCapacity(d, 320) - 8.31446261815324);
+    EXPECT_NEAR(chungPhaseViscosity(one, l) * liquidCorrection(one, l, true),
+                components::evaluate(d.lvisc, 320), 1e-12);
+    EXPECT_NEAR(chungPhaseConductivity(one, l) * liquidCorrection(one, l, false),
+                components::evaluate(d.lk, 320),
+                1e-4); // the ideal-gas Cv of the database differs slightly from the phase's
+    const auto& m = byCas(kMethane);
+    Components light{&m};
+    EXPECT_DOUBLE_EQ(liquidCorrection(light, phase(1, 250, 20e6, {1.0}, 15000), true), 1.0);
 }
 
 // Water with dissolved methane (far above its Tc): up to 5 mole-% of such

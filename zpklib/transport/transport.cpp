@@ -1,10 +1,12 @@
 #include "transport/transport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "core/error.h"
+#include "thermo/ideal_gas.h"
 #include "transport/chung.h"
 #include "transport/data.h"
 #include "transport/water.h"
@@ -185,6 +187,33 @@ double correlatedLiquidConductivity(const Components& comps, const Phase& ph) {
     return l;
 }
 
+// Liquid-correlation correction of Chung's method for a liquid that the
+// correlation path cannot take: each subcritical component with a
+// correlation contributes its ratio of correlated to Chung value (pure, at
+// its saturated-liquid density from the database), averaged in logarithms
+// with the mole fractions; other components contribute 1.  Ratios are kept
+// within [0.2, 5] so that a poor correlation cannot dominate.
+double liquidCorrection(const Components& comps, const Phase& ph, bool forViscosity) {
+    const auto x = normalised(ph.x);
+    double lnf = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!(x[i] > 0)) continue;
+        const auto& c = *comps[i];
+        const auto& corr = forViscosity ? c.lvisc : c.lk;
+        if (corr.eq == 0 || !(c.tc > ph.T)) continue;
+        const double value = components::evaluate(corr, ph.T);
+        const double rho = components::evaluate(c.ld, ph.T) * 1e3; // mol/m3
+        if (!(value > 0) || !(rho > 0)) continue;
+        const ChungFluid f = chungMix({chungData(c)}, std::vector<double>{1.0}.data());
+        const double chung = forViscosity
+                                 ? chungViscosity(f, ph.T, rho)
+                                 : chungConductivity(f, ph.T, rho, thermo::idealHeatCapacity(c, ph.T) - kR);
+        if (!(chung > 0)) continue;
+        lnf += x[i] * std::log(std::clamp(value / chung, 0.2, 5.0));
+    }
+    return std::exp(lnf);
+}
+
 double viscosity(const Components& comps, const Phase& ph) {
     if (!(ph.T > 0) || !(ph.v > 0)) throw Error("phase state without temperature or volume");
     const int w = pureWaterIndex(comps, ph.x);
@@ -192,6 +221,7 @@ double viscosity(const Components& comps, const Phase& ph) {
     if (ph.kind == 1) {
         const double mu = correlatedLiquidViscosity(comps, ph);
         if (mu > 0) return mu;
+        return chungPhaseViscosity(comps, ph) * liquidCorrection(comps, ph, true);
     }
     return chungPhaseViscosity(comps, ph);
 }
@@ -203,6 +233,7 @@ double conductivity(const Components& comps, const Phase& ph) {
     if (ph.kind == 1) {
         const double l = correlatedLiquidConductivity(comps, ph);
         if (l > 0) return l;
+        return chungPhaseConductivity(comps, ph) * liquidCorrection(comps, ph, false);
     }
     return chungPhaseConductivity(comps, ph);
 }

@@ -11,7 +11,9 @@
 //   compressed-liquid correction; conductivity from the Li mixing rule of
 //   the component conductivities;
 // - every other phase (gases, dense and supercritical fluids, liquids with
-//   more light or unknown components): Chung et al. (1988) at the phase's density;
+//   more light or unknown components): Chung et al. (1988) at the phase's
+//   density; for such liquids corrected by the ratio of correlated to Chung
+//   values of their subcritical components (liquidCorrection);
 // - surface tension: IAPWS 1994 for water; Weinaug-Katz (Macleod-Sugden with
 //   parachors) with the equilibrium vapour and liquid densities; otherwise a
 //   quarter-power mole-fraction average of the pure-component surface
@@ -50,6 +52,10 @@ double pureSurfaceTension(const components::Component& c, double T);
 // Correlation-based liquid viscosity / conductivity; NaN when not applicable.
 double correlatedLiquidViscosity(const Components& comps, const Phase& ph);
 double correlatedLiquidConductivity(const Components& comps, const Phase& ph);
+// Factor applied to Chung's value for a liquid outside the correlation
+// path: exp(sum x_i ln r_i), r_i the ratio of the correlated to Chung's
+// value of subcritical component i at its saturated-liquid density.
+double liquidCorrection(const Components& comps, const Phase& ph, bool forViscosity);
 // Chung et al. for the phase (any kind).
 double chungPhaseViscosity(const Components& comps, const Phase& ph);
 double chungPhaseConductivity(const Components& comps, const Phase& ph);
