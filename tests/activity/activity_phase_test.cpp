@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "components/database.h"
@@ -157,4 +158,52 @@ TEST(ActivityLiquid, UnifacNeedsGroupsForEveryComponent) {
     d.codes[1] = components::indexOfCas(7440371); // argon: no UNIFAC VLE groups
     ASSERT_GT(d.codes[1], 0);
     EXPECT_THROW(engine::StreamSystem sys(d), std::exception);
+}
+
+TEST(ActivityLiquid, StoredParametersFillOnlyPairsWithoutExplicitEntries) {
+    models::ModelInputs in;
+    in.pure = {{647.1, 22.064e6, 0.345, 18.015, 0}, {512.6, 8.09e6, 0.565, 32.04, 0}};
+    in.cas = {kWater, kMethanol};
+    // Without loadSB the pair is ideal.
+    auto p = models::buildActivityParams(models::ActivityKind::NRTL, in);
+    EXPECT_EQ(p.a[1], 0.0);
+    // loadSB: the stored methanol-water values, oriented to the positions
+    // (the table lists methanol first).
+    in.bipLoadLevel = 0;
+    p = models::buildActivityParams(models::ActivityKind::NRTL, in);
+    double stored[5];
+    ASSERT_TRUE(models::storedActivityParameters(models::ActivityKind::NRTL, kMethanol, kWater, stored));
+    EXPECT_EQ(p.a[0 * 2 + 1], stored[1]); // A_water,methanol
+    EXPECT_EQ(p.a[1 * 2 + 0], stored[0]);
+    EXPECT_EQ(p.b[1 * 2 + 0], stored[3]);
+    // An explicit entry wins over the stored values.
+    streams::BipEntry e;
+    e.i = 1, e.j = 2, e.model = 11;
+    e.p[0] = 123.0;
+    in.bips = {e};
+    p = models::buildActivityParams(models::ActivityKind::NRTL, in);
+    EXPECT_EQ(p.a[0 * 2 + 1], 123.0);
+    EXPECT_EQ(p.a[1 * 2 + 0], 0.0);
+    EXPECT_EQ(p.b[1 * 2 + 0], 0.0);
+}
+
+TEST(ActivityLiquid, ConcurrentStreamsGiveTheSerialResults) {
+    auto run = [](int code) {
+        auto d = makeDef({{kWater, 0.3}, {kMethanol, 0.7}}, code);
+        addEntry(d, 1, 2, code, {{0, 700.0}, {1, -150.0}});
+        engine::StreamSystem sys(d);
+        return engine::liquidFractionFlash(sys, 101325, true, 1.0)->T;
+    };
+    const int codes[] = {10, 11, 12, 130};
+    double serial[4];
+    for (int k = 0; k < 4; ++k)
+        serial[k] = run(codes[k]);
+    std::vector<std::thread> threads;
+    std::vector<double> got(16, 0.0);
+    for (int t = 0; t < 16; ++t)
+        threads.emplace_back([&, t] { got[t] = run(codes[t % 4]); });
+    for (auto& th : threads)
+        th.join();
+    for (int t = 0; t < 16; ++t)
+        EXPECT_EQ(got[t], serial[t % 4]) << t;
 }
