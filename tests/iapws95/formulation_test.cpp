@@ -13,9 +13,15 @@ using zpk::models::Root;
 
 namespace {
 
-double kgPerMol() { return w::constants().M; }
-double molar(double rhoKg) { return rhoKg / kgPerMol(); }
-double perKg(double molarValue) { return molarValue / kgPerMol() / 1e3; }  // J/mol.. -> kJ/kg..
+double kgPerMol() {
+    return w::constants().M;
+}
+double molar(double rhoKg) {
+    return rhoKg / kgPerMol();
+}
+double perKg(double molarValue) {
+    return molarValue / kgPerMol() / 1e3;
+} // J/mol.. -> kJ/kg..
 
 void expectRel(double got, double want, double tol, const char* what) {
     EXPECT_LE(std::fabs(got / want - 1), tol) << what << ": got " << got << " want " << want;
@@ -71,7 +77,7 @@ TEST(Iapws95Formulation, ZeroOfEnergyAndEntropyIsTheTriplePointLiquid) {
     w::Saturation sat;
     ASSERT_TRUE(w::saturationT(273.16, sat));
     const w::State l = w::stateTRho(273.16, sat.rhoL);
-    EXPECT_NEAR(perKg(l.u), 0.0, 1e-8);  // kJ/kg
+    EXPECT_NEAR(perKg(l.u), 0.0, 1e-8); // kJ/kg
     EXPECT_NEAR(perKg(l.s), 0.0, 1e-10);
     expectRel(sat.P, 611.654771, 1e-6, "triple-point pressure");
 }
@@ -83,7 +89,8 @@ struct Sat {
 constexpr Sat kSat[] = {
     {275, 0.698451167e-3, 0.999887406e3, 0.550664919e-2, 0.775972202e1, 0.250428995e4, 0.283094670e-1,
      0.910660121e1},
-    {450, 0.932203564, 0.890341250e3, 0.481200360e1, 0.749161585e3, 0.277441078e4, 0.210865845e1, 0.660921221e1},
+    {450, 0.932203564, 0.890341250e3, 0.481200360e1, 0.749161585e3, 0.277441078e4, 0.210865845e1,
+     0.660921221e1},
     {625, 0.169082693e2, 0.567090385e3, 0.118290280e3, 0.168626976e4, 0.255071625e4, 0.380194683e1,
      0.518506121e1},
 };
@@ -161,7 +168,8 @@ TEST(Iapws95Formulation, JetDerivativesAgreeWithDifferences) {
     expectJetDerivatives(647.096 / 650, 1.0 + 1e-3);
     expectJetDerivatives(647.096 / 645, 1.0 - 1e-4);
     const w::Derivs at = w::residual(647.096 / 650, 1.0);
-    for (double v : {at.a, at.a_d, at.a_t, at.a_dd, at.a_dt, at.a_tt}) EXPECT_TRUE(std::isfinite(v));
+    for (double v : {at.a, at.a_d, at.a_t, at.a_dd, at.a_dt, at.a_tt})
+        EXPECT_TRUE(std::isfinite(v));
 }
 
 TEST(Iapws95Density, ReturnsTheStatesOfTheCheckTable) {
@@ -196,7 +204,7 @@ TEST(Iapws95Density, BranchesBelowTheCriticalTemperature) {
     ASSERT_TRUE(w::density(450, 0.5 * s.P, Root::Liquid, rho, liquid));
     EXPECT_TRUE(liquid);
     EXPECT_LT(rho, s.rhoL);
-    EXPECT_NEAR(w::pressure(450, rho) / (0.5 * s.P), 1.0, 1e-11);  // liquid: rounding of rho R T
+    EXPECT_NEAR(w::pressure(450, rho) / (0.5 * s.P), 1.0, 1e-11); // liquid: rounding of rho R T
     // Far beyond the vapour spinodal there is no vapour root.
     EXPECT_FALSE(w::density(450, 20e6, Root::Vapour, rho, liquid));
     // Bad input.
@@ -214,4 +222,4 @@ TEST(Iapws95Density, SupercriticalIsothermIsSolvedOverTheWholeRange) {
         }
 }
 
-}  // namespace
+} // namespace

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "components/database.h"
 #include "models/iapws95.h"
@@ -125,4 +128,34 @@ TEST(Iapws95Model, DatabaseIdealGasOfWaterIsTheFormulationsIdealPart) {
     EXPECT_NEAR(ds / dsOwn, 1.0, 1e-9);
 }
 
-}  // namespace
+// Threads share the coefficients and keep their own saturation memory: the
+// same states give bit-identical results on every thread.
+TEST(Iapws95Model, ConcurrentEvaluationsAgreeWithSequentialOnes) {
+    const Iapws95Model m;
+    std::vector<double> temps;
+    for (int k = 0; k < 40; ++k)
+        temps.push_back(280 + 9.0 * k); // 280 K to 631 K
+    auto run = [&](std::vector<double>& out) {
+        PhaseProps p;
+        for (double T : temps) {
+            w::Saturation s;
+            out.push_back(w::saturationT(T, s) ? s.P : -1);
+            for (double f : {0.98, 1.02}) {
+                out.push_back(m.evaluate(T, f * s.P, kOne, Root::Stable, 1, p) ? p.v : -1);
+                out.push_back(p.cpres);
+            }
+        }
+    };
+    std::vector<double> expected;
+    run(expected);
+    std::vector<std::vector<double>> got(8);
+    std::vector<std::thread> threads;
+    for (auto& g : got)
+        threads.emplace_back(run, std::ref(g));
+    for (auto& t : threads)
+        t.join();
+    for (const auto& g : got)
+        EXPECT_EQ(g, expected);
+}
+
+} // namespace

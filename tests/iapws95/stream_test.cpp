@@ -14,10 +14,11 @@ namespace {
 constexpr int kWaterCas = 7732185;
 
 class WaterStream : public ::testing::Test {
-protected:
+  protected:
     static constexpr int kStream = 1;
     void SetUp() override {
-        for (int code = 15; code <= 54; ++code) setUMC(code, 1);
+        for (int code = 15; code <= 54; ++code)
+            setUMC(code, 1);
         setErrFlag(0);
         ASSERT_EQ(initS(kStream), 1);
         ASSERT_EQ(setWm(kStream, 1.0), 1);
@@ -25,7 +26,8 @@ protected:
         ASSERT_EQ(putCC(kStream, 1, CompCID(kWaterCas)), 1);
         ASSERT_EQ(setS(kStream), 1);
         for (int property = 1; property <= 4; ++property)
-            for (int phase = 0; phase < 2; ++phase) ASSERT_EQ(setMP(kStream, property, phase, 300), 1);
+            for (int phase = 0; phase < 2; ++phase)
+                ASSERT_EQ(setMP(kStream, property, phase, 300), 1);
     }
 };
 
@@ -36,20 +38,28 @@ struct Row {
     double T, rho, P, cv, cp, w, s, h, kappa, jt;
 };
 constexpr Row kRows[] = {
-    {300, 996.556, 0.099242, 4.13018111, 4.1806417, 1501.51914, 0.393062642, 112.65298, 0.0004505162, -0.22023655},
-    {300, 1005.308, 20.0022514, 4.06798347, 4.1282177, 1534.925, 0.3874054, 130.83981, 0.0004284597, -0.21969816},
-    {300, 1188.202, 700.004704, 3.4613558, 3.7732194, 2443.5799, 0.13260962, 668.51793, 0.0001536464, -0.19389709},
+    {300, 996.556, 0.099242, 4.13018111, 4.1806417, 1501.51914, 0.393062642, 112.65298, 0.0004505162,
+     -0.22023655},
+    {300, 1005.308, 20.0022514, 4.06798347, 4.1282177, 1534.925, 0.3874054, 130.83981, 0.0004284597,
+     -0.21969816},
+    {300, 1188.202, 700.004704, 3.4613558, 3.7732194, 2443.5799, 0.13260962, 668.51793, 0.0001536464,
+     -0.19389709},
     {500, 0.435, 0.0999679423, 1.5081754, 1.9812493, 548.31425, 7.9448827, 2928.5597, 10.044746, 19.29769},
     {500, 4.532, 0.999938125, 1.66991025, 2.2794528, 535.739, 6.8250273, 2891.2211, 1.0494, 19.740947},
-    {500, 838.025, 10.0003858, 3.22106219, 4.6022245, 1271.2844, 2.5669092, 977.18162, 0.0010549364, -0.056690812},
-    {500, 1084.564, 700.000405, 3.07437693, 3.6715411, 2412.0088, 2.0323751, 1411.114, 0.0001892685, -0.18895671},
+    {500, 838.025, 10.0003858, 3.22106219, 4.6022245, 1271.2844, 2.5669092, 977.18162, 0.0010549364,
+     -0.056690812},
+    {500, 1084.564, 700.000405, 3.07437693, 3.6715411, 2412.0088, 2.0323751, 1411.114, 0.0001892685,
+     -0.18895671},
     {647, 357.99487, 22.0384756, 6.1835508, 3531.618, 252.13768, 4.3209342, 2028.5169, 25.094, 3.579666},
     {900, 0.241, 0.100062559, 1.75890657, 2.2216447, 724.02715, 9.1665319, 3764.9758, 9.9978148, 3.2280128},
     {900, 52.615, 20.000069, 1.93510526, 2.7192854, 698.44567, 6.5907022, 3612.7856, 0.054748895, 2.9763563},
-    {900, 870.769, 700.000006, 2.6642235, 3.5803199, 2019.3361, 4.172238, 2865.5246, 0.0003784696, -0.15355718},
+    {900, 870.769, 700.000006, 2.6642235, 3.5803199, 2019.3361, 4.172238, 2865.5246, 0.0003784696,
+     -0.15355718},
 };
 
-double rel(double a, double b) { return std::fabs(a / b - 1); }
+double rel(double a, double b) {
+    return std::fabs(a / b - 1);
+}
 
 TEST_F(WaterStream, SteamTableRowsAgreeWithinTheirTolerances) {
     ASSERT_EQ(setOp(kStream, 273.160000001, 100000), 1);
@@ -79,8 +89,9 @@ TEST_F(WaterStream, SteamTableRowsAgreeWithinTheirTolerances) {
         }
     }
     // The agreement reached, column by column (recorded in docs/iapws95.md).
-    std::printf("largest relative deviations: rho %.1e cv %.1e cp %.1e w %.1e s %.1e h %.1e kappa %.1e jt %.1e\n",
-                worst[0], worst[1], worst[2], worst[3], worst[4], worst[5], worst[6], worst[7]);
+    std::printf(
+        "largest relative deviations: rho %.1e cv %.1e cp %.1e w %.1e s %.1e h %.1e kappa %.1e jt %.1e\n",
+        worst[0], worst[1], worst[2], worst[3], worst[4], worst[5], worst[6], worst[7]);
     EXPECT_EQ(getErrFlag(), 0);
 }
 
@@ -123,11 +134,12 @@ TEST(WaterModel, RejectsStreamsThatAreNotPureWater) {
     putCC(2, 2, CompCID(74828));
     ASSERT_EQ(setS(2), 1);
     for (int property = 1; property <= 4; ++property)
-        for (int phase = 0; phase < 2; ++phase) setMP(2, property, phase, 300);
+        for (int phase = 0; phase < 2; ++phase)
+            setMP(2, property, phase, 300);
     setErrFlag(0);
     EXPECT_EQ(setOp(2, 300, 1e5), 0);
     EXPECT_NE(getErrFlag(), 0);
     setErrFlag(0);
 }
 
-}  // namespace
+} // namespace

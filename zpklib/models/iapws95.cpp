@@ -26,7 +26,7 @@ using J2 = thermo::Jet<2>;
 
 struct PowerTerm {
     double n, d, t;
-    int c;  // exponent of delta in exp(-delta^c); 0: no exponential
+    int c; // exponent of delta in exp(-delta^c); 0: no exponential
 };
 struct GaussTerm {
     double n, d, t, alpha, beta, gamma, eps;
@@ -41,12 +41,12 @@ struct AuxTerm {
 struct Formulation {
     Constants c;
     double n1 = 0, n2 = 0, n3 = 0;
-    std::vector<std::pair<double, double>> pe;  // n, gamma
+    std::vector<std::pair<double, double>> pe; // n, gamma
     std::vector<PowerTerm> power;
     std::vector<GaussTerm> gauss;
     std::vector<NonAnalyticTerm> nonAnalytic;
     std::vector<AuxTerm> psat, rhol, rhov;
-    std::string error;  // empty when loaded
+    std::string error; // empty when loaded
 };
 
 Formulation load() {
@@ -73,20 +73,28 @@ Formulation load() {
         std::vector<double> v;
         std::string name;
         if (kind == "constant") ls >> name;
-        for (double x; ls >> x;) v.push_back(x);
+        for (double x; ls >> x;)
+            v.push_back(x);
         auto need = [&](std::size_t k) {
             if (v.size() != k && f.error.empty())
-                f.error = "iapws95.tsv line " + std::to_string(lineNo) + ": expected " + std::to_string(k) + " numbers";
+                f.error = "iapws95.tsv line " + std::to_string(lineNo) + ": expected " + std::to_string(k) +
+                          " numbers";
             return v.size() == k;
         };
         if (kind == "constant") {
             if (!need(1)) continue;
-            if (name == "Tc") f.c.Tc = v[0];
-            else if (name == "rhoc") f.c.rhoc = v[0];
-            else if (name == "R") f.c.R = v[0];
-            else if (name == "M") f.c.M = v[0];
-            else if (name == "pc") f.c.pc = v[0];
-            else if (name == "Tt") f.c.Tt = v[0];
+            if (name == "Tc")
+                f.c.Tc = v[0];
+            else if (name == "rhoc")
+                f.c.rhoc = v[0];
+            else if (name == "R")
+                f.c.R = v[0];
+            else if (name == "M")
+                f.c.M = v[0];
+            else if (name == "pc")
+                f.c.pc = v[0];
+            else if (name == "Tt")
+                f.c.Tt = v[0];
         } else if (kind == "ideal_lead") {
             if (need(2)) f.n1 = v[0], f.n2 = v[1], lead = true;
         } else if (kind == "ideal_logtau") {
@@ -102,7 +110,8 @@ Formulation load() {
             if (need(8)) {
                 const NonAnalyticTerm t{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
                 if (!(t.a > 1 && t.beta > 0 && t.beta < 0.5) && f.error.empty())
-                    f.error = "iapws95.tsv line " + std::to_string(lineNo) + ": unsupported non-analytic exponents";
+                    f.error =
+                        "iapws95.tsv line " + std::to_string(lineNo) + ": unsupported non-analytic exponents";
                 f.nonAnalytic.push_back(t);
             }
         } else if (kind == "aux_psat" || kind == "aux_rhol" || kind == "aux_rhov") {
@@ -112,9 +121,9 @@ Formulation load() {
             f.error = "iapws95.tsv line " + std::to_string(lineNo) + ": unknown record " + kind;
         }
     }
-    if (f.error.empty() && (!lead || !logtau || f.power.empty() || !(f.c.Tc > 0) || !(f.c.rhoc > 0) ||
-                            !(f.c.R > 0) || !(f.c.M > 0) || !(f.c.pc > 0) || f.psat.empty() || f.rhol.empty() ||
-                            f.rhov.empty()))
+    if (f.error.empty() &&
+        (!lead || !logtau || f.power.empty() || !(f.c.Tc > 0) || !(f.c.rhoc > 0) || !(f.c.R > 0) ||
+         !(f.c.M > 0) || !(f.c.pc > 0) || f.psat.empty() || f.rhol.empty() || f.rhov.empty()))
         f.error = "iapws95.tsv is incomplete";
     return f;
 }
@@ -141,15 +150,15 @@ J2 powPos(const J2& x, double q) {
     return thermo::detail::chain(x, p2 * v * v, q * p2 * v, q * (q - 1) * p2);
 }
 
-template <class S>
-S phiResidual(const Formulation& f, const S& tau, const S& delta) {
+template <class S> S phiResidual(const Formulation& f, const S& tau, const S& delta) {
     using thermo::exp;
     using thermo::log;
     const S lt = log(tau), ld = log(delta);
-    std::array<S, 8> dpow;  // delta^c for the exponential terms
+    std::array<S, 8> dpow; // delta^c for the exponential terms
     dpow[0] = S(0.0);
     dpow[1] = delta;
-    for (std::size_t c = 2; c < dpow.size(); ++c) dpow[c] = dpow[c - 1] * delta;
+    for (std::size_t c = 2; c < dpow.size(); ++c)
+        dpow[c] = dpow[c - 1] * delta;
     S sum(0.0);
     for (const auto& t : f.power) {
         S arg = t.d * ld + t.t * lt;
@@ -172,12 +181,12 @@ S phiResidual(const Formulation& f, const S& tau, const S& delta) {
     return sum;
 }
 
-template <class S>
-S phiIdeal(const Formulation& f, const S& tau, const S& delta) {
+template <class S> S phiIdeal(const Formulation& f, const S& tau, const S& delta) {
     using thermo::exp;
     using thermo::log;
     S sum = log(delta) + f.n1 + f.n2 * tau + f.n3 * log(tau);
-    for (const auto& [n, g] : f.pe) sum = sum + n * log(1.0 - exp(-g * tau));
+    for (const auto& [n, g] : f.pe)
+        sum = sum + n * log(1.0 - exp(-g * tau));
     return sum;
 }
 
@@ -199,7 +208,8 @@ struct PD {
 PD pressureDelta(const Formulation& f, double T, double delta) {
     const Derivs r = residual(f.c.Tc / T, delta);
     const double RT = f.c.Rm() * T, rc = f.c.rhocMolar();
-    return {delta * rc * RT * (1 + delta * r.a_d), rc * RT * (1 + 2 * delta * r.a_d + delta * delta * r.a_dd)};
+    return {delta * rc * RT * (1 + delta * r.a_d),
+            rc * RT * (1 + 2 * delta * r.a_d + delta * delta * r.a_dd)};
 }
 
 // Pressure resolution at delta: p = rho R T (1 + delta phir_d) loses digits
@@ -210,7 +220,8 @@ double tolerance(const Formulation& f, double T, double P, double delta) {
 
 // Root of p(delta) = P where p increases on [lo, hi] with p(lo) <= P <= p(hi):
 // Newton steps kept inside the bracket, bisection otherwise.
-bool solveBracketed(const Formulation& f, double T, double P, double lo, double hi, double start, double& delta) {
+bool solveBracketed(const Formulation& f, double T, double P, double lo, double hi, double start,
+                    double& delta) {
     double x = std::clamp(start, lo, hi);
     if (!(x > lo && x < hi)) x = 0.5 * (lo + hi);
     for (int it = 0; it < 300; ++it) {
@@ -269,20 +280,23 @@ bool solveMetastable(const Formulation& f, double T, double P, double start, dou
 double auxPsat(const Formulation& f, double T) {
     const double th = 1 - T / f.c.Tc;
     double s = 0;
-    for (const auto& a : f.psat) s += a.k * std::pow(th, a.t);
+    for (const auto& a : f.psat)
+        s += a.k * std::pow(th, a.t);
     return f.c.pc * std::exp(f.c.Tc / T * s);
 }
 double auxRhoL(const Formulation& f, double T) {
     const double th = 1 - T / f.c.Tc;
     double s = 1;
-    for (const auto& a : f.rhol) s += a.k * std::pow(th, a.t);
-    return s;  // reduced
+    for (const auto& a : f.rhol)
+        s += a.k * std::pow(th, a.t);
+    return s; // reduced
 }
 double auxRhoV(const Formulation& f, double T) {
     const double th = 1 - T / f.c.Tc;
     double s = 0;
-    for (const auto& a : f.rhov) s += a.k * std::pow(th, a.t);
-    return std::exp(s);  // reduced
+    for (const auto& a : f.rhov)
+        s += a.k * std::pow(th, a.t);
+    return std::exp(s); // reduced
 }
 
 // Lowest temperature at which the Maxwell construction is attempted (the
@@ -324,7 +338,7 @@ bool maxwell(const Formulation& f, double T, Saturation& s) {
             dv += scale * ddv;
         }
         if (small || (std::fabs(ddl) <= 1e-14 * dl && std::fabs(ddv) <= 1e-14 * dv)) {
-            if (std::fabs(dl - dv) < 1e-7) return false;  // collapsed onto one phase
+            if (std::fabs(dl - dv) < 1e-7) return false; // collapsed onto one phase
             const double rc = f.c.rhocMolar();
             s.T = T;
             s.rhoL = dl * rc;
@@ -412,9 +426,11 @@ bool densityReduced(const Formulation& f, double T, double P, Root root, double&
     return solveMetastable(f, T, P, dv, delta);
 }
 
-}  // namespace
+} // namespace
 
-const Constants& constants() { return formulation().c; }
+const Constants& constants() {
+    return formulation().c;
+}
 
 Derivs residual(double tau, double delta) {
     const Formulation& f = formulation();
@@ -501,24 +517,25 @@ bool saturationP(double P, Saturation& s) {
     return false;
 }
 
-}  // namespace zpk::models::iapws95
+} // namespace zpk::models::iapws95
 
 namespace zpk::models {
 
 namespace {
 // Clears the pressure-free fugacity field of PhaseProps where it exists.
-template <class P>
-auto clearPressureFree(P& p, int) -> decltype(p.lnfx.clear(), void()) {
+template <class P> auto clearPressureFree(P& p, int) -> decltype(p.lnfx.clear(), void()) {
     p.lnfx.clear();
 }
-template <class P>
-void clearPressureFree(P&, long) {}
-}  // namespace
+template <class P> void clearPressureFree(P&, long) {}
+} // namespace
 
-Iapws95Model::Iapws95Model() { (void)iapws95::constants(); }
+Iapws95Model::Iapws95Model() {
+    (void)iapws95::constants();
+}
 
-bool Iapws95Model::evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const {
-    (void)x;  // one component: the composition does not matter
+bool Iapws95Model::evaluate(double T, double P, const double* x, Root root, int order,
+                            PhaseProps& out) const {
+    (void)x; // one component: the composition does not matter
     namespace w = iapws95;
     if (!(T > 0) || !(P > 0)) return false;
     const w::Constants& c = w::constants();
@@ -571,4 +588,4 @@ bool Iapws95Model::evaluate(double T, double P, const double* x, Root root, int 
     return std::isfinite(out.cpres) && std::isfinite(out.dv_dP);
 }
 
-}  // namespace zpk::models
+} // namespace zpk::models

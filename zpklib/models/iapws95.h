@@ -29,26 +29,26 @@ struct Derivs {
 
 // Constants of the formulation (from the data file).
 struct Constants {
-    double Tc = 0, rhoc = 0;  // K, kg/m3
-    double R = 0, M = 0;      // J/(kg K), kg/mol
-    double pc = 0, Tt = 0;    // Pa, K (critical pressure of the auxiliary equations, triple point)
-    double Rm() const { return R * M; }        // J/(mol K)
-    double rhocMolar() const { return rhoc / M; }  // mol/m3
+    double Tc = 0, rhoc = 0;            // K, kg/m3
+    double R = 0, M = 0;                // J/(kg K), kg/mol
+    double pc = 0, Tt = 0;              // Pa, K (critical pressure of the auxiliary equations, triple point)
+    double Rm() const { return R * M; } // J/(mol K)
+    double rhocMolar() const { return rhoc / M; } // mol/m3
 };
 
-const Constants& constants();  // throws zpk::Error when the data file is missing
+const Constants& constants(); // throws zpk::Error when the data file is missing
 
 Derivs residual(double tau, double delta);
 Derivs ideal(double tau, double delta);
 
 // Thermodynamic state of water at (T, rho), molar SI.
 struct State {
-    double T = 0, rho = 0;  // K, mol/m3
-    double P = 0;           // Pa
-    double u = 0, h = 0, s = 0, g = 0;  // J/mol, J/(mol K); zero of the formulation (triple-point liquid)
-    double cv = 0, cp = 0;  // J/(mol K)
-    double w = 0;           // m/s
-    double dPdrho = 0, dPdT = 0;  // Pa m3/mol, Pa/K
+    double T = 0, rho = 0;             // K, mol/m3
+    double P = 0;                      // Pa
+    double u = 0, h = 0, s = 0, g = 0; // J/mol, J/(mol K); zero of the formulation (triple-point liquid)
+    double cv = 0, cp = 0;             // J/(mol K)
+    double w = 0;                      // m/s
+    double dPdrho = 0, dPdT = 0;       // Pa m3/mol, Pa/K
 };
 State stateTRho(double T, double rho);
 double pressure(double T, double rho);
@@ -61,15 +61,15 @@ double pressure(double T, double rho);
 bool density(double T, double P, Root root, double& rho, bool& liquidLike);
 
 struct Saturation {
-    double T = 0, P = 0;        // K, Pa
-    double rhoL = 0, rhoV = 0;  // mol/m3
+    double T = 0, P = 0;       // K, Pa
+    double rhoL = 0, rhoV = 0; // mol/m3
 };
 // Saturation at T (Tt <= T < Tc); false outside or without convergence.
 bool saturationT(double T, Saturation& s);
 // Saturation at P (p(Tt) <= P < pc).
 bool saturationP(double P, Saturation& s);
 
-}  // namespace zpk::models::iapws95
+} // namespace zpk::models::iapws95
 
 namespace zpk::models {
 
@@ -79,11 +79,11 @@ namespace zpk::models {
 // between the formulation's gas constant and the engine's enters the
 // residual entropy and cv so that totals are those of IAPWS-95.
 class Iapws95Model final : public PhaseModel {
-public:
+  public:
     Iapws95Model();
     int size() const override { return 1; }
     bool isEquationOfState() const override { return true; }
     bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
 };
 
-}  // namespace zpk::models
+} // namespace zpk::models
