@@ -135,3 +135,23 @@ TEST(CubicModel, VolumeTranslationShiftsVolumeOnly) {
         EXPECT_NEAR(b.lnphi[i], a.lnphi[i] - shifted.shift(i) * 2e6 / (models::kR * 300), 1e-10);
     EXPECT_NEAR(b.cpres, a.cpres, 1e-9 * std::fabs(a.cpres));
 }
+
+TEST(CubicModel, SaturatedButaneVolumesOfTheTextbookExample) {
+    // Smith, Van Ness and Abbott, Introduction to Chemical Engineering
+    // Thermodynamics, 7th ed., Example 3.9: n-butane at 350 K and its vapour
+    // pressure 9.4573 bar (Tc 425.1 K, Pc 37.96 bar, w 0.200).  Published:
+    // SRK Z_v = 0.8190; PR Z_v = 0.8080, Z_l = 0.0366 (V 2486 and 112.6 cm3/mol).
+    const models::PureConstants butane{425.1, 37.96e5, 0.200, 58.123, 0.27};
+    const double T = 350, P = 9.4573e5, x = 1.0;
+    auto Z = [&](double v) { return P * v / (models::kR * T); };
+    double r[3];
+    CubicModel srk(CubicKind::SRK, false, {butane});
+    ASSERT_EQ(srk.volumeRoots(T, P, &x, r), 3);
+    EXPECT_NEAR(Z(r[2]), 0.8190, 2e-4);
+    CubicModel pr(CubicKind::PR, false, {butane});
+    ASSERT_EQ(pr.volumeRoots(T, P, &x, r), 3);
+    EXPECT_NEAR(Z(r[2]), 0.8080, 2e-4);
+    EXPECT_NEAR(Z(r[0]), 0.0366, 1e-4);
+    EXPECT_NEAR(r[0] * 1e6, 112.6, 0.1);
+    EXPECT_NEAR(r[2] * 1e6, 2486, 1.0);
+}
