@@ -1,0 +1,137 @@
+// The engine's C functions: argument handling, per-thread phase counts,
+// derivative functions against differences, and identical results when many
+// threads work on their own streams at once.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "zpk/zpk.h"
+
+namespace {
+
+void units() {
+    for (int q = 15; q <= 54; ++q) setUMC(q, 1);
+}
+
+// Methane / propane with SRK for all properties.
+void defineGas(int s, double methane = 0.3) {
+    initS(s);
+    setWm(s, 1.0);
+    for (int p = 1; p <= 4; ++p) {
+        setMP(s, p, 0, 30);
+        setMP(s, p, 1, 30);
+    }
+    putZ(s, 1, methane);
+    putZ(s, 2, 1 - methane);
+    putCC(s, 1, CompCID(74828));
+    putCC(s, 2, CompCID(74986));
+    ASSERT_EQ(setS(s), 1) << ErrMsg();
+}
+
+}  // namespace
+
+TEST(EngineApi, FailedCallsReturnTheFailureValueAndAMessage) {
+    units();
+    setErrFlag(0);
+    initS(7);
+    EXPECT_EQ(setOp(7, 300, 1e5), 0);  // not defined
+    EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
+    defineGas(7);
+    EXPECT_EQ(setOp(7, -5, 1e5), 0);
+    EXPECT_TRUE(std::isnan(StrH(7)));  // no operating point yet
+    EXPECT_EQ(LfPF(7, 1e5, 1.5), 0.0);  // fraction outside [0, 1]
+    setErrFlag(0);
+    EXPECT_EQ(setOp(7, 330, 1e5), 1);
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
+TEST(EngineApi, PhaseCountIsPerThread) {
+    units();
+    defineGas(8);
+    defineGas(9);
+    ASSERT_EQ(setOp(8, 150, 1e5), 1);
+    EXPECT_EQ(getPNr(), 2);
+    int other = -1;
+    std::thread t([&] {
+        setOp(9, 330, 1e5);
+        other = getPNr();
+    });
+    t.join();
+    EXPECT_EQ(other, 1);
+    EXPECT_EQ(getPNr(), 2);
+}
+
+TEST(EngineApi, PhasePartsAddUpAndFlashesReturn) {
+    units();
+    defineGas(10);
+    ASSERT_NE(LfPF(10, 1e5, 0.4), 0.0);
+    EXPECT_NEAR(StrLf(10), 0.4, 1e-9);
+    const double h = StrH(10), s = StrS(10);
+    EXPECT_NEAR((StrGH(10) + StrLH(10)) / h, 1.0, 1e-12);
+    EXPECT_NEAR((StrGS(10) + StrLS(10)) / s, 1.0, 1e-12);
+    setOp(10, 300, 1e5);
+    HPF(10, 1e5, h, 0);
+    EXPECT_NEAR(StrH(10) / h, 1.0, 1e-9);
+    EXPECT_NEAR(StrLf(10), 0.4, 1e-6);
+    // The mixer conserves enthalpy.
+    defineGas(11, 0.8);
+    setOp(11, 300, 2e5);
+    const double h11 = StrH(11);
+    ASSERT_EQ(MixF(12, 10, 11, 0, 0), 1) << ErrMsg();
+    EXPECT_NEAR(getWm(12), 2.0, 1e-12);
+    EXPECT_NEAR(StrH(12) / (h + h11), 1.0, 1e-8);
+}
+
+TEST(EngineApi, DerivativeFunctionsMatchDifferences) {
+    units();
+    defineGas(13);
+    DPinit(1, 13);
+    double x[2] = {0.4, 0.6};
+    for (int phase : {0, 1}) {
+        const double T = phase ? 150 : 300, P = 1e5;
+        double F[2], dT[2], dP[2], r0[2], r1[2];
+        double* dx[2] = {r0, r1};
+        ASSERT_EQ(StrFvd(1, phase, T, P, x, F, dT, dP, dx), 1) << ErrMsg();
+        double Fp[2], Fm[2];
+        const double h = 1e-4 * T;
+        StrFv(1, phase, T + h, P, x, Fp);
+        StrFv(1, phase, T - h, P, x, Fm);
+        for (int i = 0; i < 2; ++i) EXPECT_NEAR((Fp[i] - Fm[i]) / (2 * h), dT[i], 1e-6 * std::fabs(dT[i]) + 1e-9);
+        double H, HT, HP, Hx[2], a, b;
+        ASSERT_EQ(StrHvd(1, phase, T, P, x, &H, &HT, &HP, Hx), 1);
+        for (int m = 0; m < 2; ++m) {
+            const double e = 1e-6;
+            x[m] += e;
+            StrHv(1, phase, T, P, x, &a);
+            x[m] -= 2 * e;
+            StrHv(1, phase, T, P, x, &b);
+            x[m] += e;
+            EXPECT_NEAR((a - b) / (2 * e), Hx[m], 1e-5 * std::fabs(Hx[m]) + 1e-3);
+        }
+    }
+    EXPECT_EQ(StrFv(5, 0, 300, 1e5, x, x), 0);  // slot 5 is not bound
+}
+
+TEST(EngineApi, ManyThreadsGiveTheSerialResults) {
+    units();
+    auto work = [](int s, double* out) {
+        defineGas(s, 0.25 + 0.01 * (s % 5));
+        setOp(s, 160, 2e5);
+        out[0] = StrH(s);
+        out[1] = LfPF(s, 3e5, 0.3);
+        out[2] = StrS(s);
+    };
+    constexpr int kThreads = 12;
+    std::vector<std::array<double, 3>> serial(kThreads), parallel(kThreads);
+    for (int k = 0; k < kThreads; ++k) work(100 + k, serial[k].data());
+    std::vector<std::thread> pool;
+    for (int k = 0; k < kThreads; ++k) pool.emplace_back([&, k] { work(200 + k, parallel[k].data()); });
+    for (auto& t : pool) t.join();
+    for (int k = 0; k < kThreads; ++k)
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(serial[k][j], parallel[k][j]) << k << " " << j;
+}
