@@ -74,6 +74,35 @@ TEST_P(SyntheticRecovery, KnownParametersAreRecovered) {
 
 INSTANTIATE_TEST_SUITE_P(Models, SyntheticRecovery, ::testing::Values(10, 11, 12));
 
+TEST(Regression, IsothermalDataWithFreeAlpha) {
+    // P-x-y data at 340 K from NRTL with an explicit alpha; code 2 with the
+    // alpha free recovers the energy parameters and alpha.
+    const std::array<double, 5> truth = {1200.0, 200.0, 0.45, 0.0, 0.0};
+    std::vector<regression::VlePoint> pts;
+    for (double x : {0.1, 0.3, 0.5, 0.7, 0.9}) {
+        auto d = waterMethanol(11);
+        regression::storeEntry(d, 11, truth);
+        d.z = {x, 1 - x};
+        engine::StreamSystem sys(d);
+        auto st = engine::liquidFractionFlash(sys, 340, false, 1.0);
+        pts.push_back({x, engine::phaseOfKind(*st, models::kVapour)->x[0], 340, st->P});
+    }
+    regression::RegressionOptions opt;
+    opt.objective = 2;
+    opt.fitAlpha = true;
+    opt.tolerance = 1e-14;
+    const auto res = regression::regressBinary(waterMethanol(11), pts, opt);
+    EXPECT_NEAR(res.p[2], truth[2], 0.02);
+    EXPECT_NEAR(res.p[0], truth[0], 40.0);
+    EXPECT_NEAR(res.p[1], truth[1], 40.0);
+    EXPECT_LT(res.meanRelT, 1e-5); // relative pressure deviations here
+}
+
+TEST(Regression, UnifacHasNothingToRegress) {
+    const std::vector<regression::VlePoint> pts = {{0.5, 0.3, 350, 1e5}};
+    EXPECT_THROW(regression::regressBinary(waterMethanol(130), pts, {}), std::exception);
+}
+
 TEST(Regression, EntryIsStoredOnceAndOverwrittenInPlace) {
     auto d = waterMethanol(11);
     regression::storeEntry(d, 11, {1, 2, 0.3, 0, 0});
