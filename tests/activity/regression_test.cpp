@@ -161,6 +161,23 @@ TEST_P(MeasuredWaterMethanol, BRegrFitsAndItsParametersSurviveLoadSB) {
 
 INSTANTIATE_TEST_SUITE_P(Models, MeasuredWaterMethanol, ::testing::Values(11, 10, 12));
 
+TEST(StoredParameters, MethanolWaterWithLoadSBReproducesTheMeasuredBubblePoints) {
+    // The stored NRTL and Wilson pairs (converted from their published form)
+    // must describe the measured 1-bar data without any regression.
+    for (int model : {10, 11}) {
+        for (const auto& m : kData) {
+            auto d = waterMethanol(model);
+            d.bipLoadLevel = 0;
+            d.z = {1 - m.xm, m.xm};
+            engine::StreamSystem sys(d);
+            auto st = engine::liquidFractionFlash(sys, 100000, true, 1.0);
+            EXPECT_NEAR(st->T, m.t + 273.15, 0.01 * (m.t + 273.15)) << model << " x " << m.xm;
+            EXPECT_NEAR(engine::phaseOfKind(*st, models::kVapour)->x[1], m.ym, 0.03)
+                << model << " x " << m.xm;
+        }
+    }
+}
+
 TEST(Regression, BRegrRejectsUnusableInput) {
     const int s = 1997;
     double x[2] = {0.5, 0.3}, y[2] = {0.3, 0.2}, T[2] = {350, 355}, P[2] = {1e5, 1e5}, params[10], xo[2],
