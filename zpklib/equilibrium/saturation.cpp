@@ -88,11 +88,12 @@ bool solveSplitPoint(const FluidSystem& sys, const double* z, double beta, bool 
         for (int b = 0; b < m; ++b) J(m, b) = x[act[b]] * y[act[b]] / z[act[b]];
         const double norm = F.cwiseAbs().maxCoeff();
         if (!std::isfinite(norm)) return false;
-        if (norm < 1e-11) {
-            // A non-trivial split needs distinct phases (one component: distinct roots).
+        if (norm < 1e-10) {
+            // A non-trivial split needs distinct phases (one component: distinct
+            // roots); near-trivial "solutions" next to a critical point are rejected.
             double d = 0;
             for (int i : act) d += lnK[i] * lnK[i];
-            if (m > 1 && d < 1e-10) return false;
+            if (m > 1 && d < 1e-6) return false;
             if (m == 1 && std::fabs(pv.v - pl.v) < 1e-6 * pv.v) return false;
             pt.T = T;
             pt.P = P;
