@@ -40,6 +40,24 @@ std::shared_ptr<EquilibriumCache> fromSplit(const StreamSystem& sys, const Split
     return st;
 }
 
+// Saturation point of a single-component feed: from the fugacity model's
+// own saturation curve when it has one (both phases on the same equation),
+// else Newton's method on the split (start: sp and lnK, or Wilson).
+bool pureSplitPoint(const StreamSystem& sys, bool fixedIsP, double beta, SplitPoint& sp, std::vector<double> lnK = {}) {
+    const models::PhaseModel& m = sys.model(1, 0);
+    if (&m == &sys.model(1, 1) && activeCount(sys) == 1) {
+        double T = sp.T, P = sp.P;
+        if (m.pureSaturation(fixedIsP, T, P)) {
+            sp.T = T;
+            sp.P = P;
+            sp.beta = beta;
+            sp.x = sp.y = sys.feed();
+            return true;
+        }
+    }
+    return equilibrium::solveSplitPoint(sys.fluid(), sys.feed().data(), beta, fixedIsP, sp, std::move(lnK));
+}
+
 std::shared_ptr<EquilibriumCache> flashAt(const StreamSystem& sys, double u, bool fixedIsP, double fixed) {
     return fixedIsP ? sys.flash(u, fixed) : sys.flash(fixed, u);
 }
@@ -143,7 +161,9 @@ std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, d
     if (k == 1 && !threePhase) {
         SplitPoint sp;
         sp.T = sp.P = fixed;
-        if (equilibrium::solveSplitPoint(sys.fluid(), z, 1 - f, fixedIsP, sp)) return fromSplit(sys, sp);
+        if (activeCount(sys) == 1 ? pureSplitPoint(sys, fixedIsP, 1 - f, sp)
+                                  : equilibrium::solveSplitPoint(sys.fluid(), z, 1 - f, fixedIsP, sp))
+            return fromSplit(sys, sp);
     }
     if (activeCount(sys) == 1) throw Error("no saturation state at this condition", kCalculation);
     return scanLiquidFraction(sys, fixed, fixedIsP, f, k);
@@ -157,6 +177,23 @@ double specValue(const EquilibriumCache& st, Spec spec) {
     }
     return kNaN;
 }
+
+namespace {
+// Slope of a specification with respect to T at fixed P (or P at fixed T)
+// along the state's phases at fixed compositions.
+double slope(const EquilibriumCache& st, Spec spec, bool fixedIsP) {
+    double d = 0;
+    for (const auto& p : st.phases) {
+        double v;
+        if (fixedIsP)
+            v = spec == Spec::H ? p.cp : spec == Spec::S ? p.cp / st.T : p.v * p.alpha;
+        else
+            v = spec == Spec::H ? p.v * (1 - st.T * p.alpha) : spec == Spec::S ? -p.v * p.alpha : -p.v * p.kappa;
+        d += p.beta * v;
+    }
+    return d;
+}
+}  // namespace
 
 std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target, double fixed,
                                                      bool fixedIsP, double estimate) {
@@ -184,35 +221,60 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
     }
     if (!std::isfinite(g0)) throw Error("no state can be computed near the estimate", kCalculation);
     if (std::fabs(g0) <= 1e-12 * scale) return s0;
-    // Bracket by geometric steps in the direction that reduces |g|.
-    const double step = 1.15;
-    double u1 = u0 * step;
-    double g1 = tryState(u1, s1);
-    if (!std::isfinite(g1)) {
-        u1 = u0 / step;
-        g1 = tryState(u1, s1);
-    }
-    const bool rising = std::isfinite(g1) ? (g1 - g0) * (u1 - u0) > 0 : spec != Spec::V || fixedIsP;
-    const double dir = ((g0 < 0) == rising) ? step : 1.0 / step;
+    // Newton steps with the state's own slope (phase changes make the true
+    // slope larger, so a step may overshoot: a sign change then brackets).
     double ua = u0, ga = g0, ub = u0, gb = g0;
-    std::shared_ptr<EquilibriumCache> sb;
+    std::shared_ptr<EquilibriumCache> sa = s0, sb;
     bool bracketed = false;
-    for (int it = 0; it < 300; ++it) {
-        ub = std::clamp(ub * dir, umin, umax);
-        gb = tryState(ub, sb);
-        if (std::isfinite(gb)) {
-            if ((ga < 0) != (gb < 0)) {
-                bracketed = true;
-                break;
-            }
-            ua = ub;
-            ga = gb;
+    for (int it = 0; it < 12 && !bracketed; ++it) {
+        const double d = slope(*sa, spec, fixedIsP);
+        if (!std::isfinite(d) || d == 0) break;
+        const double un = std::clamp(std::clamp(ua - ga / d, ua * 0.8, ua * 1.25), umin, umax);
+        if (un == ua) break;
+        std::shared_ptr<EquilibriumCache> sn;
+        const double gn = tryState(un, sn);
+        if (!std::isfinite(gn)) break;
+        if (std::fabs(gn) <= 1e-12 * scale) return sn;
+        if ((gn < 0) != (ga < 0)) {
+            ub = un;
+            gb = gn;
+            sb = sn;
+            bracketed = true;
+        } else {
+            ua = un;
+            ga = gn;
+            sa = sn;
         }
-        if (ub == umin || ub == umax) break;
+    }
+    if (!bracketed) {
+        // Bracket by geometric steps in the direction that reduces |g|.
+        const double step = 1.15;
+        double u1 = ua * step;
+        double g1 = tryState(u1, s1);
+        if (!std::isfinite(g1)) {
+            u1 = ua / step;
+            g1 = tryState(u1, s1);
+        }
+        const bool rising = std::isfinite(g1) ? (g1 - ga) * (u1 - ua) > 0 : spec != Spec::V || fixedIsP;
+        const double dir = ((ga < 0) == rising) ? step : 1.0 / step;
+        ub = ua;
+        for (int it = 0; it < 300; ++it) {
+            ub = std::clamp(ub * dir, umin, umax);
+            gb = tryState(ub, sb);
+            if (std::isfinite(gb)) {
+                if ((ga < 0) != (gb < 0)) {
+                    bracketed = true;
+                    break;
+                }
+                ua = ub;
+                ga = gb;
+                sa = sb;
+            }
+            if (ub == umin || ub == umax) break;
+        }
     }
     if (!bracketed) throw Error("the specified state lies outside the range of the models", kCalculation);
     // Illinois regula falsi.
-    std::shared_ptr<EquilibriumCache> sa = stateAt(ua);
     int lastSide = 0;
     for (int it = 0; it < 200; ++it) {
         double um = (ua * gb - ub * ga) / (gb - ga);
@@ -248,7 +310,8 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
         sp.P = u;
     }
     std::vector<double> lnK(sys.size(), 0.0);
-    if (equilibrium::solveSplitPoint(sys.fluid(), sys.feed().data(), 0.5, fixedIsP, sp, lnK)) {
+    if (activeCount(sys) == 1 ? pureSplitPoint(sys, fixedIsP, 0.5, sp, lnK)
+                              : equilibrium::solveSplitPoint(sys.fluid(), sys.feed().data(), 0.5, fixedIsP, sp, lnK)) {
         auto st = fromSplit(sys, sp);
         const PhaseState& v = st->phases[0];
         const PhaseState& l = st->phases[1];
