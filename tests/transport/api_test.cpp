@@ -81,8 +81,8 @@ TEST(TransportApi, LightHydrocarbonUnitConversions) {
     EXPECT_LT(lv, 0.2e-3);
     EXPECT_GT(lc, 0.07);
     EXPECT_LT(lc, 0.13);
-    EXPECT_GT(st, 0.004);
-    EXPECT_LT(st, 0.014);
+    EXPECT_GT(st, 0.006); // propane 7.9, isobutane 10.6 mN/m at 290 K
+    EXPECT_LT(st, 0.012);
 
     setUMC(23, 3); // cP
     setUMC(28, 2); // Btu/(h ft F)

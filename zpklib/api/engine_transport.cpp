@@ -4,7 +4,9 @@
 // phase states (composition, molar volume) come from the stream's
 // equilibrium; the methods are in transport/.
 #include <cmath>
+#include <exception>
 #include <string>
+#include <vector>
 
 #include "api/engine_common.h"
 #include "core/error.h"
@@ -60,6 +62,19 @@ transport::Phase phaseOf(const Ctx& c, const engine::PhaseState& p) {
     ph.x = p.x;
     ph.v = p.v;
     ph.cv0 = c.sys->idealCp(c.st->T, p.x.data()) - models::kR;
+    if (ph.kind == 1) {
+        auto sys = c.sys;
+        const double T = c.st->T;
+        ph.pureLiquidVolume = [sys, T](int i, double P) {
+            std::vector<double> unit(static_cast<std::size_t>(sys->size()), 0.0);
+            unit[static_cast<std::size_t>(i)] = 1.0;
+            try {
+                return sys->phaseState(T, P, unit, models::kLiquid, false).v;
+            } catch (const std::exception&) {
+                return kNaN;
+            }
+        };
+    }
     return ph;
 }
 

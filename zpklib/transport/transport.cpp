@@ -214,6 +214,29 @@ double liquidCorrection(const Components& comps, const Phase& ph, bool forViscos
     return std::exp(lnf);
 }
 
+double liquidDensityScale(const Components& comps, const Phase& ph) {
+    if (!ph.pureLiquidVolume) return 1.0;
+    const auto x = normalised(ph.x);
+    double vModel = 0, vData = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!(x[i] > 0)) continue;
+        const auto& c = *comps[i];
+        if (!(c.tc > ph.T)) continue;
+        const double rho = components::evaluate(c.ld, ph.T) * 1e3; // mol/m3
+        if (!(rho > 0)) continue;
+        double p = ph.P;
+        const double psat = components::evaluate(c.vp, ph.T);
+        if (psat > 0 && 1.05 * psat > p) p = 1.05 * psat;
+        const double v = ph.pureLiquidVolume(static_cast<int>(i), p);
+        // A volume far from the database's is a vapour-like root, not a liquid.
+        if (!(v > 0) || !std::isfinite(v) || v * rho > 2.0) continue;
+        vModel += x[i] * v;
+        vData += x[i] / rho;
+    }
+    if (!(vModel > 0) || !(vData > 0)) return 1.0;
+    return std::clamp(vModel / vData, 0.7, 1.4);
+}
+
 double viscosity(const Components& comps, const Phase& ph) {
     if (!(ph.T > 0) || !(ph.v > 0)) throw Error("phase state without temperature or volume");
     const int w = pureWaterIndex(comps, ph.x);
@@ -221,7 +244,9 @@ double viscosity(const Components& comps, const Phase& ph) {
     if (ph.kind == 1) {
         const double mu = correlatedLiquidViscosity(comps, ph);
         if (mu > 0) return mu;
-        return chungPhaseViscosity(comps, ph) * liquidCorrection(comps, ph, true);
+        Phase scaled = ph;
+        scaled.v = ph.v / liquidDensityScale(comps, ph);
+        return chungPhaseViscosity(comps, scaled) * liquidCorrection(comps, ph, true);
     }
     return chungPhaseViscosity(comps, ph);
 }
@@ -233,7 +258,9 @@ double conductivity(const Components& comps, const Phase& ph) {
     if (ph.kind == 1) {
         const double l = correlatedLiquidConductivity(comps, ph);
         if (l > 0) return l;
-        return chungPhaseConductivity(comps, ph) * liquidCorrection(comps, ph, false);
+        Phase scaled = ph;
+        scaled.v = ph.v / liquidDensityScale(comps, ph);
+        return chungPhaseConductivity(comps, scaled) * liquidCorrection(comps, ph, false);
     }
     return chungPhaseConductivity(comps, ph);
 }
@@ -261,12 +288,32 @@ double surfaceTension(const Components& comps, const Phase* vapour, const Phase*
     const double T = liquid->T;
     if (pureWaterIndex(comps, x) >= 0) return water::surfaceTension(T);
 
-    if (vapour) {
-        // Weinaug-Katz: sigma^(1/4) = sum P_i (x_i rhoL - y_i rhoV), mol/cm3, mN/m.
-        const auto y = normalised(vapour->x);
-        const double rl = 1e-6 / liquid->v, rv = 1e-6 / vapour->v;
-        double s = 0;
+    // Pure-component values at T; a pure liquid with data takes its own.
+    std::vector<double> sigma(x.size(), kNaN);
+    int present = 0;
+    bool allData = true;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!(x[i] > 0)) continue;
+        ++present;
+        sigma[i] = pureSurfaceTension(*comps[i], T);
+        if (!(sigma[i] > 0)) allData = false;
+    }
+    if (present == 1 && allData) {
+        for (std::size_t i = 0; i < x.size(); ++i)
+            if (x[i] > 0) return sigma[i];
+    }
+
+    // Weinaug-Katz / Macleod-Sugden: sigma^(1/4) = sum P_i (x_i rhoL - y_i
+    // rhoV), mol/cm3 and mN/m, with both densities corrected by the volume
+    // model's bias on the liquid (the fourth power magnifies density errors).
+    // Without a vapour this applies only when some component has no surface
+    // tension of its own at T (a supercritical solute), with rhoV = 0.
+    const std::vector<double> y = vapour ? normalised(vapour->x) : std::vector<double>(x.size(), 0.0);
+    if (vapour || !allData) {
         bool all = true;
+        double s = 0;
+        const double scale = liquidDensityScale(comps, *liquid);
+        const double rl = 1e-6 / liquid->v * scale, rv = vapour ? 1e-6 / vapour->v * scale : 0.0;
         for (std::size_t i = 0; i < x.size() && all; ++i) {
             if (!(x[i] > 0) && !(y[i] > 0)) continue;
             const double p = parachor(*comps[i]);
@@ -278,13 +325,12 @@ double surfaceTension(const Components& comps, const Phase* vapour, const Phase*
         if (all) return s > 0 ? std::pow(s, 4) * 1e-3 : 0.0;
     }
 
-    // sigma^(1/4) = sum x_i sigma_i^(1/4) over the components with data.
+    // sigma^(1/4) = sum x_i sigma_i^(1/4) over the components with data
+    // (0 above their critical temperature).
     double s = 0, used = 0;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        if (!(x[i] > 0)) continue;
-        const double si = pureSurfaceTension(*comps[i], T);
-        if (!(si >= 0)) continue;
-        s += x[i] * std::pow(si, 0.25);
+        if (!(x[i] > 0) || !(sigma[i] >= 0)) continue;
+        s += x[i] * std::pow(sigma[i], 0.25);
         used += x[i];
     }
     if (!(used > 0)) throw Error("no surface tension data for the liquid's components", kNotDefined);

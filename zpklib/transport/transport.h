@@ -21,6 +21,7 @@
 // All values SI: K, Pa, mol, m3, Pa s, W/(m K), N/m.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "components/database.h"
@@ -36,6 +37,12 @@ struct Phase {
     std::vector<double> x; // mole fractions (need not be normalised)
     double v = 0;          // molar volume, m3/mol
     double cv0 = 0;        // ideal-gas isochoric heat capacity, J/(mol K)
+    // Optional: molar volume (m3/mol) that the phase's own volume model gives
+    // pure component i as a liquid at (T, p).  With it, Chung's method for a
+    // liquid outside the correlation path is evaluated at the phase density
+    // corrected by the model's volume bias on the subcritical components
+    // (liquidDensityScale), since the method is very sensitive to density.
+    std::function<double(int, double)> pureLiquidVolume;
 };
 
 double viscosity(const Components& comps, const Phase& ph);
@@ -56,6 +63,13 @@ double correlatedLiquidConductivity(const Components& comps, const Phase& ph);
 // path: exp(sum x_i ln r_i), r_i the ratio of the correlated to Chung's
 // value of subcritical component i at its saturated-liquid density.
 double liquidCorrection(const Components& comps, const Phase& ph, bool forViscosity);
+// Ratio of the model to the database liquid volumes, sum x_i V_model,i /
+// sum x_i V_db,i over the subcritical components with a saturated-density
+// correlation (model volumes at the phase pressure, raised to 1.05 times the
+// component's vapour pressure where that is higher, so that the pure
+// component is liquid); 1 without pureLiquidVolume or without such
+// components; kept within [0.7, 1.4].
+double liquidDensityScale(const Components& comps, const Phase& ph);
 // Chung et al. for the phase (any kind).
 double chungPhaseViscosity(const Components& comps, const Phase& ph);
 double chungPhaseConductivity(const Components& comps, const Phase& ph);
