@@ -89,6 +89,10 @@ TEST_F(ComponentApi, NamesAreUniqueAndFitTheReportedLengths) {
         const std::string name = CompN(i);
         EXPECT_FALSE(name.empty()) << i;
         EXPECT_TRUE(names.insert(name).second) << "duplicate name " << name;
+        // plain printable ASCII in every text (callers get bytes, not encodings)
+        for (const char* t : {CompN(i), CompN1(i), CompN2(i), CompF(i)})
+            for (const char* p = t; *p; ++p)
+                EXPECT_TRUE(*p >= 0x20 && *p <= 0x7e) << i << ": " << t;
         EXPECT_LE(static_cast<int>(name.size()), nl);
         EXPECT_LE(static_cast<int>(std::strlen(CompN1(i))), nl);
         EXPECT_LE(static_cast<int>(std::strlen(CompN2(i))), nl);

@@ -78,3 +78,10 @@ def test_names():
     assert dbgen.good_name("1,1,1,2-TETRAFLUOROETHANE")
     assert dbgen.good_name("TRANS-1,4-DIMETHYLCYCLOHEXANE")
     assert dbgen.good_name("WATER")
+
+
+def test_clean_names_are_ascii():
+    assert dbgen.clean("Γ-BUTYROLACTONE") == "GAMMA-BUTYROLACTONE"
+    assert dbgen.clean("1,2-BUTANEDIOL, (±)") == "1,2-BUTANEDIOL, (+/-)"
+    assert dbgen.clean("名前") == ""
+    assert dbgen.clean("A\tB") == "A B"

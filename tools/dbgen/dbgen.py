@@ -733,7 +733,7 @@ def main():
         cp298 = crc_cp.get(c)
         cp, s = choose_cp(c, cp_candidates(c, cs_corr, trc, poling, coolprop, nq, gerg), natoms, cp298, cp0, rejected)
         note("cp", s)
-        name = name_of(c).upper()
+        name = clean(name_of(c).upper()) or clean(yaws_name.get(c, "").upper()) or cas_text(c)
         names = alt_names(c, name, cl_names, pc_names, cs, yaws_name)
         # names must identify a component: add the CAS number to a repeated name
         if name in used_names:
@@ -751,7 +751,7 @@ def main():
                     source = None
             note(k, source)
             corr_cells.append(cell)
-        cells = [str(index), str(c), clean(name), clean(names[0]), clean(names[1]), formula, fmt(mw), fmt(tc),
+        cells = [str(index), str(c), name, names[0], names[1], formula, fmt(mw), fmt(tc),
                  fmt(pc), fmt(vc), fmt(om), fmt(tb), fmt(tm), fmt(hf), fmt(gf), fmt(s0), fmt(dm), fmt(rg),
                  fmt(zra), fmt(sol), fmt(cp0), cp,
                  ] + corr_cells + [fmt(hfus)]
@@ -860,8 +860,18 @@ def corr_cell(entry, tc=None):
     return ";".join([str(eq), fmt(tmin), fmt(tmax)] + [fmt(x) for x in coeffs])
 
 
+GREEK = {"α": "ALPHA-", "Α": "ALPHA-", "β": "BETA-", "Β": "BETA-", "γ": "GAMMA-", "Γ": "GAMMA-",
+         "δ": "DELTA-", "Δ": "DELTA-", "±": "+/-", "−": "-", "–": "-", "′": "'"}
+
+
 def clean(text):
-    return (text or "").replace("\t", " ").strip()
+    """Names are plain ASCII (the C interface hands them out as bytes):
+    Greek letters spelled out, anything else non-ASCII dropped with the name."""
+    text = (text or "").replace("\t", " ").strip()
+    for k, v in GREEK.items():
+        text = text.replace(k, v)
+    text = text.replace("ALPHA- ", "ALPHA ").replace("BETA- ", "BETA ").replace("--", "-")
+    return text if text.isascii() else ""
 
 
 def good_name(n):
@@ -879,7 +889,7 @@ def good_name(n):
         return False  # a formula (CH2CL2, CFCL3)
     if re.search(r"(FLUOR|CHLOR|BROM|IOD|OXID|SULF|AZ|SILYL|BOR)ANYL", u):
         return False
-    if re.search(r"^\(\d+[A-Z]", u) or ";" in u:
+    if re.search(r"^\(\d+[A-Z]", u) or ";" in u or re.search(r"\.[A-Z]+\.", u):
         return False
     if re.search(r"\b(BEAM|COMPRESSED|REFRIGERATED|LIQUID|LIQUEFIED|ATOM|ION|SOLUTION|USP|NF|ACS|REAGENT)\b", u):
         return False
@@ -900,7 +910,7 @@ def alt_names(c, name, cl_names, pc_names, cs, yaws_name):
         cands += pc_names[c][1][:4] + [pc_names[c][0]]
     out = []
     for n in cands:
-        u = n.strip().upper()
+        u = clean(n.strip().upper())
         ok = good_name(u) or n in ALT.get(c, []) or re.fullmatch(r"R-?\d+[A-Z0-9]*|RC\d+|HFC-\d+[A-Z]*", u)
         if u and u != name and u not in out and ok:
             out.append(u)
