@@ -304,6 +304,8 @@ TEST(ProbeThreadedRun, ANewRunStartsANewReport) {
 }
 
 // ---- the real program --------------------------------------------------
+// Full runs of the real battery take as long as the library needs (minutes
+// under the sanitizers), so they carry the label "slow".
 
 void expectRealRun(const ProcessResult& r, int threads) {
     EXPECT_EQ(r.status, 1);
@@ -324,9 +326,9 @@ void expectRealRun(const ProcessResult& r, int threads) {
     EXPECT_EQ(r.output.compare(r.output.size() - tail.size(), tail.size(), tail), 0);
 }
 
-TEST(Proptest, SingleThreadRunCompletesTheCycle) { expectRealRun(proptest("1\n1\n0\n"), 1); }
+TEST(ProptestSlow, SingleThreadRunCompletesTheCycle) { expectRealRun(proptest("1\n1\n0\n"), 1); }
 
-TEST(Proptest, FourThreadRunCompletesEveryCycle) { expectRealRun(proptest("1\n4\n0\n"), 4); }
+TEST(ProptestSlow, FourThreadRunCompletesEveryCycle) { expectRealRun(proptest("1\n4\n0\n"), 4); }
 
 TEST(ProptestSlow, FiftyThreadRunCompletesEveryCycle) { expectRealRun(proptest("1\n50\n0\n"), 50); }
 
@@ -334,6 +336,24 @@ TEST(Proptest, MenuZeroEndsWithStatusOne) {
     const auto r = proptest("0\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output, advice() + menuPrompt);
+}
+
+TEST(Proptest, EditorSharesStandardInputWithTheMenu) {
+    // The editor skips the rest of the menu line, quits on 0, and the menu
+    // then reads the next 0.
+    const auto r = proptest("2\n0\n0\n");
+    EXPECT_EQ(r.status, 1);
+    const std::string head = advice() + menuPrompt + "zpk stream editor\r\n";
+    EXPECT_EQ(r.output.compare(0, head.size(), head), 0);
+    const std::string tail = "leaving the stream editor\r\n" + menuPrompt;
+    ASSERT_GE(r.output.size(), tail.size());
+    EXPECT_EQ(r.output.substr(r.output.size() - tail.size()), tail);
+}
+
+TEST(Proptest, EndOfInputInsideTheEditorReturnsToTheMenuWhichEnds) {
+    const auto r = proptest("2\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("zpk stream editor"), std::string::npos);
 }
 
 } // namespace
