@@ -83,6 +83,14 @@ public:
         (void)x;
         return 0.0;
     }
+    // Pure fluids whose model solves its own saturation curve: at the given
+    // temperature T (atPressure false, P is set) or pressure P (atPressure
+    // true, T is set).  False when the model has no such calculation or the
+    // state has no saturation.
+    virtual bool pureSaturation(bool atPressure, double& T, double& P) const {
+        (void)atPressure, (void)T, (void)P;
+        return false;
+    }
 };
 
 }  // namespace zpk::models
