@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "models/iapws95.h"
 #include "zpk/zpk.h"
 
 namespace {
@@ -112,6 +113,26 @@ TEST_F(WaterStream, LiquidFractionFlashFindsTheSaturationTemperature) {
     const double t0 = LfPF(kStream, 2e6, 0.5);
     EXPECT_NEAR(t0, 485.53, 0.01);
     EXPECT_NEAR(StrLf(kStream), 0.5, 1e-9);
+}
+
+// The saturation temperature comes from the model's own saturation curve,
+// also close to the critical point where a Newton iteration on the split
+// from Wilson's estimate meets states without a vapour root.
+TEST_F(WaterStream, LiquidFractionFlashAlongTheWholeSaturationCurve) {
+    for (double P : {1e3, 1e5, 1e6, 1e7, 2e7, 2.2e7, 2.206e7}) {
+        zpk::models::iapws95::Saturation s;
+        ASSERT_TRUE(zpk::models::iapws95::saturationP(P, s)) << P;
+        for (double f : {0.0, 0.3, 1.0}) {
+            setErrFlag(0);
+            EXPECT_NEAR(LfPF(kStream, P, f), s.T, 1e-9 * s.T) << P << " " << f;
+            EXPECT_NEAR(StrLf(kStream), f, 1e-12) << P << " " << f;
+            EXPECT_EQ(getErrFlag(), 0) << P << " " << f;
+        }
+    }
+    // Above the critical pressure there is no saturation state.
+    EXPECT_EQ(LfPF(kStream, 25e6, 0.5), 0.0);
+    EXPECT_NE(getErrFlag(), 0);
+    setErrFlag(0);
 }
 
 TEST_F(WaterStream, VolumeFlashReturnsToTheSaturationTemperature) {

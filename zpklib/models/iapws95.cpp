@@ -213,9 +213,10 @@ PD pressureDelta(const Formulation& f, double T, double delta) {
 }
 
 // Pressure resolution at delta: p = rho R T (1 + delta phir_d) loses digits
-// where the bracket nearly cancels (dense liquid at low pressure).
+// where the bracket nearly cancels (dense liquid at low pressure); phir_d is
+// a sum of terms of order one, good to some 1e-15.
 double tolerance(const Formulation& f, double T, double P, double delta) {
-    return 1e-13 * P + 4e-16 * delta * f.c.rhocMolar() * f.c.Rm() * T;
+    return 1e-13 * P + 1e-14 * delta * (1 + delta) * f.c.rhocMolar() * f.c.Rm() * T;
 }
 
 // Root of p(delta) = P where p increases on [lo, hi] with p(lo) <= P <= p(hi):
@@ -266,7 +267,11 @@ bool solveMetastable(const Formulation& f, double T, double P, double start, dou
             if (ok) break;
             step *= 0.5;
         }
-        if (!ok) return false;
+        if (!ok) {
+            // No further progress: accept a state at rounding distance.
+            delta = x;
+            return std::fabs(r) <= 1e-10 * P;
+        }
         x += step;
         q = qn;
         if (std::fabs(step) <= 1e-15 * x) {
@@ -531,6 +536,14 @@ template <class P> void clearPressureFree(P&, long) {}
 
 Iapws95Model::Iapws95Model() {
     (void)iapws95::constants();
+}
+
+bool Iapws95Model::pureSaturation(bool atPressure, double& T, double& P) const {
+    iapws95::Saturation s;
+    if (!(atPressure ? iapws95::saturationP(P, s) : iapws95::saturationT(T, s))) return false;
+    T = s.T;
+    P = s.P;
+    return true;
 }
 
 bool Iapws95Model::evaluate(double T, double P, const double* x, Root root, int order,

@@ -84,6 +84,8 @@ class Iapws95Model final : public PhaseModel {
     int size() const override { return 1; }
     bool isEquationOfState() const override { return true; }
     bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
+    // Maxwell saturation of the formulation (see iapws95::saturationT/P).
+    bool pureSaturation(bool atPressure, double& T, double& P) const override;
 };
 
 } // namespace zpk::models
