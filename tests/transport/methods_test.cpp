@@ -121,11 +121,11 @@ TEST(LiquidCorrelations, PressureRaisesViscosity) {
     EXPECT_LT(high, low * 2.0);
 }
 
-TEST(LiquidCorrelations, NotApplicableAboveCriticalTemperature) {
+TEST(LiquidCorrelations, NotApplicableToMostlySupercriticalLiquids) {
     const auto& m = byCas(kMethane);
     const auto& d = byCas(kDecane);
     Components comps{&m, &d};
-    const Phase l = phase(1, 300, 10e6, {0.3, 0.7}, 5500, 150);
+    const Phase l = phase(1, 300, 30e6, {0.6, 0.4}, 8000, 150);
     EXPECT_TRUE(std::isnan(correlatedLiquidViscosity(comps, l)));
     EXPECT_TRUE(std::isnan(correlatedLiquidConductivity(comps, l)));
     // The phase still gets a value, from Chung's method corrected by the
@@ -135,6 +135,28 @@ TEST(LiquidCorrelations, NotApplicableAboveCriticalTemperature) {
     EXPECT_DOUBLE_EQ(viscosity(comps, l), chungPhaseViscosity(comps, l) * f);
     EXPECT_LT(f, 1.0);
     EXPECT_GT(f, 0.7);
+}
+
+// Methane dissolved in n-decane: methane enters the log average with the
+// Chung value of a liquid as densely packed as the phase.  The mixture lies
+// between that and pure decane, falls as methane is added, and joins the
+// pure-decane value continuously.
+TEST(LiquidCorrelations, SupercriticalSolutes) {
+    const auto& m = byCas(kMethane);
+    const auto& d = byCas(kDecane);
+    Components comps{&m, &d};
+    const double pure = correlatedLiquidViscosity(comps, phase(1, 300, 10e6, {0, 1}, 5000));
+    EXPECT_NEAR(correlatedLiquidViscosity(comps, phase(1, 300, 10e6, {1e-9, 1}, 5000)), pure, pure * 1e-7);
+    double last = pure;
+    for (double xm : {0.1, 0.2, 0.3, 0.4}) {
+        const double M = xm * 16.043 + (1 - xm) * 142.28;
+        const double rho = (700.0 - 150.0 * xm) / M * 1e3; // mol/m3, a plausible liquid density
+        const double mu = correlatedLiquidViscosity(comps, phase(1, 300, 10e6, {xm, 1 - xm}, rho));
+        EXPECT_LT(mu, last) << xm;
+        EXPECT_GT(mu, 0.25 * pure) << xm;
+        last = mu;
+    }
+    EXPECT_GT(correlatedLiquidConductivity(comps, phase(1, 300, 10e6, {0.3, 0.7}, 6300)), 0.08);
 }
 
 // For a pure subcritical liquid at its database saturated density the
@@ -155,17 +177,17 @@ TEST(LiquidCorrelations, CorrectionOfChung) {
     EXPECT_DOUBLE_EQ(liquidCorrection(light, phase(1, 250, 20e6, {1.0}, 15000), true), 1.0);
 }
 
-// Water with dissolved methane (far above its Tc): up to 5 mole-% of such
-// solutes the liquid keeps the correlated water value, beyond that it is a
-// case for Chung's method.
-TEST(LiquidCorrelations, DiluteSupercriticalSolutesAreLeftOut) {
+// Water with dissolved methane (far above its Tc): a dilute solute barely
+// moves the correlated water value; a liquid of mostly methane is a case
+// for Chung's method.
+TEST(LiquidCorrelations, DiluteSupercriticalSolutes) {
     const auto& w = byCas(kWater);
     const auto& m = byCas(kMethane);
     Components comps{&w, &m};
-    const double dilute = correlatedLiquidViscosity(comps, phase(1, 300, 1e5, {0.99, 0.01}, 55000));
+    const double dilute = correlatedLiquidViscosity(comps, phase(1, 300, 1e5, {0.999, 0.001}, 55000));
     EXPECT_LT(rel(dilute, 0.8537e-3), 0.03);
-    EXPECT_TRUE(std::isnan(correlatedLiquidViscosity(comps, phase(1, 300, 1e5, {0.9, 0.1}, 55000))));
-    EXPECT_LT(rel(correlatedLiquidConductivity(comps, phase(1, 300, 1e5, {0.99, 0.01}, 55000)), 0.6103),
+    EXPECT_TRUE(std::isnan(correlatedLiquidViscosity(comps, phase(1, 300, 1e5, {0.4, 0.6}, 30000))));
+    EXPECT_LT(rel(correlatedLiquidConductivity(comps, phase(1, 300, 1e5, {0.999, 0.001}, 55000)), 0.6103),
               0.03);
     // Pure water takes the IAPWS path, not the correlation.
     EXPECT_DOUBLE_EQ(viscosity(comps, phase(1, 300, 1e5, {1.0, 0.0}, 996.556 / 0.01801528)),

@@ -66,30 +66,24 @@ ChungFluid chungFluid(const Components& comps, const std::vector<double>& x) {
     return chungMix(data, x.data());
 }
 
-// Largest total mole fraction of dilute solutes (components above their
-// critical temperature or without a liquid correlation) that the
-// correlation path leaves out of a liquid; beyond it the liquid is not a
-// solution of correlated components and Chung's method is used instead.
-constexpr double kMaxSoluteFraction = 0.05;
+// Smallest total mole fraction of correlated components (below their Tc,
+// with the correlation) for the correlation path; the other components of
+// the liquid are solutes.  Below it Chung's method is used for the phase.
+constexpr double kMinCorrelatedFraction = 0.5;
 
-// The liquid's composition over the components whose saturated-liquid
-// correlation `which` can be evaluated at T (below their Tc), renormalised;
-// empty when the other components exceed kMaxSoluteFraction.
-std::vector<double> solventComposition(const Components& comps, const std::vector<double>& x, double T,
-                                       components::Correlation components::Component::*which) {
-    std::vector<double> out(x.size(), 0.0);
-    double kept = 0;
+// Which components' correlation `which` can be evaluated at T.
+std::vector<char> correlatedMask(const Components& comps, const std::vector<double>& x, double T,
+                                 components::Correlation components::Component::*which, double& fraction) {
+    std::vector<char> ok(x.size(), 0);
+    fraction = 0;
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!(x[i] > 0)) continue;
         const auto& c = *comps[i];
         if ((c.*which).eq == 0 || !(c.tc > T) || !(components::evaluate(c.*which, T) > 0)) continue;
-        out[i] = x[i];
-        kept += x[i];
+        ok[i] = 1;
+        fraction += x[i];
     }
-    if (!(kept >= 1.0 - kMaxSoluteFraction)) return {};
-    for (double& v : out)
-        v /= kept;
-    return out;
+    return ok;
 }
 
 } // namespace
@@ -118,26 +112,52 @@ double chungPhaseConductivity(const Components& comps, const Phase& ph) {
     return chungConductivity(chungFluid(comps, x), ph.T, 1.0 / ph.v, ph.cv0);
 }
 
+// Value of solute i (no usable correlation, typically above its Tc) in a
+// liquid: Chung's pure-component value at the packing fraction y = rho Vc / 6
+// of the whole liquid (Chung's one-fluid Vc, density corrected by
+// liquidDensityScale), i.e. the component as a liquid as densely packed as
+// the phase.
+static double soluteValue(const Components& comps, const Phase& ph, const std::vector<double>& x,
+                          std::size_t i, bool forViscosity, double* molarDensity = nullptr) {
+    const ChungFluid mix = chungFluid(comps, x);
+    const double y = 1.0 / ph.v * liquidDensityScale(comps, ph) * 1e-6 * mix.vc / 6.0;
+    const double one = 1.0;
+    const ChungFluid f = chungMix({chungData(*comps[i])}, &one);
+    const double rho = y * 6.0 / (f.vc * 1e-6); // mol/m3
+    if (molarDensity) *molarDensity = rho;
+    return forViscosity ? chungViscosity(f, ph.T, rho)
+                        : chungConductivity(f, ph.T, rho, thermo::idealHeatCapacity(*comps[i], ph.T) - kR);
+}
+
 // ln mu = sum x_i ln mu_i(T) at saturation, then the Lucas (1981) factor
 // for compression above the bubble pressure (estimated by Raoult's law from
 // the components' vapour pressures), with Kay's pseudo-critical constants.
 double correlatedLiquidViscosity(const Components& comps, const Phase& ph) {
-    const auto x = solventComposition(comps, normalised(ph.x), ph.T, &components::Component::lvisc);
-    if (x.empty()) return kNaN;
-    double lnmu = 0, tc = 0, pc = 0, omega = 0, psat = 0;
+    const auto x = normalised(ph.x);
+    double fraction = 0;
+    const auto ok = correlatedMask(comps, x, ph.T, &components::Component::lvisc, fraction);
+    if (!(fraction >= kMinCorrelatedFraction)) return kNaN;
+    // Correlated part (with Kay's constants and the Raoult bubble pressure of
+    // the correlated components for the pressure correction) and solutes.
+    double lnmu = 0, lnSolutes = 0, tc = 0, pc = 0, omega = 0, psat = 0;
     bool havePsat = true;
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!(x[i] > 0)) continue;
         const auto& c = *comps[i];
-        const double mu = components::evaluate(c.lvisc, ph.T);
-        if (!(mu > 0)) return kNaN;
-        lnmu += x[i] * std::log(mu);
-        tc += x[i] * c.tc;
-        pc += x[i] * c.pc;
-        omega += x[i] * c.omega;
+        if (!ok[i]) {
+            const double mu = soluteValue(comps, ph, x, i, true);
+            if (!(mu > 0)) return kNaN;
+            lnSolutes += x[i] * std::log(mu);
+            continue;
+        }
+        const double xi = x[i] / fraction;
+        lnmu += xi * std::log(components::evaluate(c.lvisc, ph.T));
+        tc += xi * c.tc;
+        pc += xi * c.pc;
+        omega += xi * c.omega;
         const double ps = components::evaluate(c.vp, ph.T);
         if (ps > 0)
-            psat += x[i] * ps;
+            psat += xi * ps;
         else
             havePsat = false;
     }
@@ -155,24 +175,31 @@ double correlatedLiquidViscosity(const Components& comps, const Phase& ph) {
         const double f = (1.0 + D * std::pow(dPr / 2.118, A)) / (1.0 + C * omega * dPr);
         if (f > 0 && std::isfinite(f)) mu *= f;
     }
-    return mu;
+    return std::exp(fraction * std::log(mu) + lnSolutes);
 }
 
 // Li (1976): lambda = sum_i sum_j phi_i phi_j 2 / (1/lambda_i + 1/lambda_j),
 // phi_i the superficial volume fractions from the saturated molar volumes.
 double correlatedLiquidConductivity(const Components& comps, const Phase& ph) {
-    const auto x = solventComposition(comps, normalised(ph.x), ph.T, &components::Component::lk);
-    if (x.empty()) return kNaN;
+    const auto x = normalised(ph.x);
+    double fraction = 0;
+    const auto ok = correlatedMask(comps, x, ph.T, &components::Component::lk, fraction);
+    if (!(fraction >= kMinCorrelatedFraction)) return kNaN;
     const std::size_t n = x.size();
     std::vector<double> lam(n, 0.0), phi(n, 0.0);
     double vsum = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (!(x[i] > 0)) continue;
         const auto& c = *comps[i];
-        lam[i] = components::evaluate(c.lk, ph.T);
-        if (!(lam[i] > 0)) return kNaN;
-        double rho = components::evaluate(c.ld, ph.T);       // kmol/m3
-        if (!(rho > 0)) rho = 1.0 / (c.vc > 0 ? c.vc : 1.0); // rough: only the ratios matter
+        double rho = 0; // mol/m3
+        if (ok[i]) {
+            lam[i] = components::evaluate(c.lk, ph.T);
+            rho = components::evaluate(c.ld, ph.T) * 1e3;
+            if (!(rho > 0)) rho = 1e3 / (c.vc > 0 ? c.vc : 1.0); // rough: only the ratios matter
+        } else {
+            lam[i] = soluteValue(comps, ph, x, i, false, &rho);
+        }
+        if (!(lam[i] > 0) || !(rho > 0)) return kNaN;
         phi[i] = x[i] / rho;
         vsum += phi[i];
     }

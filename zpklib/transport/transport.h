@@ -3,15 +3,16 @@
 // Method selection (docs/transport.md gives the reasons and accuracies):
 // - a phase of pure water (CAS 7732-18-5): the IAPWS formulations of
 //   transport/water.h at the phase's temperature and density;
-// - a liquid whose components have liquid correlations (DIPPR forms of the
-//   component database) and are below their critical temperature, apart
-//   from dilute solutes (at most 5 mole-% in all, left out):
-//   viscosity from the log-mole-fraction average of the saturated-liquid
-//   viscosities (Grunberg-Nissan without interaction term) with the Lucas
-//   compressed-liquid correction; conductivity from the Li mixing rule of
-//   the component conductivities;
+// - a liquid of which at least half (mole fraction) are components below
+//   their critical temperature with liquid correlations (DIPPR forms of the
+//   component database): viscosity from the log-mole-fraction average
+//   (Grunberg-Nissan without interaction term) of the saturated-liquid
+//   viscosities with the Lucas compressed-liquid correction; conductivity
+//   from the Li mixing rule; the remaining components (solutes, typically
+//   supercritical) enter with Chung's value of the pure component at the
+//   liquid's packing fraction;
 // - every other phase (gases, dense and supercritical fluids, liquids with
-//   more light or unknown components): Chung et al. (1988) at the phase's
+//   more solutes): Chung et al. (1988) at the phase's
 //   density; for such liquids corrected by the ratio of correlated to Chung
 //   values of their subcritical components (liquidCorrection);
 // - surface tension: IAPWS 1994 for water; Weinaug-Katz (Macleod-Sugden with
