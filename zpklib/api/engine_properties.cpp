@@ -21,7 +21,7 @@ namespace {
 
 enum class Prop {
     H, GH, LH, S, GS, LS, V, GD, LD, GCp, LCp, GCv, LCv, GSS, LSS, MSS, GJT, LJT, GIC, LIC, GVE, LVE,
-    Mw, GMw, LMw, Lf, Zv, GICp
+    Mw, GMw, LMw, Lf, Zv, GICp, SGH, SLH, SGS, SLS
 };
 
 struct Ctx {
@@ -86,6 +86,10 @@ double evaluate(const Ctx& c, Prop p) {
     case Prop::LMw: return toUser(MolarMass, requirePhase(c, L, buf).mw);
     case Prop::Lf: return engine::liquidFraction(*c.st);
     case Prop::Zv: return engine::vapourFraction(*c.st);
+    case Prop::SGH: { auto& q = requirePhase(c, V, buf); return toUser(SpecificEnthalpy, phaseH(c, q) / q.mw); }
+    case Prop::SLH: { auto& q = requirePhase(c, L, buf); return toUser(SpecificEnthalpy, phaseH(c, q) / q.mw); }
+    case Prop::SGS: { auto& q = requirePhase(c, V, buf); return toUser(SpecificEntropy, phaseS(c, q) / q.mw); }
+    case Prop::SLS: { auto& q = requirePhase(c, L, buf); return toUser(SpecificEntropy, phaseS(c, q) / q.mw); }
     case Prop::GICp: return toUser(SpecificHeatCapacity, c.sys->idealCp(c.st->T, c.sys->feed().data()) / c.sys->feedMw());
     }
     return kNaN;
@@ -241,6 +245,11 @@ double EStrLf(int s, double t, double p) { return eprop("EStrLf", s, t, p, Prop:
 double StrZv(int s) { return prop("StrZv", s, Prop::Zv); }
 double EStrZv(int s, double t, double p) { return eprop("EStrZv", s, t, p, Prop::Zv); }
 double StrGICp(int s) { return prop("StrGICp", s, Prop::GICp); }
+// Specific enthalpy and entropy of the vapour or the (combined) liquid, per kg of that phase.
+double StrSGH(int s) { return prop("StrSGH", s, Prop::SGH); }
+double StrSLH(int s) { return prop("StrSLH", s, Prop::SLH); }
+double StrSGS(int s) { return prop("StrSGS", s, Prop::SGS); }
+double StrSLS(int s) { return prop("StrSLS", s, Prop::SLS); }
 
 double StrPf(int s, int phase) {
     return guarded("StrPf", kNaN, [&] {

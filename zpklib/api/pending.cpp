@@ -16,14 +16,10 @@ using zpk::kNaN;
 
 extern "C" {
 
-double StrSGH(int) { return notImplemented<double>("StrSGH", kNaN); }
-double StrSLH(int) { return notImplemented<double>("StrSLH", kNaN); }
 double StrSH(int) { return notImplemented<double>("StrSH", kNaN); }
 double StrSSH(int) { return notImplemented<double>("StrSSH", kNaN); }
 double StrSCp(int) { return notImplemented<double>("StrSCp", kNaN); }
 double EStrSCp(int, double, double) { return notImplemented<double>("EStrSCp", kNaN); }
-double StrSGS(int) { return notImplemented<double>("StrSGS", kNaN); }
-double StrSLS(int) { return notImplemented<double>("StrSLS", kNaN); }
 double StrSS(int) { return notImplemented<double>("StrSS", kNaN); }
 double StrSSS(int) { return notImplemented<double>("StrSSS", kNaN); }
 double StrFML(int) { return notImplemented<double>("StrFML", kNaN); }
