@@ -36,20 +36,9 @@ int putPt(int, int, int) { return notImplemented<int>("putPt", 0); }
 int putPf(int, int, double) { return notImplemented<int>("putPf", 0); }
 int isValidPhase(int, int) { return notImplemented<int>("isValidPhase", 0); }
 int setValidPhase(int, int) { return notImplemented<int>("setValidPhase", 0); }
-double StrCBp(int) { return notImplemented<double>("StrCBp", kNaN); }
-double StrCBt(int) { return notImplemented<double>("StrCBt", kNaN); }
-double StrCTp(int) { return notImplemented<double>("StrCTp", kNaN); }
-double StrCTt(int) { return notImplemented<double>("StrCTt", kNaN); }
 int putW(int, int, int, double) { return notImplemented<int>("putW", 0); }
 double HPFORM(int, double, int) { return notImplemented<double>("HPFORM", kNaN); }
 double HTFORM(int, double, int) { return notImplemented<double>("HTFORM", kNaN); }
-int PELNr(int) { return notImplemented<int>("PELNr", 0); }
-int PELT(int, int) { return notImplemented<int>("PELT", 0); }
-int PELP(int, int) { return notImplemented<int>("PELP", 0); }
-double PEPt(int, int, int, int, int) { return notImplemented<double>("PEPt", kNaN); }
-double StrMDt(int) { return notImplemented<double>("StrMDt", kNaN); }
-int PELine(int, int, double*, double*, int) { return notImplemented<int>("PELine", 0); }
-int PFLine(int, int, double, double*, double*, int) { return notImplemented<int>("PFLine", 0); }
 int DCOL(int, int, int, double*, double*, double*, double*, int, int, int, int*, int*, int, int*, int*, int*, double*, int, double*, int*, int*, int*, double*, double*) { return notImplemented<int>("DCOL", 0); }
 
 }  // extern "C"

@@ -1,0 +1,350 @@
+#include "equilibrium/envelope.h"
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+
+#include "equilibrium/saturation.h"
+
+namespace zpk::equilibrium {
+
+using models::PhaseProps;
+using models::Root;
+
+namespace {
+
+// The continuation equations of one line (see envelope.h) over the
+// components present; X = (ln K of act..., ln T, ln P).
+class LineEquations {
+  public:
+    LineEquations(const FluidSystem& sys, const double* z, double beta) : sys_(sys), z_(z), beta_(beta) {
+        for (int i = 0; i < sys.size(); ++i)
+            if (z[i] > 0) act_.push_back(i);
+        m_ = static_cast<int>(act_.size());
+    }
+    int dim() const { return m_ + 2; }
+    int m() const { return m_; }
+    const std::vector<int>& active() const { return act_; }
+
+    // Residuals F and Jacobian J at X with variable s fixed at S.  swapped:
+    // the y phase is evaluated on the liquid root and x on the vapour root.
+    bool evaluate(const Eigen::VectorXd& X, int s, double S, bool swapped, Eigen::VectorXd& F,
+                  Eigen::MatrixXd& J) const {
+        const int n = sys_.size();
+        const double T = std::exp(X(m_)), P = std::exp(X(m_ + 1));
+        if (!std::isfinite(T) || !std::isfinite(P)) return false;
+        std::vector<double> x(n, 0.0), y(n, 0.0);
+        double sx = 0, sy = 0;
+        for (int a = 0; a < m_; ++a) {
+            const int i = act_[a];
+            const double K = std::exp(X(a));
+            x[i] = z_[i] / (1 + beta_ * (K - 1));
+            y[i] = K * x[i];
+            sx += x[i];
+            sy += y[i];
+        }
+        if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx + sy)) return false;
+        const Root ry = swapped ? Root::Liquid : Root::Vapour, rx = swapped ? Root::Vapour : Root::Liquid;
+        if (!evalPhase(sys_, T, P, y.data(), ry, 1, py_) || !evalPhase(sys_, T, P, x.data(), rx, 1, px_)) return false;
+        F.resize(dim());
+        J = Eigen::MatrixXd::Zero(dim(), dim());
+        for (int a = 0; a < m_; ++a) {
+            const int i = act_[a];
+            F(a) = X(a) + py_.lnphi[i] - px_.lnphi[i];
+            for (int b = 0; b < m_; ++b) {
+                const int j = act_[b];
+                const double xy = x[j] * y[j] / z_[j];
+                J(a, b) = (a == b ? 1.0 : 0.0) + py_.dlnphi_dn[i * n + j] / sy * (1 - beta_) * xy +
+                          px_.dlnphi_dn[i * n + j] / sx * beta_ * xy;
+            }
+            J(a, m_) = T * (py_.dlnphi_dT[i] - px_.dlnphi_dT[i]);
+            J(a, m_ + 1) = P * (py_.dlnphi_dP[i] - px_.dlnphi_dP[i]);
+        }
+        F(m_) = sy - sx;
+        for (int b = 0; b < m_; ++b) J(m_, b) = x[act_[b]] * y[act_[b]] / z_[act_[b]];
+        F(m_ + 1) = X(s) - S;
+        J(m_ + 1, s) = 1;
+        return F.allFinite() && J.allFinite();
+    }
+
+    // Newton's method from X with X_s = S; X holds the solution on success.
+    bool correct(Eigen::VectorXd& X, int s, double S, bool swapped, int& iterations) const {
+        Eigen::VectorXd F;
+        Eigen::MatrixXd J;
+        X(s) = S;
+        for (iterations = 1; iterations <= 25; ++iterations) {
+            if (!evaluate(X, s, S, swapped, F, J)) return false;
+            Eigen::VectorXd dX = J.partialPivLu().solve(-F);
+            if (!dX.allFinite()) return false;
+            double scale = 1;
+            for (int k = 0; k < dim(); ++k) {
+                const double limit = k < m_ ? 1.0 : 0.1;
+                if (std::fabs(dX(k)) * scale > limit) scale = limit / std::fabs(dX(k));
+            }
+            X += scale * dX;
+            if (F.cwiseAbs().maxCoeff() < 1e-9 && dX.cwiseAbs().maxCoeff() < 1e-8) break;
+            if (iterations == 25) return false;
+        }
+        if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false;  // trivial solution
+        return true;
+    }
+
+    // dX/dS for the variable s at a converged X.
+    bool sensitivity(const Eigen::VectorXd& X, int s, bool swapped, Eigen::VectorXd& v) const {
+        Eigen::VectorXd F;
+        Eigen::MatrixXd J;
+        if (!evaluate(X, s, X(s), swapped, F, J)) return false;
+        Eigen::VectorXd rhs = Eigen::VectorXd::Zero(dim());
+        rhs(dim() - 1) = 1;
+        v = J.partialPivLu().solve(rhs);
+        return v.allFinite();
+    }
+
+    EnvelopePoint point(const Eigen::VectorXd& X, bool swapped) const {
+        EnvelopePoint p;
+        p.T = std::exp(X(m_));
+        p.P = std::exp(X(m_ + 1));
+        p.swapped = swapped;
+        p.lnK.assign(sys_.size(), 0.0);
+        for (int a = 0; a < m_; ++a) p.lnK[act_[a]] = X(a);
+        return p;
+    }
+    Eigen::VectorXd variables(const EnvelopePoint& p) const {
+        Eigen::VectorXd X(dim());
+        for (int a = 0; a < m_; ++a) X(a) = p.lnK[act_[a]];
+        X(m_) = std::log(p.T);
+        X(m_ + 1) = std::log(p.P);
+        return X;
+    }
+
+  private:
+    const FluidSystem& sys_;
+    const double* z_;
+    double beta_;
+    std::vector<int> act_;
+    int m_ = 0;
+    mutable PhaseProps py_, px_;
+};
+
+// Largest step of each variable kind along the line.
+double maxStep(const LineEquations& eq, int k) { return k < eq.m() ? 0.12 : (k == eq.m() ? 0.02 : 0.06); }
+
+// First point of a line: the split point at startP (a few other pressures
+// when it has none).
+bool startPoint(const FluidSystem& sys, const double* z, double beta, const TraceOptions& o, SplitPoint& pt) {
+    for (double f : {1.0, 0.5, 2.0, 0.2, 5.0}) {
+        pt = SplitPoint{};
+        pt.P = o.startP * f;
+        if (pt.P < o.minP) continue;
+        if (solveSplitPoint(sys, z, beta, true, pt)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, bool stopAtCritical,
+                       const TraceOptions& o) {
+    EnvelopeLine line;
+    LineEquations eq(sys, z, beta);
+    const int m = eq.m(), dim = eq.dim();
+    if (m == 0) return line;
+    SplitPoint start;
+    if (!startPoint(sys, z, beta, o, start)) return line;
+    Eigen::VectorXd X(dim);
+    for (int a = 0; a < m; ++a) {
+        const int i = eq.active()[a];
+        X(a) = std::log(start.y[i] / start.x[i]);
+    }
+    X(m) = std::log(start.T);
+    X(m + 1) = std::log(start.P);
+    bool swapped = false;
+    int s = m + 1, it = 0;
+    if (!eq.correct(X, s, X(s), swapped, it)) return line;
+    line.push_back(eq.point(X, swapped));
+
+    Eigen::VectorXd direction = Eigen::VectorXd::Zero(dim);
+    direction(m + 1) = 1;  // upwards in pressure from the start
+    double h = 0.02;       // step of the specified variable
+    const double lnMinP = std::log(o.minP), lnMaxP = std::log(o.maxP);
+    for (int step = 0; step < o.maxSteps; ++step) {
+        Eigen::VectorXd v;
+        if (!eq.sensitivity(X, s, swapped, v)) break;
+        int ns = 0;
+        for (int k = 1; k < dim; ++k)
+            if (std::fabs(v(k)) > std::fabs(v(ns))) ns = k;
+        v /= v(ns);  // now dX/dX_ns
+        if (v.dot(direction) < 0) v = -v;
+        s = ns;
+        // Largest step allowed by every variable.
+        double hMax = 1e300;
+        for (int k = 0; k < dim; ++k)
+            if (std::fabs(v(k)) > 0) hMax = std::min(hMax, maxStep(eq, k) / std::fabs(v(k)));
+        h = std::min(h, hMax);
+        bool done = false, moved = false;
+        while (h > 1e-7) {
+            Eigen::VectorXd Xn = X + h * v;
+            bool crossing = s < m && (X(s) > 0) != (Xn(s) > 0);
+            bool sw = swapped;
+            double target = Xn(s);
+            if (crossing) {
+                // Step over the critical point to the mirror image of the
+                // current K, where the phase labels are swapped.
+                target = -X(s);
+                Xn = X + (target - X(s)) * v;
+                sw = !swapped;
+            }
+            if (eq.correct(Xn, s, target, sw, it)) {
+                if (crossing) {
+                    // Critical point by linear interpolation in the K of the
+                    // specified component.
+                    const double t = X(s) / (X(s) - Xn(s));
+                    EnvelopePoint c;
+                    c.T = std::exp(X(m) + t * (Xn(m) - X(m)));
+                    c.P = std::exp(X(m + 1) + t * (Xn(m + 1) - X(m + 1)));
+                    c.critical = true;
+                    line.push_back(c);
+                    if (stopAtCritical) {
+                        done = true;
+                        break;
+                    }
+                }
+                direction = Xn - X;
+                X = Xn;
+                swapped = sw;
+                line.push_back(eq.point(X, swapped));
+                if (it <= 3) h *= 1.5;
+                else if (it > 6) h *= 0.6;
+                moved = true;
+                break;
+            }
+            h *= 0.5;
+        }
+        if (done || !moved) break;
+        if (X(m + 1) < lnMinP || X(m + 1) > lnMaxP || X(m) < std::log(10.0) || X(m) > std::log(5000.0)) break;
+    }
+    return line;
+}
+
+namespace {
+
+// Re-solves a point of a line with ln T (pressureAtT) or ln P fixed.
+bool solveOnLine(const FluidSystem& sys, const double* z, double beta, const EnvelopePoint& near, bool fixT,
+                 double value, EnvelopePoint& out) {
+    if (near.critical || near.lnK.empty()) return false;
+    LineEquations eq(sys, z, beta);
+    Eigen::VectorXd X = eq.variables(near);
+    const int s = fixT ? eq.m() : eq.m() + 1;
+    Eigen::VectorXd v;
+    if (eq.sensitivity(X, s, near.swapped, v)) X += (std::log(value) - X(s)) * v;
+    int it = 0;
+    if (!eq.correct(X, s, std::log(value), near.swapped, it)) return false;
+    out = eq.point(X, near.swapped);
+    return true;
+}
+
+// Maximum of P over T (cricondenbar, maxP) or of T over P along the lines,
+// refined by successive parabolic interpolation through re-solved points.
+Extremum extremum(const FluidSystem& sys, const double* z, double beta, const EnvelopeLine& line, bool maxP) {
+    Extremum e;
+    auto val = [&](const EnvelopePoint& p) { return maxP ? p.P : p.T; };
+    auto arg = [&](const EnvelopePoint& p) { return maxP ? p.T : p.P; };
+    const EnvelopeLine* best = nullptr;
+    std::size_t bi = 0;
+    for (std::size_t i = 0; i < line.size(); ++i)
+        if (!best || val(line[i]) > val((*best)[bi])) best = &line, bi = i;
+    if (!best) return e;
+    e.found = true;
+    e.T = (*best)[bi].T;
+    e.P = (*best)[bi].P;
+    if (bi == 0 || bi + 1 >= best->size()) return e;
+    // Three points around the maximum: (arg, val), refined.
+    std::vector<EnvelopePoint> pts = {(*best)[bi - 1], (*best)[bi], (*best)[bi + 1]};
+    const EnvelopePoint* seed = &(*best)[bi];
+    if (seed->critical) seed = (*best)[bi - 1].critical ? &(*best)[bi + 1] : &(*best)[bi - 1];
+    EnvelopePoint bestPoint = (*best)[bi];
+    for (int iter = 0; iter < 8; ++iter) {
+        std::sort(pts.begin(), pts.end(), [&](const auto& a, const auto& b) { return arg(a) < arg(b); });
+        const double a0 = arg(pts[0]), a1 = arg(pts[1]), a2 = arg(pts[2]);
+        const double f0 = val(pts[0]), f1 = val(pts[1]), f2 = val(pts[2]);
+        const double num = (a1 - a0) * (a1 - a0) * (f1 - f2) - (a1 - a2) * (a1 - a2) * (f1 - f0);
+        const double den = (a1 - a0) * (f1 - f2) - (a1 - a2) * (f1 - f0);
+        if (!(std::fabs(den) > 0)) break;
+        double a = a1 - 0.5 * num / den;
+        if (!(a > a0 && a < a2)) break;
+        EnvelopePoint p;
+        if (!solveOnLine(sys, z, beta, *seed, maxP, a, p)) break;
+        if (val(p) > val(bestPoint)) bestPoint = p;
+        // Keep the new point and its two nearest neighbours in the argument.
+        pts.push_back(p);
+        std::sort(pts.begin(), pts.end(), [&](const auto& x, const auto& y) { return val(x) > val(y); });
+        pts.resize(3);
+        if (std::fabs(a - a1) < 1e-7 * std::fabs(a1)) break;
+    }
+    e.T = bestPoint.T;
+    e.P = bestPoint.P;
+    return e;
+}
+
+bool reachesLowPressure(const EnvelopeLine& l, const TraceOptions& o) {
+    return l.size() > 1 && l.back().P < o.minP && l.back().P < l.front().P;
+}
+
+}  // namespace
+
+Envelope phaseEnvelope(const FluidSystem& sys, const double* z, const TraceOptions& o) {
+    Envelope env;
+    EnvelopeLine dew = traceLine(sys, z, 1.0, false, o);
+    const bool closed = reachesLowPressure(dew, o);
+    const bool dewFirst = dew.size() > 1;
+    if (dewFirst) env.lines.push_back(std::move(dew));
+    if (!closed) {
+        EnvelopeLine bubble = traceLine(sys, z, 0.0, true, o);
+        if (bubble.size() > 1) env.lines.push_back(std::move(bubble));
+    }
+    env.betas.assign(env.lines.size(), 0.0);
+    if (!env.lines.empty() && dewFirst) env.betas[0] = 1.0;
+    for (bool maxP : {true, false}) {
+        Extremum best;
+        for (std::size_t j = 0; j < env.lines.size(); ++j) {
+            const Extremum e = extremum(sys, z, env.betas[j], env.lines[j], maxP);
+            if (e.found && (!best.found || (maxP ? e.P > best.P : e.T > best.T))) best = e;
+        }
+        (maxP ? env.cricondenbar : env.cricondentherm) = best;
+    }
+    return env;
+}
+
+std::vector<EnvelopePoint> sampleLine(const EnvelopeLine& line, int capacity) {
+    if (capacity <= 0) return {};
+    if (static_cast<int>(line.size()) <= capacity) return line;
+    if (capacity == 1) return {line.front()};
+    double tMin = 1e300, tMax = -1e300, pMin = 1e300, pMax = -1e300;
+    for (const auto& p : line) {
+        tMin = std::min(tMin, p.T), tMax = std::max(tMax, p.T);
+        pMin = std::min(pMin, p.P), pMax = std::max(pMax, p.P);
+    }
+    const double tSpan = tMax > tMin ? tMax - tMin : 1.0, pSpan = pMax > pMin ? pMax - pMin : 1.0;
+    std::vector<double> s(line.size(), 0.0);
+    for (std::size_t i = 1; i < line.size(); ++i)
+        s[i] = s[i - 1] + std::hypot((line[i].T - line[i - 1].T) / tSpan, (line[i].P - line[i - 1].P) / pSpan);
+    std::vector<EnvelopePoint> out;
+    out.reserve(capacity);
+    std::size_t seg = 0;
+    for (int k = 0; k < capacity; ++k) {
+        const double target = s.back() * k / (capacity - 1);
+        while (seg + 2 < line.size() && s[seg + 1] < target) ++seg;
+        const double len = s[seg + 1] - s[seg];
+        const double t = len > 0 ? std::clamp((target - s[seg]) / len, 0.0, 1.0) : 0.0;
+        EnvelopePoint p;
+        p.T = line[seg].T + t * (line[seg + 1].T - line[seg].T);
+        p.P = line[seg].P + t * (line[seg + 1].P - line[seg].P);
+        p.critical = (t == 0 && line[seg].critical) || (t == 1 && line[seg + 1].critical);
+        out.push_back(p);
+    }
+    out.back() = line.back();
+    out.front() = line.front();
+    return out;
+}
+
+}  // namespace zpk::equilibrium
