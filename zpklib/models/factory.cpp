@@ -12,6 +12,7 @@
 #include "core/error.h"
 #include "models/activity.h"
 #include "models/cubic.h"
+#include "models/gerg2008.h"
 #include "models/iapws95.h"
 #include "models/regular.h"
 
@@ -54,6 +55,7 @@ const KijTable& kijTable() {
 }
 
 constexpr int kIapws95Code = 300;
+constexpr int kGerg2008Code = 315;
 constexpr std::int64_t kWaterCas = 7732185;
 
 bool isVdwCubic(int code) { return code == 30 || code == 31 || code == 50 || code == 51; }
@@ -100,7 +102,9 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
     return true;
 }
 
-bool canBuild(int code) { return code == 1 || isVdwCubic(code) || code == kIapws95Code || isActivityCode(code); }
+bool canBuild(int code) {
+    return code == 1 || isVdwCubic(code) || code == kIapws95Code || code == kGerg2008Code || isActivityCode(code);
+}
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
     if (code == 1) {
@@ -130,6 +134,8 @@ std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& i
             throw Error("model 300 (IAPWS-95) applies to a stream of pure water only", kBadArgument);
         return std::make_shared<Iapws95Model>();
     }
+    // GERG-2008 covers 21 natural-gas components; others are rejected by the model.
+    if (code == kGerg2008Code) return std::make_shared<Gerg2008Model>(in.cas);
     throw Error("model " + std::to_string(code) + " is not available yet", kNotImplemented);
 }
 

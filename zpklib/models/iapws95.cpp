@@ -480,9 +480,32 @@ State stateTRho(double T, double rho) {
 bool density(double T, double P, Root root, double& rho, bool& liquidLike) {
     const Formulation& f = formulation();
     if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P)) return false;
-    double delta;
-    if (!densityReduced(f, T, P, root, delta, liquidLike)) return false;
-    rho = delta * f.c.rhocMolar();
+    // The engine evaluates one state for several properties in a row: the
+    // last few solutions of each thread are remembered.
+    struct Entry {
+        double T = -1, P = -1;
+        Root root = Root::Stable;
+        bool ok = false, liquidLike = false;
+        double delta = 0;
+    };
+    thread_local std::array<Entry, 4> cache;
+    thread_local std::size_t next = 0;
+    for (const Entry& e : cache)
+        if (e.T == T && e.P == P && e.root == root) {
+            if (!e.ok) return false;
+            rho = e.delta * f.c.rhocMolar();
+            liquidLike = e.liquidLike;
+            return true;
+        }
+    Entry& e = cache[next];
+    next = (next + 1) % cache.size();
+    e.T = T;
+    e.P = P;
+    e.root = root;
+    e.ok = densityReduced(f, T, P, root, e.delta, e.liquidLike);
+    if (!e.ok) return false;
+    rho = e.delta * f.c.rhocMolar();
+    liquidLike = e.liquidLike;
     return true;
 }
 
