@@ -1,0 +1,393 @@
+#include "models/lee_kesler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "models/factory.h"
+#include "thermo/evaluator.h"
+
+#ifndef ZPK_BUILD_DATA_DIR
+#define ZPK_BUILD_DATA_DIR "data/"
+#endif
+#ifndef ZPK_INSTALL_DATA_DIR
+#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
+#endif
+
+namespace zpk::models {
+
+// ---------------------------------------------------------------------------
+// Mixing-rule quantities
+
+double MixQuantity::value(const double* n, int size) const {
+    double s = 0;
+    if (!quadratic) {
+        for (int i = 0; i < size; ++i)
+            s += coef[i] * n[i];
+        return s;
+    }
+    for (int i = 0; i < size; ++i) {
+        if (n[i] == 0.0) continue;
+        const double* row = &coef[static_cast<std::size_t>(i) * size];
+        double r = 0;
+        for (int j = 0; j < size; ++j)
+            r += row[j] * n[j];
+        s += n[i] * r;
+    }
+    return s;
+}
+
+void MixQuantity::gradient(const double* n, int size, double* g) const {
+    for (int i = 0; i < size; ++i) {
+        if (!quadratic) {
+            g[i] = coef[i];
+            continue;
+        }
+        const double* row = &coef[static_cast<std::size_t>(i) * size];
+        double r = 0;
+        for (int j = 0; j < size; ++j)
+            r += row[j] * n[j];
+        g[i] = 2.0 * r;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Volume roots and phase properties of a Helmholtz model
+
+bool DensityEosModel::pressure(double T, double V, const double* x, double& P, double& dPdV) const {
+    thread_local ResidualDerivs d;
+    if (!residual(T, V, x, 1, d)) return false;
+    const double RT = kR * T;
+    P = RT / V - RT * d.F_V;
+    dPdV = -RT / (V * V) - RT * d.F_VV;
+    return std::isfinite(P) && std::isfinite(dPdV);
+}
+
+double DensityEosModel::volumeScale(const double* x) const {
+    thread_local std::vector<double> xn;
+    const int n = size();
+    xn.resize(n);
+    double s = 0;
+    for (int i = 0; i < n; ++i)
+        s += x[i];
+    for (int i = 0; i < n; ++i)
+        xn[i] = x[i] / s;
+    double Tc, Vc;
+    pseudoCritical(xn.data(), Tc, Vc);
+    // About the co-volume of a cubic with the same critical volume.
+    return 0.26 * Vc;
+}
+
+bool DensityEosModel::volumeRoot(double T, double P, const double* x, bool liquid, double& V) const {
+    double Tc, Vc;
+    pseudoCritical(x, Tc, Vc);
+    double p, dp;
+    if (liquid) {
+        // On the dense side the pressure falls and is convex in V, so Newton
+        // steps started where P(V) lies above the target approach the liquid
+        // root from the left without overshooting.  A bracket guards the rest.
+        double v = 0.3 * Vc;
+        bool ok = false;
+        for (int k = 0; k < 60; ++k) {
+            if (pressure(T, v, x, p, dp) && p > P && dp < 0) {
+                ok = true;
+                break;
+            }
+            v *= 0.85;
+        }
+        if (!ok) return false;
+        double lo = v, hi = -1; // P(lo) > target, P(hi) < target
+        for (int it = 0; it < 200; ++it) {
+            if (!pressure(T, v, x, p, dp)) return false;
+            const double f = p - P;
+            if (f > 0)
+                lo = std::max(lo, v);
+            else
+                hi = hi < 0 ? v : std::min(hi, v);
+            if (!(dp < 0)) {
+                // Past the liquid spinodal: without a bracket there is no liquid root.
+                if (hi < 0) return false;
+                v = 0.5 * (lo + hi);
+                continue;
+            }
+            double vn = v - f / dp;
+            if (vn <= lo || (hi > 0 && vn >= hi)) vn = hi > 0 ? 0.5 * (lo + hi) : 2.0 * v;
+            if (std::fabs(vn - v) < 1e-13 * v) {
+                V = vn;
+                return true;
+            }
+            v = vn;
+        }
+        return false;
+    }
+    // Vapour: P(rho) rises and is concave from zero density up to the vapour
+    // spinodal, so Newton steps in density started at zero climb monotonically.
+    const double RT = kR * T;
+    double rho = P / RT;
+    for (int it = 0; it < 300; ++it) {
+        const double v = 1.0 / rho;
+        if (!pressure(T, v, x, p, dp)) return false;
+        const double dpr = -dp * v * v; // dP/drho
+        if (!(dpr > 0)) return false;   // beyond the vapour spinodal
+        const double step = (p - P) / dpr;
+        double rn = rho - step;
+        if (rn <= 0) rn = 0.5 * rho;
+        if (rn > 1.0 / (0.2 * Vc)) return false; // ran into liquid densities
+        if (std::fabs(rn - rho) < 1e-13 * rho) {
+            V = 1.0 / rn;
+            return true;
+        }
+        rho = rn;
+    }
+    return false;
+}
+
+bool DensityEosModel::evaluate(double T, double P, const double* xin, Root root, int order,
+                               PhaseProps& out) const {
+    if (!(T > 0) || !(P > 0)) return false;
+    const int n = size();
+    thread_local std::vector<double> x;
+    x.resize(n);
+    double sum = 0;
+    for (int i = 0; i < n; ++i)
+        sum += xin[i];
+    if (!(sum > 0)) return false;
+    for (int i = 0; i < n; ++i)
+        x[i] = xin[i] / sum;
+
+    double vl = 0, vv = 0;
+    const bool hasL = volumeRoot(T, P, x.data(), true, vl);
+    const bool hasV = volumeRoot(T, P, x.data(), false, vv);
+    if (!hasL && !hasV) return false;
+    thread_local ResidualDerivs d;
+    double V;
+    int kind;
+    const bool two = hasL && hasV && std::fabs(vv - vl) > 1e-7 * vv;
+    if (two) {
+        bool liquid = root == Root::Liquid;
+        if (root == Root::Stable) {
+            auto g = [&](double v) {
+                if (!residual(T, v, x.data(), 0, d)) return 1e300;
+                const double z = P * v / (kR * T);
+                return d.F + z - 1.0 - std::log(z);
+            };
+            liquid = g(vl) < g(vv);
+        }
+        V = liquid ? vl : vv;
+        kind = liquid ? kLiquid : kVapour;
+    } else {
+        V = hasL ? vl : vv;
+        double Tc, Vc;
+        pseudoCritical(x.data(), Tc, Vc);
+        kind = (V < Vc && T < Tc) ? kLiquid : kVapour;
+    }
+    if (!residual(T, V, x.data(), order, d)) return false;
+    thermo::propsFromResidual(T, P, V, x.data(), n, d, order, out);
+    out.kind = kind;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Lee-Kesler simple and reference fluids
+
+namespace {
+
+// Lee & Kesler (1975), AIChE J. 21, 510: constants of the simple fluid
+// (index 0) and of the reference fluid n-octane (index 1).
+struct LkConstants {
+    double b1, b2, b3, b4, c1, c2, c3, c4, d1, d2, beta, gamma;
+};
+constexpr LkConstants kLk[2] = {
+    {0.1181193, 0.265728, 0.154790, 0.030323, 0.0236744, 0.0186984, 0.0, 0.042724, 0.155488e-4, 0.623689e-4,
+     0.65392, 0.060167},
+    {0.2026579, 0.331511, 0.027655, 0.203488, 0.0313385, 0.0503618, 0.016901, 0.041577, 0.48736e-4,
+     0.0740336e-4, 1.226, 0.03754},
+};
+
+// Reduced residual Helmholtz energy of one Lee-Kesler fluid: the integral of
+// (Z - 1) / rho over the reduced density rho = 1 / Vr, done analytically.
+template <class S> S lkHelmholtz(const LkConstants& k, const S& Tr, const S& Vr) {
+    using thermo::exp;
+    const S t = 1.0 / Tr;
+    const S t2 = t * t;
+    const S t3 = t2 * t;
+    const S rho = 1.0 / Vr;
+    const S rho2 = rho * rho;
+    const S rho5 = rho2 * rho2 * rho;
+    const S B = k.b1 - k.b2 * t - k.b3 * t2 - k.b4 * t3;
+    const S C = k.c1 - k.c2 * t + k.c3 * t3;
+    const S D = k.d1 + k.d2 * t;
+    const S e = exp(-k.gamma * rho2);
+    const S E = k.c4 * t3 / (2.0 * k.gamma) * (k.beta + 1.0 - (k.beta + 1.0 + k.gamma * rho2) * e);
+    return B * rho + C * rho2 * 0.5 + D * rho5 * 0.2 + E;
+}
+
+// The Ploecker mixture written over (T, V, N, Qv, Qt, W):
+//   Vcm = Qv / N^2, Tcm = Qt / (N^2 Vcm^(1/4)), omega_m = W / N,
+//   Pcm = Zcm R Tcm / Vcm with Zcm = 0.2905 - 0.085 omega_m,
+// and the reduced volume Vr = Pcm v / (R Tcm) = v Zcm / Vcm.
+template <class S> S lkpCore(const S& T, const S& V, const S& N, const S& Qv, const S& Qt, const S& W) {
+    using thermo::sqrt;
+    const S N2 = N * N;
+    const S Vcm = Qv / N2;
+    const S Tcm = Qt / (N2 * sqrt(sqrt(Vcm)));
+    const S om = W / N;
+    const S Zcm = 0.2905 - 0.085 * om;
+    const S Tr = T / Tcm;
+    const S Vr = V / N * Zcm / Vcm;
+    const S f = om / LeeKeslerModel::kOmegaRef;
+    return N * ((1.0 - f) * lkHelmholtz(kLk[0], Tr, Vr) + f * lkHelmholtz(kLk[1], Tr, Vr));
+}
+
+double lkCriticalVolume(const PureConstants& p) {
+    return (0.2905 - 0.085 * p.omega) * kR * p.tc / p.pc;
+}
+
+} // namespace
+
+double LeeKeslerModel::reducedHelmholtz(bool ref, double Tr, double Vr) {
+    return lkHelmholtz<double>(kLk[ref ? 1 : 0], Tr, Vr);
+}
+
+double LeeKeslerModel::reducedZ(bool ref, double Tr, double Vr) {
+    const LkConstants& k = kLk[ref ? 1 : 0];
+    const double t = 1.0 / Tr, rho = 1.0 / Vr, rho2 = rho * rho;
+    const double B = k.b1 - k.b2 * t - k.b3 * t * t - k.b4 * t * t * t;
+    const double C = k.c1 - k.c2 * t + k.c3 * t * t * t;
+    const double D = k.d1 + k.d2 * t;
+    return 1.0 + B * rho + C * rho2 + D * rho2 * rho2 * rho +
+           k.c4 * t * t * t * rho2 * (k.beta + k.gamma * rho2) * std::exp(-k.gamma * rho2);
+}
+
+LeeKeslerModel::LeeKeslerModel(std::vector<PureConstants> comps, const std::vector<LkpKij>& kij)
+    : n_(static_cast<int>(comps.size())), pure_(std::move(comps)) {
+    if (n_ == 0) throw std::invalid_argument("Lee-Kesler-Ploecker: no components");
+    std::vector<double> vc(n_), cb(n_);
+    for (int i = 0; i < n_; ++i) {
+        const auto& p = pure_[i];
+        if (!(p.tc > 0) || !(p.pc > 0) || !std::isfinite(p.omega))
+            throw std::invalid_argument("Lee-Kesler-Ploecker: component without critical constants");
+        vc[i] = lkCriticalVolume(p);
+        cb[i] = std::cbrt(vc[i]);
+    }
+    std::vector<double> k(static_cast<std::size_t>(n_) * n_, 0.0);
+    for (const auto& e : kij) {
+        if (e.i < 0 || e.j < 0 || e.i >= n_ || e.j >= n_ || e.i == e.j) continue;
+        k[static_cast<std::size_t>(e.i) * n_ + e.j] = e.k;
+        k[static_cast<std::size_t>(e.j) * n_ + e.i] = e.k;
+    }
+    MixQuantity N{false, std::vector<double>(n_, 1.0)};
+    MixQuantity Qv{true, std::vector<double>(static_cast<std::size_t>(n_) * n_)};
+    MixQuantity Qt{true, std::vector<double>(static_cast<std::size_t>(n_) * n_)};
+    MixQuantity W{false, std::vector<double>(n_)};
+    for (int i = 0; i < n_; ++i) {
+        W.coef[i] = pure_[i].omega;
+        for (int j = 0; j < n_; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+            const double s = cb[i] + cb[j];
+            const double vij = s * s * s / 8.0;
+            const double tij = (1.0 - k[q]) * std::sqrt(pure_[i].tc * pure_[j].tc);
+            Qv.coef[q] = vij;
+            Qt.coef[q] = std::sqrt(std::sqrt(vij)) * tij;
+        }
+    }
+    q_ = {N, Qv, Qt, W};
+}
+
+void LeeKeslerModel::mixture(const double* x, double& Tcm, double& Vcm, double& omegam) const {
+    const double N = q_[0].value(x, n_);
+    Vcm = q_[1].value(x, n_) / (N * N);
+    Tcm = q_[2].value(x, n_) / (N * N * std::sqrt(std::sqrt(Vcm)));
+    omegam = q_[3].value(x, n_) / N;
+}
+
+void LeeKeslerModel::pseudoCritical(const double* x, double& Tc, double& Vc) const {
+    double om;
+    mixture(x, Tc, Vc, om);
+}
+
+bool LeeKeslerModel::residual(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+    using J = thermo::Jet<6>;
+    if (!(T > 0) || !(V > 0)) return false;
+    double Q[4];
+    thread_local std::vector<double> grad, g;
+    grad.resize(static_cast<std::size_t>(n_) * 4);
+    g.resize(n_);
+    for (int q = 0; q < 4; ++q) {
+        Q[q] = q_[q].value(n, n_);
+        q_[q].gradient(n, n_, g.data());
+        for (int i = 0; i < n_; ++i)
+            grad[i * 4 + q] = g[i];
+    }
+    if (!(Q[0] > 0) || !(Q[1] > 0) || !(Q[2] > 0)) return false;
+    const J core = lkpCore(J::seed(T, 0), J::seed(V, 1), J::seed(Q[0], 2), J::seed(Q[1], 3), J::seed(Q[2], 4),
+                           J::seed(Q[3], 5));
+    if (!std::isfinite(core.v)) return false;
+    chainToMoles(core, q_, grad, n_, order, d);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Builder
+
+namespace {
+constexpr int kLkpCode = 91;
+
+const std::map<std::pair<std::int64_t, std::int64_t>, double>& lkpTable() {
+    static const auto table = [] {
+        std::map<std::pair<std::int64_t, std::int64_t>, double> t;
+        for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
+            std::ifstream in(dir + "lkp_kij.tsv");
+            if (!in) continue;
+            std::string line;
+            while (std::getline(in, line)) {
+                if (line.empty() || line[0] == '#') continue;
+                std::istringstream ls(line);
+                std::int64_t a, b;
+                double k;
+                if (!(ls >> a >> b >> k)) continue;
+                if (a > b) std::swap(a, b);
+                t[{a, b}] = k;
+            }
+            break;
+        }
+        return t;
+    }();
+    return table;
+}
+} // namespace
+
+bool storedLkpKij(std::int64_t a, std::int64_t b, double& k) {
+    if (a > b) std::swap(a, b);
+    const auto& t = lkpTable();
+    auto it = t.find({a, b});
+    if (it == t.end()) return false;
+    k = it->second;
+    return true;
+}
+
+std::shared_ptr<const PhaseModel> buildLeeKesler(const ModelInputs& in) {
+    const int n = static_cast<int>(in.pure.size());
+    std::map<std::pair<int, int>, double> chosen;
+    for (const auto& e : in.bips) {
+        if (e.model != kLkpCode || e.i < 1 || e.j < 1 || e.i > n || e.j > n || e.i == e.j) continue;
+        chosen[{std::min(e.i, e.j) - 1, std::max(e.i, e.j) - 1}] = e.p[0];
+    }
+    if (in.bipLoadLevel >= 0 && static_cast<int>(in.cas.size()) == n)
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                double k;
+                if (!chosen.count({i, j}) && storedLkpKij(in.cas[i], in.cas[j], k)) chosen[{i, j}] = k;
+            }
+    std::vector<LkpKij> kij;
+    for (const auto& [key, k] : chosen)
+        kij.push_back({key.first, key.second, k});
+    return std::make_shared<LeeKeslerModel>(in.pure, kij);
+}
+
+} // namespace zpk::models
