@@ -14,6 +14,7 @@
 #include "models/cubic.h"
 #include "models/gerg2008.h"
 #include "models/iapws95.h"
+#include "models/lee_kesler.h"
 #include "models/regular.h"
 
 #ifndef ZPK_BUILD_DATA_DIR
@@ -103,7 +104,8 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
 }
 
 bool canBuild(int code) {
-    return code == 1 || isVdwCubic(code) || code == kIapws95Code || code == kGerg2008Code || isActivityCode(code);
+    return code == 1 || isVdwCubic(code) || code == kIapws95Code || code == kGerg2008Code ||
+           isActivityCode(code) || code == 91;
 }
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
@@ -127,6 +129,7 @@ std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& i
         return std::make_shared<RegularModel>(in.pure, corr);
     }
     if (isVdwCubic(code)) return buildCubic(code, in);
+    if (code == 91) return buildLeeKesler(in);
     if (isActivityCode(code)) return buildActivityModel(code, in);
     if (code == kIapws95Code) {
         // IAPWS-95 describes pure water only.
