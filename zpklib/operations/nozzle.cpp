@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 
 #include "core/error.h"
 #include "equilibrium/flashes.h"
@@ -112,20 +113,20 @@ void checkPressures(const EquilibriumCache& inlet, double backP) {
 // phase's molar entropy (no mass transfer).
 engine::PhaseState frozenPhase(const engine::StreamSystem& sys, const engine::PhaseState& ph, double P,
                                double& T) {
-    auto sAt = [&](double t) { return sys.phaseState(t, P, ph.x, ph.kind, false); };
-    double t0 = T, t1 = T * 0.99;
-    engine::PhaseState a = sAt(t0), b = sAt(t1);
-    for (int it = 0; it < 60; ++it) {
-        const double ga = a.s - ph.s, gb = b.s - ph.s;
-        if (std::fabs(gb) < 1e-10 * std::max(1.0, std::fabs(ph.s)) || std::fabs(t1 - t0) < 1e-10 * t1) break;
-        double t2 = t1 - gb * (t1 - t0) / (gb - ga);
-        if (!std::isfinite(t2)) throw Error("frozen expansion failed", kCalculation);
-        t2 = std::clamp(t2, 0.5 * t1, 1.5 * t1);
-        t0 = t1, a = b;
-        t1 = t2, b = sAt(t1);
+    // Newton on T with (ds/dT)_P = cp / T.
+    double t = T;
+    engine::PhaseState st = sys.phaseState(t, P, ph.x, ph.kind, false);
+    for (int it = 0; it < 30; ++it) {
+        const double r = st.s - ph.s;
+        if (std::fabs(r) < 1e-9 * std::max(1.0, std::fabs(ph.s))) break;
+        if (!(st.cp > 0)) throw Error("frozen expansion failed", kCalculation);
+        const double next = std::clamp(t - r * t / st.cp, 0.7 * t, 1.3 * t);
+        if (!std::isfinite(next)) throw Error("frozen expansion failed", kCalculation);
+        t = next;
+        st = sys.phaseState(t, P, ph.x, ph.kind, false);
     }
-    T = t1;
-    return b;
+    T = t;
+    return st;
 }
 
 } // namespace
@@ -196,22 +197,45 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
         }
     }
 
+    // Equilibrium and frozen parts at pressure P; both are independent of N,
+    // so they are kept for the repeated throat searches.
+    struct Parts {
+        Point eq;
+        double hf = 0, vf = 0;
+        bool frozen = false;
+    };
+    std::map<double, Parts> parts;
+    std::vector<double> frozenT(inlet.phases.size(), inlet.T);
+    auto partsAt = [&](double P, bool needFrozen) -> const Parts& {
+        Parts& q = parts[P];
+        if (!q.eq.st) q.eq = eq(P);
+        if (needFrozen && !q.frozen) {
+            try {
+                for (std::size_t k = 0; k < inlet.phases.size(); ++k) {
+                    const engine::PhaseState& ph = inlet.phases[k];
+                    const engine::PhaseState fr = frozenPhase(sys, ph, P, frozenT[k]);
+                    const double m = ph.mw * 1e-3;
+                    q.hf += w[k] * fr.h / m;
+                    q.vf += w[k] * fr.v / m;
+                }
+            } catch (const Error&) {
+                // Beyond the limit of metastability (no superheated-liquid
+                // root): the fluid cannot stay frozen and flashes fully.
+                q.hf = q.eq.h;
+                q.vf = q.eq.v;
+            }
+            q.frozen = true;
+        }
+        return q;
+    };
     // Frozen-plus-equilibrium blend at pressure P for boiling delay N.
     double N = 1;
-    std::vector<double> frozenT(inlet.phases.size(), inlet.T);
     auto blend = [&](double P) {
-        Point p = eq(P);
+        const Parts& q = partsAt(P, N < 1);
+        Point p = q.eq;
         if (N >= 1) return p;
-        double hf = 0, vf = 0;
-        for (std::size_t k = 0; k < inlet.phases.size(); ++k) {
-            const engine::PhaseState& ph = inlet.phases[k];
-            const engine::PhaseState fr = frozenPhase(sys, ph, P, frozenT[k]);
-            const double m = ph.mw * 1e-3;
-            hf += w[k] * fr.h / m;
-            vf += w[k] * fr.v / m;
-        }
-        p.h = hf + N * (p.h - hf);
-        p.v = vf + N * (p.v - vf);
+        p.h = q.hf + N * (p.h - q.hf);
+        p.v = q.vf + N * (p.v - q.vf);
         p.G = massFlux(in.h0, p.h, p.v);
         return p;
     };
@@ -222,16 +246,47 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
         N = std::min(1.0, fixedDelay);
         if (N < 1) throat = throatOf(blend, in.P0, backP, f.choked);
     } else if (delayBase >= 0) {
-        // N depends on the throat pressure, which depends on N.
-        for (int it = 0; it < 20; ++it) {
-            const double n =
-                std::min(1.0, std::pow(delayBase + delaySlope * std::log(in.P0 / throat.P), exponent));
-            const bool done = std::fabs(n - N) < 1e-9;
+        // N sets the throat pressure, which sets N: solve N = F(N), with
+        // F(N) = coefficient at the throat of the flow with delay N.  F falls
+        // as N rises (less boiling moves the throat downstream), so the root
+        // in [0, 1] is unique; Illinois regula falsi on g = F(N) - N.  The
+        // throat may jump between two flux maxima, then the search ends at
+        // the jump.
+        bool choked = f.choked;
+        auto g = [&](double n, Point& t) {
             N = n;
-            if (done && it > 0) break;
-            T = inlet.T;
-            std::fill(frozenT.begin(), frozenT.end(), inlet.T);
-            throat = throatOf(blend, in.P0, backP, f.choked);
+            t = n >= 1 ? throat : throatOf(blend, in.P0, backP, choked);
+            return std::min(1.0, std::pow(delayBase + delaySlope * std::log(in.P0 / t.P), exponent)) - n;
+        };
+        Point tb = throat;
+        double b = 1, gb = g(1, tb);
+        if (gb < 0) {
+            Point ta;
+            double a = 0, ga = g(0, ta);
+            Point tm = ta;
+            int side = 0;
+            for (int it = 0; it < 40 && ga > 0 && b - a > 1e-5; ++it) {
+                const double m = (a * gb - b * ga) / (gb - ga);
+                const double gm = g(m, tm);
+                if (std::fabs(gm) < 1e-7) {
+                    a = b = m, ta = tb = tm;
+                    break;
+                }
+                if (gm > 0) {
+                    a = m, ga = gm, ta = tm;
+                    if (side == 1) gb *= 0.5;
+                    side = 1;
+                } else {
+                    b = m, gb = gm, tb = tm;
+                    if (side == -1) ga *= 0.5;
+                    side = -1;
+                }
+            }
+            N = ga > 0 ? b : a;
+            throat = ga > 0 ? tb : ta;
+            f.choked = throat.P > backP;
+        } else {
+            N = 1;
         }
     }
     f.boilingDelay = N;

@@ -19,7 +19,8 @@
 // and dh_lg the specific volume and enthalpy differences between vapour
 // and liquid (at the inlet, or where the expansion first boils), and a the
 // exponent given by the caller (0.6 for safety valves and nozzles).  N = 1
-// is the equilibrium flow, so a vapour inlet flows as in HEM.
+// is the equilibrium flow, so a vapour inlet flows as in HEM.  A frozen
+// liquid beyond its limit of metastability is taken as fully flashed.
 //
 // The stream ends at the back pressure with the stagnation enthalpy less
 // the kinetic energy at the throat, in equilibrium.
