@@ -11,6 +11,7 @@
 
 #include "core/error.h"
 #include "models/activity.h"
+#include "models/bwrs.h"
 #include "models/cubic.h"
 #include "models/gerg2008.h"
 #include "models/iapws95.h"
@@ -105,7 +106,7 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
 
 bool canBuild(int code) {
     return code == 1 || isVdwCubic(code) || code == kIapws95Code || code == kGerg2008Code ||
-           isActivityCode(code) || code == 91;
+           isActivityCode(code) || code == 91 || code == 81;
 }
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
@@ -130,6 +131,7 @@ std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& i
     }
     if (isVdwCubic(code)) return buildCubic(code, in);
     if (code == 91) return buildLeeKesler(in);
+    if (code == 81) return buildBwrs(in);
     if (isActivityCode(code)) return buildActivityModel(code, in);
     if (code == kIapws95Code) {
         // IAPWS-95 describes pure water only.
