@@ -53,26 +53,188 @@ class EnvelopeApi : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(EnvelopeApi, SourGasExtremaAndHighestDewTemperature) {
+// The battery's sour gas: its highest dew temperature lies between 256.2
+// and 256.8 K; it is the cricondentherm, the largest temperature of every
+// envelope line, and the cricondenbar is the largest pressure.
+TEST_F(EnvelopeApi, SourGasHighestDewTemperatureIsTheCricondentherm) {
     defineSourGas(s);
     const double td = StrMDt(s);
-    const double ctT = StrCTt(s), ctP = StrCTp(s), cbT = StrCBt(s), cbP = StrCBp(s);
-    std::printf("MDt %.4f CT %.4f K %.1f Pa CB %.4f K %.1f Pa  lines %d\n", td, ctT, ctP, cbT, cbP, PELNr(s));
-    std::printf("Pc %.1f Tc %.4f\n", StrPc(s, 1), StrTc(s, 1));
     EXPECT_GE(td, 256.2);
     EXPECT_LE(td, 256.8);
+    EXPECT_DOUBLE_EQ(StrCTt(s), td);
+    const double cbP = StrCBp(s), ctP = StrCTp(s), cbT = StrCBt(s);
+    EXPECT_GT(cbP, ctP);
+    EXPECT_LT(cbT, td);
+    const int n = PELNr(s);
+    ASSERT_GE(n, 1);
+    double first[200], second[200];
+    for (int j = 1; j <= n; ++j) {
+        const int p = PELine(s, j, first, second, 200);
+        ASSERT_GT(p, 1);
+        for (int k = 0; k < p; ++k) {
+            EXPECT_LE(first[k], td + 1e-9) << "line " << j << " point " << k;
+            EXPECT_LE(second[k], cbP * (1 + 1e-12)) << "line " << j << " point " << k;
+        }
+    }
+    EXPECT_EQ(getErrFlag(), 0);
 }
 
-TEST_F(EnvelopeApi, MethaneDecaneLines) {
+// Methane-decane (the battery's line-length case): the first line gives at
+// least 8 points and, when there is a second one, it gives 50; the point
+// functions return exactly the numbers of the arrays; the line passes close
+// to the mixture's critical point.
+TEST_F(EnvelopeApi, MethaneDecaneLinesAndSinglePoints) {
     define(s, {{kMethane, 0.8}, {kNDecane, 0.2}}, 50);
     ASSERT_EQ(setS(s), 1);
     const int n = PELNr(s);
-    std::printf("lines %d\n", n);
+    ASSERT_GE(n, 1);
     double first[50], second[50];
+    bool nearCritical = false;
+    const double tc = StrTc(s, 1), pc = StrPc(s, 1);
     for (int j = 1; j <= n; ++j) {
+        EXPECT_GE(PELT(s, j), 1);
+        EXPECT_GE(PELP(s, j), 1);
         const int p = PELine(s, j, first, second, 50);
-        std::printf("line %d: %d points\n", j, p);
-        for (int k = 0; k < p; ++k) std::printf("  %.3f %.0f\n", first[k], second[k]);
+        if (j == 1) {
+            EXPECT_GE(p, 8);
+        }
+        if (j == 2) {
+            EXPECT_EQ(p, 50);
+        }
+        for (int k = 1; k <= p; ++k) {
+            EXPECT_EQ(PEPt(s, j, 1, k, 50), second[k - 1]);
+            EXPECT_EQ(PEPt(s, j, 2, k, 50), first[k - 1]);
+            if (std::fabs(first[k - 1] - tc) < 15 && std::fabs(second[k - 1] - pc) < 0.05 * pc) nearCritical = true;
+        }
+        EXPECT_EQ(PELT(s, j), PELT(s, j));  // from the stored envelope
     }
-    std::printf("Pc %.1f Tc %.4f\n", StrPc(s, 1), StrTc(s, 1));
+    EXPECT_TRUE(nearCritical) << "Tc " << tc << " Pc " << pc;
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
+// Never more points than the capacity, whatever the capacity; the points
+// beyond the count returned stay untouched.
+TEST_F(EnvelopeApi, CapacityIsNeverExceeded) {
+    defineSourGas(s);
+    ASSERT_GE(PELNr(s), 1);
+    for (int cap : {1, 2, 3, 7, 50, 500}) {
+        std::vector<double> first(cap + 5, -1.0), second(cap + 5, -1.0);
+        const int p = PELine(s, 1, first.data(), second.data(), cap);
+        EXPECT_GE(p, 1);
+        EXPECT_LE(p, cap);
+        for (int k = p; k < cap + 5; ++k) {
+            EXPECT_EQ(first[k], -1.0);
+            EXPECT_EQ(second[k], -1.0);
+        }
+        for (int k = 1; k <= p; ++k) EXPECT_EQ(PEPt(s, 1, 2, k, cap), first[k - 1]);
+        const int q = PFLine(s, 1, 0.5, first.data(), second.data(), cap);
+        EXPECT_LE(q, cap);
+        EXPECT_EQ(first[cap], -1.0);
+    }
+}
+
+// A line of half liquid lies inside the envelope: at each of its pressures
+// its temperature is between the bubble and dew temperatures of the line.
+TEST_F(EnvelopeApi, HalfLiquidLineLiesInsideTheEnvelope) {
+    defineSourGas(s);
+    double t[50], p[50];
+    const int q = PFLine(s, 1, 0.5, t, p, 50);
+    ASSERT_GT(q, 5);
+    const double ctT = StrCTt(s);
+    for (int k = 0; k < q; ++k) {
+        EXPECT_LE(t[k], ctT + 1e-9);
+        EXPECT_LE(p[k], StrCBp(s) * (1 + 1e-9));
+    }
+    // Liquid fraction 0.5 at the line's first pressure.
+    const double T = LfPF(s, p[0], 0.5);
+    EXPECT_NEAR(T, t[0], 0.05);
+}
+
+// The caller's units: degrees Celsius and bar.
+TEST_F(EnvelopeApi, ResultsInCallerUnits) {
+    defineSourGas(s);
+    const double tK = StrCTt(s), pPa = StrCBp(s);
+    double first[50], second[50], firstK[50], secondPa[50];
+    const int p = PELine(s, 1, firstK, secondPa, 50);
+    setUMC(17, 3);  // bar
+    setUMC(15, 2);  // degrees Celsius
+    EXPECT_NEAR(StrCTt(s), tK - 273.15, 1e-9);
+    EXPECT_NEAR(StrCBp(s), pPa / 1e5, 1e-9);
+    ASSERT_EQ(PELine(s, 1, first, second, 50), p);
+    EXPECT_NEAR(first[p - 1], firstK[p - 1] - 273.15, 1e-9);
+    EXPECT_NEAR(second[p - 1], secondPa[p - 1] / 1e5, 1e-9);
+    EXPECT_NEAR(PEPt(s, 1, 1, p, 50), second[p - 1], 1e-12);
+}
+
+// Bad arguments: failure value and an error state, no writes.
+TEST_F(EnvelopeApi, BadArgumentsFail) {
+    defineSourGas(s);
+    const int n = PELNr(s);
+    ASSERT_GE(n, 1);
+    double first[5] = {-1, -1, -1, -1, -1}, second[5] = {-1, -1, -1, -1, -1};
+    auto failed = [] {
+        const bool f = getErrFlag() != 0;
+        setErrFlag(0);
+        return f;
+    };
+    EXPECT_EQ(PELine(s, 0, first, second, 5), 0);
+    EXPECT_TRUE(failed());
+    EXPECT_EQ(PELine(s, n + 1, first, second, 5), 0);
+    EXPECT_TRUE(failed());
+    EXPECT_EQ(PELine(s, 1, first, second, 0), 0);
+    EXPECT_TRUE(failed());
+    EXPECT_EQ(PELine(s, 1, nullptr, second, 5), 0);
+    EXPECT_TRUE(failed());
+    EXPECT_TRUE(std::isnan(PEPt(s, 1, 3, 1, 5)));
+    EXPECT_TRUE(failed());
+    EXPECT_TRUE(std::isnan(PEPt(s, 1, 1, 6, 5)));
+    EXPECT_TRUE(failed());
+    EXPECT_TRUE(std::isnan(PEPt(s, 1, 1, 0, 5)));
+    EXPECT_TRUE(failed());
+    EXPECT_EQ(PFLine(s, 1, 1.5, first, second, 5), 0);
+    EXPECT_TRUE(failed());
+    EXPECT_EQ(PFLine(s, 3, 0.5, first, second, 5), 0);
+    EXPECT_TRUE(failed());
+    EXPECT_EQ(PELT(s, 0), 0);
+    EXPECT_TRUE(failed());
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(first[k], -1.0);
+    initS(s);
+    EXPECT_EQ(PELNr(s), 0);
+    EXPECT_TRUE(failed());
+    EXPECT_TRUE(std::isnan(StrMDt(s)));
+    EXPECT_TRUE(failed());
+}
+
+// A changed definition is traced anew; threads on their own streams get
+// the results of a serial run.
+TEST_F(EnvelopeApi, DefinitionChangesAndConcurrentStreams) {
+    defineSourGas(s);
+    const double sour = StrCTt(s);
+    define(s, {{kMethane, 0.999}, {kNButane, 0.001}}, 50);
+    ASSERT_EQ(setS(s), 1);
+    const double lean = StrCTt(s);
+    EXPECT_GT(std::fabs(sour - lean), 10);
+    std::vector<double> results(8, 0.0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            const int stream = 60 + t;
+            if (t % 2 == 0) {
+                define(stream, {{kH2S, 0.15}, {kMethane, 0.7}, {kCO2, 0.15}}, 30);
+                const int entries[3][2] = {{3, 2}, {3, 1}, {1, 2}};
+                const double values[3] = {0.097, 0.102, 0.085};
+                for (int n = 1; n <= 3; ++n) {
+                    putCi(stream, n, entries[n - 1][0]);
+                    putCj(stream, n, entries[n - 1][1]);
+                    putMB(stream, n, 30);
+                    putBIP(stream, n, 0, values[n - 1]);
+                }
+            } else {
+                define(stream, {{kMethane, 0.999}, {kNButane, 0.001}}, 50);
+            }
+            setS(stream);
+            results[t] = StrCTt(stream);
+        });
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < 8; ++t) EXPECT_EQ(results[t], t % 2 == 0 ? sour : lean) << "thread " << t;
 }
