@@ -23,11 +23,11 @@ namespace zpk::models::gerg2008 {
 
 namespace {
 
-using J2 = thermo::Jet<2>;  // variables: 0 = tau, 1 = delta
+using J2 = thermo::Jet<2>; // variables: 0 = tau, 1 = delta
 
 struct PowerTerm {
     double n, d, t;
-    int c;  // exponent of delta in exp(-delta^c); 0: no exponential
+    int c; // exponent of delta in exp(-delta^c); 0: no exponential
 };
 struct ExpTerm {
     double n, d, t, eta, eps, beta, gamma;
@@ -36,7 +36,7 @@ struct ExpTerm {
 struct Fluid {
     std::int64_t cas = 0;
     std::string name;
-    double M = 0, Tc = 0, rhoc = 0;  // kg/mol, K, mol/m3
+    double M = 0, Tc = 0, rhoc = 0; // kg/mol, K, mol/m3
     double n3 = 0;
     double peN[4] = {0, 0, 0, 0}, peTheta[4] = {0, 0, 0, 0};
     bool ideal = false;
@@ -55,8 +55,8 @@ struct Departure {
 
 struct Formulation {
     std::vector<Fluid> fluids;
-    std::vector<Reducing> red;      // [i * N + j], asymmetric
-    std::vector<int> dep;           // [i * N + j] -> index into departures or -1
+    std::vector<Reducing> red; // [i * N + j], asymmetric
+    std::vector<int> dep;      // [i * N + j] -> index into departures or -1
     std::vector<Departure> departures;
     std::map<std::int64_t, int> byCas;
     std::string error;
@@ -86,7 +86,7 @@ bool openData(const std::string& file, std::ifstream& in) {
 
 // Reads the records of one file: kind, CAS numbers, then numbers.
 template <class Handle>
-void readFile(Formulation& f, const std::string& file, int casCount, Handle handle) {
+void readFile(Formulation& f, const std::string& file, int casCount, bool hasKind, Handle handle) {
     if (!f.error.empty()) return;
     std::ifstream in;
     if (!openData(file, in)) {
@@ -100,17 +100,18 @@ void readFile(Formulation& f, const std::string& file, int casCount, Handle hand
         if (line.empty() || line[0] == '#') continue;
         std::istringstream ls(line);
         std::string kind, word;
-        if (casCount == 2) {  // the binary file has no kind column
-            kind = "pair";
-        } else {
+        if (hasKind)
             ls >> kind;
-        }
+        else
+            kind = "pair";
         std::vector<std::int64_t> cas;
-        for (int k = 0; k < casCount && ls >> word; ++k) cas.push_back(parseCas(word));
+        for (int k = 0; k < casCount && ls >> word; ++k)
+            cas.push_back(parseCas(word));
         std::string name;
         if (kind == "fluid") ls >> name;
         std::vector<double> v;
-        for (double x; ls >> x;) v.push_back(x);
+        for (double x; ls >> x;)
+            v.push_back(x);
         std::string why;
         if (static_cast<int>(cas.size()) != casCount ||
             std::any_of(cas.begin(), cas.end(), [](std::int64_t c) { return c <= 0; }))
@@ -123,7 +124,7 @@ void readFile(Formulation& f, const std::string& file, int casCount, Handle hand
 
 Formulation load() {
     Formulation f;
-    readFile(f, "gerg2008_pure.tsv", 1,
+    readFile(f, "gerg2008_pure.tsv", 1, true,
              [&](const std::string& kind, const std::vector<std::int64_t>& cas, const std::string& name,
                  const std::vector<double>& v) -> std::string {
                  if (kind == "fluid") {
@@ -144,7 +145,8 @@ Formulation load() {
                  if (kind == "ideal") {
                      if (v.size() != 9) return "expected 9 numbers";
                      fl.n3 = v[0];
-                     for (int k = 0; k < 4; ++k) fl.peN[k] = v[1 + 2 * k], fl.peTheta[k] = v[2 + 2 * k];
+                     for (int k = 0; k < 4; ++k)
+                         fl.peN[k] = v[1 + 2 * k], fl.peTheta[k] = v[2 + 2 * k];
                      fl.ideal = true;
                      return {};
                  }
@@ -164,7 +166,7 @@ Formulation load() {
         i = a->second, j = b->second;
         return true;
     };
-    readFile(f, "gerg2008_binary.tsv", 2,
+    readFile(f, "gerg2008_binary.tsv", 2, false,
              [&](const std::string&, const std::vector<std::int64_t>& cas, const std::string&,
                  const std::vector<double>& v) -> std::string {
                  int i, j;
@@ -175,7 +177,7 @@ Formulation load() {
                  f.red[j * N + i] = {1 / v[0], v[1], 1 / v[2], v[3]};
                  return {};
              });
-    readFile(f, "gerg2008_departure.tsv", 2,
+    readFile(f, "gerg2008_departure.tsv", 2, true,
              [&](const std::string& kind, const std::vector<std::int64_t>& cas, const std::string&,
                  const std::vector<double>& v) -> std::string {
                  int i, j;
@@ -219,15 +221,15 @@ const Formulation& formulation() {
 // ---------------------------------------------------------------------------
 // Terms in (tau, delta).
 
-template <class S>
-S pureAlpha(const Fluid& fl, const S& lt, const S& ld, const S& delta) {
+template <class S> S pureAlpha(const Fluid& fl, const S& lt, const S& ld, const S& delta) {
     using thermo::exp;
     S sum(0.0);
     for (const auto& t : fl.terms) {
         S arg = t.d * ld + t.t * lt;
         if (t.c > 0) {
             S dc = delta;
-            for (int k = 1; k < t.c; ++k) dc = dc * delta;
+            for (int k = 1; k < t.c; ++k)
+                dc = dc * delta;
             arg = arg - dc;
         }
         sum = sum + t.n * exp(arg);
@@ -235,11 +237,11 @@ S pureAlpha(const Fluid& fl, const S& lt, const S& ld, const S& delta) {
     return sum;
 }
 
-template <class S>
-S departureAlpha(const Departure& d, const S& lt, const S& ld, const S& delta) {
+template <class S> S departureAlpha(const Departure& d, const S& lt, const S& ld, const S& delta) {
     using thermo::exp;
     S sum(0.0);
-    for (const auto& t : d.poly) sum = sum + t.n * exp(t.d * ld + t.t * lt);
+    for (const auto& t : d.poly)
+        sum = sum + t.n * exp(t.d * ld + t.t * lt);
     for (const auto& t : d.ex) {
         const S de = delta - t.eps;
         sum = sum + t.n * exp(t.d * ld + t.t * lt - t.eta * de * de - t.beta * (delta - t.gamma));
@@ -248,7 +250,8 @@ S departureAlpha(const Departure& d, const S& lt, const S& ld, const S& delta) {
 }
 
 // alpha_r of composition x at (tau, delta) as a jet, composition fixed.
-J2 mixtureAlpha(const Formulation& f, const std::vector<int>& comp, const double* x, double tau, double delta) {
+J2 mixtureAlpha(const Formulation& f, const std::vector<int>& comp, const double* x, double tau,
+                double delta) {
     const J2 t = J2::seed(tau, 0), d = J2::seed(delta, 1);
     const J2 lt = thermo::log(t), ld = thermo::log(d);
     const int n = static_cast<int>(comp.size());
@@ -271,7 +274,9 @@ double volumeMean(const Fluid& a, const Fluid& b) {
     const double s = std::cbrt(1 / a.rhoc) + std::cbrt(1 / b.rhoc);
     return s * s * s / 8;
 }
-double temperatureMean(const Fluid& a, const Fluid& b) { return std::sqrt(a.Tc * b.Tc); }
+double temperatureMean(const Fluid& a, const Fluid& b) {
+    return std::sqrt(a.Tc * b.Tc);
+}
 
 void reducingValues(const Formulation& f, const std::vector<int>& comp, const double* x, double& Tr,
                     double& rhor) {
@@ -313,19 +318,24 @@ DJet seedD(int K, double value, int k) {
 DJet add(const DJet& a, const DJet& b, double sb = 1.0) {
     DJet r = a;
     r.v += sb * b.v;
-    for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] += sb * b.g[i];
-    for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] += sb * b.h[i];
+    for (std::size_t i = 0; i < r.g.size(); ++i)
+        r.g[i] += sb * b.g[i];
+    for (std::size_t i = 0; i < r.h.size(); ++i)
+        r.h[i] += sb * b.h[i];
     return r;
 }
 void scaleInPlace(DJet& a, double s) {
     a.v *= s;
-    for (double& q : a.g) q *= s;
-    for (double& q : a.h) q *= s;
+    for (double& q : a.g)
+        q *= s;
+    for (double& q : a.h)
+        q *= s;
 }
 DJet mul(const DJet& a, const DJet& b) {
     const int K = a.K();
     DJet r(K, a.v * b.v);
-    for (int i = 0; i < K; ++i) r.g[i] = a.v * b.g[i] + b.v * a.g[i];
+    for (int i = 0; i < K; ++i)
+        r.g[i] = a.v * b.g[i] + b.v * a.g[i];
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t ij = static_cast<std::size_t>(i) * K + j;
@@ -337,7 +347,8 @@ DJet mul(const DJet& a, const DJet& b) {
 DJet chain1(const DJet& a, double f0, double f1, double f2) {
     const int K = a.K();
     DJet r(K, f0);
-    for (int i = 0; i < K; ++i) r.g[i] = f1 * a.g[i];
+    for (int i = 0; i < K; ++i)
+        r.g[i] = f1 * a.g[i];
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t ij = static_cast<std::size_t>(i) * K + j;
@@ -349,13 +360,16 @@ DJet inverse(const DJet& a) {
     const double inv = 1 / a.v;
     return chain1(a, inv, -inv * inv, 2 * inv * inv * inv);
 }
-DJet divide(const DJet& a, const DJet& b) { return mul(a, inverse(b)); }
+DJet divide(const DJet& a, const DJet& b) {
+    return mul(a, inverse(b));
+}
 // f(tau, delta) given as a (tau, delta) jet, composed with tau and delta.
 DJet chain2(const J2& f, const DJet& tau, const DJet& delta) {
     const int K = tau.K();
     const double ft = f.d(0), fd = f.d(1), ftt = f.d2(0, 0), ftd = f.d2(0, 1), fdd = f.d2(1, 1);
     DJet r(K, f.v);
-    for (int i = 0; i < K; ++i) r.g[i] = ft * tau.g[i] + fd * delta.g[i];
+    for (int i = 0; i < K; ++i)
+        r.g[i] = ft * tau.g[i] + fd * delta.g[i];
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t ij = static_cast<std::size_t>(i) * K + j;
@@ -374,7 +388,7 @@ DJet asymmetricFactor(const DJet& xi, const DJet& xj, double beta) {
     return divide(add(xi, xj), den);
 }
 
-}  // namespace
+} // namespace
 
 int componentOf(std::int64_t cas) {
     const Formulation& f = formulation();
@@ -382,7 +396,9 @@ int componentOf(std::int64_t cas) {
     return it == f.byCas.end() ? -1 : it->second;
 }
 
-int componentCount() { return formulation().N(); }
+int componentCount() {
+    return formulation().N();
+}
 
 void reducing(const std::vector<int>& comp, const double* x, double& Tr, double& rhor) {
     reducingValues(formulation(), comp, x, Tr, rhor);
@@ -430,7 +446,7 @@ State stateTRho(const std::vector<int>& comp, const double* x, double T, double 
     return s;
 }
 
-}  // namespace zpk::models::gerg2008
+} // namespace zpk::models::gerg2008
 
 namespace zpk::models {
 
@@ -441,7 +457,8 @@ Gerg2008Model::Gerg2008Model(const std::vector<std::int64_t>& cas) {
     for (std::int64_t c : cas) {
         const int k = g::componentOf(c);
         if (k < 0)
-            throw Error("model 315 (GERG-2008) does not cover the component with CAS number " + std::to_string(c),
+            throw Error("model 315 (GERG-2008) does not cover the component with CAS number " +
+                            std::to_string(c),
                         kBadArgument);
         comp_.push_back(k);
     }
@@ -450,7 +467,7 @@ Gerg2008Model::Gerg2008Model(const std::vector<std::int64_t>& cas) {
 
 bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, int order,
                                         ResidualDerivs& d) const {
-    (void)order;  // every derivative comes from the same pass
+    (void)order; // every derivative comes from the same pass
     if (!(T > 0) || !(V > 0)) return false;
     const g::Formulation& f = g::formulation();
     const int n = size(), K = n + 2, N = f.N();
@@ -469,7 +486,8 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
         ntot.g[2 + i] = 1;
     }
     const g::DJet invN = g::inverse(ntot);
-    for (int i = 0; i < n; ++i) x[i] = g::mul(x[i], invN);
+    for (int i = 0; i < n; ++i)
+        x[i] = g::mul(x[i], invN);
     // Reducing functions of the composition.
     g::DJet Tr(K, 0.0), vr(K, 0.0);
     for (int i = 0; i < n; ++i) {
@@ -495,14 +513,16 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
     const J2 lt = thermo::log(tj), ld = thermo::log(dj);
     g::DJet alpha(K, 0.0);
     for (int i = 0; i < n; ++i)
-        alpha = g::add(alpha, g::mul(x[i], g::chain2(g::pureAlpha(f.fluids[comp_[i]], lt, ld, dj), tau, delta)));
+        alpha =
+            g::add(alpha, g::mul(x[i], g::chain2(g::pureAlpha(f.fluids[comp_[i]], lt, ld, dj), tau, delta)));
     for (int i = 0; i < n; ++i)
         for (int j = i + 1; j < n; ++j) {
             const int k = f.dep[comp_[i] * N + comp_[j]];
             if (k < 0) continue;
             const g::Departure& dp = f.departures[k];
-            alpha = g::add(alpha, g::mul(g::mul(x[i], x[j]), g::chain2(g::departureAlpha(dp, lt, ld, dj), tau, delta)),
-                           dp.F);
+            alpha = g::add(
+                alpha, g::mul(g::mul(x[i], x[j]), g::chain2(g::departureAlpha(dp, lt, ld, dj), tau, delta)),
+                dp.F);
         }
     g::DJet F = g::mul(ntot, alpha);
     g::scaleInPlace(F, g::kRGerg / kR);
@@ -522,7 +542,8 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
         d.F_i[i] = F.g[2 + i];
         d.F_iT[i] = H(2 + i, 0);
         d.F_iV[i] = H(2 + i, 1);
-        for (int j = 0; j < n; ++j) d.F_ij[static_cast<std::size_t>(i) * n + j] = H(2 + i, 2 + j);
+        for (int j = 0; j < n; ++j)
+            d.F_ij[static_cast<std::size_t>(i) * n + j] = 0.5 * (H(2 + i, 2 + j) + H(2 + j, 2 + i));
     }
     return true;
 }
@@ -530,9 +551,11 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
 double Gerg2008Model::volumeScale(const double* x) const {
     std::vector<double> y(x, x + size());
     double s = 0;
-    for (double q : y) s += q;
+    for (double q : y)
+        s += q;
     if (!(s > 0)) return kNaN;
-    for (double& q : y) q /= s;
+    for (double& q : y)
+        q /= s;
     double Tr, rhor;
     g::reducing(comp_, y.data(), Tr, rhor);
     // About the co-volume of a cubic: a quarter of the critical volume.
@@ -565,7 +588,7 @@ struct Isotherm {
     // bracket treats them as outside.
     bool solve(double P, bool up, double& rho) const {
         double x0;
-        double lo = 0, hi = 0;  // bracket: p(lo) < P < p(hi), both stable
+        double lo = 0, hi = 0; // bracket: p(lo) < P < p(hi), both stable
         bool haveLo = up, haveHi = false;
         if (up) {
             x0 = std::min(P / (kR * T), 0.1 * rhor);
@@ -590,7 +613,7 @@ struct Isotherm {
             }
             if (!stable) {
                 if (up) {
-                    if (r < 0 && !haveHi) return false;  // spinodal before reaching P
+                    if (r < 0 && !haveHi) return false; // spinodal before reaching P
                     hi = xk, haveHi = true;
                 } else {
                     if (r > 0 && !haveLo) return false;
@@ -621,20 +644,23 @@ struct Isotherm {
     }
 };
 
-}  // namespace
+} // namespace
 
 double Gerg2008Model::pressure(double T, double V, const double* xin) const {
     const g::Formulation& f = g::formulation();
     std::vector<double> x(xin, xin + size());
     double s = 0;
-    for (double q : x) s += q;
-    for (double& q : x) q /= s;
+    for (double q : x)
+        s += q;
+    for (double& q : x)
+        q /= s;
     Isotherm iso{f, comp_, x.data(), T, 0, 0};
     g::reducingValues(f, comp_, x.data(), iso.Tr, iso.rhor);
     return iso.at(1 / V).p;
 }
 
-bool Gerg2008Model::volume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const {
+bool Gerg2008Model::volume(double T, double P, const double* x, Root root, double& V,
+                           bool& liquidLike) const {
     if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P)) return false;
     const g::Formulation& f = g::formulation();
     Isotherm iso{f, comp_, x, T, 0, 0};
@@ -671,15 +697,18 @@ bool Gerg2008Model::volume(double T, double P, const double* x, Root root, doubl
     return true;
 }
 
-bool Gerg2008Model::evaluate(double T, double P, const double* xin, Root root, int order, PhaseProps& out) const {
+bool Gerg2008Model::evaluate(double T, double P, const double* xin, Root root, int order,
+                             PhaseProps& out) const {
     if (!(T > 0) || !(P > 0)) return false;
     const int n = size();
     thread_local std::vector<double> x;
     x.assign(xin, xin + n);
     double s = 0;
-    for (double q : x) s += q;
+    for (double q : x)
+        s += q;
     if (!(s > 0) || !std::isfinite(s)) return false;
-    for (double& q : x) q /= s;
+    for (double& q : x)
+        q /= s;
     double V;
     bool liquidLike;
     if (!volume(T, P, x.data(), root, V, liquidLike)) return false;
@@ -690,4 +719,4 @@ bool Gerg2008Model::evaluate(double T, double P, const double* xin, Root root, i
     return std::isfinite(out.v) && std::isfinite(out.hres);
 }
 
-}  // namespace zpk::models
+} // namespace zpk::models

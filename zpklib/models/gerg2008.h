@@ -26,13 +26,13 @@
 
 namespace zpk::models::gerg2008 {
 
-inline constexpr double kRGerg = 8.314472;  // J/(mol K), gas constant of the formulation
-inline constexpr double kRStar = 8.314510;  // J/(mol K), of the ideal-gas heat capacities
+inline constexpr double kRGerg = 8.314472; // J/(mol K), gas constant of the formulation
+inline constexpr double kRStar = 8.314510; // J/(mol K), of the ideal-gas heat capacities
 
 // Position (0..20) of a GERG component by CAS number (digits only, e.g.
 // 74828 for methane), or -1 when the formulation does not cover it.
 int componentOf(std::int64_t cas);
-int componentCount();  // 21 when the data loaded; throws zpk::Error otherwise
+int componentCount(); // 21 when the data loaded; throws zpk::Error otherwise
 
 // Reducing temperature (K) and density (mol/m3) of composition x (GERG
 // component positions `comp`, x normalised by the caller).
@@ -40,12 +40,12 @@ void reducing(const std::vector<int>& comp, const double* x, double& Tr, double&
 
 // Properties of the formulation at (T, rho, x) including its own ideal part.
 struct State {
-    double P = 0;                 // Pa
-    double Z = 0;                 // -
-    double dPdrho = 0, dPdT = 0;  // Pa m3/mol, Pa/K
-    double cv = 0, cp = 0;        // J/(mol K), ideal part of GERG-2008 included
-    double w = 0;                 // m/s
-    double hres = 0, sres = 0;    // J/mol, J/(mol K), residual at (T, rho)
+    double P = 0;                // Pa
+    double Z = 0;                // -
+    double dPdrho = 0, dPdT = 0; // Pa m3/mol, Pa/K
+    double cv = 0, cp = 0;       // J/(mol K), ideal part of GERG-2008 included
+    double w = 0;                // m/s
+    double hres = 0, sres = 0;   // J/mol, J/(mol K), residual at (T, rho)
     double alphar = 0;
 };
 State stateTRho(const std::vector<int>& comp, const double* x, double T, double rho);
@@ -53,19 +53,20 @@ State stateTRho(const std::vector<int>& comp, const double* x, double T, double 
 // Ideal-gas isobaric heat capacity (J/(mol K)) of component position c at T.
 double idealCp(int c, double T);
 
-}  // namespace zpk::models::gerg2008
+} // namespace zpk::models::gerg2008
 
 namespace zpk::models {
 
 class Gerg2008Model final : public PhaseModel {
-public:
+  public:
     // Components by CAS; throws zpk::Error naming the first one GERG-2008
     // does not cover.
     explicit Gerg2008Model(const std::vector<std::int64_t>& cas);
     int size() const override { return static_cast<int>(comp_.size()); }
     bool isEquationOfState() const override { return true; }
     bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
-    bool residualDerivatives(double T, double V, const double* n, int order, ResidualDerivs& d) const override;
+    bool residualDerivatives(double T, double V, const double* n, int order,
+                             ResidualDerivs& d) const override;
     double volumeScale(const double* x) const override;
 
     // Engine pressure kR T rho + R T rho delta alpha_r,delta at (T, V per mole of x).
@@ -75,8 +76,8 @@ public:
     bool volume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const;
     const std::vector<int>& components() const { return comp_; }
 
-private:
+  private:
     std::vector<int> comp_;
 };
 
-}  // namespace zpk::models
+} // namespace zpk::models
