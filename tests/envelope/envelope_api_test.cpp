@@ -12,7 +12,7 @@
 
 namespace {
 
-using Mixture = std::vector<std::pair<int, double>>;  // CAS without hyphens, mole fraction
+using Mixture = std::vector<std::pair<int, double>>; // CAS without hyphens, mole fraction
 
 constexpr int kMethane = 74828, kNButane = 106978, kCO2 = 124389, kH2S = 7783064, kNDecane = 124185;
 
@@ -21,8 +21,10 @@ void define(int s, const Mixture& mix, int model) {
     setWm(s, 1.0);
     setMP(s, 1, 0, model);
     setMP(s, 1, 1, model);
-    for (std::size_t i = 0; i < mix.size(); ++i) putZ(s, static_cast<int>(i) + 1, mix[i].second);
-    for (std::size_t i = 0; i < mix.size(); ++i) putCC(s, static_cast<int>(i) + 1, CompCID(mix[i].first));
+    for (std::size_t i = 0; i < mix.size(); ++i)
+        putZ(s, static_cast<int>(i) + 1, mix[i].second);
+    for (std::size_t i = 0; i < mix.size(); ++i)
+        putCC(s, static_cast<int>(i) + 1, CompCID(mix[i].first));
 }
 
 // Sour gas with explicit SRK interaction parameters.
@@ -42,16 +44,18 @@ void defineSourGas(int s) {
 class EnvelopeApi : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (int q = 15; q <= 54; ++q) setUMC(q, 1);
+        for (int q = 15; q <= 54; ++q)
+            setUMC(q, 1);
         setErrFlag(0);
     }
     void TearDown() override {
-        for (int q = 15; q <= 54; ++q) setUMC(q, 1);
+        for (int q = 15; q <= 54; ++q)
+            setUMC(q, 1);
     }
     static constexpr int s = 43;
 };
 
-}  // namespace
+} // namespace
 
 // The battery's sour gas: its highest dew temperature lies between 256.2
 // and 256.8 K; it is the cricondentherm, the largest temperature of every
@@ -104,9 +108,10 @@ TEST_F(EnvelopeApi, MethaneDecaneLinesAndSinglePoints) {
         for (int k = 1; k <= p; ++k) {
             EXPECT_EQ(PEPt(s, j, 1, k, 50), second[k - 1]);
             EXPECT_EQ(PEPt(s, j, 2, k, 50), first[k - 1]);
-            if (std::fabs(first[k - 1] - tc) < 15 && std::fabs(second[k - 1] - pc) < 0.05 * pc) nearCritical = true;
+            if (std::fabs(first[k - 1] - tc) < 15 && std::fabs(second[k - 1] - pc) < 0.05 * pc)
+                nearCritical = true;
         }
-        EXPECT_EQ(PELT(s, j), PELT(s, j));  // from the stored envelope
+        EXPECT_EQ(PELT(s, j), PELT(s, j)); // from the stored envelope
     }
     EXPECT_TRUE(nearCritical) << "Tc " << tc << " Pc " << pc;
     EXPECT_EQ(getErrFlag(), 0);
@@ -126,7 +131,8 @@ TEST_F(EnvelopeApi, CapacityIsNeverExceeded) {
             EXPECT_EQ(first[k], -1.0);
             EXPECT_EQ(second[k], -1.0);
         }
-        for (int k = 1; k <= p; ++k) EXPECT_EQ(PEPt(s, 1, 2, k, cap), first[k - 1]);
+        for (int k = 1; k <= p; ++k)
+            EXPECT_EQ(PEPt(s, 1, 2, k, cap), first[k - 1]);
         const int q = PFLine(s, 1, 0.5, first.data(), second.data(), cap);
         EXPECT_LE(q, cap);
         EXPECT_EQ(first[cap], -1.0);
@@ -156,8 +162,8 @@ TEST_F(EnvelopeApi, ResultsInCallerUnits) {
     const double tK = StrCTt(s), pPa = StrCBp(s);
     double first[50], second[50], firstK[50], secondPa[50];
     const int p = PELine(s, 1, firstK, secondPa, 50);
-    setUMC(17, 3);  // bar
-    setUMC(15, 2);  // degrees Celsius
+    setUMC(17, 3); // bar
+    setUMC(15, 2); // degrees Celsius
     EXPECT_NEAR(StrCTt(s), tK - 273.15, 1e-9);
     EXPECT_NEAR(StrCBp(s), pPa / 1e5, 1e-9);
     ASSERT_EQ(PELine(s, 1, first, second, 50), p);
@@ -197,7 +203,8 @@ TEST_F(EnvelopeApi, BadArgumentsFail) {
     EXPECT_TRUE(failed());
     EXPECT_EQ(PELT(s, 0), 0);
     EXPECT_TRUE(failed());
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(first[k], -1.0);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(first[k], -1.0);
     initS(s);
     EXPECT_EQ(PELNr(s), 0);
     EXPECT_TRUE(failed());
@@ -235,6 +242,8 @@ TEST_F(EnvelopeApi, DefinitionChangesAndConcurrentStreams) {
             setS(stream);
             results[t] = StrCTt(stream);
         });
-    for (auto& th : threads) th.join();
-    for (int t = 0; t < 8; ++t) EXPECT_EQ(results[t], t % 2 == 0 ? sour : lean) << "thread " << t;
+    for (auto& th : threads)
+        th.join();
+    for (int t = 0; t < 8; ++t)
+        EXPECT_EQ(results[t], t % 2 == 0 ? sour : lean) << "thread " << t;
 }

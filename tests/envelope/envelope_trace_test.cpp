@@ -1,1 +1,191 @@
+// The envelope tracer on database mixtures (white box): phase equilibrium at
+// every traced point, the passage through the critical point, the extrema
+// and the sampling of lines.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "api/engine_common.h"
+#include "equilibrium/envelope.h"
+#include "equilibrium/saturation.h"
+#include "zpk/zpk.h"
+
+namespace {
+
+using namespace zpk;
+using equilibrium::EnvelopePoint;
+
+constexpr int kMethane = 74828, kNDecane = 124185, kCO2 = 124389, kH2S = 7783064;
+
+struct Mixture {
+    std::shared_ptr<const engine::StreamSystem> sys;
+    double tc = 0, pc = 0; // first critical point of the stream
+};
+
+Mixture define(int s, const std::vector<std::pair<int, double>>& mix, int model) {
+    initS(s);
+    setWm(s, 1.0);
+    setMP(s, 1, 0, model);
+    setMP(s, 1, 1, model);
+    for (std::size_t i = 0; i < mix.size(); ++i)
+        putZ(s, static_cast<int>(i) + 1, mix[i].second);
+    for (std::size_t i = 0; i < mix.size(); ++i)
+        putCC(s, static_cast<int>(i) + 1, CompCID(mix[i].first));
+    EXPECT_EQ(setS(s), 1);
+    Mixture m;
+    m.sys = api::systemOf(api::view(s));
+    m.tc = StrTc(s, 1);
+    m.pc = StrPc(s, 1);
+    return m;
+}
+
+// Largest residual of the equilibrium equations of a traced point.
+double residual(const equilibrium::FluidSystem& sys, const double* z, double beta, const EnvelopePoint& p) {
+    const int n = sys.size();
+    std::vector<double> x(n, 0.0), y(n, 0.0);
+    double sx = 0, sy = 0;
+    for (int i = 0; i < n; ++i) {
+        if (z[i] <= 0) continue;
+        const double K = std::exp(p.lnK[i]);
+        x[i] = z[i] / (1 + beta * (K - 1));
+        y[i] = K * x[i];
+        sx += x[i];
+        sy += y[i];
+    }
+    models::PhaseProps py, px;
+    const auto ry = p.swapped ? models::Root::Liquid : models::Root::Vapour;
+    const auto rx = p.swapped ? models::Root::Vapour : models::Root::Liquid;
+    if (!equilibrium::evalPhase(sys, p.T, p.P, y.data(), ry, 0, py) ||
+        !equilibrium::evalPhase(sys, p.T, p.P, x.data(), rx, 0, px))
+        return 1e300;
+    double r = std::fabs(sy - sx);
+    for (int i = 0; i < n; ++i)
+        if (z[i] > 0)
+            r = std::max(r, std::fabs(std::log(y[i] / sy) + py.lnphi[i] - std::log(x[i] / sx) - px.lnphi[i]));
+    return r;
+}
+
+class EnvelopeTrace : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int q = 15; q <= 54; ++q)
+            setUMC(q, 1);
+        setErrFlag(0);
+    }
+    static constexpr int s = 47;
+};
+
+} // namespace
+
+// The dew line of methane-decane passes the mixture's critical point and
+// returns along the bubble side; every traced point is a phase equilibrium
+// (equal fugacities, compositions summing to one).
+TEST_F(EnvelopeTrace, BinaryEnvelopePassesTheCriticalPointAtEquilibrium) {
+    const Mixture m = define(s, {{kMethane, 0.8}, {kNDecane, 0.2}}, 50);
+    const auto& fluid = m.sys->fluid();
+    const double* z = m.sys->feed().data();
+    const auto env = equilibrium::phaseEnvelope(fluid, z);
+    ASSERT_GE(env.lines.size(), 1u);
+    ASSERT_EQ(env.betas.size(), env.lines.size());
+    int criticals = 0;
+    bool bubbleSide = false;
+    for (std::size_t j = 0; j < env.lines.size(); ++j)
+        for (const auto& p : env.lines[j]) {
+            if (p.critical) {
+                ++criticals;
+                EXPECT_NEAR(p.T, m.tc, 0.01 * m.tc);
+                EXPECT_NEAR(p.P, m.pc, 0.02 * m.pc);
+                continue;
+            }
+            bubbleSide = bubbleSide || p.swapped || env.betas[j] == 0.0;
+            EXPECT_LT(residual(fluid, z, env.betas[j], p), 1e-7)
+                << "line " << j + 1 << " T " << p.T << " P " << p.P;
+        }
+    EXPECT_EQ(criticals, 1);
+    EXPECT_TRUE(bubbleSide);
+}
+
+// Dew points on the line agree with the engine's independent saturation
+// solver at the same pressure.
+TEST_F(EnvelopeTrace, DewPointsAgreeWithTheSaturationSolver) {
+    const Mixture m = define(s, {{kH2S, 0.15}, {kMethane, 0.7}, {kCO2, 0.15}}, 30);
+    const auto& fluid = m.sys->fluid();
+    const double* z = m.sys->feed().data();
+    const auto line = equilibrium::traceLine(fluid, z, 1.0, false);
+    ASSERT_GT(line.size(), 20u);
+    int compared = 0;
+    for (std::size_t k = 0; k < line.size(); k += 5) {
+        const auto& p = line[k];
+        if (p.critical || p.swapped) continue;
+        equilibrium::SplitPoint sp;
+        sp.P = p.P;
+        sp.T = p.T;
+        std::vector<double> lnK = p.lnK;
+        for (auto& v : lnK)
+            v *= 1.02; // a disturbed estimate
+        ASSERT_TRUE(equilibrium::solveSplitPoint(fluid, z, 1.0, true, sp, lnK)) << "P " << p.P;
+        EXPECT_NEAR(sp.T, p.T, 1e-6 * p.T);
+        ++compared;
+    }
+    EXPECT_GT(compared, 3);
+}
+
+// The cricondentherm is the largest temperature of the lines and a local
+// maximum of T along the dew line; the cricondenbar likewise in pressure.
+TEST_F(EnvelopeTrace, ExtremaAreMaximaAlongTheLines) {
+    const Mixture m = define(s, {{kH2S, 0.15}, {kMethane, 0.7}, {kCO2, 0.15}}, 30);
+    const double* z = m.sys->feed().data();
+    const auto env = equilibrium::phaseEnvelope(m.sys->fluid(), z);
+    ASSERT_TRUE(env.cricondentherm.found);
+    ASSERT_TRUE(env.cricondenbar.found);
+    for (const auto& l : env.lines)
+        for (const auto& p : l) {
+            EXPECT_LE(p.T, env.cricondentherm.T * (1 + 1e-12));
+            EXPECT_LE(p.P, env.cricondenbar.P * (1 + 1e-12));
+        }
+    // Dew points a little above and below the cricondentherm pressure are colder.
+    for (double f : {0.97, 1.03}) {
+        equilibrium::SplitPoint sp;
+        sp.P = env.cricondentherm.P * f;
+        ASSERT_TRUE(equilibrium::solveSplitPoint(m.sys->fluid(), z, 1.0, true, sp));
+        EXPECT_LT(sp.T, env.cricondentherm.T);
+    }
+}
+
+// A line of constant fraction 0 < beta < 1 ends at the critical point.
+TEST_F(EnvelopeTrace, FractionLineEndsAtTheCriticalPoint) {
+    const Mixture m = define(s, {{kMethane, 0.8}, {kNDecane, 0.2}}, 50);
+    const auto line = equilibrium::traceLine(m.sys->fluid(), m.sys->feed().data(), 0.5, true);
+    ASSERT_GT(line.size(), 10u);
+    EXPECT_TRUE(line.back().critical);
+    EXPECT_NEAR(line.back().T, m.tc, 0.01 * m.tc);
+    for (std::size_t k = 0; k + 1 < line.size(); ++k)
+        EXPECT_FALSE(line[k].critical);
+}
+
+// Sampling keeps both ends, never exceeds the capacity, returns short lines
+// unchanged and spaces points evenly.
+TEST(EnvelopeSampling, CapacityEndsAndSpacing) {
+    equilibrium::EnvelopeLine line;
+    for (int k = 0; k <= 100; ++k) {
+        EnvelopePoint p;
+        p.T = 200 + k;
+        p.P = 1e5 + 1e4 * k;
+        line.push_back(p);
+    }
+    for (int cap : {1, 2, 10, 50, 101, 300}) {
+        const auto out = equilibrium::sampleLine(line, cap);
+        ASSERT_EQ(static_cast<int>(out.size()), std::min(cap, 101));
+        EXPECT_EQ(out.front().T, line.front().T);
+        if (cap > 1) {
+            EXPECT_EQ(out.back().T, line.back().T);
+        }
+    }
+    const auto ten = equilibrium::sampleLine(line, 11);
+    for (int k = 0; k < 11; ++k)
+        EXPECT_NEAR(ten[k].T, 200 + 10 * k, 1e-9);
+    EXPECT_TRUE(equilibrium::sampleLine(line, 0).empty());
+}

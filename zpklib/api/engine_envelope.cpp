@@ -107,7 +107,7 @@ equilibrium::Extremum extremumOf(int stream, bool cricondenbar) {
     return e;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -123,16 +123,19 @@ int PELP(int s, int j) {
 int PELine(int s, int j, double* first, double* second, int capacity) {
     return guarded("PELine", 0, [&] {
         const auto env = envelopeOf(s);
-        return writePoints(equilibrium::sampleLine(lineOf(*env, j), capacityOf(capacity)), first, second, capacity);
+        return writePoints(equilibrium::sampleLine(lineOf(*env, j), capacityOf(capacity)), first, second,
+                           capacity);
     });
 }
 double PEPt(int s, int j, int kind, int k, int capacity) {
     return guarded("PEPt", kNaN, [&] {
-        if (kind != 1 && kind != 2) throw Error("point kind " + std::to_string(kind) + " is not 1 (P) or 2 (T)");
+        if (kind != 1 && kind != 2)
+            throw Error("point kind " + std::to_string(kind) + " is not 1 (P) or 2 (T)");
         const auto env = envelopeOf(s);
         const auto pts = equilibrium::sampleLine(lineOf(*env, j), capacityOf(capacity));
         if (k < 1 || k > static_cast<int>(pts.size()))
-            throw Error("point " + std::to_string(k) + " does not exist (" + std::to_string(pts.size()) + " points)");
+            throw Error("point " + std::to_string(k) + " does not exist (" + std::to_string(pts.size()) +
+                        " points)");
         return kind == 1 ? api::outP(pts[k - 1].P) : api::outT(pts[k - 1].T);
     });
 }
@@ -147,7 +150,8 @@ int PFLine(int s, int kind, double f, double* first, double* second, int capacit
         api::StreamView v = api::view(s);
         auto sys = api::systemOf(v);
         const double beta = kind == 1 ? 1.0 - f : f;
-        const auto line = equilibrium::traceLine(sys->fluid(), sys->feed().data(), beta, beta > 0 && beta < 1);
+        const auto line =
+            equilibrium::traceLine(sys->fluid(), sys->feed().data(), beta, beta > 0 && beta < 1);
         if (line.size() < 2) throw Error("no line of constant phase fraction found", kCalculation);
         return writePoints(equilibrium::sampleLine(line, capacity), first, second, capacity);
     });
@@ -168,4 +172,4 @@ double StrMDt(int s) {
     return guarded("StrMDt", kNaN, [&] { return api::outT(extremumOf(s, false).T); });
 }
 
-}  // extern "C"
+} // extern "C"

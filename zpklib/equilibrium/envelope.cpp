@@ -45,7 +45,8 @@ class LineEquations {
         }
         if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx + sy)) return false;
         const Root ry = swapped ? Root::Liquid : Root::Vapour, rx = swapped ? Root::Vapour : Root::Liquid;
-        if (!evalPhase(sys_, T, P, y.data(), ry, 1, py_) || !evalPhase(sys_, T, P, x.data(), rx, 1, px_)) return false;
+        if (!evalPhase(sys_, T, P, y.data(), ry, 1, py_) || !evalPhase(sys_, T, P, x.data(), rx, 1, px_))
+            return false;
         F.resize(dim());
         J = Eigen::MatrixXd::Zero(dim(), dim());
         for (int a = 0; a < m_; ++a) {
@@ -61,7 +62,8 @@ class LineEquations {
             J(a, m_ + 1) = P * (py_.dlnphi_dP[i] - px_.dlnphi_dP[i]);
         }
         F(m_) = sy - sx;
-        for (int b = 0; b < m_; ++b) J(m_, b) = x[act_[b]] * y[act_[b]] / z_[act_[b]];
+        for (int b = 0; b < m_; ++b)
+            J(m_, b) = x[act_[b]] * y[act_[b]] / z_[act_[b]];
         F(m_ + 1) = X(s) - S;
         J(m_ + 1, s) = 1;
         return F.allFinite() && J.allFinite();
@@ -85,7 +87,7 @@ class LineEquations {
             if (F.cwiseAbs().maxCoeff() < 1e-9 && dX.cwiseAbs().maxCoeff() < 1e-8) break;
             if (iterations == 25) return false;
         }
-        if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false;  // trivial solution
+        if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false; // trivial solution
         return true;
     }
 
@@ -106,12 +108,14 @@ class LineEquations {
         p.P = std::exp(X(m_ + 1));
         p.swapped = swapped;
         p.lnK.assign(sys_.size(), 0.0);
-        for (int a = 0; a < m_; ++a) p.lnK[act_[a]] = X(a);
+        for (int a = 0; a < m_; ++a)
+            p.lnK[act_[a]] = X(a);
         return p;
     }
     Eigen::VectorXd variables(const EnvelopePoint& p) const {
         Eigen::VectorXd X(dim());
-        for (int a = 0; a < m_; ++a) X(a) = p.lnK[act_[a]];
+        for (int a = 0; a < m_; ++a)
+            X(a) = p.lnK[act_[a]];
         X(m_) = std::log(p.T);
         X(m_ + 1) = std::log(p.P);
         return X;
@@ -127,7 +131,9 @@ class LineEquations {
 };
 
 // Largest step of each variable kind along the line.
-double maxStep(const LineEquations& eq, int k) { return k < eq.m() ? 0.12 : (k == eq.m() ? 0.02 : 0.06); }
+double maxStep(const LineEquations& eq, int k) {
+    return k < eq.m() ? 0.12 : (k == eq.m() ? 0.02 : 0.06);
+}
 
 // First point of a line: the split point at startP (a few other pressures
 // when it has none).
@@ -141,7 +147,7 @@ bool startPoint(const FluidSystem& sys, const double* z, double beta, const Trac
     return false;
 }
 
-}  // namespace
+} // namespace
 
 EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, bool stopAtCritical,
                        const TraceOptions& o) {
@@ -164,8 +170,8 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
     line.push_back(eq.point(X, swapped));
 
     Eigen::VectorXd direction = Eigen::VectorXd::Zero(dim);
-    direction(m + 1) = 1;  // upwards in pressure from the start
-    double h = 0.02;       // step of the specified variable
+    direction(m + 1) = 1; // upwards in pressure from the start
+    double h = 0.02;      // step of the specified variable
     const double lnMinP = std::log(o.minP), lnMaxP = std::log(o.maxP);
     for (int step = 0; step < o.maxSteps; ++step) {
         Eigen::VectorXd v;
@@ -173,7 +179,7 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
         int ns = 0;
         for (int k = 1; k < dim; ++k)
             if (std::fabs(v(k)) > std::fabs(v(ns))) ns = k;
-        v /= v(ns);  // now dX/dX_ns
+        v /= v(ns); // now dX/dX_ns
         if (v.dot(direction) < 0) v = -v;
         s = ns;
         // Largest step allowed by every variable.
@@ -213,8 +219,10 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
                 X = Xn;
                 swapped = sw;
                 line.push_back(eq.point(X, swapped));
-                if (it <= 3) h *= 1.5;
-                else if (it > 6) h *= 0.6;
+                if (it <= 3)
+                    h *= 1.5;
+                else if (it > 6)
+                    h *= 0.6;
                 moved = true;
                 break;
             }
@@ -290,7 +298,7 @@ bool reachesLowPressure(const EnvelopeLine& l, const TraceOptions& o) {
     return l.size() > 1 && l.back().P < o.minP && l.back().P < l.front().P;
 }
 
-}  // namespace
+} // namespace
 
 Envelope phaseEnvelope(const FluidSystem& sys, const double* z, const TraceOptions& o) {
     Envelope env;
@@ -327,13 +335,15 @@ std::vector<EnvelopePoint> sampleLine(const EnvelopeLine& line, int capacity) {
     const double tSpan = tMax > tMin ? tMax - tMin : 1.0, pSpan = pMax > pMin ? pMax - pMin : 1.0;
     std::vector<double> s(line.size(), 0.0);
     for (std::size_t i = 1; i < line.size(); ++i)
-        s[i] = s[i - 1] + std::hypot((line[i].T - line[i - 1].T) / tSpan, (line[i].P - line[i - 1].P) / pSpan);
+        s[i] =
+            s[i - 1] + std::hypot((line[i].T - line[i - 1].T) / tSpan, (line[i].P - line[i - 1].P) / pSpan);
     std::vector<EnvelopePoint> out;
     out.reserve(capacity);
     std::size_t seg = 0;
     for (int k = 0; k < capacity; ++k) {
         const double target = s.back() * k / (capacity - 1);
-        while (seg + 2 < line.size() && s[seg + 1] < target) ++seg;
+        while (seg + 2 < line.size() && s[seg + 1] < target)
+            ++seg;
         const double len = s[seg + 1] - s[seg];
         const double t = len > 0 ? std::clamp((target - s[seg]) / len, 0.0, 1.0) : 0.0;
         EnvelopePoint p;
@@ -347,4 +357,4 @@ std::vector<EnvelopePoint> sampleLine(const EnvelopeLine& line, int capacity) {
     return out;
 }
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium

@@ -22,17 +22,17 @@
 namespace zpk::equilibrium {
 
 struct EnvelopePoint {
-    double T = 0, P = 0;       // K, Pa
-    bool critical = false;     // interpolated point where all K reach 1
-    bool swapped = false;      // feed-side phase is the denser one (past a critical point)
-    std::vector<double> lnK;   // ln(y/x) of the traced equations (empty at critical points)
+    double T = 0, P = 0;     // K, Pa
+    bool critical = false;   // interpolated point where all K reach 1
+    bool swapped = false;    // feed-side phase is the denser one (past a critical point)
+    std::vector<double> lnK; // ln(y/x) of the traced equations (empty at critical points)
 };
 using EnvelopeLine = std::vector<EnvelopePoint>;
 
 struct TraceOptions {
-    double startP = 1e5;    // Pa, pressure of the first point
-    double minP = 0.9e5;    // Pa, the line ends below this pressure
-    double maxP = 1e9;      // Pa, and above this one
+    double startP = 1e5; // Pa, pressure of the first point
+    double minP = 0.9e5; // Pa, the line ends below this pressure
+    double maxP = 1e9;   // Pa, and above this one
     int maxSteps = 2000;
 };
 
@@ -53,8 +53,8 @@ struct Envelope {
     // returns along the bubble side; when it does not reach back to low
     // pressure, line 2 is the bubble line traced on its own.
     std::vector<EnvelopeLine> lines;
-    std::vector<double> betas;  // vapour fraction each line was traced at (1 or 0)
-    Extremum cricondenbar, cricondentherm;  // highest pressure / temperature of all lines
+    std::vector<double> betas;             // vapour fraction each line was traced at (1 or 0)
+    Extremum cricondenbar, cricondentherm; // highest pressure / temperature of all lines
 };
 
 Envelope phaseEnvelope(const FluidSystem& sys, const double* z, const TraceOptions& options = {});
@@ -65,4 +65,4 @@ Envelope phaseEnvelope(const FluidSystem& sys, const double* z, const TraceOptio
 // ends are kept.
 std::vector<EnvelopePoint> sampleLine(const EnvelopeLine& line, int capacity);
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium
