@@ -45,8 +45,8 @@ TEST(Bwrs, MethaneSecondVirialCoefficient) {
     const BwrsModel m({kMethane}, {kVc[0]});
     const BwrsPure& p = m.pure(0);
     const double T = 300.0, RT = kR * T;
-    const double B = p.B0 - p.A0 / RT - p.C0 / (RT * T * T) + p.D0 / (RT * std::pow(T, 3)) -
-                     p.E0 / (RT * std::pow(T, 4));
+    const double B =
+        p.B0 - p.A0 / RT - p.C0 / (RT * T * T) + p.D0 / (RT * std::pow(T, 3)) - p.E0 / (RT * std::pow(T, 4));
     EXPECT_NEAR(B, -42.8e-6, 4.3e-6);
     PhaseProps g;
     const double x = 1.0, P = 1000.0;

@@ -166,6 +166,19 @@ bool BwrsModel::residual(double T, double V, const double* n, int order, Residua
     return true;
 }
 
+bool BwrsModel::volumeDerivatives(double T, double V, const double* n, double& FV, double& FVV) const {
+    using J = thermo::Jet<1>;
+    if (!(T > 0) || !(V > 0)) return false;
+    J Q[kQuantities];
+    for (int q = 0; q < kQuantities; ++q)
+        Q[q] = J(q_[q].value(n, n_));
+    if (!(Q[qN].v > 0) || !(Q[qGamma].v > 0)) return false;
+    const J core = bwrsCore(J(T), J::seed(V, 0), Q);
+    FV = core.d(0);
+    FVV = core.d2(0, 0);
+    return std::isfinite(FV) && std::isfinite(FVV);
+}
+
 std::shared_ptr<const PhaseModel> buildBwrs(const ModelInputs& in) {
     constexpr int kBwrsCode = 81;
     const int n = static_cast<int>(in.pure.size());

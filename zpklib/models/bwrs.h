@@ -30,6 +30,7 @@ class BwrsModel final : public DensityEosModel {
     BwrsModel(std::vector<PureConstants> comps, std::vector<double> vc, const std::vector<BwrsKij>& kij = {});
     int size() const override { return n_; }
     bool residual(double T, double V, const double* n, int order, ResidualDerivs& d) const override;
+    bool volumeDerivatives(double T, double V, const double* n, double& FV, double& FVV) const override;
     void pseudoCritical(const double* x, double& Tc, double& Vc) const override;
 
     static BwrsPure generalised(double tc, double vc, double omega);

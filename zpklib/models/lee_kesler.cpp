@@ -59,12 +59,20 @@ void MixQuantity::gradient(const double* n, int size, double* g) const {
 // ---------------------------------------------------------------------------
 // Volume roots and phase properties of a Helmholtz model
 
-bool DensityEosModel::pressure(double T, double V, const double* x, double& P, double& dPdV) const {
+bool DensityEosModel::volumeDerivatives(double T, double V, const double* n, double& FV, double& FVV) const {
     thread_local ResidualDerivs d;
-    if (!residual(T, V, x, 1, d)) return false;
+    if (!residual(T, V, n, 1, d)) return false;
+    FV = d.F_V;
+    FVV = d.F_VV;
+    return true;
+}
+
+bool DensityEosModel::pressure(double T, double V, const double* x, double& P, double& dPdV) const {
+    double FV, FVV;
+    if (!volumeDerivatives(T, V, x, FV, FVV)) return false;
     const double RT = kR * T;
-    P = RT / V - RT * d.F_V;
-    dPdV = -RT / (V * V) - RT * d.F_VV;
+    P = RT / V - RT * FV;
+    dPdV = -RT / (V * V) - RT * FVV;
     return std::isfinite(P) && std::isfinite(dPdV);
 }
 
@@ -330,6 +338,19 @@ bool LeeKeslerModel::residual(double T, double V, const double* n, int order, Re
     if (!std::isfinite(core.v)) return false;
     chainToMoles(core, q_, grad, n_, order, d);
     return true;
+}
+
+bool LeeKeslerModel::volumeDerivatives(double T, double V, const double* n, double& FV, double& FVV) const {
+    using J = thermo::Jet<1>;
+    if (!(T > 0) || !(V > 0)) return false;
+    double Q[4];
+    for (int q = 0; q < 4; ++q)
+        Q[q] = q_[q].value(n, n_);
+    if (!(Q[0] > 0) || !(Q[1] > 0) || !(Q[2] > 0)) return false;
+    const J core = lkpCore(J(T), J::seed(V, 0), J(Q[0]), J(Q[1]), J(Q[2]), J(Q[3]));
+    FV = core.d(0);
+    FVV = core.d2(0, 0);
+    return std::isfinite(FV) && std::isfinite(FVV);
 }
 
 // ---------------------------------------------------------------------------

@@ -105,6 +105,9 @@ class DensityEosModel : public PhaseModel {
 
     // Pressure and dP/dV (Pa, Pa mol/m3) at (T, molar V, x summing to one).
     bool pressure(double T, double V, const double* x, double& P, double& dPdV) const;
+    // F_V and F_VV alone at (T, V, n), the density solver's inner loop; the
+    // default goes through residual().
+    virtual bool volumeDerivatives(double T, double V, const double* n, double& FV, double& FVV) const;
     // Molar volume (m3/mol) on the liquid (densest) or vapour branch at (T, P);
     // false when the branch has no root at this state.
     bool volumeRoot(double T, double P, const double* x, bool liquid, double& V) const;
@@ -123,6 +126,7 @@ class LeeKeslerModel final : public DensityEosModel {
     LeeKeslerModel(std::vector<PureConstants> comps, const std::vector<LkpKij>& kij = {});
     int size() const override { return n_; }
     bool residual(double T, double V, const double* n, int order, ResidualDerivs& d) const override;
+    bool volumeDerivatives(double T, double V, const double* n, double& FV, double& FVV) const override;
     void pseudoCritical(const double* x, double& Tc, double& Vc) const override;
 
     // Mixture pseudo-critical constants of the Ploecker rules at x (sums to one).

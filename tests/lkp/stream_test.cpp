@@ -1,0 +1,62 @@
+// Models 91 and 81 through the C interface: stream set-up, flashes and a
+// polytropic compression on the stream engine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+
+#include "zpk/zpk.h"
+
+namespace {
+
+constexpr int kEthane = 74840, kPropane = 74986, kNHexane = 110543, kEthylene = 74851;
+
+void unitSet1() {
+    for (int q = 15; q <= 54; ++q)
+        setUMC(q, 1);
+}
+
+void define(int s, int model, std::initializer_list<int> cas, std::initializer_list<double> z) {
+    initS(s);
+    setWm(s, 1.0);
+    for (int p = 1; p <= 4; ++p) {
+        setMP(s, p, 0, model);
+        setMP(s, p, 1, model);
+    }
+    int pos = 1;
+    for (double v : z)
+        putZ(s, pos++, v);
+    pos = 1;
+    for (int c : cas)
+        putCC(s, pos++, CompCID(c));
+    setS(s);
+}
+
+class EosStreams : public ::testing::TestWithParam<int> {
+  protected:
+    void SetUp() override { unitSet1(); }
+};
+
+TEST_P(EosStreams, BubbleFlashOfALightHydrocarbonMixture) {
+    define(1, GetParam(), {kEthane, kPropane, kNHexane}, {0.6, 0.3, 0.1});
+    const double T = LfPF(1, 3e5, 0.5);
+    ASSERT_TRUE(std::isfinite(T)) << ErrMsg();
+    EXPECT_GT(T, 180.0);
+    EXPECT_LT(T, 300.0);
+    // The liquid is richer in n-hexane than the vapour.
+    EXPECT_GT(getX(1, 3), getY(1, 3));
+    EXPECT_GT(getY(1, 1), getX(1, 1));
+}
+
+TEST_P(EosStreams, PolytropicCompressionOfEthylene) {
+    define(2, GetParam(), {kEthylene}, {1.0});
+    ASSERT_EQ(setOp(2, 310, 2.5e6), 1) << ErrMsg();
+    const double eta = PSPF(2, 3e7, 2, 535);
+    ASSERT_TRUE(std::isfinite(eta)) << ErrMsg();
+    EXPECT_GT(eta, 0.5);
+    EXPECT_LT(eta, 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(LkpAndBwrs, EosStreams, ::testing::Values(91, 81));
+
+} // namespace
