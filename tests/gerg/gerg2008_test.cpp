@@ -149,6 +149,23 @@ TEST(Gerg2008Derivatives, ResidualAgainstFiniteDifferences) {
     EXPECT_NEAR(euler, d.F, 1e-12 * std::fabs(d.F) + 1e-14);
 }
 
+// Order 0 (first derivatives only) gives the same values as order 1.
+TEST(Gerg2008Derivatives, FirstOrderPassEqualsFullPass) {
+    const Gerg2008Model m(kAll);
+    ResidualDerivs a, b;
+    ASSERT_TRUE(m.residualDerivatives(300, 1 / 5000.0, kGas.data(), 0, a));
+    ASSERT_TRUE(m.residualDerivatives(300, 1 / 5000.0, kGas.data(), 1, b));
+    EXPECT_EQ(a.F, b.F);
+    EXPECT_EQ(a.F_T, b.F_T);
+    EXPECT_EQ(a.F_V, b.F_V);
+    EXPECT_EQ(a.F_i, b.F_i);
+    PhaseProps p, q;
+    ASSERT_TRUE(m.evaluate(300, 10e6, kGas.data(), Root::Stable, 0, p));
+    ASSERT_TRUE(m.evaluate(300, 10e6, kGas.data(), Root::Stable, 1, q));
+    EXPECT_EQ(p.lnphi, q.lnphi);
+    EXPECT_EQ(p.hres, q.hres);
+}
+
 // Phase properties at (T, P): the temperature and pressure derivatives agree
 // with differences of the values, and lnphi is consistent with the residual
 // Gibbs energy.

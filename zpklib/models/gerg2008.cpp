@@ -302,11 +302,16 @@ void reducingValues(const Formulation& f, const std::vector<int>& comp, const do
 // ---------------------------------------------------------------------------
 // Dynamic second-order jet in K variables (T, V, n_1..n_N).
 
+// Whether the jets of the calling thread carry second derivatives (set for
+// one residual evaluation; fugacities alone need first derivatives only).
+thread_local bool tSecondOrder = true;
+
 struct DJet {
     double v = 0;
-    std::vector<double> g, h;
+    std::vector<double> g, h; // h empty: first order only
     DJet() = default;
-    DJet(int K, double value) : v(value), g(K, 0.0), h(static_cast<std::size_t>(K) * K, 0.0) {}
+    DJet(int K, double value)
+        : v(value), g(K, 0.0), h(tSecondOrder ? static_cast<std::size_t>(K) * K : 0, 0.0) {}
     int K() const { return static_cast<int>(g.size()); }
 };
 
@@ -336,6 +341,7 @@ DJet mul(const DJet& a, const DJet& b) {
     DJet r(K, a.v * b.v);
     for (int i = 0; i < K; ++i)
         r.g[i] = a.v * b.g[i] + b.v * a.g[i];
+    if (r.h.empty()) return r;
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t ij = static_cast<std::size_t>(i) * K + j;
@@ -349,6 +355,7 @@ DJet chain1(const DJet& a, double f0, double f1, double f2) {
     DJet r(K, f0);
     for (int i = 0; i < K; ++i)
         r.g[i] = f1 * a.g[i];
+    if (r.h.empty()) return r;
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t ij = static_cast<std::size_t>(i) * K + j;
@@ -370,6 +377,7 @@ DJet chain2(const J2& f, const DJet& tau, const DJet& delta) {
     DJet r(K, f.v);
     for (int i = 0; i < K; ++i)
         r.g[i] = ft * tau.g[i] + fd * delta.g[i];
+    if (r.h.empty()) return r;
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t ij = static_cast<std::size_t>(i) * K + j;
@@ -467,8 +475,14 @@ Gerg2008Model::Gerg2008Model(const std::vector<std::int64_t>& cas) {
 
 bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, int order,
                                         ResidualDerivs& d) const {
-    (void)order; // every derivative comes from the same pass
     if (!(T > 0) || !(V > 0)) return false;
+    // Order 0 needs F and its first derivatives only (what lnphi, hres and
+    // sres use): the jets then skip their Hessians.
+    struct SecondOrder {
+        bool saved = g::tSecondOrder;
+        ~SecondOrder() { g::tSecondOrder = saved; }
+    } restore;
+    g::tSecondOrder = order >= 1;
     const g::Formulation& f = g::formulation();
     const int n = size(), K = n + 2, N = f.N();
     double total = 0;
@@ -527,19 +541,21 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
     g::DJet F = g::mul(ntot, alpha);
     g::scaleInPlace(F, g::kRGerg / kR);
     if (!std::isfinite(F.v)) return false;
-    auto H = [&](int a, int b) { return F.h[static_cast<std::size_t>(a) * K + b]; };
     d.F = F.v;
     d.F_T = F.g[0];
     d.F_V = F.g[1];
+    d.F_i.resize(n);
+    for (int i = 0; i < n; ++i)
+        d.F_i[i] = F.g[2 + i];
+    if (F.h.empty()) return true;
+    auto H = [&](int a, int b) { return F.h[static_cast<std::size_t>(a) * K + b]; };
     d.F_TT = H(0, 0);
     d.F_TV = H(0, 1);
     d.F_VV = H(1, 1);
-    d.F_i.resize(n);
     d.F_iT.resize(n);
     d.F_iV.resize(n);
     d.F_ij.resize(static_cast<std::size_t>(n) * n);
     for (int i = 0; i < n; ++i) {
-        d.F_i[i] = F.g[2 + i];
         d.F_iT[i] = H(2 + i, 0);
         d.F_iV[i] = H(2 + i, 1);
         for (int j = 0; j < n; ++j)
