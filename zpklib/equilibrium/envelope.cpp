@@ -135,14 +135,46 @@ double maxStep(const LineEquations& eq, int k) {
     return k < eq.m() ? 0.12 : (k == eq.m() ? 0.02 : 0.06);
 }
 
+// The split point at pressure P from several starts: Wilson's estimate and
+// Wilson K-values at temperatures spread over the components' range.  The
+// dew side (beta >= 0.5) takes the warmest solution, where the first drop
+// appears on cooling; the bubble side the coldest, where the first bubble
+// appears on heating.  Wilson's estimate alone can settle on a spurious
+// cold split for feeds rich in water.
+bool splitAt(const FluidSystem& sys, const double* z, double beta, double P, SplitPoint& best) {
+    double tcMin = 1e300, tcMax = 0;
+    for (int i = 0; i < sys.size(); ++i)
+        if (z[i] > 0) tcMin = std::min(tcMin, sys.tc[i]), tcMax = std::max(tcMax, sys.tc[i]);
+    bool found = false;
+    auto consider = [&](const SplitPoint& pt) {
+        if (!found || (beta >= 0.5 ? pt.T > best.T : pt.T < best.T)) best = pt;
+        found = true;
+    };
+    SplitPoint pt;
+    pt.P = P;
+    if (solveSplitPoint(sys, z, beta, true, pt)) consider(pt);
+    if (!(tcMax > 0)) return found;
+    const double tLo = 0.3 * tcMin, tHi = 1.1 * tcMax;
+    constexpr int kStarts = 8;
+    for (int k = 0; k < kStarts; ++k) {
+        const double T = tLo * std::pow(tHi / tLo, k / double(kStarts - 1));
+        std::vector<double> lnK(sys.size(), 0.0);
+        for (int i = 0; i < sys.size(); ++i)
+            lnK[i] = sys.lnWilsonK(i, T, P);
+        pt = SplitPoint{};
+        pt.P = P;
+        pt.T = T;
+        if (solveSplitPoint(sys, z, beta, true, pt, lnK)) consider(pt);
+    }
+    return found;
+}
+
 // First point of a line: the split point at startP (a few other pressures
 // when it has none).
 bool startPoint(const FluidSystem& sys, const double* z, double beta, const TraceOptions& o, SplitPoint& pt) {
-    for (double f : {1.0, 0.5, 2.0, 0.2, 5.0}) {
-        pt = SplitPoint{};
-        pt.P = o.startP * f;
-        if (pt.P < o.minP) continue;
-        if (solveSplitPoint(sys, z, beta, true, pt)) return true;
+    for (double f : {1.0, 2.0, 5.0, 20.0}) {
+        if (o.startP * f > o.maxP) break;
+        if (splitAt(sys, z, beta, o.startP * f, pt)) return true;
     }
     return false;
 }
@@ -227,6 +259,34 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
                 break;
             }
             h *= 0.5;
+        }
+        if (!done && !moved && m > 1) {
+            // Stalled next to a critical point (the K are close to 1 but the
+            // line has not been stepping in a K): jump to the mirror image of
+            // the K at the same T and P with swapped phase labels, fixing the
+            // K furthest from 1.
+            int ks = 0;
+            for (int a = 1; a < m; ++a)
+                if (std::fabs(X(a)) > std::fabs(X(ks))) ks = a;
+            if (std::fabs(X(ks)) < 0.5) {
+                Eigen::VectorXd Xn = X;
+                Xn.head(m) = -X.head(m);
+                if (eq.correct(Xn, ks, -X(ks), !swapped, it)) {
+                    EnvelopePoint c;
+                    c.T = std::exp(0.5 * (X(m) + Xn(m)));
+                    c.P = std::exp(0.5 * (X(m + 1) + Xn(m + 1)));
+                    c.critical = true;
+                    line.push_back(c);
+                    if (stopAtCritical) break;
+                    direction = Xn - X;
+                    X = Xn;
+                    swapped = !swapped;
+                    s = ks;
+                    line.push_back(eq.point(X, swapped));
+                    h = 0.02;
+                    moved = true;
+                }
+            }
         }
         if (done || !moved) break;
         if (X(m + 1) < lnMinP || X(m + 1) > lnMaxP || X(m) < std::log(10.0) || X(m) > std::log(5000.0)) break;

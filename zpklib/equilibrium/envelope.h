@@ -32,7 +32,7 @@ using EnvelopeLine = std::vector<EnvelopePoint>;
 struct TraceOptions {
     double startP = 1e5; // Pa, pressure of the first point
     double minP = 0.9e5; // Pa, the line ends below this pressure
-    double maxP = 1e9;   // Pa, and above this one
+    double maxP = 3e8;   // Pa, and above this one
     int maxSteps = 2000;
 };
 
