@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "eos_checks.h"
@@ -123,6 +124,50 @@ TEST(LeeKeslerMixture, InteractionParameterRaisesTheCrossCriticalTemperature) {
     const double xe[2] = {1.0, 0.0};
     bound.mixture(xe, t1, v1, o1);
     EXPECT_NEAR(t1, kEthane.tc, 1e-9 * kEthane.tc);
+}
+
+TEST(LeeKeslerMixture, CompressedLiquidHasOnlyTheLiquidRoot) {
+    const LeeKeslerModel m({kEthane, kPropane, kHexane});
+    const double x[3] = {0.2, 0.3, 0.5};
+    PhaseProps l, v;
+    // Far above the bubble pressure the vapour branch does not reach 5 MPa at
+    // 300 K: the vapour request gets the liquid root.
+    ASSERT_TRUE(m.evaluate(300.0, 5e6, x, Root::Liquid, 0, l));
+    ASSERT_TRUE(m.evaluate(300.0, 5e6, x, Root::Vapour, 0, v));
+    EXPECT_DOUBLE_EQ(l.v, v.v);
+    EXPECT_EQ(v.kind, kLiquid);
+    EXPECT_LT(l.z, 0.3);
+    // Dilute gas: both requests give the vapour root, close to ideal.
+    ASSERT_TRUE(m.evaluate(600.0, 1e4, x, Root::Liquid, 0, l));
+    EXPECT_EQ(l.kind, kVapour);
+    EXPECT_NEAR(l.z, 1.0, 1e-3);
+}
+
+TEST(LeeKeslerMixture, ConcurrentEvaluationsMatchSequentialOnes) {
+    const LeeKeslerModel m({kEthane, kPropane, kHexane}, {{0, 2, 0.02}});
+    const std::vector<double> x{0.5, 0.3, 0.2};
+    auto run = [&](int k, PhaseProps& p) {
+        return m.evaluate(220.0 + 10.0 * k, 3e5 + 1e5 * k, x.data(), Root::Stable, 1, p);
+    };
+    constexpr int kThreads = 8;
+    std::vector<PhaseProps> serial(kThreads), parallel(kThreads);
+    for (int k = 0; k < kThreads; ++k)
+        ASSERT_TRUE(run(k, serial[k]));
+    std::vector<std::thread> pool;
+    std::vector<int> ok(kThreads, 0);
+    for (int k = 0; k < kThreads; ++k)
+        pool.emplace_back([&, k] {
+            for (int rep = 0; rep < 20; ++rep)
+                ok[k] = run(k, parallel[k]) ? 1 : 0;
+        });
+    for (auto& t : pool)
+        t.join();
+    for (int k = 0; k < kThreads; ++k) {
+        EXPECT_TRUE(ok[k]);
+        EXPECT_EQ(serial[k].v, parallel[k].v);
+        EXPECT_EQ(serial[k].lnphi, parallel[k].lnphi);
+        EXPECT_EQ(serial[k].dlnphi_dn, parallel[k].dlnphi_dn);
+    }
 }
 
 TEST(LeeKeslerMixture, BuiltForModel91WithExplicitAndStoredParameters) {
