@@ -193,6 +193,33 @@ double slope(const EquilibriumCache& st, Spec spec, bool fixedIsP) {
     }
     return d;
 }
+
+// Two-phase state of a single-component feed at pressure P whose H or S
+// equals the target, when the saturation temperature lies strictly between
+// ta and tb and the target between the saturated phases' values; else null.
+std::shared_ptr<EquilibriumCache> pureLeverState(const StreamSystem& sys, Spec spec, double target, double P,
+                                                 double ta, double tb) {
+    const double lo = std::min(ta, tb), hi = std::max(ta, tb);
+    SplitPoint sp;
+    sp.P = P;
+    sp.T = 0.5 * (lo + hi);
+    try {
+        if (!pureSplitPoint(sys, true, 0.5, sp, std::vector<double>(sys.size(), 0.0))) return nullptr;
+    } catch (const Error&) {
+        return nullptr;
+    }
+    if (!(sp.T > lo && sp.T < hi) || std::fabs(sp.P - P) > 1e-9 * P) return nullptr;
+    auto st = fromSplit(sys, sp);
+    if (st->phases.size() != 2) return nullptr;
+    const PhaseState& v = st->phases[0];
+    const PhaseState& l = st->phases[1];
+    auto val = [&](const PhaseState& p) { return spec == Spec::H ? p.h : p.s; };
+    const double beta = (target - val(l)) / (val(v) - val(l));
+    if (!(beta >= 0 && beta <= 1)) return nullptr;
+    st->phases[0].beta = beta;
+    st->phases[1].beta = 1 - beta;
+    return st;
+}
 }  // namespace
 
 std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target, double fixed,
@@ -274,6 +301,14 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
         }
     }
     if (!bracketed) throw Error("the specified state lies outside the range of the models", kCalculation);
+    // A pure component's enthalpy or entropy at fixed pressure rises with T
+    // and jumps at the saturation temperature.  When that temperature lies
+    // in the bracket and the target lies between the saturated phases'
+    // values, the state is the two-phase split found by the lever rule; this
+    // saves the long regula-falsi approach to the jump below.
+    if (fixedIsP && spec != Spec::V && activeCount(sys) == 1) {
+        if (auto st = pureLeverState(sys, spec, target, fixed, ua, ub)) return st;
+    }
     // Illinois regula falsi.
     int lastSide = 0;
     for (int it = 0; it < 200; ++it) {
