@@ -387,13 +387,42 @@ DJet chain2(const J2& f, const DJet& tau, const DJet& delta) {
     return r;
 }
 
-// (x_i + x_j) / (beta^2 x_i + x_j); with both fractions zero its limit
-// along x_i = x_j.
-DJet asymmetricFactor(const DJet& xi, const DJet& xj, double beta) {
-    if (xi.v == 0 && xj.v == 0) return DJet(xi.K(), 2 / (beta * beta + 1));
-    DJet den = xj;
-    den = add(den, xi, beta * beta);
-    return divide(add(xi, xj), den);
+// x_i x_j (x_i + x_j) / (beta^2 x_i + x_j) as a jet in (x_i, x_j); with both
+// fractions zero the quotient takes its limit along x_i = x_j, 2 / (1 + beta^2),
+// so that the mixed second derivative stays finite.
+J2 pairFunction(double xi, double xj, double beta) {
+    const J2 a = J2::seed(xi, 0), b = J2::seed(xj, 1);
+    if (xi == 0 && xj == 0) return a * b * (2 / (beta * beta + 1));
+    return a * b * (a + b) / (beta * beta * a + b);
+}
+
+// Y(x(T, V, n)) from Y's value, gradient and Hessian (row-major) in the
+// fractions and the fraction jets.
+DJet fromFractions(const std::vector<DJet>& x, double v, const std::vector<double>& gr,
+                   const std::vector<double>& he) {
+    const int n = static_cast<int>(x.size()), K = x[0].K();
+    DJet r(K, v);
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < K; ++k)
+            r.g[k] += gr[i] * x[i].g[k];
+    if (r.h.empty()) return r;
+    thread_local std::vector<double> w;
+    for (int i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < r.h.size(); ++k)
+            r.h[k] += gr[i] * x[i].h[k];
+        // w = sum_j Y_ij grad x_j; h += grad x_i w^T.
+        w.assign(K, 0.0);
+        for (int j = 0; j < n; ++j) {
+            const double c = he[static_cast<std::size_t>(i) * n + j];
+            if (c != 0)
+                for (int k = 0; k < K; ++k)
+                    w[k] += c * x[j].g[k];
+        }
+        for (int a = 0; a < K; ++a)
+            for (int b = 0; b < K; ++b)
+                r.h[static_cast<std::size_t>(a) * K + b] += x[i].g[a] * w[b];
+    }
+    return r;
 }
 
 } // namespace
@@ -502,23 +531,47 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
     const g::DJet invN = g::inverse(ntot);
     for (int i = 0; i < n; ++i)
         x[i] = g::mul(x[i], invN);
-    // Reducing functions of the composition.
-    g::DJet Tr(K, 0.0), vr(K, 0.0);
+    // Reducing functions: value, gradient and Hessian in the mole fractions
+    // (each pair term depends on two fractions only), then carried to (T, V,
+    // n) through the fraction jets.
+    thread_local std::vector<double> xv, tg, th, vg, vh;
+    xv.resize(n);
+    for (int i = 0; i < n; ++i)
+        xv[i] = x[i].v;
+    const std::size_t nn = static_cast<std::size_t>(n) * n;
+    double tv = 0, vv = 0;
+    tg.assign(n, 0.0);
+    vg.assign(n, 0.0);
+    th.assign(nn, 0.0);
+    vh.assign(nn, 0.0);
     for (int i = 0; i < n; ++i) {
         const g::Fluid& a = f.fluids[comp_[i]];
-        const g::DJet xx = g::mul(x[i], x[i]);
-        Tr = g::add(Tr, xx, a.Tc);
-        vr = g::add(vr, xx, 1 / a.rhoc);
+        tv += xv[i] * xv[i] * a.Tc;
+        vv += xv[i] * xv[i] / a.rhoc;
+        tg[i] += 2 * xv[i] * a.Tc;
+        vg[i] += 2 * xv[i] / a.rhoc;
+        th[i * n + i] += 2 * a.Tc;
+        vh[i * n + i] += 2 / a.rhoc;
         for (int j = i + 1; j < n; ++j) {
             const g::Fluid& b = f.fluids[comp_[j]];
             const g::Reducing& r = f.red[comp_[i] * N + comp_[j]];
-            const g::DJet xij = g::mul(x[i], x[j]);
-            Tr = g::add(Tr, g::mul(xij, g::asymmetricFactor(x[i], x[j], r.bT)),
-                        2 * r.bT * r.gT * g::temperatureMean(a, b));
-            vr = g::add(vr, g::mul(xij, g::asymmetricFactor(x[i], x[j], r.bv)),
-                        2 * r.bv * r.gv * g::volumeMean(a, b));
+            auto addPair = [&](double beta, double c, double& v, std::vector<double>& gr,
+                               std::vector<double>& he) {
+                const J2 p = g::pairFunction(xv[i], xv[j], beta);
+                v += c * p.v;
+                gr[i] += c * p.d(0);
+                gr[j] += c * p.d(1);
+                he[i * n + i] += c * p.d2(0, 0);
+                he[j * n + j] += c * p.d2(1, 1);
+                he[i * n + j] += c * p.d2(0, 1);
+                he[j * n + i] += c * p.d2(0, 1);
+            };
+            addPair(r.bT, 2 * r.bT * r.gT * g::temperatureMean(a, b), tv, tg, th);
+            addPair(r.bv, 2 * r.bv * r.gv * g::volumeMean(a, b), vv, vg, vh);
         }
     }
+    const g::DJet Tr = g::fromFractions(x, tv, tg, th);
+    const g::DJet vr = g::fromFractions(x, vv, vg, vh);
     // delta = (n / V) v_r, tau = T_r / T.
     const g::DJet delta = g::divide(g::mul(ntot, vr), Vj);
     const g::DJet tau = g::divide(Tr, Tj);
