@@ -235,6 +235,24 @@ TEST(Gerg2008Model, RejectsComponentsOutsideTheFormulation) {
     EXPECT_EQ(zpk::models::buildPhaseModel(315, in)->size(), 2);
 }
 
+// The per-thread root memory never hands one model's root to another, even
+// when a new model takes the place of a destroyed one.
+TEST(Gerg2008Model, RootMemoryIsPerModel) {
+    const double x = 1;
+    double Va, Vb;
+    bool l;
+    {
+        const Gerg2008Model a({kMethane});
+        ASSERT_TRUE(a.volume(300, 5e6, &x, Root::Stable, Va, l));
+    }
+    const Gerg2008Model b({kNitrogen});
+    ASSERT_TRUE(b.volume(300, 5e6, &x, Root::Stable, Vb, l));
+    EXPECT_GT(std::fabs(Va - Vb), 1e-3 * Va);
+    double again;
+    ASSERT_TRUE(b.volume(300, 5e6, &x, Root::Stable, again, l));
+    EXPECT_EQ(again, Vb);
+}
+
 TEST(Gerg2008Model, ConcurrentEvaluationsMatchSequential) {
     const Gerg2008Model m(kAll);
     PhaseProps ref;

@@ -1,6 +1,8 @@
 #include "models/gerg2008.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -491,6 +493,9 @@ namespace g = gerg2008;
 using J2 = thermo::Jet<2>;
 
 Gerg2008Model::Gerg2008Model(const std::vector<std::int64_t>& cas) {
+    // Identifies this model in the per-thread root memory (addresses are reused).
+    static std::atomic<std::uint64_t> counter{0};
+    id_ = ++counter;
     for (std::int64_t c : cas) {
         const int k = g::componentOf(c);
         if (k < 0)
@@ -731,6 +736,36 @@ double Gerg2008Model::pressure(double T, double V, const double* xin) const {
 bool Gerg2008Model::volume(double T, double P, const double* x, Root root, double& V,
                            bool& liquidLike) const {
     if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P)) return false;
+    // Per-thread memory of the last roots: the engine evaluates one state
+    // for several properties in a row.
+    struct Entry {
+        std::uint64_t model = 0;
+        double T = 0, P = 0;
+        Root root = Root::Stable;
+        std::vector<double> x;
+        double V = 0;
+        bool liquid = false;
+    };
+    thread_local std::array<Entry, 4> cache;
+    thread_local std::size_t next = 0;
+    const int n = size();
+    for (const Entry& e : cache)
+        if (e.model == id_ && e.T == T && e.P == P && e.root == root &&
+            std::equal(x, x + n, e.x.begin(), e.x.end())) {
+            V = e.V;
+            liquidLike = e.liquid;
+            return true;
+        }
+    if (!solveVolume(T, P, x, root, V, liquidLike)) return false;
+    Entry& e = cache[next];
+    next = (next + 1) % cache.size();
+    e.model = id_, e.T = T, e.P = P, e.root = root, e.V = V, e.liquid = liquidLike;
+    e.x.assign(x, x + n);
+    return true;
+}
+
+bool Gerg2008Model::solveVolume(double T, double P, const double* x, Root root, double& V,
+                                bool& liquidLike) const {
     const g::Formulation& f = g::formulation();
     Isotherm iso{f, comp_, x, T, 0, 0};
     g::reducingValues(f, comp_, x, iso.Tr, iso.rhor);

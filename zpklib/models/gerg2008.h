@@ -77,6 +77,8 @@ class Gerg2008Model final : public PhaseModel {
     const std::vector<int>& components() const { return comp_; }
 
   private:
+    bool solveVolume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const;
+    std::uint64_t id_ = 0;
     std::vector<int> comp_;
 };
 
