@@ -126,6 +126,52 @@ TEST(LeeKeslerMixture, InteractionParameterRaisesTheCrossCriticalTemperature) {
     EXPECT_NEAR(t1, kEthane.tc, 1e-9 * kEthane.tc);
 }
 
+// The classical form (model 91): interpolation at equal (Tr, Pr).
+TEST(LeeKeslerGibbs, DerivativesMatchFiniteDifferences) {
+    const LeeKeslerGibbsModel m({kEthane, kPropane, kHexane}, {{0, 1, 0.01}, {1, 2, -0.02}});
+    const std::vector<double> x{0.5, 0.3, 0.2};
+    expectDerivatives(m, 250.0, 3e5, x, Root::Liquid, 2e-5);
+    expectDerivatives(m, 250.0, 3e5, x, Root::Vapour, 2e-5);
+    expectDerivatives(m, 450.0, 8e6, x, Root::Stable, 2e-5);
+}
+
+TEST(LeeKeslerGibbs, FugacitiesAreConsistentWithEnthalpyEntropyAndVolume) {
+    const LeeKeslerGibbsModel m({kEthane, kPropane, kHexane}, {{0, 1, 0.01}});
+    for (Root r : {Root::Liquid, Root::Vapour})
+        expectConsistency(m, 260.0, 3e5, {0.6, 0.3, 0.1}, r);
+    expectConsistency(m, 500.0, 2e7, {0.2, 0.3, 0.5}, Root::Stable);
+}
+
+// Z of a pure fluid is the published interpolation Z0 + omega Z1 at (Tr, Pr),
+// and both forms agree for the two fluids themselves.
+TEST(LeeKeslerGibbs, PureFluidInterpolatesCompressibilityAtEqualReducedPressure) {
+    const double w = 0.2;
+    const LeeKeslerGibbsModel classic({{400.0, 4e6, w, 100.0, 0}});
+    for (double Tr : {0.6, 1.3})
+        for (double Pr : {0.05, 2.0}) {
+            const Root root = Tr < 1 && Pr > 0.1 ? Root::Liquid : Root::Vapour;
+            const double z0 = zAt(pure(0.0), Tr, Pr, root),
+                         zr = zAt(pure(LeeKeslerModel::kOmegaRef), Tr, Pr, root);
+            PhaseProps p;
+            const double x = 1.0;
+            ASSERT_TRUE(classic.evaluate(400.0 * Tr, 4e6 * Pr, &x, root, 0, p));
+            EXPECT_NEAR(p.z, z0 + w / LeeKeslerModel::kOmegaRef * (zr - z0), 1e-10) << Tr << " " << Pr;
+        }
+}
+
+TEST(LeeKeslerGibbs, MixtureOfOneSubstanceEqualsThePureFluid) {
+    const LeeKeslerGibbsModel pureHexane({kHexane}), twice({kHexane, kHexane});
+    for (Root r : {Root::Liquid, Root::Vapour}) {
+        PhaseProps a, b;
+        const double one = 1.0, x[2] = {0.3, 0.7};
+        ASSERT_TRUE(pureHexane.evaluate(400.0, 5e5, &one, r, 1, a));
+        ASSERT_TRUE(twice.evaluate(400.0, 5e5, x, r, 1, b));
+        EXPECT_NEAR(a.v, b.v, 1e-12 * a.v);
+        EXPECT_NEAR(a.hres, b.hres, 1e-9 * std::fabs(a.hres));
+        EXPECT_NEAR(a.lnphi[0], b.lnphi[1], 1e-11);
+    }
+}
+
 TEST(LeeKeslerMixture, CompressedLiquidHasOnlyTheLiquidRoot) {
     const LeeKeslerModel m({kEthane, kPropane, kHexane});
     const double x[3] = {0.2, 0.3, 0.5};
@@ -189,7 +235,7 @@ TEST(LeeKeslerMixture, BuiltForModel91WithExplicitAndStoredParameters) {
     EXPECT_DOUBLE_EQ(k, -0.01);
     EXPECT_FALSE(storedLkpKij(74840, 1, k));
     // The explicit entry wins over the stored one: the model equals one built directly.
-    const LeeKeslerModel direct({kEthane, kPropane, kHexane}, {{0, 1, 0.01}});
+    const LeeKeslerGibbsModel direct({kEthane, kPropane, kHexane}, {{0, 1, 0.01}});
     PhaseProps a, b;
     const double x[3] = {0.6, 0.3, 0.1};
     in.bipLoadLevel = 0;

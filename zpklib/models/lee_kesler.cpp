@@ -354,6 +354,198 @@ bool LeeKeslerModel::volumeDerivatives(double T, double V, const double* n, doub
 }
 
 // ---------------------------------------------------------------------------
+// Lee-Kesler-Ploecker, interpolation at equal (Tr, Pr)
+
+namespace {
+
+// Reduced pressure Pr = Tr rho Z of one Lee-Kesler fluid at rho = 1 / Vr and
+// its derivative with respect to rho.
+template <class S> void lkPressure(const LkConstants& k, const S& Tr, const S& rho, S& Pr, S& dPr) {
+    using thermo::exp;
+    const S t = 1.0 / Tr;
+    const S t3 = t * t * t;
+    const S r2 = rho * rho;
+    const S r4 = r2 * r2;
+    const S B = k.b1 - k.b2 * t - k.b3 * t * t - k.b4 * t3;
+    const S C = k.c1 - k.c2 * t + k.c3 * t3;
+    const S D = k.d1 + k.d2 * t;
+    const S e = exp(-k.gamma * r2);
+    const S Z = 1.0 + B * rho + C * r2 + D * r4 * rho + k.c4 * t3 * r2 * (k.beta + k.gamma * r2) * e;
+    const S dZ = B + 2.0 * C * rho + 5.0 * D * r4 +
+                 k.c4 * t3 * e *
+                     (2.0 * k.beta * rho + 4.0 * k.gamma * r2 * rho -
+                      2.0 * k.gamma * rho * (k.beta * r2 + k.gamma * r4));
+    Pr = Tr * rho * Z;
+    dPr = Tr * (Z + rho * dZ);
+}
+
+// Reduced density of one fluid at (Tr, Pr) on the liquid or the vapour
+// branch.  Liquid: Newton steps from the dense side, where Pr(rho) rises and
+// is convex, approach the root from above; vapour: from zero density, where
+// it rises and is concave, from below.  False when the branch has no root.
+bool lkDensity(const LkConstants& k, double Tr, double Pr, bool liquid, double& rho) {
+    double p, dp;
+    if (liquid) {
+        rho = 12.0;
+        bool ok = false;
+        for (int i = 0; i < 80; ++i) {
+            lkPressure(k, Tr, rho, p, dp);
+            if (p > Pr && dp > 0) {
+                ok = true;
+                break;
+            }
+            rho *= 1.1;
+        }
+        if (!ok) return false;
+    } else {
+        rho = 0.0;
+    }
+    for (int it = 0; it < 300; ++it) {
+        if (rho > 0) {
+            lkPressure(k, Tr, rho, p, dp);
+        } else {
+            p = 0;
+            dp = Tr;
+        }
+        if (!(dp > 0)) return false; // past a spinodal
+        double rn = rho - (p - Pr) / dp;
+        if (!(rn > 0)) rn = 0.5 * rho;
+        if (!liquid && rn > 12.0) return false;
+        if (std::fabs(rn - rho) <= 1e-14 * rn) {
+            rho = rn;
+            return true;
+        }
+        rho = rn;
+    }
+    return false;
+}
+
+// Reduced residual Gibbs energy of one fluid with the jets of (Tr, Pr): two
+// Newton steps on jets from the converged density carry its first and second
+// derivatives exactly.
+template <class S> S lkGibbs(const LkConstants& k, const S& Tr, const S& Pr, double rho0) {
+    using thermo::log;
+    S rho(rho0);
+    for (int it = 0; it < 2; ++it) {
+        S p, dp;
+        lkPressure(k, Tr, rho, p, dp);
+        rho = rho - (p - Pr) / dp;
+    }
+    const S Z = Pr / (Tr * rho);
+    return lkHelmholtz(k, Tr, 1.0 / rho) + Z - 1.0 - log(Z);
+}
+
+double lkGibbsValue(const LkConstants& k, double Tr, double Pr, double rho) {
+    const double Z = Pr / (Tr * rho);
+    return lkHelmholtz<double>(k, Tr, 1.0 / rho) + Z - 1.0 - std::log(Z);
+}
+
+} // namespace
+
+LeeKeslerGibbsModel::LeeKeslerGibbsModel(std::vector<PureConstants> comps, const std::vector<LkpKij>& kij)
+    : helmholtz_(std::move(comps), kij) {}
+
+bool LeeKeslerGibbsModel::evaluate(double T, double P, const double* xin, Root root, int order,
+                                   PhaseProps& out) const {
+    using J = thermo::Jet<6>;
+    if (!(T > 0) || !(P > 0)) return false;
+    const int n = size();
+    const auto& qs = helmholtz_.quantities();
+    thread_local std::vector<double> x, grad, g;
+    x.resize(n);
+    double sum = 0;
+    for (int i = 0; i < n; ++i)
+        sum += xin[i];
+    if (!(sum > 0)) return false;
+    for (int i = 0; i < n; ++i)
+        x[i] = xin[i] / sum;
+    grad.resize(static_cast<std::size_t>(n) * 4);
+    g.resize(n);
+    double Q[4];
+    for (int q = 0; q < 4; ++q) {
+        Q[q] = qs[q].value(x.data(), n);
+        qs[q].gradient(x.data(), n, g.data());
+        for (int i = 0; i < n; ++i)
+            grad[i * 4 + q] = g[i];
+    }
+    if (!(Q[1] > 0) || !(Q[2] > 0)) return false;
+    const J TJ = J::seed(T, 0), PJ = J::seed(P, 1), N = J::seed(Q[0], 2), W = J::seed(Q[3], 5);
+    const J N2 = N * N;
+    const J Vcm = J::seed(Q[1], 3) / N2;
+    const J Tcm = J::seed(Q[2], 4) / (N2 * thermo::sqrt(thermo::sqrt(Vcm)));
+    const J om = W / N;
+    const J Pcm = (0.2905 - 0.085 * om) * kR * Tcm / Vcm;
+    const J Tr = TJ / Tcm, Pr = PJ / Pcm;
+    const J f = om / LeeKeslerModel::kOmegaRef;
+
+    // Densities of both fluids on both branches.
+    double rl[2], rv[2];
+    bool hl[2], hv[2];
+    for (int k = 0; k < 2; ++k) {
+        hl[k] = lkDensity(kLk[k], Tr.v, Pr.v, true, rl[k]);
+        hv[k] = lkDensity(kLk[k], Tr.v, Pr.v, false, rv[k]);
+        if (!hl[k] && !hv[k]) return false;
+        if (!hl[k]) rl[k] = rv[k];
+        if (!hv[k]) rv[k] = rl[k];
+    }
+    const bool two = hl[0] && hv[0] && std::fabs(rl[0] - rv[0]) > 1e-7 * rl[0];
+    bool liquid = root == Root::Liquid;
+    if (root == Root::Stable) {
+        auto gmix = [&](const double* r) {
+            return (1.0 - f.v) * lkGibbsValue(kLk[0], Tr.v, Pr.v, r[0]) +
+                   f.v * lkGibbsValue(kLk[1], Tr.v, Pr.v, r[1]);
+        };
+        liquid = gmix(rl) < gmix(rv);
+    }
+    const double* rho = liquid ? rl : rv;
+    const J core = N * ((1.0 - f) * lkGibbs(kLk[0], Tr, Pr, rho[0]) + f * lkGibbs(kLk[1], Tr, Pr, rho[1]));
+    if (!std::isfinite(core.v)) return false;
+    // Derivatives of G_res / RT with respect to (T, P, n), in the slots of
+    // the Helmholtz layout (the second variable is the pressure here).
+    thread_local ResidualDerivs d;
+    chainToMoles(core, qs, grad, n, 1, d);
+    const double RT = kR * T;
+    const double G = d.F, GT = d.F_T, GP = d.F_V, GTT = d.F_TT, GTP = d.F_TV, GPP = d.F_VV;
+    out.lnfx.clear();
+    out.lnphi = d.F_i;
+    out.v = RT / P + RT * GP;
+    out.z = P * out.v / RT;
+    if (!(out.v > 0)) return false;
+    out.hres = -RT * T * GT;
+    out.sres = -kR * (T * GT + G);
+    if (two)
+        out.kind = liquid ? kLiquid : kVapour;
+    else
+        out.kind = (Tr.v < 1.0 && out.v < Vcm.v) ? kLiquid : kVapour;
+    if (order < 1) return true;
+    out.dlnphi_dT = d.F_iT;
+    out.dlnphi_dP = d.F_iV;
+    out.dlnphi_dn = d.F_ij;
+    out.cpres = -kR * (2.0 * T * GT + T * T * GTT);
+    out.dv_dT = kR / P + kR * GP + RT * GTP;
+    out.dv_dP = -RT / (P * P) + RT * GPP;
+    out.cvres = out.cpres + T * out.dv_dT * out.dv_dT / out.dv_dP + kR;
+    out.dP_dV = 1.0 / out.dv_dP;
+    out.dP_dT = -out.dv_dT / out.dv_dP;
+    out.dhres_dT = out.cpres;
+    out.dhres_dP = -RT * T * GTP;
+    out.dsres_dT = out.cpres / T;
+    out.dsres_dP = -kR * (T * GTP + GP);
+    out.dv_dx.resize(n);
+    out.dhres_dx.resize(n);
+    out.dsres_dx.resize(n);
+    for (int m = 0; m < n; ++m) {
+        const double vbar = RT * out.dlnphi_dP[m] + RT / P;
+        const double hbar = -RT * T * out.dlnphi_dT[m];
+        const double sbar = -kR * (T * out.dlnphi_dT[m] + out.lnphi[m]);
+        out.dv_dx[m] = vbar - out.v;
+        out.dhres_dx[m] = hbar - out.hres;
+        out.dsres_dx[m] = sbar - out.sres;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // Builder
 
 namespace {
@@ -408,7 +600,7 @@ std::shared_ptr<const PhaseModel> buildLeeKesler(const ModelInputs& in) {
     std::vector<LkpKij> kij;
     for (const auto& [key, k] : chosen)
         kij.push_back({key.first, key.second, k});
-    return std::make_shared<LeeKeslerModel>(in.pure, kij);
+    return std::make_shared<LeeKeslerGibbsModel>(in.pure, kij);
 }
 
 } // namespace zpk::models

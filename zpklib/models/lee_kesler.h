@@ -131,6 +131,7 @@ class LeeKeslerModel final : public DensityEosModel {
 
     // Mixture pseudo-critical constants of the Ploecker rules at x (sums to one).
     void mixture(const double* x, double& Tcm, double& Vcm, double& omegam) const;
+    const std::vector<MixQuantity>& quantities() const { return q_; }
 
     static constexpr double kOmegaRef = 0.3978; // n-octane, the reference fluid
     // Reduced residual Helmholtz energy a_r(Tr, Vr) of the simple (ref = false)
@@ -142,6 +143,25 @@ class LeeKeslerModel final : public DensityEosModel {
     int n_;
     std::vector<PureConstants> pure_;
     std::vector<MixQuantity> q_; // N, sum n n Vc_ij, sum n n Vc_ij^(1/4) Tc_ij, sum n omega
+};
+
+// Lee-Kesler-Ploecker in its classical corresponding-states form: the reduced
+// residual Gibbs energy g = G_res / (N R T) interpolates the two fluids at
+// equal reduced temperature and pressure,
+//   g = (1 - w/w_r) g_0(Tr, Pr) + (w/w_r) g_R(Tr, Pr),  g_k = a_k(Tr, Vr_k) + Z_k - 1 - ln Z_k,
+// each fluid on its own volume root Vr_k.  Z, H and S are then the published
+// Lee-Kesler interpolations; fugacities and every derivative follow from g
+// as a function of (T, P, n) on second-order jets.  This is the model of code 91.
+class LeeKeslerGibbsModel final : public PhaseModel {
+  public:
+    LeeKeslerGibbsModel(std::vector<PureConstants> comps, const std::vector<LkpKij>& kij = {});
+    int size() const override { return helmholtz_.size(); }
+    bool isEquationOfState() const override { return true; }
+    bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
+    const LeeKeslerModel& helmholtzForm() const { return helmholtz_; }
+
+  private:
+    LeeKeslerModel helmholtz_; // same constants and mixing rules
 };
 
 } // namespace zpk::models
