@@ -189,3 +189,33 @@ TEST(EnvelopeSampling, CapacityEndsAndSpacing) {
         EXPECT_NEAR(ten[k].T, 200 + 10 * k, 1e-9);
     EXPECT_TRUE(equilibrium::sampleLine(line, 0).empty());
 }
+
+// A nine-component hydrocarbon gas: the envelope is closed, either by one
+// line returning to low pressure or by a dew line and a bubble line that
+// end together next to the critical point.
+TEST_F(EnvelopeTrace, MulticomponentEnvelopeIsClosed) {
+    const Mixture m = define(s,
+                             {{74828, 0.0235},
+                              {74840, 0.3678},
+                              {74986, 0.0754},
+                              {75285, 0.0684},
+                              {106978, 0.02},
+                              {78784, 0.0428},
+                              {109660, 0.0238},
+                              {110543, 0.0276},
+                              {142825, 0.3379}},
+                             30);
+    const auto env = equilibrium::phaseEnvelope(m.sys->fluid(), m.sys->feed().data());
+    ASSERT_GE(env.lines.size(), 1u);
+    const auto& first = env.lines[0];
+    if (first.back().P < 1e5) {
+        EXPECT_EQ(env.lines.size(), 1u);
+    } else {
+        ASSERT_EQ(env.lines.size(), 2u);
+        const auto& second = env.lines[1];
+        EXPECT_LT(second.front().P, 2e5);
+        EXPECT_NEAR(first.back().T, second.back().T, 1.0);
+        EXPECT_NEAR(first.back().P, second.back().P, 0.01 * first.back().P);
+        EXPECT_NEAR(first.back().T, m.tc, 1.0);
+    }
+}
