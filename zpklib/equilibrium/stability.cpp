@@ -9,6 +9,13 @@ namespace zpk::equilibrium {
 using models::PhaseProps;
 using models::Root;
 
+// Squared ln W change of one substitution step below which a point where no
+// Newton step descends counts as converged (rounding noise of ln phi).
+constexpr double kStalledChange = 1e-18;
+// Length of a Newton step in alpha = 2 sqrt(W) that counts as converged when
+// no fraction of it lowers tm.
+constexpr double kStalledStep = 1e-7;
+
 double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
                             std::vector<double>& w) {
     const int n = sys.size();
@@ -69,7 +76,13 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
                     if (da.norm() < 1e-11) break;
                     continue;
                 }
+                // A Newton step this short that cannot lower tm: tm is flat
+                // to rounding noise, the stationary point is reached.
+                if (da.norm() < kStalledStep) break;
             }
+            // No Newton step lowers tm any more while the substitution only
+            // moves ln W by rounding noise: the stationary point is reached.
+            if (change < kStalledChange) break;
         }
         for (int i = 0; i < n; ++i) w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
     }
