@@ -64,6 +64,20 @@ TEST(Iapws95Model, EqualFugacityAndGibbsEnergyAtSaturation) {
     }
 }
 
+TEST(Iapws95Model, OffersItsSaturationCurveToTheFlashes) {
+    const Iapws95Model m;
+    double T = 450, P = 0;
+    ASSERT_TRUE(m.pureSaturation(false, T, P));
+    EXPECT_NEAR(P / 0.932203564e6, 1.0, 1e-8);
+    T = 0;
+    ASSERT_TRUE(m.pureSaturation(true, T, P));
+    EXPECT_NEAR(T, 450.0, 1e-6);
+    T = 700;
+    EXPECT_FALSE(m.pureSaturation(false, T, P));
+    P = 30e6;
+    EXPECT_FALSE(m.pureSaturation(true, T, P));
+}
+
 // Residual properties against differences of the model's own values.
 TEST(Iapws95Model, DerivativesAreConsistent) {
     const Iapws95Model m;
