@@ -27,6 +27,30 @@ S cubicCore(const S& T, const S& V, const S& N, const S& B, const S& D, const S&
     return F;
 }
 
+// Value and first partial derivatives of cubicCore in T, V, N, B, D and C.
+struct CoreGradient {
+    double F, T, V, N, B, D, C;
+};
+
+CoreGradient cubicCoreGradient(double T, double V, double N, double B, double D, double C, double d1, double d2) {
+    const double Vt = V + C;
+    const double e1 = Vt + d1 * B, e2 = Vt + d2 * B;
+    const double L = std::log(e1) - std::log(e2);
+    const double rep = -std::log1p(-B / Vt); // -ln(1 - B/Vt)
+    const double lnVtV = std::log(Vt / V);
+    const double k = 1.0 / (kR * T * B * (d1 - d2));
+    const double g = D * k; // F = N rep - g L - N ln(Vt/V)
+    CoreGradient r{};
+    r.F = cubicCore(T, V, N, B, D, C, d1, d2);
+    r.N = rep - lnVtV;
+    r.D = -k * L;
+    r.T = g * L / T;
+    r.B = N / (Vt - B) + g * L / B - g * (d1 / e1 - d2 / e2);
+    r.C = -N * B / (Vt * (Vt - B)) - g * (1.0 / e1 - 1.0 / e2) - N / Vt;
+    r.V = r.C + N / V;
+    return r;
+}
+
 // Real roots of z^3 + a2 z^2 + a1 z + a0, ascending; returns their count.
 int solveCubic(double a2, double a1, double a0, double r[3]) {
     const double q = (a2 * a2 - 3.0 * a1) / 9.0;
@@ -245,16 +269,25 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
         DT += n[i] * rip;
         DTT += n[i] * ripp;
     }
+    d.F_i.resize(n_);
+    if (order < 1) {
+        // First derivatives only: the core's gradient in closed form, far
+        // cheaper than the second-order jet.
+        const CoreGradient g = cubicCoreGradient(T, V, N, B, D, C, d1_, d2_);
+        d.F = g.F;
+        d.F_V = g.V;
+        d.F_T = g.T + g.D * DT;
+        for (int i = 0; i < n_; ++i) d.F_i[i] = g.N + g.B * b_[i] + g.D * Di[i] + g.C * c_[i];
+        return;
+    }
     const J core = cubicCore(J::seed(T, iT), J::seed(V, iV), J::seed(N, iN), J::seed(B, iB), J::seed(D, iD),
                              J::seed(C, iC), d1_, d2_);
     const double pD = core.d(iD);
     d.F = core.v;
     d.F_V = core.d(iV);
     d.F_T = core.d(iT) + pD * DT;
-    d.F_i.resize(n_);
     for (int i = 0; i < n_; ++i)
         d.F_i[i] = core.d(iN) + core.d(iB) * b_[i] + pD * Di[i] + core.d(iC) * c_[i];
-    if (order < 1) return;
     d.F_VV = core.d2(iV, iV);
     d.F_TV = core.d2(iT, iV) + core.d2(iV, iD) * DT;
     d.F_TT = core.d2(iT, iT) + 2.0 * core.d2(iT, iD) * DT + core.d2(iD, iD) * DT * DT + pD * DTT;
