@@ -32,7 +32,8 @@ struct CoreGradient {
     double F, T, V, N, B, D, C;
 };
 
-CoreGradient cubicCoreGradient(double T, double V, double N, double B, double D, double C, double d1, double d2) {
+CoreGradient cubicCoreGradient(double T, double V, double N, double B, double D, double C, double d1,
+                               double d2) {
     const double Vt = V + C;
     const double e1 = Vt + d1 * B, e2 = Vt + d2 * B;
     const double L = std::log(e1) - std::log(e2);
