@@ -4,11 +4,13 @@
 //   ...
 //   total entries=K ms=T
 // Options: --threads N (1..50, each step runs concurrently in N threads),
-// --entries (print each step's entries, indented, after its line).
+// --entries (print each step's entries, indented, after its line),
+// --steps a,b,c (run only these step numbers, e.g. to skip slow ones).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "report.h"
@@ -16,7 +18,7 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: battery-report [--threads N] [--entries]   (N from 1 to 50)\n");
+    std::fprintf(stderr, "usage: battery-report [--threads N] [--entries] [--steps a,b,c]   (N from 1 to 50)\n");
     return 2;
 }
 
@@ -28,16 +30,33 @@ bool parseThreads(const char* text, int& threads) {
     return true;
 }
 
+// Comma-separated step numbers, each from 1 to cycleStepCount.
+bool parseSteps(const char* text, std::set<int>& steps) {
+    while (*text) {
+        char* end = nullptr;
+        const long value = std::strtol(text, &end, 10);
+        if (end == text || value < 1 || value > cycleStepCount) return false;
+        steps.insert(static_cast<int>(value));
+        if (*end == ',') ++end;
+        else if (*end != '\0') return false;
+        text = end;
+    }
+    return !steps.empty();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     int threads = 1;
     bool printEntries = false;
+    std::set<int> only;  // empty: every step
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
             if (!parseThreads(argv[++i], threads)) return usage();
         } else if (std::strncmp(argv[i], "--threads=", 10) == 0) {
             if (!parseThreads(argv[i] + 10, threads)) return usage();
+        } else if (std::strcmp(argv[i], "--steps") == 0 && i + 1 < argc) {
+            if (!parseSteps(argv[++i], only)) return usage();
         } else if (std::strcmp(argv[i], "--entries") == 0) {
             printEntries = true;
         } else {
@@ -48,6 +67,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     long long totalEntries = 0;
     for (int s = 0; s < cycleStepCount; ++s) {
+        if (!only.empty() && !only.count(s + 1)) continue;
         const CycleStep& step = cycleSteps[s];
         const batteryreport::StepResult result = batteryreport::runStep(step, threads);
         totalEntries += result.entries;
