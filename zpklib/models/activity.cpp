@@ -1,4 +1,5 @@
 #include "models/activity.h"
+#include "core/data_files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,12 +11,6 @@
 
 #include "core/error.h"
 
-#ifndef ZPK_BUILD_DATA_DIR
-#define ZPK_BUILD_DATA_DIR "data/"
-#endif
-#ifndef ZPK_INSTALL_DATA_DIR
-#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
-#endif
 
 namespace zpk::models {
 
@@ -201,13 +196,7 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
 
 // ---- data tables ------------------------------------------------------
 
-std::ifstream openData(const std::string& name) {
-    for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
-        std::ifstream in(dir + name);
-        if (in) return in;
-    }
-    return {};
-}
+std::ifstream openData(const std::string& name) { return openDataFile(name); }
 
 struct UnifacData {
     struct Group {

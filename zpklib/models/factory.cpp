@@ -1,4 +1,5 @@
 #include "models/factory.h"
+#include "core/data_files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,12 +19,6 @@
 #include "models/lee_kesler.h"
 #include "models/regular.h"
 
-#ifndef ZPK_BUILD_DATA_DIR
-#define ZPK_BUILD_DATA_DIR "data/"
-#endif
-#ifndef ZPK_INSTALL_DATA_DIR
-#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
-#endif
 
 namespace zpk::models {
 
@@ -36,9 +31,7 @@ struct KijTable {
 const KijTable& kijTable() {
     static const KijTable table = [] {
         KijTable t;
-        for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
-            std::ifstream in(dir + "bip_cubic.tsv");
-            if (!in) continue;
+        if (std::ifstream in = openDataFile("bip_cubic.tsv"); in) {
             std::string line;
             while (std::getline(in, line)) {
                 if (line.empty() || line[0] == '#' || line[0] == 'c') continue;
@@ -49,7 +42,6 @@ const KijTable& kijTable() {
                 if (a > b) std::swap(a, b);
                 t.pairs[{a, b}] = {ks, kp};
             }
-            break;
         }
         return t;
     }();

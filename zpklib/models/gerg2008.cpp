@@ -1,4 +1,5 @@
 #include "models/gerg2008.h"
+#include "core/data_files.h"
 
 #include <algorithm>
 #include <array>
@@ -14,12 +15,6 @@
 #include "thermo/evaluator.h"
 #include "thermo/jet.h"
 
-#ifndef ZPK_BUILD_DATA_DIR
-#define ZPK_BUILD_DATA_DIR "data/"
-#endif
-#ifndef ZPK_INSTALL_DATA_DIR
-#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
-#endif
 
 namespace zpk::models::gerg2008 {
 
@@ -78,12 +73,8 @@ std::int64_t parseCas(const std::string& s) {
 }
 
 bool openData(const std::string& file, std::ifstream& in) {
-    for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
-        in.open(dir + file);
-        if (in) return true;
-        in.clear();
-    }
-    return false;
+    in = openDataFile(file);
+    return static_cast<bool>(in);
 }
 
 // Reads the records of one file: kind, CAS numbers, then numbers.

@@ -1,4 +1,5 @@
 #include "models/iapws95.h"
+#include "core/data_files.h"
 
 #include <algorithm>
 #include <array>
@@ -11,12 +12,6 @@
 #include "core/error.h"
 #include "thermo/jet.h"
 
-#ifndef ZPK_BUILD_DATA_DIR
-#define ZPK_BUILD_DATA_DIR "data/"
-#endif
-#ifndef ZPK_INSTALL_DATA_DIR
-#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
-#endif
 
 namespace zpk::models::iapws95 {
 
@@ -51,12 +46,7 @@ struct Formulation {
 
 Formulation load() {
     Formulation f;
-    std::ifstream in;
-    for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
-        in.open(dir + "iapws95.tsv");
-        if (in) break;
-        in.clear();
-    }
+    std::ifstream in = openDataFile("iapws95.tsv");
     if (!in) {
         f.error = "the IAPWS-95 coefficient file iapws95.tsv was not found";
         return f;

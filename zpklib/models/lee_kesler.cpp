@@ -1,4 +1,5 @@
 #include "models/lee_kesler.h"
+#include "core/data_files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +13,6 @@
 #include "models/factory.h"
 #include "thermo/evaluator.h"
 
-#ifndef ZPK_BUILD_DATA_DIR
-#define ZPK_BUILD_DATA_DIR "data/"
-#endif
-#ifndef ZPK_INSTALL_DATA_DIR
-#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
-#endif
 
 namespace zpk::models {
 
@@ -554,9 +549,7 @@ constexpr int kLkpCode = 91;
 const std::map<std::pair<std::int64_t, std::int64_t>, double>& lkpTable() {
     static const auto table = [] {
         std::map<std::pair<std::int64_t, std::int64_t>, double> t;
-        for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
-            std::ifstream in(dir + "lkp_kij.tsv");
-            if (!in) continue;
+        if (std::ifstream in = openDataFile("lkp_kij.tsv"); in) {
             std::string line;
             while (std::getline(in, line)) {
                 if (line.empty() || line[0] == '#') continue;
@@ -567,7 +560,6 @@ const std::map<std::pair<std::int64_t, std::int64_t>, double>& lkpTable() {
                 if (a > b) std::swap(a, b);
                 t[{a, b}] = k;
             }
-            break;
         }
         return t;
     }();

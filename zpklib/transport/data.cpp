@@ -1,4 +1,5 @@
 #include "transport/data.h"
+#include "core/data_files.h"
 
 #include <cmath>
 #include <fstream>
@@ -7,12 +8,6 @@
 #include <sstream>
 #include <string>
 
-#ifndef ZPK_BUILD_DATA_DIR
-#define ZPK_BUILD_DATA_DIR "data/"
-#endif
-#ifndef ZPK_INSTALL_DATA_DIR
-#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
-#endif
 
 namespace zpk::transport {
 
@@ -33,9 +28,7 @@ using Table = std::map<std::int64_t, ExtraData>;
 
 Table load() {
     Table t;
-    for (const std::string& dir : {std::string(ZPK_INSTALL_DATA_DIR), std::string(ZPK_BUILD_DATA_DIR)}) {
-        std::ifstream in(dir + "transport_components.tsv");
-        if (!in) continue;
+    if (std::ifstream in = openDataFile("transport_components.tsv"); in) {
         std::string line;
         while (std::getline(in, line)) {
             if (line.empty() || line[0] == '#' || line.compare(0, 3, "cas") == 0) continue;
@@ -51,7 +44,6 @@ Table load() {
                 continue;
             }
         }
-        break;
     }
     return t;
 }
