@@ -72,17 +72,12 @@ std::int64_t parseCas(const std::string& s) {
     return digits ? v : -1;
 }
 
-bool openData(const std::string& file, std::ifstream& in) {
-    in = openDataFile(file);
-    return static_cast<bool>(in);
-}
-
 // Reads the records of one file: kind, CAS numbers, then numbers.
 template <class Handle>
 void readFile(Formulation& f, const std::string& file, int casCount, bool hasKind, Handle handle) {
     if (!f.error.empty()) return;
-    std::ifstream in;
-    if (!openData(file, in)) {
+    std::ifstream in = openDataFile(file);
+    if (!in) {
         f.error = "the GERG-2008 coefficient file " + file + " was not found";
         return;
     }
