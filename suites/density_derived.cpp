@@ -7,42 +7,16 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "stream_setup.h"
 #include "testcode.h"
 #include "zpk/zpk.h"
 
 namespace {
 
+using suites::Feed;
+
 using T = testcode;
-using Member = int testcode::*;
 using Property = double (*)(int);
-
-// One position of a stream: the fixture member naming the component and its
-// mole fraction.
-struct Part {
-    Member component;
-    double z;
-};
-
-struct PartSpan {
-    const Part* first;
-    int n;
-    const Part* begin() const { return first; }
-    const Part* end() const { return first + n; }
-};
-
-template <std::size_t N> constexpr PartSpan span(const Part (&a)[N]) {
-    return PartSpan{a, static_cast<int>(N)};
-}
-
-// putZ for every position in ascending order, then putCC likewise.
-void putComposition(testcode& t, int s, PartSpan parts) {
-    int i = 1;
-    for (const Part& p : parts)
-        putZ(s, i++, p.z);
-    i = 1;
-    for (const Part& p : parts)
-        putCC(s, i++, t.*(p.component));
-}
 
 // ---------------------------------------------------------------------------
 // Data set 3
@@ -115,14 +89,14 @@ constexpr StateRow alkaneSolid[]         = {{190, 100000, {check(StrSD, 894, 0.0
 constexpr StateRow hydrateFormerSolid[]  = {{250, 500000, {check(StrSD, 920, 0.005)}}};
 // clang-format on
 
-constexpr Part methanePure[] = {{&T::methane, 1.0}};
-constexpr Part waterPure[] = {{&T::water, 1.0}};
-constexpr Part methanePropane[] = {{&T::methane, 0.6}, {&T::propane, 0.4}};
-constexpr Part waterMethanol[] = {{&T::water, 0.8}, {&T::methanol, 0.2}};
-constexpr Part methaneHeptaneDecane[] = {{&T::methane, 0.1}, {&T::nheptane, 0.4}, {&T::ndecane, 0.5}};
-constexpr Part methaneEthaneWater[] = {{&T::methane, 0.8}, {&T::ethane, 0.09}, {&T::water, 0.01}};
+constexpr Feed methanePure[] = {{&T::methane, 1.0}};
+constexpr Feed waterPure[] = {{&T::water, 1.0}};
+constexpr Feed methanePropane[] = {{&T::methane, 0.6}, {&T::propane, 0.4}};
+constexpr Feed waterMethanol[] = {{&T::water, 0.8}, {&T::methanol, 0.2}};
+constexpr Feed methaneHeptaneDecane[] = {{&T::methane, 0.1}, {&T::nheptane, 0.4}, {&T::ndecane, 0.5}};
+constexpr Feed methaneEthaneWater[] = {{&T::methane, 0.8}, {&T::ethane, 0.09}, {&T::water, 0.01}};
 // Liquefied natural gas, in mole percent (passed as such).
-constexpr Part lng[] = {
+constexpr Feed lng[] = {
     {&T::nitrogen, 0.8},   {&T::methane, 74.3}, {&T::ethane, 16.5},     {&T::propane, 6.5},
     {&T::isobutane, 0.84}, {&T::nbutane, 0.89}, {&T::isopentane, 0.07}, {&T::npentane, 0.07},
 };
@@ -169,7 +143,7 @@ constexpr int none = -1;
 // One stream of data set 3: composition, models, loadSB and putKO values
 // (none when not called) and its states.
 struct Set3Stream {
-    PartSpan parts;
+    std::span<const Feed> parts;
     Set3Models models;
     int loadSB;
     int putKO;
@@ -178,15 +152,15 @@ struct Set3Stream {
 
 // clang-format off
 constexpr Set3Stream set3Fluids[] = {
-    {span(methanePure),    Set3Models::M51, 0, none, rowsOf(methaneStates)},
-    {span(waterPure),      Set3Models::M51, 0, none, rowsOf(waterStates)},
+    {methanePure,    Set3Models::M51, 0, none, rowsOf(methaneStates)},
+    {waterPure,      Set3Models::M51, 0, none, rowsOf(waterStates)},
 };
 constexpr Set3Stream set3Mixture =
-    {span(methanePropane), Set3Models::M51, 0, none, rowsOf(methanePropaneStates)};
+    {methanePropane, Set3Models::M51, 0, none, rowsOf(methanePropaneStates)};
 constexpr Set3Stream set3Solids[] = {
-    {span(waterMethanol),        Set3Models::M51Solid150, 3,    2, rowsOf(waterMethanolSolid)},
-    {span(methaneHeptaneDecane), Set3Models::M51Solid153, none, 2, rowsOf(alkaneSolid)},
-    {span(methaneEthaneWater),   Set3Models::M51Solid153, none, 4, rowsOf(hydrateFormerSolid)},
+    {waterMethanol,        Set3Models::M51Solid150, 3,    2, rowsOf(waterMethanolSolid)},
+    {methaneHeptaneDecane, Set3Models::M51Solid153, none, 2, rowsOf(alkaneSolid)},
+    {methaneEthaneWater,   Set3Models::M51Solid153, none, 4, rowsOf(hydrateFormerSolid)},
 };
 // clang-format on
 
@@ -204,7 +178,7 @@ void runStates(testcode& t, int s, StateSpan states) {
 void runSet3Stream(testcode& t, int s, const Set3Stream& c) {
     initS(s);
     setWm(s, 1.0);
-    putComposition(t, s, c.parts);
+    suites::putFeeds(t, s, c.parts);
     setS(s);
     setSet3Models(s, c.models);
     if (c.loadSB != none) loadSB(s, c.loadSB);
@@ -267,7 +241,7 @@ void testcode::testFluidProperties3() {
 
     initS(s);
     setWm(s, 1.0);
-    putComposition(*this, s, span(lng));
+    suites::putFeeds(*this, s, lng);
     setS(s);
     for (const LngStep& step : lngSteps) {
         if (step.fullSet != none) fullModelSet(s, step.fullSet);
@@ -423,7 +397,7 @@ void mixtureFailure(testcode& t, const char* tag) {
     t.appendError(t.message);
 }
 
-constexpr Part lpg[] = {
+constexpr Feed lpg[] = {
     {&T::ethane, 0.0043},   {&T::propane, 0.54608},    {&T::isobutane, 0.10673},
     {&T::nbutane, 0.32994}, {&T::isopentane, 0.00989}, {&T::npentane, 0.00306},
 };
@@ -437,7 +411,7 @@ void testcode::testFluidProperties8() {
     initS(s);
     setWm(s, 1.0);
     setModelAllPhases(s, 7);
-    putComposition(*this, s, span(lpg));
+    suites::putFeeds(*this, s, lpg);
     setS(s);
     setOp(s, 293.15, 7000000);
 

@@ -9,21 +9,14 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
-#include <initializer_list>
 
+#include "stream_setup.h"
 #include "testcode.h"
 #include "zpk/zpk.h"
 
 namespace {
 
-using Member = int testcode::*;
-
-// One position of a stream: the fixture member naming the component and its
-// mole fraction.
-struct Part {
-    Member component;
-    double z;
-};
+using suites::Feed;
 
 constexpr int pointCapacity = 50;
 constexpr const char* envelopeMessage = "Error executing PELine(), PFLine(), PELnr(), PELT(), PELP()";
@@ -60,23 +53,12 @@ void setModels(testcode& t, int s, Models kind, int c) {
     }
 }
 
-// putZ for every position in ascending order, then putCC likewise.
-template <class Parts> void putComposition(testcode& t, int s, const Parts& parts) {
-    int i = 1;
-    for (const Part& p : parts)
-        putZ(s, i++, p.z);
-    i = 1;
-    for (const Part& p : parts)
-        putCC(s, i++, t.*(p.component));
-}
-
 // The case preparation shared by cases 3 to 26.
-template <class Parts>
-void prepareCase(testcode& t, int s, Models kind, int model, const Parts& parts, bool ko, bool sb) {
+void prepareCase(testcode& t, int s, Models kind, int model, std::span<const Feed> parts, bool ko, bool sb) {
     initS(s);
     setWm(s, 1.0);
     setModels(t, s, kind, model);
-    putComposition(t, s, parts);
+    suites::putFeeds(t, s, parts);
     setS(s);
     if (ko) putKO(s, 1);
     if (sb) loadSB(s, 0);
@@ -128,78 +110,67 @@ void envelopeRun(testcode& t, int s, double f, double* first, double* second, bo
 using T = testcode;
 
 // Natural gases used by several cases (positions in the order given).
-constexpr Part gasG1[] = {
+constexpr Feed gasG1[] = {
     {&T::water, 0.0093},    {&T::carbonDioxide, 0.0035}, {&T::methane, 0.0235},  {&T::ethane, 0.3678},
     {&T::propane, 0.0754},  {&T::isobutane, 0.0684},     {&T::nbutane, 0.02},    {&T::isopentane, 0.0428},
     {&T::npentane, 0.0238}, {&T::nhexane, 0.0276},       {&T::nheptane, 0.3379},
 };
-constexpr Part gasG2[] = {
+constexpr Feed gasG2[] = {
     {&T::water, 0.0001},      {&T::nitrogen, 0.0145}, {&T::carbonDioxide, 0.0215}, {&T::methane, 0.8067},
     {&T::ethane, 0.0634},     {&T::propane, 0.0311},  {&T::isobutane, 0.0063},     {&T::nbutane, 0.0114},
     {&T::isopentane, 0.0046}, {&T::npentane, 0.0049}, {&T::nhexane, 0.0355},
 };
-constexpr Part gasG3Benzene[] = {
+constexpr Feed gasG3Benzene[] = {
     {&T::water, 0.0001},      {&T::nitrogen, 0.0074}, {&T::carbonDioxide, 0.0286}, {&T::methane, 0.3783},
     {&T::ethane, 0.08},       {&T::propane, 0.084},   {&T::isobutane, 0.0241},     {&T::nbutane, 0.0504},
     {&T::isopentane, 0.0258}, {&T::npentane, 0.0289}, {&T::benzene, 0.2924},
 };
-constexpr Part gasG3Hexane[] = {
+constexpr Feed gasG3Hexane[] = {
     {&T::water, 0.0001},      {&T::nitrogen, 0.0074}, {&T::carbonDioxide, 0.0286}, {&T::methane, 0.3783},
     {&T::ethane, 0.08},       {&T::propane, 0.084},   {&T::isobutane, 0.0241},     {&T::nbutane, 0.0504},
     {&T::isopentane, 0.0258}, {&T::npentane, 0.0289}, {&T::nhexane, 0.2924},
 };
-constexpr Part gasG4[] = {
+constexpr Feed gasG4[] = {
     {&T::water, 0.662},       {&T::nitrogen, 0.0026}, {&T::carbonDioxide, 0.01}, {&T::methane, 0.132},
     {&T::ethane, 0.027},      {&T::propane, 0.0277},  {&T::isobutane, 0.0079},   {&T::nbutane, 0.0164},
     {&T::isopentane, 0.0084}, {&T::npentane, 0.0094}, {&T::nhexane, 0.0966},
 };
 
-constexpr Part case3[] = {
+constexpr Feed case3[] = {
     {&T::methane, 0.90191},   {&T::ethane, 0.049601},    {&T::propane, 0.024094},
     {&T::nbutane, 0.0092115}, {&T::npentane, 0.0035429}, {&T::carbonDioxide, 0.0013159},
     {&T::nitrogen, 0.004049}, {&T::water, 0.0060735},
 };
-constexpr Part case4[] = {{&T::methane, 0.99}, {&T::helium, 0.01}};
+constexpr Feed case4[] = {{&T::methane, 0.99}, {&T::helium, 0.01}};
 
 // Envelope cases 5 to 26: model set-up, positions, putKO(S,1), loadSB(S,0)
 // and the fraction of the phase-fraction line.
-struct PartSpan {
-    const Part* first;
-    int n;
-    const Part* begin() const { return first; }
-    const Part* end() const { return first + n; }
-};
-
-template <std::size_t N> constexpr PartSpan span(const Part (&a)[N]) {
-    return PartSpan{a, static_cast<int>(N)};
-}
-
 struct EnvelopeCase {
     int number;
     Models kind;
     int model;
-    PartSpan parts;
+    std::span<const Feed> parts;
     bool ko;
     bool sb;
     double f;
 };
 
-constexpr Part case5[] = {
+constexpr Feed case5[] = {
     {&T::methane, 0}, {&T::nbutane, 0.4}, {&T::ndecane, 0.4}, {&T::water, 0.4}, {&T::ethanol, 0.4},
 };
-constexpr Part case6[] = {{&T::methane, 0.7}, {&T::carbonDioxide, 0.15}, {&T::hydrogenSulfide, 0.15}};
-constexpr Part case7[] = {
+constexpr Feed case6[] = {{&T::methane, 0.7}, {&T::carbonDioxide, 0.15}, {&T::hydrogenSulfide, 0.15}};
+constexpr Feed case7[] = {
     {&T::water, 0.0291029},      {&T::nitrogen, 0.00470047}, {&T::carbonDioxide, 0.0210021},
     {&T::methane, 0.725073},     {&T::ethane, 0.0790079},    {&T::propane, 0.0370037},
     {&T::isobutane, 0.00570057}, {&T::nbutane, 0.0138014},   {&T::isopentane, 0.00440044},
     {&T::npentane, 0.00660066},  {&T::nhexane, 0.00840084},  {&T::nheptane, 0.0652065},
 };
-constexpr Part case10[] = {
+constexpr Feed case10[] = {
     {&T::ethane, 0},         {&T::propane, 1.02795e-9}, {&T::isobutane, 0.0160022},
     {&T::nbutane, 0.349077}, {&T::nhexane, 0.634921},
 };
-constexpr Part case12[] = {{&T::carbonDioxide, 0.0987}, {&T::hydrogenSulfide, 0.4023}, {&T::methane, 0.499}};
-constexpr Part case13[] = {
+constexpr Feed case12[] = {{&T::carbonDioxide, 0.0987}, {&T::hydrogenSulfide, 0.4023}, {&T::methane, 0.499}};
+constexpr Feed case13[] = {
     {&T::carbonDioxide, 0.11442}, {&T::hydrogenSulfide, 0.00611713},
     {&T::nitrogen, 0.00220618},   {&T::methane, 0.479543},
     {&T::ethane, 0.166165},       {&T::propane, 0.146209},
@@ -207,48 +178,48 @@ constexpr Part case13[] = {
     {&T::isopentane, 0.00772162}, {&T::npentane, 0.00822302},
     {&T::water, 0.00270758},
 };
-constexpr Part case15[] = {
+constexpr Feed case15[] = {
     {&T::methane, 0.42}, {&T::ethane, 0.2},   {&T::propane, 0.1}, {&T::isobutane, 0.1},
     {&T::nhexane, 0.1},  {&T::ndecane, 0.05}, {&T::water, 0.03},
 };
-constexpr Part case18[] = {
+constexpr Feed case18[] = {
     {&T::methane, 0.78},       {&T::ethane, 0.1},     {&T::propane, 0.05},
     {&T::carbonDioxide, 0.02}, {&T::isobutane, 0.03}, {&T::water, 0.02},
 };
-constexpr Part case19[] = {{&T::methane, 0.8}, {&T::ndecane, 0.2}};
-constexpr Part case20[] = {{&T::methane, 0.52}, {&T::hydrogenSulfide, 0.48}};
-constexpr Part case21[] = {{&T::methane, 0.9}, {&T::hydrogenSulfide, 0.1}};
-constexpr Part case22[] = {{&T::methane, 0.85}, {&T::hydrogenSulfide, 0.15}};
-constexpr Part case23[] = {
+constexpr Feed case19[] = {{&T::methane, 0.8}, {&T::ndecane, 0.2}};
+constexpr Feed case20[] = {{&T::methane, 0.52}, {&T::hydrogenSulfide, 0.48}};
+constexpr Feed case21[] = {{&T::methane, 0.9}, {&T::hydrogenSulfide, 0.1}};
+constexpr Feed case22[] = {{&T::methane, 0.85}, {&T::hydrogenSulfide, 0.15}};
+constexpr Feed case23[] = {
     {&T::methane, 0.19797},          {&T::ethane, 0.0253807},     {&T::propane, 0.0126904},
     {&T::carbonDioxide, 0.00507614}, {&T::isobutane, 0.00761421}, {&T::water, 0.751269},
 };
-constexpr Part case26[] = {{&T::methane, 0.999}, {&T::nbutane, 0.001}};
+constexpr Feed case26[] = {{&T::methane, 0.999}, {&T::nbutane, 0.001}};
 
 constexpr EnvelopeCase envelopeCases[] = {
     // case, model set-up, model code, positions, putKO(S,1), loadSB(S,0), phase fraction f
-    {5, Models::CubicSolid, 55, span(case5), true, true, 0.5},
-    {6, Models::CubicSolidHVap, 30, span(case6), true, true, 0.5},
-    {7, Models::CubicSolid, 60, span(case7), true, true, 0.3},
-    {8, Models::CubicSolidH, 51, span(gasG1), true, true, 0.3},
-    {9, Models::CubicSolidH, 30, span(gasG2), true, true, 0.05},
-    {10, Models::CubicSolidH, 30, span(case10), true, false, 0.5},
-    {11, Models::CubicSolid, 60, span(gasG3Benzene), true, false, 0.05},
-    {12, Models::CubicSolid, 50, span(case12), true, true, 0.5},
-    {13, Models::AllPhases, 7, span(case13), true, true, 0.05},
-    {14, Models::AllPhases, 7, span(gasG3Hexane), true, true, 0.05},
-    {15, Models::AllPhases, 7, span(case15), true, true, 0.05},
-    {16, Models::AllPhases, 7, span(gasG2), true, true, 0.05},
-    {17, Models::AllPhases, 7, span(gasG4), true, true, 0.05},
-    {18, Models::CubicSolidH, 30, span(case18), true, true, 0.5},
-    {19, Models::CubicSolid, 50, span(case19), true, true, 0.05},
-    {20, Models::CubicSolid, 30, span(case20), true, true, 0.02},
-    {21, Models::CubicSolid, 30, span(case21), true, true, 0.05},
-    {22, Models::CubicSolid, 30, span(case22), true, true, 0.05},
-    {23, Models::CubicSolidH, 30, span(case23), true, true, 0.5},
-    {24, Models::AllPhases, 7, span(gasG1), true, true, 0.05},
-    {25, Models::AllPhases, 7, span(gasG4), true, true, 0.05},
-    {26, Models::AllPhases, 7, span(case26), false, true, 0.05},
+    {5, Models::CubicSolid, 55, case5, true, true, 0.5},
+    {6, Models::CubicSolidHVap, 30, case6, true, true, 0.5},
+    {7, Models::CubicSolid, 60, case7, true, true, 0.3},
+    {8, Models::CubicSolidH, 51, gasG1, true, true, 0.3},
+    {9, Models::CubicSolidH, 30, gasG2, true, true, 0.05},
+    {10, Models::CubicSolidH, 30, case10, true, false, 0.5},
+    {11, Models::CubicSolid, 60, gasG3Benzene, true, false, 0.05},
+    {12, Models::CubicSolid, 50, case12, true, true, 0.5},
+    {13, Models::AllPhases, 7, case13, true, true, 0.05},
+    {14, Models::AllPhases, 7, gasG3Hexane, true, true, 0.05},
+    {15, Models::AllPhases, 7, case15, true, true, 0.05},
+    {16, Models::AllPhases, 7, gasG2, true, true, 0.05},
+    {17, Models::AllPhases, 7, gasG4, true, true, 0.05},
+    {18, Models::CubicSolidH, 30, case18, true, true, 0.5},
+    {19, Models::CubicSolid, 50, case19, true, true, 0.05},
+    {20, Models::CubicSolid, 30, case20, true, true, 0.02},
+    {21, Models::CubicSolid, 30, case21, true, true, 0.05},
+    {22, Models::CubicSolid, 30, case22, true, true, 0.05},
+    {23, Models::CubicSolidH, 30, case23, true, true, 0.5},
+    {24, Models::AllPhases, 7, gasG1, true, true, 0.05},
+    {25, Models::AllPhases, 7, gasG4, true, true, 0.05},
+    {26, Models::AllPhases, 7, case26, false, true, 0.05},
 };
 
 } // namespace
@@ -279,7 +250,8 @@ void testcode::testPhaseDiagrams() {
     setWm(s, 1.0);
     setMP(s, 1, 0, 55);
     setMP(s, 1, 1, 55);
-    putComposition(*this, s, std::initializer_list<Part>{{&T::npentane, 0.5}, {&T::ethanol, 0.5}});
+    constexpr Feed pentaneEthanol[] = {{&T::npentane, 0.5}, {&T::ethanol, 0.5}};
+    suites::putFeeds(*this, s, pentaneEthanol);
     setS(s);
     loadSB(s, 0);
     putZ(s, 1, 0.85);
@@ -325,12 +297,12 @@ void srkFugacities(int s) {
     setMP(s, 1, 1, 30);
 }
 
-constexpr Part criticalGas[] = {
+constexpr Feed criticalGas[] = {
     {&T::ethane, 0.0504627},  {&T::propane, 0.18793},   {&T::isobutane, 0.0395092},
     {&T::nbutane, 0.0131697}, {&T::nhexane, 0.0131697}, {&T::methane, 0.695759},
 };
-constexpr Part loadOnlyGas[] = {{&T::methane, 0.8}, {&T::ethane, 0.17}, {&T::noctane, 0.03}};
-constexpr Part sourGas[] = {{&T::hydrogenSulfide, 0.15}, {&T::methane, 0.7}, {&T::carbonDioxide, 0.15}};
+constexpr Feed loadOnlyGas[] = {{&T::methane, 0.8}, {&T::ethane, 0.17}, {&T::noctane, 0.03}};
+constexpr Feed sourGas[] = {{&T::hydrogenSulfide, 0.15}, {&T::methane, 0.7}, {&T::carbonDioxide, 0.15}};
 
 // Binary interaction entries of the sour gas: positions a and b, model, value.
 struct Interaction {
@@ -356,7 +328,7 @@ void testcode::testBubbleDewPoints() {
     initS(s);
     setWm(s, 1.0);
     srkFugacities(s);
-    putComposition(*this, s, criticalGas);
+    suites::putFeeds(*this, s, criticalGas);
     setS(s);
     const double pc = StrPc(s, 1);
     if (pc < 11200000 || pc > 11400000) bubbleDewFailure(*this, "2a");
@@ -365,7 +337,7 @@ void testcode::testBubbleDewPoints() {
     initS(s);
     setWm(s, 1.0);
     srkFugacities(s);
-    putComposition(*this, s, loadOnlyGas);
+    suites::putFeeds(*this, s, loadOnlyGas);
     setS(s);
     loadSB(s, 0);
     StrPc(s, 1);
@@ -374,7 +346,7 @@ void testcode::testBubbleDewPoints() {
     initS(s);
     setWm(s, 1.0);
     srkFugacities(s);
-    putComposition(*this, s, sourGas);
+    suites::putFeeds(*this, s, sourGas);
     int n = 1;
     for (const Interaction& e : sourGasInteractions) {
         putCi(s, n, e.a);
