@@ -21,7 +21,8 @@ streams::StreamDef makeDef(std::initializer_list<std::pair<long, double>> comps,
         d.codes.push_back(components::indexOfCas(cas));
         d.z.push_back(z);
     }
-    for (auto& row : d.models) row.fill(model);
+    for (auto& row : d.models)
+        row.fill(model);
     d.options = options;
     d.defined = true;
     return d;
@@ -30,7 +31,7 @@ streams::StreamDef makeDef(std::initializer_list<std::pair<long, double>> comps,
 constexpr long kMethane = 74828, kEthane = 74840, kPropane = 74986, kIsobutane = 75285, kButane = 106978,
                kNitrogen = 7727379, kWater = 7732185;
 
-}  // namespace
+} // namespace
 
 TEST(Saturation, PureComponentFlashMatchesEqualFugacities) {
     for (int model : {30, 50}) {
@@ -54,7 +55,8 @@ TEST(Saturation, PureComponentFlashMatchesEqualFugacities) {
 }
 
 TEST(Saturation, BubbleAndDewPointsBracketTheTwoPhaseRegion) {
-    engine::StreamSystem sys(makeDef({{kEthane, 0.02}, {kPropane, 0.55}, {kIsobutane, 0.41}, {kButane, 0.02}}, 30));
+    engine::StreamSystem sys(
+        makeDef({{kEthane, 0.02}, {kPropane, 0.55}, {kIsobutane, 0.41}, {kButane, 0.02}}, 30));
     const double tb = engine::liquidFractionFlash(sys, 2e6, true, 1.0)->T;
     const double td = engine::liquidFractionFlash(sys, 2e6, true, 0.0)->T;
     ASSERT_LT(tb, td);
@@ -142,4 +144,46 @@ TEST(FlashTP, WaterPhaseAppearsOnlyWithTheSecondLiquidOption) {
     def.options = 0;
     engine::StreamSystem two(def);
     EXPECT_EQ(two.flash(280, 5e5)->phases.size(), 2u);
+}
+
+TEST(StreamEngine, PhaseGibbsEnergiesAgreeWithFugacities) {
+    // g = h - T s of each equilibrium phase must equal sum x_i mu_i with
+    // mu_i = g_i(ideal gas, T, P) + R T ln(x_i phi_i): this holds only when the
+    // phase entropy carries the ideal mixing term -R sum x ln x.
+    engine::StreamSystem sys(makeDef({{kMethane, 0.3}, {kPropane, 0.7}}, 30));
+    const double T = 150, P = 1e5, pLow = 1e-3;
+    auto st = sys.flash(T, P);
+    ASSERT_EQ(st->phases.size(), 2u);
+    double gIdeal[2];
+    for (int i = 0; i < 2; ++i) {
+        std::vector<double> e(2, 0.0);
+        e[i] = 1.0;
+        const auto pure = sys.phaseState(T, pLow, e, models::kVapour, false);
+        gIdeal[i] = pure.h - T * (pure.s - models::kR * std::log(P / pLow));
+    }
+    for (const auto& ph : st->phases) {
+        models::PhaseProps p;
+        const auto root = ph.kind == models::kVapour ? models::Root::Vapour : models::Root::Liquid;
+        ASSERT_TRUE(sys.model(1, ph.kind).evaluate(T, P, ph.x.data(), root, 0, p));
+        double g = 0;
+        for (int i = 0; i < 2; ++i)
+            g += ph.x[i] * (gIdeal[i] + models::kR * T * (std::log(ph.x[i]) + p.lnphi[i]));
+        EXPECT_NEAR(ph.h - T * ph.s, g, 1e-6 * std::fabs(g) + 1e-6) << "phase kind " << ph.kind;
+    }
+}
+
+TEST(StreamEngine, IdealGasMixtureEntropyCarriesTheMixingTerm) {
+    const std::vector<double> x = {0.02, 0.55, 0.41, 0.02};
+    engine::StreamSystem sys(
+        makeDef({{kEthane, x[0]}, {kPropane, x[1]}, {kIsobutane, x[2]}, {kButane, x[3]}}, 1));
+    const double T = 500, P = 1e3;
+    const double mixed = sys.phaseState(T, P, x, models::kVapour, false).s;
+    double pure = 0, mixing = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        std::vector<double> e(x.size(), 0.0);
+        e[i] = 1.0;
+        pure += x[i] * sys.phaseState(T, P, e, models::kVapour, false).s;
+        mixing -= models::kR * x[i] * std::log(x[i]);
+    }
+    EXPECT_NEAR(mixed - pure, mixing, 1e-9 * mixing);
 }

@@ -97,12 +97,16 @@ TEST_F(Nozzle, BoilingDelayRaisesTheFluxOfAFlashingLiquid) {
     const double hem = zpk::operations::equilibriumNozzle(*in.sys, *in.state, 101327).massFlux;
     const double full = zpk::operations::nonEquilibriumNozzle(*in.sys, *in.state, 101327, 0.6, 1.0).massFlux;
     EXPECT_NEAR(full, hem, 1e-9 * hem);
+    // Less boiling never lowers the flux (to the throat search's accuracy).  While the equilibrium flux falls
+    // steeply after the bubble point, a half delay keeps the throat at the
+    // bubble point (same flux); a full delay always raises it.
     double last = hem;
     for (double n : {0.5, 0.1, 0.0}) {
         const double g = zpk::operations::nonEquilibriumNozzle(*in.sys, *in.state, 101327, 0.6, n).massFlux;
-        EXPECT_GT(g, last) << "N = " << n;
+        EXPECT_GE(g, last * (1 - 1e-6)) << "N = " << n;
         last = g;
     }
+    EXPECT_GT(last, 1.1 * hem);
     // No boiling at all: incompressible-like liquid flow down to the back pressure.
     const double rhoL = in.sys->feedMw() * 1e-3 / zpk::engine::molarVolume(*in.state);
     EXPECT_NEAR(last, std::sqrt(2 * rhoL * (2e6 - 101327)), 0.05 * last);
@@ -110,7 +114,7 @@ TEST_F(Nozzle, BoilingDelayRaisesTheFluxOfAFlashingLiquid) {
     auto f = zpk::operations::nonEquilibriumNozzle(*in.sys, *in.state, 101327, 0.6);
     EXPECT_GT(f.boilingDelay, 0.0);
     EXPECT_LT(f.boilingDelay, 1.0);
-    EXPECT_GE(f.massFlux, hem);
+    EXPECT_GE(f.massFlux, hem * (1 - 1e-6));
 }
 
 TEST_F(Nozzle, BadArgumentsFailAndLeaveTheStream) {

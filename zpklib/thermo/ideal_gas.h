@@ -30,7 +30,7 @@ double idealEnthalpy(const components::Component& c, double T, const Base& b);
 double idealEntropy(const components::Component& c, double T, double P, const Base& b);
 double idealHeatCapacity(const components::Component& c, double T);
 
-// Whether the ideal entropy of a mixture includes -R sum x ln x (see docs/models.md).
-inline constexpr bool kEntropyOfMixing = false;
+// The ideal entropy of a mixture includes -R sum x ln x (see docs/models.md).
+inline constexpr bool kEntropyOfMixing = true;
 
 }  // namespace zpk::thermo
