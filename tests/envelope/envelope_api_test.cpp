@@ -247,3 +247,45 @@ TEST_F(EnvelopeApi, DefinitionChangesAndConcurrentStreams) {
     for (int t = 0; t < 8; ++t)
         EXPECT_EQ(results[t], t % 2 == 0 ? sour : lean) << "thread " << t;
 }
+
+// Just below the cricondenbar an isobar crosses the dew line twice.  The
+// solutions of PfPF are counted from high temperature down: the first is the
+// upper dew point and the second the lower one, whatever point Newton's
+// method would reach from Wilson's estimates.
+TEST_F(EnvelopeApi, DewPointsBelowTheCricondenbarAreCountedFromHighTemperature) {
+    // The sixteen-component gas of the battery (Newton from Wilson's estimates
+    // reaches its lower dew point here).
+    define(s,
+           {{kMethane, 0.858264838},
+            {74840, 0.073530495},
+            {74986, 0.024027488},
+            {75285, 0.004152653},
+            {kNButane, 0.007765367},
+            {78784, 2.45226e-6},
+            {109660, 0.002596633},
+            {110543, 0.002392935},
+            {142825, 0.001470121},
+            {111659, 0.002655538},
+            {111842, 5.27638e-5},
+            {kNDecane, 5.27638e-5},
+            {7727379, 0.002935327},
+            {kCO2, 0.0020100624},
+            {kH2S, 1e-9},
+            {7732185, 1e-9}},
+           50);
+    ASSERT_EQ(setS(s), 1);
+    const double newton = LfPF(s, 0.99 * StrCBp(s), 1e-6);
+    const double pcb = StrCBp(s), tcb = StrCBt(s);
+    ASSERT_TRUE(std::isfinite(pcb) && pcb > 0);
+    const double P = 0.99 * pcb;
+    const double upper = PfPF(s, P, 1e-6, 1, 1);
+    const double lower = PfPF(s, P, 1e-6, 1, 2);
+    EXPECT_GT(upper, tcb);
+    EXPECT_LT(lower, tcb);
+    EXPECT_NEAR(newton, lower, 1e-6 * lower);
+    // Both are dew points: two phases just inside, one just outside.
+    for (auto [T, inside] : {std::pair{upper - 0.5, true}, {upper + 0.5, false}, {lower + 0.5, true}}) {
+        ASSERT_EQ(setOp(s, T, P), 1);
+        EXPECT_EQ(getPNr() == 2, inside) << T;
+    }
+}

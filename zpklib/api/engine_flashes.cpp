@@ -23,12 +23,12 @@ double fraction(double f) {
 }
 
 // Liquid-fraction flash at fixed P (returns T) or fixed T (returns P).
-double lfFlash(int stream, double fixedUser, bool fixedIsP, double f, int k) {
+double lfFlash(int stream, double fixedUser, bool fixedIsP, double f, int k, bool counted = false) {
     const double fixed = fixedIsP ? api::userP(fixedUser) : api::userT(fixedUser);
     api::StreamView v = api::view(stream);
     auto sys = api::systemOf(v);
     core::setLastPhaseCount(0);
-    auto st = engine::liquidFractionFlash(*sys, fixed, fixedIsP, fraction(f), k);
+    auto st = engine::liquidFractionFlash(*sys, fixed, fixedIsP, fraction(f), k, counted);
     const double result = fixedIsP ? api::outT(st->T) : api::outP(st->P);
     api::storeState(stream, v.revision, std::move(st));
     return result;
@@ -103,13 +103,13 @@ double DPF(int s, double P) {
 double PfPF(int s, double P, double f, int kind, int k) {
     return guarded("PfPF", 0.0, [&] {
         if (kind != 0 && kind != 1) core::fail("phase kind " + std::to_string(kind) + " is not 0 or 1");
-        return lfFlash(s, P, true, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k));
+        return lfFlash(s, P, true, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k), true);
     });
 }
 double PfTF(int s, double T, double f, int kind, int k) {
     return guarded("PfTF", 0.0, [&] {
         if (kind != 0 && kind != 1) core::fail("phase kind " + std::to_string(kind) + " is not 0 or 1");
-        return lfFlash(s, T, false, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k));
+        return lfFlash(s, T, false, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k), true);
     });
 }
 double HPF(int s, double P, double H, double T) {

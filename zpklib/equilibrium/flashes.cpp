@@ -153,12 +153,12 @@ std::shared_ptr<EquilibriumCache> scanLiquidFraction(const StreamSystem& sys, do
 }  // namespace
 
 std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP, double f,
-                                                      int k) {
+                                                      int k, bool counted) {
     if (!(f >= 0 && f <= 1)) throw Error("liquid fraction " + std::to_string(f) + " is not in [0, 1]");
     if (k < 1) throw Error("solution number " + std::to_string(k) + " is not positive");
     const double* z = sys.feed().data();
     const bool threePhase = sys.fluid().maxPhases > 2 && activeCount(sys) > 1;
-    if (k == 1 && !threePhase) {
+    if (k == 1 && ((!threePhase && !counted) || activeCount(sys) == 1)) {
         SplitPoint sp;
         sp.T = sp.P = fixed;
         if (activeCount(sys) == 1 ? pureSplitPoint(sys, fixedIsP, 1 - f, sp)

@@ -14,9 +14,14 @@ namespace zpk::engine {
 // State where the liquid (mole) fraction is f at the fixed pressure
 // (fixedIsP) or temperature; k-th solution, counted from high to low
 // temperature at fixed pressure and from low to high pressure at fixed
-// temperature.  Throws zpk::Error (kCalculation) when there is none.
+// temperature.  With counted false and k = 1, Newton's method from Wilson
+// estimates returns whichever solution it reaches (fast; the only one in
+// most cases); with counted true the solutions are always counted by a scan,
+// so that k = 1 is the first one even where the line is crossed twice
+// (retrograde dew points near the cricondenbar).  Throws zpk::Error
+// (kCalculation) when there is none.
 std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP, double f,
-                                                      int k = 1);
+                                                      int k = 1, bool counted = false);
 
 enum class Spec { H, S, V };
 // Molar value of a specification for a state (internal base for H and S).
