@@ -8,38 +8,15 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/api_streams.h"
 #include "zpk/zpk.h"
 
 namespace {
 
-using Mixture = std::vector<std::pair<int, double>>; // CAS without hyphens, mole fraction
+using namespace testsupport;
 
-constexpr int kMethane = 74828, kEthane = 74840, kPropane = 74986, kIsobutane = 75285, kNButane = 106978,
-              kNHexane = 110543, kCO2 = 124389, kH2S = 7783064, kNDecane = 124185;
-
-// Defines stream s with the given fugacity model for both fluid phases.
-void define(int s, const Mixture& mix, int model) {
-    initS(s);
-    setWm(s, 1.0);
-    setMP(s, 1, 0, model);
-    setMP(s, 1, 1, model);
-    for (std::size_t i = 0; i < mix.size(); ++i)
-        putZ(s, static_cast<int>(i) + 1, mix[i].second);
-    for (std::size_t i = 0; i < mix.size(); ++i)
-        putCC(s, static_cast<int>(i) + 1, CompCID(mix[i].first));
-}
-
-class CriticalApi : public ::testing::Test {
+class CriticalApi : public testsupport::UnitSet1Test {
   protected:
-    void SetUp() override {
-        for (int q = 15; q <= 54; ++q)
-            setUMC(q, 1);
-        setErrFlag(0);
-    }
-    void TearDown() override {
-        for (int q = 15; q <= 54; ++q)
-            setUMC(q, 1);
-    }
     static constexpr int s = 41;
 };
 
@@ -104,24 +81,7 @@ TEST_F(CriticalApi, SourGasStablePointFirst) {
 
 // The sixteen-component gas of the battery with PR; includes 1e-9 traces.
 TEST_F(CriticalApi, SixteenComponentGasWithPr) {
-    define(s,
-           {{kMethane, 0.858264838},
-            {kEthane, 0.073530495},
-            {kPropane, 0.024027488},
-            {kIsobutane, 0.004152653},
-            {kNButane, 0.007765367},
-            {78784, 2.45226e-6},
-            {109660, 0.002596633},
-            {kNHexane, 0.002392935},
-            {142825, 0.001470121},
-            {111659, 0.002655538},
-            {111842, 5.27638e-5},
-            {kNDecane, 5.27638e-5},
-            {7727379, 0.002935327},
-            {kCO2, 0.0020100624},
-            {kH2S, 1e-9},
-            {7732185, 1e-9}},
-           50);
+    define(s, sixteenComponentGas(), 50);
     ASSERT_EQ(setS(s), 1);
     ASSERT_GE(StrCPnr(s), 1);
     EXPECT_GE(StrPc(s, 1), 6.9e6);

@@ -8,24 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/api_streams.h"
 #include "zpk/zpk.h"
 
 namespace {
 
-using Mixture = std::vector<std::pair<int, double>>; // CAS without hyphens, mole fraction
-
-constexpr int kMethane = 74828, kNButane = 106978, kCO2 = 124389, kH2S = 7783064, kNDecane = 124185;
-
-void define(int s, const Mixture& mix, int model) {
-    initS(s);
-    setWm(s, 1.0);
-    setMP(s, 1, 0, model);
-    setMP(s, 1, 1, model);
-    for (std::size_t i = 0; i < mix.size(); ++i)
-        putZ(s, static_cast<int>(i) + 1, mix[i].second);
-    for (std::size_t i = 0; i < mix.size(); ++i)
-        putCC(s, static_cast<int>(i) + 1, CompCID(mix[i].first));
-}
+using namespace testsupport;
 
 // Sour gas with explicit SRK interaction parameters.
 void defineSourGas(int s) {
@@ -41,17 +29,8 @@ void defineSourGas(int s) {
     ASSERT_EQ(setS(s), 1);
 }
 
-class EnvelopeApi : public ::testing::Test {
+class EnvelopeApi : public testsupport::UnitSet1Test {
   protected:
-    void SetUp() override {
-        for (int q = 15; q <= 54; ++q)
-            setUMC(q, 1);
-        setErrFlag(0);
-    }
-    void TearDown() override {
-        for (int q = 15; q <= 54; ++q)
-            setUMC(q, 1);
-    }
     static constexpr int s = 43;
 };
 
@@ -255,24 +234,7 @@ TEST_F(EnvelopeApi, DefinitionChangesAndConcurrentStreams) {
 TEST_F(EnvelopeApi, DewPointsBelowTheCricondenbarAreCountedFromHighTemperature) {
     // The sixteen-component gas of the battery (Newton from Wilson's estimates
     // reaches its lower dew point here).
-    define(s,
-           {{kMethane, 0.858264838},
-            {74840, 0.073530495},
-            {74986, 0.024027488},
-            {75285, 0.004152653},
-            {kNButane, 0.007765367},
-            {78784, 2.45226e-6},
-            {109660, 0.002596633},
-            {110543, 0.002392935},
-            {142825, 0.001470121},
-            {111659, 0.002655538},
-            {111842, 5.27638e-5},
-            {kNDecane, 5.27638e-5},
-            {7727379, 0.002935327},
-            {kCO2, 0.0020100624},
-            {kH2S, 1e-9},
-            {7732185, 1e-9}},
-           50);
+    define(s, sixteenComponentGas(), 50);
     ASSERT_EQ(setS(s), 1);
     const double newton = LfPF(s, 0.99 * StrCBp(s), 1e-6);
     const double pcb = StrCBp(s), tcb = StrCBt(s);
