@@ -207,3 +207,28 @@ TEST(ActivityLiquid, ConcurrentStreamsGiveTheSerialResults) {
     for (int t = 0; t < 16; ++t)
         EXPECT_EQ(got[t], serial[t % 4]) << t;
 }
+
+// Pure ethane with an activity liquid and a volume-translated PR vapour (the
+// Wilson + PRX set): just below the critical temperature at 1.5 Pc the only
+// phase is the equation's single dense root, a compressed liquid, and it is
+// reported as liquid; just above Tc the same pressure gives a fluid reported
+// as vapour, and below the vapour pressure a vapour.
+TEST(ActivityLiquid, CompressedLiquidOfTheVapourModelIsALiquid) {
+    auto d = makeDef({{74840, 1.0}}, 10);
+    for (auto& row : d.models)
+        row.fill(51);
+    d.models[0][1] = 10;
+    engine::StreamSystem sys(d);
+    const auto& e = *components::byIndex(components::indexOfCas(74840));
+    struct Case {
+        double T, P;
+        int kind;
+    } cases[] = {{0.9999 * e.tc, 1.5 * e.pc, models::kLiquid},
+                 {1.0001 * e.tc, 1.5 * e.pc, models::kVapour},
+                 {0.9 * e.tc, 0.3 * e.pc, models::kVapour}};
+    for (const Case& c : cases) {
+        auto st = sys.flash(c.T, c.P);
+        ASSERT_EQ(st->phases.size(), 1u) << c.T;
+        EXPECT_EQ(st->phases[0].kind, c.kind) << c.T << " K, " << c.P << " Pa";
+    }
+}

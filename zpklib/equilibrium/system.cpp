@@ -21,9 +21,11 @@ bool evalPhase(const FluidSystem& sys, double T, double P, const double* x, mode
     if (!okV || other.gres(x, sys.size()) < out.gres(x, sys.size())) {
         std::swap(out, other);
         out.kind = models::kLiquid;
-    } else {
-        out.kind = models::kVapour;
     }
+    // Otherwise the vapour model's phase keeps the model's own label: its
+    // only root may be a compressed liquid (below the critical temperature,
+    // above the saturation pressure), which is a liquid whatever model
+    // computed it.
     return true;
 }
 
