@@ -1,0 +1,84 @@
+// C functions of gas hydrate formation: the formation pressure at a
+// temperature (HPFORM) and the formation temperature at a pressure (HTFORM)
+// of a stream's feed, from the van der Waals-Platteeuw model of the hydrate
+// phase and the stream's own fluid models (equilibrium/hydrate.h).
+//
+// Structure codes: 1 the more stable of structures I and II (the lower
+// formation pressure, the higher formation temperature), 2 structure I only,
+// 3 structure II only.  A stream computes hydrates once its hydrate phase has
+// a hydrate model (setMP(s, 1, 3, 170 or 171)).  When no hydrate forms
+// within the searched range both functions return 0 without an error.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "api/engine_common.h"
+#include "core/error.h"
+#include "equilibrium/hydrate.h"
+#include "models/catalogue.h"
+#include "zpk/zpk.h"
+
+using namespace zpk;
+
+namespace {
+
+hydrate::Choice choiceOf(int code) {
+    switch (code) {
+    case 1:
+        return hydrate::Choice::MostStable;
+    case 2:
+        return hydrate::Choice::OnlyI;
+    case 3:
+        return hydrate::Choice::OnlyII;
+    default:
+        break;
+    }
+    throw Error("hydrate structure code " + std::to_string(code) +
+                    " is not 1 (more stable of I and II), 2 (structure I) or 3 (structure II)",
+                kBadArgument);
+}
+
+// Runs f(model) on the stream's formation model.  The stream system is kept
+// alive for the call: the formation model refers to its fluid models.
+template <class F> double withFormationModel(int stream, int code, F&& f) {
+    const hydrate::Choice choice = choiceOf(code);
+    const api::StreamView v = api::view(stream);
+    if (!v.def.defined) throw Error("stream is not defined (setS)", kNotDefined);
+    const int hm = v.def.model(1, 3);
+    const models::ModelInfo* info = models::find(hm);
+    if (!info || info->family != models::Family::Hydrate)
+        throw Error("stream has no hydrate model (setMP(s, 1, 3, code) with a hydrate model code)",
+                    kNotDefined);
+    const auto sys = api::systemOf(v);
+    std::vector<std::int64_t> cas;
+    for (int i = 0; i < sys->size(); ++i)
+        cas.push_back(sys->component(i).cas);
+    const hydrate::FormationModel model(sys->fluid(), sys->feed(), cas);
+    return f(model, choice);
+}
+
+} // namespace
+
+extern "C" {
+
+double HPFORM(int stream, double t, int code) {
+    return guarded("HPFORM", kNaN, [&] {
+        const double T = api::userT(t);
+        return withFormationModel(stream, code, [&](const hydrate::FormationModel& m, hydrate::Choice c) {
+            const double p = m.formationPressure(T, c);
+            return p > 0 ? api::outP(p) : 0.0;
+        });
+    });
+}
+
+double HTFORM(int stream, double p, int code) {
+    return guarded("HTFORM", kNaN, [&] {
+        const double P = api::userP(p);
+        return withFormationModel(stream, code, [&](const hydrate::FormationModel& m, hydrate::Choice c) {
+            const double T = m.formationTemperature(P, c);
+            return T > 0 ? api::outT(T) : 0.0;
+        });
+    });
+}
+
+} // extern "C"

@@ -1,0 +1,294 @@
+#include "equilibrium/hydrate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "core/data_files.h"
+#include "core/error.h"
+#include "equilibrium/tp_flash.h"
+
+namespace zpk::hydrate {
+
+using models::kR;
+using models::PhaseProps;
+using models::Root;
+
+namespace {
+
+constexpr double kBar = 1e5;        // Pa; Langmuir constants are per bar
+constexpr double kIceP0 = 101325.0; // Pa, pressure of the ice melting point tm
+
+std::ifstream openTable(const char* name) {
+    std::ifstream in = openDataFile(name);
+    if (!in) throw Error(std::string("hydrate data file ") + name + " not found", kFileError);
+    return in;
+}
+
+// Data lines of a tab-separated table: comments (#) and the column header
+// (first field not numeric and not a row key) are skipped by the callers.
+bool dataLine(const std::string& line) {
+    return !line.empty() && line[0] != '#';
+}
+
+Tables load() {
+    Tables t;
+    bool haveI = false, haveII = false, haveIce = false;
+    {
+        std::ifstream in = openTable("hydrate_lattice.tsv");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!dataLine(line)) continue;
+            std::istringstream ls(line);
+            std::string key;
+            ls >> key;
+            if (key == "I" || key == "II") {
+                LatticeConstants l;
+                if (!(ls >> l.nuSmall >> l.nuLarge >> l.dmu0 >> l.dh0 >> l.dcp >> l.dv))
+                    throw Error("hydrate_lattice.tsv: bad row " + key, kFileError);
+                t.lattice[key == "I" ? 0 : 1] = l;
+                (key == "I" ? haveI : haveII) = true;
+            } else if (key == "ice") {
+                IceConstants& c = t.ice;
+                if (!(ls >> c.tm >> c.dhFus >> c.dcp >> c.dvIce))
+                    throw Error("hydrate_lattice.tsv: bad ice row", kFileError);
+                haveIce = true;
+            }
+        }
+    }
+    if (!haveI || !haveII || !haveIce) throw Error("hydrate_lattice.tsv: incomplete", kFileError);
+    {
+        std::ifstream in = openTable("hydrate_guests.tsv");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!dataLine(line) || line.rfind("cas", 0) == 0) continue;
+            // cas, name (may hold spaces), then eight numbers; tab-separated.
+            std::vector<std::string> f;
+            std::string cell;
+            std::istringstream ls(line);
+            while (std::getline(ls, cell, '\t'))
+                f.push_back(cell);
+            if (f.size() != 10) throw Error("hydrate_guests.tsv: bad row " + line, kFileError);
+            GuestConstants g;
+            g.cas = std::stoll(f[0]);
+            for (int k = 0; k < 4; ++k) {
+                LangmuirAB& ab = g.c[k / 2][k % 2];
+                ab.a = std::stod(f[2 + 2 * k]);
+                ab.b = std::stod(f[3 + 2 * k]);
+            }
+            t.guests.push_back(g);
+        }
+    }
+    return t;
+}
+
+// Root of a monotone function between a bracket [a, b] with fa, fb of
+// opposite signs (Illinois variant of regula falsi).
+double solveBracket(const std::function<double(double)>& f, double a, double fa, double b, double fb,
+                    double tol) {
+    int side = 0;
+    for (int it = 0; it < 100; ++it) {
+        const double c = (a * fb - b * fa) / (fb - fa);
+        const double fc = f(c);
+        if (fc == 0 || std::abs(b - a) < tol) return c;
+        if ((fc > 0) == (fb > 0)) {
+            b = c;
+            fb = fc;
+            if (side == -1) fa *= 0.5;
+            side = -1;
+        } else {
+            a = c;
+            fa = fc;
+            if (side == 1) fb *= 0.5;
+            side = 1;
+        }
+        if (std::abs(b - a) < tol) return (a * fb - b * fa) / (fb - fa);
+    }
+    throw Error("hydrate formation condition did not converge", kCalculation);
+}
+
+// ln f_i of position i in a phase evaluated by its fluid model.
+double lnFugacity(const PhaseProps& p, const std::vector<double>& x, int i, double P) {
+    double sum = 0;
+    for (double v : x)
+        sum += v;
+    const double xi = x[i] / sum;
+    if (!p.lnfx.empty()) return p.lnfx[i] + std::log(xi);
+    return std::log(xi) + p.lnphi[i] + std::log(P);
+}
+
+} // namespace
+
+const GuestConstants* Tables::guest(std::int64_t cas) const {
+    for (const auto& g : guests)
+        if (g.cas == cas) return &g;
+    return nullptr;
+}
+
+const Tables& tables() {
+    static const Tables t = load();
+    return t;
+}
+
+double emptyLatticePotential(const LatticeConstants& l, double T, double P) {
+    const double T0 = Tables::kT0;
+    return l.dmu0 / (kR * T0) + l.dh0 / kR * (1 / T - 1 / T0) - l.dcp / kR * (std::log(T / T0) + T0 / T - 1) +
+           l.dv * P / (kR * T);
+}
+
+double icePotential(const IceConstants& ice, double T, double P) {
+    const double r = ice.tm / T;
+    return -ice.dhFus / (kR * ice.tm) * (r - 1) + ice.dcp / kR * (r - 1 - std::log(r)) +
+           ice.dvIce * (P - kIceP0) / (kR * T);
+}
+
+double occupationTerm(const LatticeConstants& l, Structure s,
+                      const std::vector<const GuestConstants*>& guests, double T,
+                      const std::vector<double>& fugacity) {
+    const int k = static_cast<int>(s);
+    double small = 0, large = 0;
+    for (std::size_t j = 0; j < guests.size(); ++j) {
+        if (!guests[j] || !(fugacity[j] > 0)) continue;
+        const double f = fugacity[j] / kBar;
+        small += guests[j]->c[k][0].at(T) * f;
+        large += guests[j]->c[k][1].at(T) * f;
+    }
+    return l.nuSmall * std::log1p(small) + l.nuLarge * std::log1p(large);
+}
+
+FormationModel::FormationModel(const equilibrium::FluidSystem& fluid, std::vector<double> z,
+                               const std::vector<std::int64_t>& cas)
+    : fluid_(fluid), z_(std::move(z)) {
+    const Tables& t = tables();
+    // Free water beside a hydrocarbon liquid is the usual case here: the
+    // flash may always split off a second liquid.
+    fluid_.maxPhases = std::max(fluid_.maxPhases, 3);
+    bool anyGuest = false;
+    for (std::size_t i = 0; i < cas.size(); ++i) {
+        const GuestConstants* g = z_[i] > 0 ? t.guest(cas[i]) : nullptr;
+        guests_.push_back(g);
+        anyGuest = anyGuest || g != nullptr;
+        if (cas[i] == 7732185 && z_[i] > 0) water_ = static_cast<int>(i);
+    }
+    if (water_ < 0) throw Error("stream has no water, so no hydrate can form", kBadArgument);
+    if (!anyGuest) throw Error("stream has no hydrate-forming component", kBadArgument);
+}
+
+FluidState FormationModel::fluidState(double T, double P) const {
+    equilibrium::FlashResult r;
+    if (!equilibrium::flashTP(fluid_, T, P, z_.data(), r) || r.phases.empty())
+        throw Error("isothermal flash for the hydrate condition did not converge at T = " +
+                        std::to_string(T) + " K, P = " + std::to_string(P) + " Pa",
+                    kCalculation);
+    const int n = fluid_.size();
+    FluidState st;
+    st.phases = static_cast<int>(r.phases.size());
+    st.fugacity.assign(n, 0.0);
+    // Fugacities are equal in all phases at equilibrium; each is taken from
+    // the phase richest in the component, where it is known most precisely.
+    thread_local std::vector<PhaseProps> props;
+    props.resize(r.phases.size());
+    for (std::size_t k = 0; k < r.phases.size(); ++k)
+        if (!equilibrium::evalPhase(fluid_, T, P, r.phases[k].x.data(), Root::Stable, 0, props[k]))
+            throw Error("fluid phase cannot be evaluated for the hydrate condition", kCalculation);
+    double lnfw = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!(z_[i] > 0) || (!guests_[i] && i != water_)) continue;
+        std::size_t best = 0;
+        for (std::size_t k = 1; k < r.phases.size(); ++k)
+            if (r.phases[k].x[i] > r.phases[best].x[i]) best = k;
+        const double lnf = lnFugacity(props[best], r.phases[best].x, i, P);
+        st.fugacity[i] = std::exp(lnf);
+        if (i == water_) lnfw = lnf;
+    }
+    // Pure liquid water at (T, P) in the same fluid model.
+    thread_local std::vector<double> pure;
+    pure.assign(n, 0.0);
+    pure[water_] = 1.0;
+    thread_local PhaseProps pw;
+    if (!equilibrium::evalPhase(fluid_, T, P, pure.data(), Root::Liquid, 0, pw))
+        throw Error("pure liquid water cannot be evaluated for the hydrate condition", kCalculation);
+    const double lnfw0 = lnFugacity(pw, pure, water_, P);
+    st.waterPotential = std::min(lnfw - lnfw0, icePotential(tables().ice, T, P));
+    return st;
+}
+
+double FormationModel::potentialDifference(const FluidState& st, double T, double P, Structure s) const {
+    const LatticeConstants& l = tables().lattice[static_cast<int>(s)];
+    return emptyLatticePotential(l, T, P) - occupationTerm(l, s, guests_, T, st.fugacity) - st.waterPotential;
+}
+
+double FormationModel::drivingForce(double T, double P, Choice choice) const {
+    const FluidState st = fluidState(T, P);
+    switch (choice) {
+    case Choice::OnlyI:
+        return potentialDifference(st, T, P, Structure::I);
+    case Choice::OnlyII:
+        return potentialDifference(st, T, P, Structure::II);
+    case Choice::MostStable:
+        break;
+    }
+    return std::min(potentialDifference(st, T, P, Structure::I),
+                    potentialDifference(st, T, P, Structure::II));
+}
+
+double FormationModel::formationPressure(double T, Choice choice) const {
+    // The driving force falls with ln P (the guests' fugacities rise); bracket
+    // the sign change by factors of 4 from 2 MPa, then refine.
+    auto g = [&](double u) { return drivingForce(T, std::exp(u), choice); };
+    const double step = std::log(4.0), lo = std::log(kPmin), hi = std::log(kPmax);
+    double a = std::log(2e6), fa = g(a);
+    double b = a, fb = fa;
+    if (fa > 0) {
+        while (fb > 0) {
+            if (b >= hi) return 0.0; // no hydrate at any pressure searched
+            a = b;
+            fa = fb;
+            b = std::min(b + step, hi);
+            fb = g(b);
+        }
+    } else {
+        while (fa <= 0) {
+            if (a <= lo) throw Error("hydrate is stable down to the lowest pressure searched", kCalculation);
+            b = a;
+            fb = fa;
+            a = std::max(a - step, lo);
+            fa = g(a);
+        }
+    }
+    if (fb == 0) return std::exp(b);
+    return std::exp(solveBracket(g, a, fa, b, fb, 1e-10));
+}
+
+double FormationModel::formationTemperature(double P, Choice choice) const {
+    // The driving force rises with T; bracket by 10 K steps from 280 K.
+    auto g = [&](double T) { return drivingForce(T, P, choice); };
+    const double step = 10.0;
+    double a = 280.0, fa = g(a); // a: hydrate side (fa <= 0), b: fluid side
+    double b = a, fb = fa;
+    if (fa <= 0) {
+        while (fb <= 0) {
+            if (b >= kTmax)
+                throw Error("hydrate is stable up to the highest temperature searched", kCalculation);
+            a = b;
+            fa = fb;
+            b = std::min(b + step, kTmax);
+            fb = g(b);
+        }
+    } else {
+        while (fa > 0) {
+            if (a <= kTmin) return 0.0; // no hydrate at any temperature searched
+            b = a;
+            fb = fa;
+            a = std::max(a - step, kTmin);
+            fa = g(a);
+        }
+    }
+    if (fa == 0) return a;
+    return solveBracket(g, a, fa, b, fb, 1e-8);
+}
+
+} // namespace zpk::hydrate
