@@ -44,6 +44,38 @@ inline Dual exp(Dual a) {
 inline Dual log(Dual a) {
     return {std::log(a.v), a.d / a.v};
 }
+// Second-order Taylor number in one direction: value, first and second
+// derivative (the temperature curvature of gE that enthalpies need).
+struct Taylor2 {
+    double v = 0, d = 0, dd = 0;
+    Taylor2() = default;
+    Taylor2(double value, double deriv = 0, double deriv2 = 0) : v(value), d(deriv), dd(deriv2) {} // NOLINT
+};
+inline Taylor2 operator+(Taylor2 a, Taylor2 b) {
+    return {a.v + b.v, a.d + b.d, a.dd + b.dd};
+}
+inline Taylor2 operator-(Taylor2 a, Taylor2 b) {
+    return {a.v - b.v, a.d - b.d, a.dd - b.dd};
+}
+inline Taylor2 operator-(Taylor2 a) {
+    return {-a.v, -a.d, -a.dd};
+}
+inline Taylor2 operator*(Taylor2 a, Taylor2 b) {
+    return {a.v * b.v, a.v * b.d + a.d * b.v, a.v * b.dd + 2.0 * a.d * b.d + a.dd * b.v};
+}
+inline Taylor2 operator/(Taylor2 a, Taylor2 b) {
+    const double q = a.v / b.v;
+    const double qd = (a.d - q * b.d) / b.v;
+    return {q, qd, (a.dd - 2.0 * qd * b.d - q * b.dd) / b.v};
+}
+inline Taylor2 exp(Taylor2 a) {
+    const double e = std::exp(a.v);
+    return {e, e * a.d, e * (a.dd + a.d * a.d)};
+}
+inline Taylor2 log(Taylor2 a) {
+    return {std::log(a.v), a.d / a.v, a.dd / a.v - a.d * a.d / (a.v * a.v)};
+}
+
 using std::exp;
 using std::log;
 
@@ -313,6 +345,38 @@ double reducedExcessGibbs(const ActivityParams& p, double T, const double* x) {
     return g;
 }
 
+void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out) {
+    const int n = p.n;
+    thread_local std::vector<Taylor2> nt, res;
+    double sum = 0;
+    for (int i = 0; i < n; ++i)
+        sum += x[i];
+    nt.resize(n);
+    for (int i = 0; i < n; ++i)
+        nt[i] = Taylor2(x[i] / sum);
+    lnGammaOf<Taylor2>(p, Taylor2(T, 1.0), nt.data(), res);
+    out.lng.resize(n);
+    out.lngT.resize(n);
+    out.lngTT.resize(n);
+    out.g = out.gT = out.gTT = 0;
+    for (int i = 0; i < n; ++i) {
+        out.lng[i] = res[i].v;
+        out.lngT[i] = res[i].d;
+        out.lngTT[i] = res[i].dd;
+        out.g += nt[i].v * res[i].v;
+        out.gT += nt[i].v * res[i].d;
+        out.gTT += nt[i].v * res[i].dd;
+    }
+    if (!composition) {
+        out.lngN.clear();
+        return;
+    }
+    out.lngN.resize(static_cast<std::size_t>(n) * n);
+    thread_local std::vector<double> plain;
+    plain.resize(n);
+    lnGamma(p, T, x, plain.data(), nullptr, out.lngN.data());
+}
+
 bool unifacGroups(std::int64_t cas, std::vector<std::pair<int, int>>& sub) {
     const auto& d = unifacData();
     auto it = d.comps.find(cas);
@@ -333,6 +397,27 @@ bool unifacVolumeArea(std::int64_t cas, double& r, double& q) {
         q += c * d.groups.at(k).Q;
     }
     return r > 0 && q > 0;
+}
+
+bool uniquacVolumeArea(std::int64_t cas, double& r, double& q) {
+    static const std::map<std::int64_t, std::pair<double, double>> table = [] {
+        std::map<std::int64_t, std::pair<double, double>> t;
+        auto in = openData("activity_uniquac_rq.tsv");
+        std::string line;
+        while (in && std::getline(in, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            std::istringstream ls(line);
+            std::int64_t c;
+            double rr, qq;
+            if (ls >> c >> rr >> qq && rr > 0 && qq > 0) t[c] = {rr, qq};
+        }
+        return t;
+    }();
+    auto it = table.find(cas);
+    if (it == table.end()) return false;
+    r = it->second.first;
+    q = it->second.second;
+    return true;
 }
 
 bool storedActivityParameters(ActivityKind kind, std::int64_t a, std::int64_t b, double p[5]) {
@@ -394,7 +479,10 @@ ActivityParams buildActivityParams(ActivityKind kind, const ModelInputs& in) {
         for (int i = 0; i < n; ++i) {
             double r = 0, q = 0;
             const std::int64_t cas = i < static_cast<int>(in.cas.size()) ? in.cas[i] : 0;
-            if (!unifacVolumeArea(cas, r, q))
+            // UNIQUAC alone may take tabulated r and q of a component without groups.
+            const bool found = unifacVolumeArea(cas, r, q) ||
+                               (kind == ActivityKind::UNIQUAC && uniquacVolumeArea(cas, r, q));
+            if (!found)
                 throw Error("position " + std::to_string(i + 1) +
                                 " has no UNIFAC groups (needed for r and q)",
                             kBadArgument);

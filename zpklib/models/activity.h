@@ -62,10 +62,24 @@ void lnGamma(const ActivityParams& p, double T, const double* x, double* lng, do
 // Reduced excess Gibbs energy gE / (R T) per mole of mixture.
 double reducedExcessGibbs(const ActivityParams& p, double T, const double* x);
 
+// Reduced excess Gibbs energy g = gE / (R T) per mole with the derivatives an
+// equation of state built on it needs (exact, automatic differentiation).
+struct ExcessGibbs {
+    double g = 0, gT = 0, gTT = 0;  // g and its first two T derivatives at constant x (1/K, 1/K2)
+    std::vector<double> lng, lngT;  // ln gamma_i and d ln gamma_i / dT
+    std::vector<double> lngTT;      // d2 ln gamma_i / dT2
+    std::vector<double> lngN;       // [i * n + j] d ln gamma_i / d n_j at one mole in total
+};
+// x need not sum to one; lngN is filled only when composition is true.
+void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out);
+
 // UNIFAC group data of a component; false when it has none.
 bool unifacGroups(std::int64_t cas, std::vector<std::pair<int, int>>& subgroupCounts);
 // Sum of R and Q of a component's UNIFAC groups; false without groups.
 bool unifacVolumeArea(std::int64_t cas, double& r, double& q);
+// Tabulated UNIQUAC r and q of a component (data/activity_uniquac_rq.tsv);
+// UNIQUAC falls back on them for components without UNIFAC groups.
+bool uniquacVolumeArea(std::int64_t cas, double& r, double& q);
 // Stored binary parameters (loadSB level 0) of a pair for Wilson, NRTL or
 // UNIQUAC: p[0..2] as in an interaction entry, oriented (casA, casB).
 bool storedActivityParameters(ActivityKind kind, std::int64_t casA, std::int64_t casB, double p[5]);

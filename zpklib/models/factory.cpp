@@ -14,6 +14,7 @@
 #include "models/activity.h"
 #include "models/bwrs.h"
 #include "models/cubic.h"
+#include "models/cubic_ge.h"
 #include "models/gerg2008.h"
 #include "models/iapws95.h"
 #include "models/lee_kesler.h"
@@ -98,7 +99,7 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
 
 bool canBuild(int code) {
     return code == 1 || isVdwCubic(code) || code == kIapws95Code || code == kGerg2008Code ||
-           isActivityCode(code) || code == 91 || code == 81;
+           isActivityCode(code) || code == 91 || code == 81 || isCubicGeCode(code);
 }
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
@@ -122,6 +123,7 @@ std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& i
         return std::make_shared<RegularModel>(in.pure, corr);
     }
     if (isVdwCubic(code)) return buildCubic(code, in);
+    if (isCubicGeCode(code)) return buildCubicGe(code, in);
     if (code == 91) return buildLeeKesler(in);
     if (code == 81) return buildBwrs(in);
     if (isActivityCode(code)) return buildActivityModel(code, in);

@@ -1,0 +1,570 @@
+#include "models/cubic_ge.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "core/error.h"
+#include "thermo/evaluator.h"
+#include "thermo/jet.h"
+
+namespace zpk::models {
+
+namespace {
+
+const double kSqrt2 = std::sqrt(2.0);
+const double kD1 = 1.0 + kSqrt2, kD2 = 1.0 - kSqrt2;
+constexpr double kOmegaA = 0.45723552892138218, kOmegaB = 0.07779607390388844;
+// V / b of the Peng-Robinson critical point: the single root of a state is
+// liquid-like when denser than this and colder than the pseudo-critical T.
+constexpr double kCriticalVolumeRatio = 3.9514;
+
+// A quantity over z = (T, n_1 .. n_k) with its gradient and Hessian; index 0
+// is the temperature.
+struct Quad {
+    double v = 0;
+    std::vector<double> g, h;
+    void reset(int K) {
+        v = 0;
+        g.assign(K, 0.0);
+        h.assign(static_cast<std::size_t>(K) * K, 0.0);
+    }
+    int size() const { return static_cast<int>(g.size()); }
+};
+
+// out = a * b
+void product(const Quad& a, const Quad& b, Quad& out) {
+    const int K = a.size();
+    out.reset(K);
+    out.v = a.v * b.v;
+    for (int i = 0; i < K; ++i)
+        out.g[i] = a.v * b.g[i] + b.v * a.g[i];
+    for (int i = 0; i < K; ++i)
+        for (int j = 0; j < K; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * K + j;
+            out.h[q] = a.v * b.h[q] + b.v * a.h[q] + a.g[i] * b.g[j] + a.g[j] * b.g[i];
+        }
+}
+
+// out = 1 / a
+void inverse(const Quad& a, Quad& out) {
+    const int K = a.size();
+    out.reset(K);
+    const double iv = 1.0 / a.v, iv2 = iv * iv;
+    out.v = iv;
+    for (int i = 0; i < K; ++i)
+        out.g[i] = -a.g[i] * iv2;
+    for (int i = 0; i < K; ++i)
+        for (int j = 0; j < K; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * K + j;
+            out.h[q] = -a.h[q] * iv2 + 2.0 * a.g[i] * a.g[j] * iv2 * iv;
+        }
+}
+
+// out = N f(Rt / N) for a scalar function f with value f0, slope f1 and
+// curvature f2 at r = Rt / N (N = sum of the mole numbers).
+void homogeneous(const Quad& Rt, double N, double f0, double f1, double f2, Quad& out) {
+    const int K = Rt.size();
+    out.reset(K);
+    const double r = Rt.v / N;
+    thread_local std::vector<double> rg;
+    rg.resize(K);
+    auto Nd = [](int a) { return a == 0 ? 0.0 : 1.0; };
+    for (int a = 0; a < K; ++a)
+        rg[a] = (Rt.g[a] - r * Nd(a)) / N;
+    out.v = N * f0;
+    for (int a = 0; a < K; ++a)
+        out.g[a] = Nd(a) * f0 + N * f1 * rg[a];
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b < K; ++b) {
+            const std::size_t q = static_cast<std::size_t>(a) * K + b;
+            const double rab = (Rt.h[q] - rg[a] * Nd(b) - rg[b] * Nd(a)) / N;
+            out.h[q] = f1 * (Nd(a) * rg[b] + Nd(b) * rg[a]) + N * f2 * rg[a] * rg[b] + N * f1 * rab;
+        }
+}
+
+// Reduced residual Helmholtz energy of Peng-Robinson in terms of the total
+// mole number N, co-volume B = n b and attraction D = n^2 a, written once for
+// doubles and Jets.
+template <class S> S helmholtz(const S& T, const S& V, const S& N, const S& B, const S& D) {
+    using thermo::log;
+    using thermo::log1p;
+    return -N * log1p(-B / V) - D / (kR * T * B * (kD1 - kD2)) * (log(V + kD1 * B) - log(V + kD2 * B));
+}
+
+// Real roots of z^3 + c2 z^2 + c1 z + c0, ascending; returns their count.
+int cubicRoots(double c2, double c1, double c0, double z[3]) {
+    const double Q = (c2 * c2 - 3.0 * c1) / 9.0;
+    const double Rr = (2.0 * c2 * c2 * c2 - 9.0 * c2 * c1 + 27.0 * c0) / 54.0;
+    int count;
+    if (Rr * Rr < Q * Q * Q) {
+        const double theta = std::acos(std::clamp(Rr / std::sqrt(Q * Q * Q), -1.0, 1.0));
+        const double s = -2.0 * std::sqrt(Q);
+        for (int k = 0; k < 3; ++k)
+            z[k] = s * std::cos((theta + 2.0 * M_PI * (k - 1)) / 3.0) - c2 / 3.0;
+        count = 3;
+    } else {
+        const double u = -std::copysign(std::cbrt(std::fabs(Rr) + std::sqrt(Rr * Rr - Q * Q * Q)), Rr);
+        z[0] = u + (u != 0.0 ? Q / u : 0.0) - c2 / 3.0;
+        count = 1;
+    }
+    // Newton steps restore the digits the closed form loses near double roots.
+    for (int k = 0; k < count; ++k)
+        for (int it = 0; it < 4; ++it) {
+            const double f = ((z[k] + c2) * z[k] + c1) * z[k] + c0;
+            const double fp = (3.0 * z[k] + 2.0 * c2) * z[k] + c1;
+            if (fp == 0.0) break;
+            const double dz = f / fp;
+            z[k] -= dz;
+            if (std::fabs(dz) <= 1e-15 * std::fabs(z[k])) break;
+        }
+    std::sort(z, z + count);
+    return count;
+}
+
+} // namespace
+
+struct CubicGeModel::Totals {
+    double N = 0;
+    Quad B, D;
+    // scratch
+    Quad G, La, A, Q, W;
+    ExcessGibbs eg;
+};
+
+CubicGeModel::CubicGeModel(GeMixingRule rule, std::vector<PureConstants> comps, ActivityParams ge,
+                           std::vector<double> kij)
+    : n_(static_cast<int>(comps.size())), rule_(rule), pure_(std::move(comps)), ge_(std::move(ge)),
+      kij_(std::move(kij)) {
+    if (ge_.n != n_) throw Error("cubic gE model: excess Gibbs energy model does not match", kBadArgument);
+    const std::size_t nn = static_cast<std::size_t>(n_) * n_;
+    if (kij_.empty()) kij_.assign(nn, 0.0);
+    if (kij_.size() != nn) throw Error("cubic gE model: k_ij matrix does not match", kBadArgument);
+    ac_.resize(n_);
+    b_.resize(n_);
+    m_.resize(n_);
+    for (int i = 0; i < n_; ++i) {
+        const PureConstants& p = pure_[i];
+        if (!(p.tc > 0) || !(p.pc > 0) || !std::isfinite(p.omega))
+            throw Error("cubic gE model: component without critical constants", kBadArgument);
+        const double w = p.omega;
+        ac_[i] = kOmegaA * kR * kR * p.tc * p.tc / p.pc;
+        b_[i] = kOmegaB * kR * p.tc / p.pc;
+        m_[i] = w <= 0.491 ? 0.37464 + 1.54226 * w - 0.26992 * w * w
+                           : 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
+    }
+}
+
+void CubicGeModel::pureAt(double T, double* al, double* alT, double* alTT) const {
+    // alpha_i = ac_i (1 + m (1 - sqrt(T/Tc)))^2 / (b_i R T)
+    for (int i = 0; i < n_; ++i) {
+        const double tc = pure_[i].tc;
+        const double st = std::sqrt(T / tc);
+        const double s = 1.0 + m_[i] * (1.0 - st);
+        const double sT = -m_[i] * 0.5 * st / T;
+        const double sTT = m_[i] * 0.25 * st / (T * T);
+        const double a = ac_[i] * s * s, aT = 2.0 * ac_[i] * s * sT, aTT = 2.0 * ac_[i] * (sT * sT + s * sTT);
+        const double k = 1.0 / (b_[i] * kR);
+        al[i] = k * a / T;
+        alT[i] = k * (aT / T - a / (T * T));
+        alTT[i] = k * (aTT / T - 2.0 * aT / (T * T) + 2.0 * a / (T * T * T));
+    }
+}
+
+bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) const {
+    const int k = n_, K = n_ + 1;
+    thread_local std::vector<double> al, alT, alTT;
+    al.resize(k);
+    alT.resize(k);
+    alTT.resize(k);
+    pureAt(T, al.data(), alT.data(), alTT.data());
+    double N = 0, Lb = 0;
+    for (int i = 0; i < k; ++i) {
+        if (!(n[i] >= 0)) return false;
+        N += n[i];
+        Lb += n[i] * b_[i];
+    }
+    if (!(N > 0)) return false;
+    t.N = N;
+
+    // G = n gE / (R T) and L = sum n alpha_i
+    excessGibbs(ge_, T, n, second, t.eg);
+    const ExcessGibbs& e = t.eg;
+    Quad& G = t.G;
+    Quad& La = t.La;
+    G.reset(K);
+    La.reset(K);
+    G.v = N * e.g;
+    G.g[0] = N * e.gT;
+    G.h[0] = N * e.gTT;
+    for (int i = 0; i < k; ++i) {
+        if (!std::isfinite(e.lng[i])) return false;
+        G.g[1 + i] = e.lng[i];
+        G.h[1 + i] = G.h[(1 + i) * K] = e.lngT[i];
+        if (second)
+            for (int j = 0; j < k; ++j)
+                G.h[(1 + i) * K + 1 + j] = e.lngN[i * k + j] / N;
+        La.v += n[i] * al[i];
+        La.g[0] += n[i] * alT[i];
+        La.h[0] += n[i] * alTT[i];
+        La.g[1 + i] = al[i];
+        La.h[1 + i] = La.h[(1 + i) * K] = alT[i];
+    }
+    if (!std::isfinite(G.v) || !std::isfinite(G.g[0])) return false;
+
+    // H = sum n_i ln(b / b_i) with b = sum x b_i (MHV2 and LCVM).
+    auto addH = [&](Quad& X, double c) {
+        const double bm = Lb / N;
+        X.v += c * (N * std::log(bm) - [&] {
+                   double s = 0;
+                   for (int i = 0; i < k; ++i)
+                       s += n[i] * std::log(b_[i]);
+                   return s;
+               }());
+        for (int i = 0; i < k; ++i) {
+            X.g[1 + i] += c * (std::log(bm / b_[i]) + b_[i] / bm - 1.0);
+            for (int j = 0; j < k; ++j)
+                X.h[(1 + i) * K + 1 + j] +=
+                    c * (b_[i] / Lb + b_[j] / Lb - 1.0 / N - N * b_[i] * b_[j] / (Lb * Lb));
+        }
+    };
+
+    Quad& A = t.A; // n alpha
+    Quad& B = t.B;
+    switch (rule_) {
+    case GeMixingRule::HuronVidal:
+    case GeMixingRule::WongSandler:
+    case GeMixingRule::LCVM: {
+        double cg = 1.0 / kHuronVidalQ;
+        if (rule_ == GeMixingRule::LCVM) cg = kLcvmLambda / kLcvmAV + (1.0 - kLcvmLambda) / kLcvmAM;
+        A = La;
+        A.v += cg * G.v;
+        for (std::size_t q = 0; q < A.g.size(); ++q)
+            A.g[q] += cg * G.g[q];
+        for (std::size_t q = 0; q < A.h.size(); ++q)
+            A.h[q] += cg * G.h[q];
+        if (rule_ == GeMixingRule::LCVM) addH(A, (1.0 - kLcvmLambda) / kLcvmAM);
+        break;
+    }
+    case GeMixingRule::MHV2: {
+        // q1 (alpha - sum x alpha_i) + q2 (alpha^2 - sum x alpha_i^2) = g + sum x ln(b / b_i)
+        Quad& Rt = t.Q; // n times the right-hand side plus q1 L + q2 sum n alpha_i^2
+        Rt.reset(K);
+        for (int i = 0; i < k; ++i) {
+            const double a2 = al[i] * al[i], a2T = 2.0 * al[i] * alT[i];
+            const double a2TT = 2.0 * (alT[i] * alT[i] + al[i] * alTT[i]);
+            Rt.v += n[i] * (kMhv2Q1 * al[i] + kMhv2Q2 * a2);
+            Rt.g[0] += n[i] * (kMhv2Q1 * alT[i] + kMhv2Q2 * a2T);
+            Rt.h[0] += n[i] * (kMhv2Q1 * alTT[i] + kMhv2Q2 * a2TT);
+            Rt.g[1 + i] = kMhv2Q1 * al[i] + kMhv2Q2 * a2;
+            Rt.h[1 + i] = Rt.h[(1 + i) * K] = kMhv2Q1 * alT[i] + kMhv2Q2 * a2T;
+        }
+        Rt.v += G.v;
+        for (std::size_t q = 0; q < Rt.g.size(); ++q)
+            Rt.g[q] += G.g[q];
+        for (std::size_t q = 0; q < Rt.h.size(); ++q)
+            Rt.h[q] += G.h[q];
+        addH(Rt, 1.0);
+        // alpha = f(r), r = Rt / N: the root of q2 f^2 + q1 f - r = 0 that
+        // tends to r / q1 as q2 -> 0 (the pure-component alpha_i at x_i = 1).
+        const double r = Rt.v / N;
+        const double disc = kMhv2Q1 * kMhv2Q1 + 4.0 * kMhv2Q2 * r;
+        if (!(disc > 0)) return false;
+        const double f0 = (-kMhv2Q1 - std::sqrt(disc)) / (2.0 * kMhv2Q2);
+        const double f1 = 1.0 / (kMhv2Q1 + 2.0 * kMhv2Q2 * f0);
+        const double f2 = -2.0 * kMhv2Q2 * f1 * f1 * f1;
+        homogeneous(Rt, N, f0, f1, f2, A);
+        break;
+    }
+    }
+
+    if (rule_ == GeMixingRule::WongSandler) {
+        // B = sum sum n_i n_j (b - a/RT)_ij / (N - n alpha), the second virial
+        // coefficient quadratic in composition.
+        Quad& Q = t.Q;
+        Quad& W = t.W;
+        Q.reset(K);
+        for (int i = 0; i < k; ++i)
+            for (int j = 0; j < k; ++j) {
+                const double c = 0.5 * (1.0 - kij_[static_cast<std::size_t>(i) * k + j]);
+                const double s = c * (b_[i] * (1.0 - al[i]) + b_[j] * (1.0 - al[j]));
+                const double sT = -c * (b_[i] * alT[i] + b_[j] * alT[j]);
+                const double sTT = -c * (b_[i] * alTT[i] + b_[j] * alTT[j]);
+                Q.v += n[i] * n[j] * s;
+                Q.g[0] += n[i] * n[j] * sT;
+                Q.h[0] += n[i] * n[j] * sTT;
+                Q.g[1 + i] += 2.0 * n[j] * s;
+                Q.h[1 + i] += 2.0 * n[j] * sT;
+                Q.h[(1 + i) * K] += 2.0 * n[j] * sT;
+                Q.h[(1 + i) * K + 1 + j] = 2.0 * s;
+            }
+        W.reset(K);
+        W.v = N - A.v;
+        for (int a = 0; a < K; ++a)
+            W.g[a] = (a == 0 ? 0.0 : 1.0) - A.g[a];
+        for (std::size_t q = 0; q < W.h.size(); ++q)
+            W.h[q] = -A.h[q];
+        if (W.v == 0.0) return false;
+        Quad& iW = t.G; // G is no longer needed
+        inverse(W, iW);
+        product(Q, iW, B);
+    } else {
+        B.reset(K);
+        B.v = Lb;
+        for (int i = 0; i < k; ++i)
+            B.g[1 + i] = b_[i];
+    }
+    if (!(B.v > 0) || !std::isfinite(B.v) || !std::isfinite(A.v)) return false;
+
+    // D = R T B A
+    Quad& P = t.W;
+    product(B, A, P);
+    Quad& D = t.D;
+    D.reset(K);
+    const double RT = kR * T;
+    D.v = RT * P.v;
+    for (int a = 0; a < K; ++a)
+        D.g[a] = RT * P.g[a];
+    D.g[0] += kR * P.v;
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b < K; ++b) {
+            const std::size_t q = static_cast<std::size_t>(a) * K + b;
+            D.h[q] = RT * P.h[q];
+            if (a == 0) D.h[q] += kR * P.g[b];
+            if (b == 0) D.h[q] += kR * P.g[a];
+        }
+    return std::isfinite(D.v);
+}
+
+bool CubicGeModel::mixture(double T, const double* x, double& b, double& alpha) const {
+    thread_local Totals t;
+    if (!(T > 0) || !totals(T, x, false, t)) return false;
+    b = t.B.v / t.N;
+    alpha = t.D.v / (t.N * t.B.v * kR * T);
+    return true;
+}
+
+double CubicGeModel::volumeScale(const double* x) const {
+    double s = 0, B = 0;
+    for (int i = 0; i < n_; ++i) {
+        s += x[i];
+        B += x[i] * b_[i];
+    }
+    return B / s;
+}
+
+double CubicGeModel::pressure(double T, double V, const double* n) const {
+    thread_local Totals t;
+    if (!totals(T, n, false, t)) return kNaN;
+    const double B = t.B.v, D = t.D.v;
+    return t.N * kR * T / (V - B) - D / ((V + kD1 * B) * (V + kD2 * B));
+}
+
+int CubicGeModel::volumeRoots(double T, double P, const double* x, double roots[3]) const {
+    double b, alpha;
+    if (!mixture(T, x, b, alpha)) return 0;
+    const double Bb = b * P / (kR * T), Aa = alpha * Bb;
+    // Peng-Robinson in Z: Z^3 - (1 - B) Z^2 + (A - 3 B^2 - 2 B) Z - (A B - B^2 - B^3) = 0
+    double z[3];
+    const int nz =
+        cubicRoots(Bb - 1.0, Aa - 3.0 * Bb * Bb - 2.0 * Bb, -(Aa * Bb - Bb * Bb - Bb * Bb * Bb), z);
+    int count = 0;
+    for (int k = 0; k < nz; ++k)
+        if (z[k] > Bb * (1.0 + 1e-12)) roots[count++] = z[k] * kR * T / P;
+    return count;
+}
+
+bool CubicGeModel::residual(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+    thread_local Totals t;
+    if (!(T > 0) || !(V > 0) || !totals(T, n, order >= 1, t)) return false;
+    const Quad& B = t.B;
+    const Quad& D = t.D;
+    if (!(V > B.v)) return false;
+    using J = thermo::Jet<5>;
+    enum { iT, iV, iN, iB, iD };
+    const J F =
+        helmholtz(J::seed(T, iT), J::seed(V, iV), J::seed(t.N, iN), J::seed(B.v, iB), J::seed(D.v, iD));
+    const int k = n_, K = n_ + 1;
+    d.F = F.v;
+    d.F_V = F.d(iV);
+    d.F_T = F.d(iT) + F.d(iB) * B.g[0] + F.d(iD) * D.g[0];
+    d.F_i.resize(k);
+    for (int i = 0; i < k; ++i)
+        d.F_i[i] = F.d(iN) + F.d(iB) * B.g[1 + i] + F.d(iD) * D.g[1 + i];
+    if (order < 1) return std::isfinite(d.F) && std::isfinite(d.F_T);
+
+    // Chain rule over w = (T, n_1..n_k) plus V: F_ab = u_a' H u_b + F_B B_ab + F_D D_ab,
+    // u_a = d(T, V, N, B, D) / d w_a.
+    thread_local std::vector<double> u, w; // u[a * 5 + q], w[a * 5 + q] = (H u_a)_q
+    u.assign(static_cast<std::size_t>(K) * 5, 0.0);
+    w.assign(static_cast<std::size_t>(K) * 5, 0.0);
+    for (int a = 0; a < K; ++a) {
+        double* ua = &u[a * 5];
+        if (a == 0)
+            ua[iT] = 1.0;
+        else
+            ua[iN] = 1.0;
+        ua[iB] = B.g[a];
+        ua[iD] = D.g[a];
+        for (int q = 0; q < 5; ++q) {
+            double s = 0;
+            for (int r = 0; r < 5; ++r)
+                s += F.d2(q, r) * ua[r];
+            w[a * 5 + q] = s;
+        }
+    }
+    auto second = [&](int a, int b) {
+        double s = F.d(iB) * B.h[static_cast<std::size_t>(a) * K + b] +
+                   F.d(iD) * D.h[static_cast<std::size_t>(a) * K + b];
+        for (int q = 0; q < 5; ++q)
+            s += u[a * 5 + q] * w[b * 5 + q];
+        return s;
+    };
+    // derivative with V: u_V = e_V, so F_aV = (H u_a)_V
+    d.F_VV = F.d2(iV, iV);
+    d.F_TV = w[0 * 5 + iV];
+    d.F_TT = second(0, 0);
+    d.F_iT.resize(k);
+    d.F_iV.resize(k);
+    d.F_ij.resize(static_cast<std::size_t>(k) * k);
+    for (int i = 0; i < k; ++i) {
+        d.F_iT[i] = second(1 + i, 0);
+        d.F_iV[i] = w[(1 + i) * 5 + iV];
+        for (int j = 0; j < k; ++j)
+            d.F_ij[static_cast<std::size_t>(i) * k + j] = second(1 + i, 1 + j);
+    }
+    return std::isfinite(d.F) && std::isfinite(d.F_TT);
+}
+
+bool CubicGeModel::evaluate(double T, double P, const double* xin, Root root, int order,
+                            PhaseProps& out) const {
+    if (!(T > 0) || !(P > 0)) return false;
+    thread_local std::vector<double> x;
+    x.resize(n_);
+    double sum = 0;
+    for (int i = 0; i < n_; ++i)
+        sum += xin[i];
+    if (!(sum > 0)) return false;
+    for (int i = 0; i < n_; ++i)
+        x[i] = xin[i] / sum;
+
+    double b, alpha;
+    if (!mixture(T, x.data(), b, alpha)) return false;
+    const double Bb = b * P / (kR * T), Aa = alpha * Bb;
+    double z[3], roots[3];
+    const int nz =
+        cubicRoots(Bb - 1.0, Aa - 3.0 * Bb * Bb - 2.0 * Bb, -(Aa * Bb - Bb * Bb - Bb * Bb * Bb), z);
+    int nr = 0;
+    for (int k = 0; k < nz; ++k)
+        if (z[k] > Bb * (1.0 + 1e-12)) roots[nr++] = z[k] * kR * T / P;
+    if (nr == 0) return false;
+    double V;
+    int kind;
+    if (nr >= 2) {
+        const double vl = roots[0], vv = roots[nr - 1];
+        if (root == Root::Liquid) {
+            V = vl;
+            kind = kLiquid;
+        } else if (root == Root::Vapour) {
+            V = vv;
+            kind = kVapour;
+        } else {
+            // Lower residual Gibbs energy per mole: F + Z - 1 - ln Z.
+            const double a = alpha * b * kR * T;
+            auto g = [&](double v) {
+                const double zz = P * v / (kR * T);
+                return helmholtz<double>(T, v, 1.0, b, a) + zz - 1.0 - std::log(zz);
+            };
+            const bool liquid = g(vl) < g(vv);
+            V = liquid ? vl : vv;
+            kind = liquid ? kLiquid : kVapour;
+        }
+    } else {
+        V = roots[0];
+        double tpc = 0;
+        for (int i = 0; i < n_; ++i)
+            tpc += x[i] * pure_[i].tc;
+        kind = (V < kCriticalVolumeRatio * b && T < tpc) ? kLiquid : kVapour;
+    }
+    thread_local ResidualDerivs d;
+    if (!residual(T, V, x.data(), order, d)) return false;
+    thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
+    out.kind = kind;
+    return true;
+}
+
+// ---- model codes and construction ---------------------------------------
+
+namespace {
+
+struct CodeInfo {
+    GeMixingRule rule;
+    ActivityKind ge;
+};
+
+const std::map<int, CodeInfo>& codes() {
+    static const std::map<int, CodeInfo> table = {
+        {55, {GeMixingRule::WongSandler, ActivityKind::Wilson}},
+        {56, {GeMixingRule::WongSandler, ActivityKind::UNIQUAC}},
+        {57, {GeMixingRule::WongSandler, ActivityKind::NRTL}},
+        {60, {GeMixingRule::HuronVidal, ActivityKind::NRTL}},
+        {61, {GeMixingRule::HuronVidal, ActivityKind::Wilson}},
+        {62, {GeMixingRule::HuronVidal, ActivityKind::UNIQUAC}},
+        {65, {GeMixingRule::MHV2, ActivityKind::Wilson}},
+        {66, {GeMixingRule::MHV2, ActivityKind::UNIQUAC}},
+        {67, {GeMixingRule::MHV2, ActivityKind::NRTL}},
+        {70, {GeMixingRule::LCVM, ActivityKind::NRTL}},
+        {71, {GeMixingRule::LCVM, ActivityKind::Wilson}},
+        {72, {GeMixingRule::LCVM, ActivityKind::UNIQUAC}},
+    };
+    return table;
+}
+
+const CodeInfo& info(int code) {
+    auto it = codes().find(code);
+    if (it == codes().end())
+        throw Error("model " + std::to_string(code) + " is no cubic gE model", kBadArgument);
+    return it->second;
+}
+
+} // namespace
+
+bool isCubicGeCode(int code) {
+    return codes().count(code) != 0;
+}
+GeMixingRule cubicGeRule(int code) {
+    return info(code).rule;
+}
+ActivityKind cubicGeActivity(int code) {
+    return info(code).ge;
+}
+
+std::shared_ptr<const PhaseModel> buildCubicGe(int code, const ModelInputs& in) {
+    const CodeInfo& ci = info(code);
+    const int n = static_cast<int>(in.pure.size());
+    const bool ws = ci.rule == GeMixingRule::WongSandler;
+    const int first = ws ? 1 : 0; // index of A_ij in an entry
+    // The entries of this code, rewritten in the layout of the activity
+    // models (A_ij, A_ji, alpha) for the excess Gibbs energy model.
+    ModelInputs act = in;
+    act.bips.clear();
+    std::vector<double> kij(static_cast<std::size_t>(n) * n, 0.0);
+    for (const auto& e : in.bips) {
+        if (e.model != code || e.i < 1 || e.j < 1 || e.i > n || e.j > n || e.i == e.j) continue;
+        streams::BipEntry g;
+        g.i = e.i;
+        g.j = e.j;
+        g.model = static_cast<int>(ci.ge);
+        g.p[0] = e.p[first];
+        g.p[1] = e.p[first + 1];
+        g.p[2] = e.p[first + 2];
+        act.bips.push_back(g);
+        if (ws)
+            kij[static_cast<std::size_t>(e.i - 1) * n + e.j - 1] =
+                kij[static_cast<std::size_t>(e.j - 1) * n + e.i - 1] = e.p[0];
+    }
+    return std::make_shared<CubicGeModel>(ci.rule, in.pure, buildActivityParams(ci.ge, act), std::move(kij));
+}
+
+} // namespace zpk::models
