@@ -304,6 +304,18 @@ TEST_F(Fuel, VolumeRatioFourLiesBelowTheBubblePoint) {
     EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
 }
 
+TEST_F(Fuel, ReidPressureOfALiquidWithTwoLiquidPhases) {
+    // n-octane + methanol splits into two liquids at 37.8 C; with the second
+    // liquid allowed the vapour is found over both.
+    const int s = 1923;
+    define(s, {{kOctane, 0.8}, {kMethanol, 0.2}}, 130);
+    ASSERT_NE(putKO(s, 1), 0);
+    const double rvp = StrRVP(s, 1), tvp = StrRVP(s, 2);
+    EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
+    EXPECT_LT(rvp, tvp);
+    EXPECT_GT(rvp, 0.5 * tvp);
+}
+
 TEST_F(Fuel, ReidPressureBadMethod) {
     const int s = 1922;
     define(s, {{kButane, 1.0}}, 0, 50);
