@@ -149,6 +149,22 @@ TEST_F(HydrateApi, NoHydrateGivesZero) {
     EXPECT_EQ(getErrFlag(), 0);
 }
 
+// Temperatures and pressures in the caller's units; "no hydrate" is 0 Pa
+// and 0 K expressed in them.
+TEST_F(HydrateApi, UserUnits) {
+    defineWet(s, {{kMethane, 0.99}, {kWater, 0.01}});
+    const double pa = HPFORM(s, 283.15, 1);
+    const double t = HTFORM(s, 5e6, 1);
+    setUMC(15, 2); // C
+    setUMC(17, 3); // bar
+    EXPECT_NEAR(HPFORM(s, 10.0, 1), pa / 1e5, 1e-9 * pa);
+    EXPECT_NEAR(HTFORM(s, 50.0, 1), t - 273.15, 1e-6);
+    EXPECT_NEAR(HTFORM(s, 0.02, 1), -273.15, 1e-9);
+    setUMC(17, 12); // barg
+    EXPECT_NEAR(HPFORM(s, 60.0, 1), -1.01325, 1e-12);
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
 TEST_F(HydrateApi, BadInput) {
     defineWet(s, {{kMethane, 0.99}, {kWater, 0.01}});
     for (int code : {0, 4, -1}) {

@@ -7,7 +7,9 @@
 // formation pressure, the higher formation temperature), 2 structure I only,
 // 3 structure II only.  A stream computes hydrates once its hydrate phase has
 // a hydrate model (setMP(s, 1, 3, 170 or 171)).  When no hydrate forms
-// within the searched range both functions return 0 without an error.
+// within the searched range both functions return 0 Pa or 0 K (converted to
+// the caller's unit, so that it cannot be mistaken for 0 barg or 0 C)
+// without an error.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -66,7 +68,7 @@ double HPFORM(int stream, double t, int code) {
         const double T = api::userT(t);
         return withFormationModel(stream, code, [&](const hydrate::FormationModel& m, hydrate::Choice c) {
             const double p = m.formationPressure(T, c);
-            return p > 0 ? api::outP(p) : 0.0;
+            return api::outP(p);
         });
     });
 }
@@ -76,7 +78,7 @@ double HTFORM(int stream, double p, int code) {
         const double P = api::userP(p);
         return withFormationModel(stream, code, [&](const hydrate::FormationModel& m, hydrate::Choice c) {
             const double T = m.formationTemperature(P, c);
-            return T > 0 ? api::outT(T) : 0.0;
+            return api::outT(T);
         });
     });
 }
