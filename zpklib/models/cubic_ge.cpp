@@ -378,6 +378,10 @@ int CubicGeModel::volumeRoots(double T, double P, const double* x, double roots[
 bool CubicGeModel::residual(double T, double V, const double* n, int order, ResidualDerivs& d) const {
     thread_local Totals t;
     if (!(T > 0) || !(V > 0) || !totals(T, n, order >= 1, t)) return false;
+    return assemble(T, V, t, order, d);
+}
+
+bool CubicGeModel::assemble(double T, double V, const Totals& t, int order, ResidualDerivs& d) const {
     const Quad& B = t.B;
     const Quad& D = t.D;
     if (!(V > B.v)) return false;
@@ -449,8 +453,11 @@ bool CubicGeModel::evaluate(double T, double P, const double* xin, Root root, in
     for (int i = 0; i < n_; ++i)
         x[i] = xin[i] / sum;
 
-    double b, alpha;
-    if (!mixture(T, x.data(), b, alpha)) return false;
+    // The mixing rule does not depend on the volume: one evaluation serves
+    // the roots and the residual properties.
+    thread_local Totals t;
+    if (!totals(T, x.data(), order >= 1, t)) return false;
+    const double b = t.B.v, alpha = t.D.v / (t.B.v * kR * T);
     const double Bb = b * P / (kR * T), Aa = alpha * Bb;
     double z[3], roots[3];
     const int nz =
@@ -488,7 +495,7 @@ bool CubicGeModel::evaluate(double T, double P, const double* xin, Root root, in
         kind = (V < kCriticalVolumeRatio * b && T < tpc) ? kLiquid : kVapour;
     }
     thread_local ResidualDerivs d;
-    if (!residual(T, V, x.data(), order, d)) return false;
+    if (!assemble(T, V, t, order, d)) return false;
     thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
     out.kind = kind;
     return true;

@@ -64,6 +64,8 @@ class CubicGeModel final : public PhaseModel {
     // gradients and Hessians.
     struct Totals;
     bool totals(double T, const double* n, bool second, Totals& t) const;
+    // The residual Helmholtz derivatives at volume V from the totals.
+    bool assemble(double T, double V, const Totals& t, int order, ResidualDerivs& d) const;
     // alpha_i = a_i / (b_i R T) of every component and its first two T derivatives.
     void pureAt(double T, double* al, double* alT, double* alTT) const;
     int n_;
