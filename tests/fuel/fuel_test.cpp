@@ -233,6 +233,23 @@ TEST_F(Fuel, LiquidAtTheOperatingPoint) {
     EXPECT_NE(getErrFlag(), 0);
 }
 
+TEST_F(Fuel, LiquidThatBoilsBeforeItFlashesHasNoFlashPoint) {
+    // Water with a trace of methanol: the vapour reaches methanol's lower
+    // limit only above the boiling point of the solution.
+    const int s = 1909;
+    define(s, {{kWater, 0.999}, {kMethanol, 0.001}}, 130);
+    EXPECT_TRUE(std::isnan(StrFLP(s)));
+    EXPECT_EQ(getErrFlag(), 3);
+    EXPECT_NE(std::string(ErrMsg()).find("boils"), std::string::npos) << ErrMsg();
+    setErrFlag(0);
+    // One per cent of methanol flashes just below the solution's boiling point.
+    define(s, {{kWater, 0.99}, {kMethanol, 0.01}}, 130);
+    const double t = StrFLP(s);
+    EXPECT_GT(t, 350);
+    EXPECT_LT(t, 373.15);
+    EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
+}
+
 TEST_F(Fuel, NonFlammableLiquidAndBadStreams) {
     const int s = 1907;
     define(s, {{kWater, 1.0}}, 130);

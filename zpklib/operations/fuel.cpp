@@ -172,8 +172,9 @@ bool flammability(std::int64_t cas, Flammability& out) {
     return true;
 }
 
-double flashPoint(const engine::StreamSystem& sys, const std::vector<double>& x) {
-    const FlashProblem fp = setUp(sys, x);
+namespace {
+
+double solveFlashPoint(const FlashProblem& fp) {
     constexpr double kLow = 20.0, kHigh = 1000.0;
     // Bracket the root: the residual is close to linear in 1/T.
     double a = std::clamp(fp.start, kLow, kHigh);
@@ -217,6 +218,27 @@ double flashPoint(const engine::StreamSystem& sys, const std::vector<double>& x)
         }
     }
     return 2 / (ua + ub);
+}
+
+} // namespace
+
+double flashPoint(const engine::StreamSystem& sys, const std::vector<double>& x) {
+    const FlashProblem fp = setUp(sys, x);
+    const double T = solveFlashPoint(fp);
+    // The model needs air over the liquid: a liquid whose vapour pressure
+    // (sum of all its fugacities, flammable or not) reaches the test pressure
+    // boils before its vapour becomes flammable and has no flash point.
+    std::vector<double> fx;
+    liquidFugacities(sys, T, fp.x, fx);
+    double total = 0;
+    for (int i = 0; i < sys.size(); ++i)
+        total += fp.x[i] * fx[i];
+    if (total >= kFlashPointPressure)
+        throw Error(
+            "the liquid boils at 101325 Pa below the temperature where its vapour becomes flammable (" +
+                std::to_string(T) + " K): no flash point",
+            kCalculation);
+    return T;
 }
 
 // ---------------------------------------------------------------------------

@@ -51,7 +51,8 @@ inline constexpr double kFlashPointPressure = 101325.0;
 // Flash point (K) of a liquid of composition x (need not be normalised)
 // described by the stream system's liquid model.  Throws zpk::Error:
 // kBadArgument when no component of the liquid is flammable, kCalculation
-// when no flash point exists between 20 K and 1000 K.
+// when no flash point exists between 20 K and 1000 K or the liquid's vapour
+// pressure reaches 101325 Pa first (it boils before it flashes).
 double flashPoint(const engine::StreamSystem& sys, const std::vector<double>& x);
 
 // Temperature of the Reid vapour pressure, 100 F in K.
