@@ -42,6 +42,20 @@ TEST_F(HydrateApi, MethaneStructureI) {
     EXPECT_EQ(getErrFlag(), 0);
 }
 
+// The fluid side comes from whatever fluid model the stream has: SRK,
+// Lee-Kesler-Ploecker and GERG-2008 reproduce the methane data above too.
+TEST_F(HydrateApi, MethaneWithOtherFluidModels) {
+    for (int model : {30, 91, 315}) {
+        define(s, {{kMethane, 0.99}, {kWater, 0.01}}, model);
+        setMP(s, 1, 3, kHydrateModel);
+        ASSERT_EQ(setS(s), 1);
+        loadSB(s, 3);
+        EXPECT_NEAR(HPFORM(s, 273.7, 2), 2.77e6, 0.15 * 2.77e6) << model;
+        EXPECT_NEAR(HPFORM(s, 283.2, 2), 7.1e6, 0.15 * 7.1e6) << model;
+    }
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
 // Propane hydrate (structure II only): 0.207 MPa at 274.2 K (Deaton and
 // Frost 1946), within 20 %.  Propane does not fit structure I: no
 // formation pressure there.
