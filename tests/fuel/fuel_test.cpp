@@ -370,6 +370,22 @@ TEST_F(Fuel, PublishedHeatsOfCombustion) {
     EXPECT_NEAR(hv.gross / 1000, 285.83, 0.5);
 }
 
+TEST_F(Fuel, SulphurNitrogenAndCarbonMonoxide) {
+    // Gross heats of combustion at 25 C from standard formation enthalpies
+    // (CODATA / NIST Chemistry WebBook): H2S + 1.5 O2 -> SO2 + H2O(l)
+    // 562.0 kJ/mol; NH3 + 0.75 O2 -> 0.5 N2 + 1.5 H2O(l) 382.8 kJ/mol;
+    // CO + 0.5 O2 -> CO2 283.0 kJ/mol.
+    struct Case {
+        long cas;
+        double kJmol;
+    };
+    for (Case c : {Case{7783064, 562.0}, Case{7664417, 382.8}, Case{630080, 283.0}}) {
+        auto d = def({{c.cas, 1.0}}, 1);
+        engine::StreamSystem sys(d);
+        EXPECT_NEAR(operations::idealHeatingValue(sys, 298.15).gross / 1000 / c.kJmol, 1.0, 0.004) << c.cas;
+    }
+}
+
 TEST_F(Fuel, InertsDiluteTheHeatingValue) {
     // Per mole of stream the heating value is linear in the amounts; water,
     // nitrogen and carbon dioxide release nothing.
