@@ -406,3 +406,42 @@ TEST(CubicGeStreams, LiquidFractionFlashOfTolueneWaterHexane) {
             EXPECT_NEAR(0.5 * getX(s, i) + 0.5 * getY(s, i), z[i - 1], 1e-6) << code;
     }
 }
+
+// The zero-pressure-reference rules (MHV2, LCVM) carry low-pressure gE
+// parameters over to the equation of state: with the stored NRTL and Wilson
+// parameters of methanol-water, bubble points at 1 atm agree with the
+// gamma-phi liquid of the same parameters (model 10 / 11 over model 1's
+// vapour) to the difference between Peng-Robinson's and the correlations'
+// pure-component vapour pressures.
+TEST(CubicGeStreams, ZeroPressureRulesReproduceGammaPhiBubblePoints) {
+    unitSet1();
+    const int s = 1902;
+    auto bubble = [&](int code, bool activity, double x, double& y) {
+        initS(s);
+        setWm(s, 1.0);
+        if (activity) {
+            setMP(s, 1, 1, code);
+        } else {
+            setMP(s, 1, 0, code);
+            setMP(s, 1, 1, code);
+        }
+        putZ(s, 1, x);
+        putZ(s, 2, 1 - x);
+        putCC(s, 1, CompCID(67561)); // methanol
+        putCC(s, 2, CompCID(static_cast<int>(kWater)));
+        setS(s);
+        loadSB(s, 0);
+        const double T = BPF(s, 101325);
+        y = getY(s, 1);
+        return T;
+    };
+    for (auto [code, ge] : {std::pair{65, 10}, std::pair{67, 11}, std::pair{70, 11}, std::pair{71, 10}})
+        for (double x : {0.1, 0.3, 0.5, 0.8}) {
+            double y, yRef;
+            const double T = bubble(code, false, x, y);
+            const double TRef = bubble(ge, true, x, yRef);
+            ASSERT_TRUE(std::isfinite(T) && std::isfinite(TRef)) << code << " " << x << " " << ErrMsg();
+            EXPECT_NEAR(T, TRef, 2.0) << code << " x " << x;
+            EXPECT_NEAR(y, yRef, 0.015) << code << " x " << x;
+        }
+}
