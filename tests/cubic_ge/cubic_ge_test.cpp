@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "components/database.h"
@@ -444,4 +445,43 @@ TEST(CubicGeStreams, ZeroPressureRulesReproduceGammaPhiBubblePoints) {
             EXPECT_NEAR(T, TRef, 2.0) << code << " x " << x;
             EXPECT_NEAR(y, yRef, 0.015) << code << " x " << x;
         }
+}
+
+// Threads sharing the models (per-thread scratch space only) reproduce the
+// serial results bit for bit.
+TEST(CubicGe, ConcurrentEvaluationsMatchSerialOnes) {
+    std::vector<std::shared_ptr<const CubicGeModel>> models;
+    for (int code : kCodes)
+        models.push_back(ternary(code));
+    auto run = [&](int seed, std::vector<double>& out) {
+        out.clear();
+        for (int k = 0; k < 40; ++k) {
+            const auto& m = models[(seed + k) % models.size()];
+            const double T = 300.0 + 5.0 * ((seed * 7 + k) % 20);
+            const double x[3] = {0.2 + 0.01 * (k % 10), 0.5, 0.3 - 0.01 * (k % 10)};
+            PhaseProps p;
+            const Root root = k % 2 ? Root::Vapour : Root::Liquid;
+            if (!m->evaluate(T, 1e5, x, root, 1, p)) {
+                out.push_back(-1);
+                continue;
+            }
+            out.push_back(p.v);
+            out.push_back(p.hres);
+            for (double v : p.lnphi)
+                out.push_back(v);
+            for (double v : p.dlnphi_dn)
+                out.push_back(v);
+        }
+    };
+    constexpr int kThreads = 8;
+    std::vector<std::vector<double>> serial(kThreads), parallel(kThreads);
+    for (int t = 0; t < kThreads; ++t)
+        run(t, serial[t]);
+    std::vector<std::thread> pool;
+    for (int t = 0; t < kThreads; ++t)
+        pool.emplace_back([&, t] { run(t, parallel[t]); });
+    for (auto& th : pool)
+        th.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(serial[t], parallel[t]) << t;
 }
