@@ -114,6 +114,27 @@ TEST(CubicGe, EntriesFeedTheExcessModelInTheirLayout) {
     EXPECT_DOUBLE_EQ(other->excessModel().a[1], 0.0);
 }
 
+TEST(CubicGe, StoredParametersFillPairsWithoutAnEntry) {
+    constexpr std::int64_t kMethanol = 67561;
+    double stored[5];
+    ASSERT_TRUE(storedActivityParameters(ActivityKind::NRTL, kMethanol, kWater, stored));
+    ModelInputs in = inputs({kMethanol, kWater});
+    in.bipLoadLevel = 0;
+    auto m = std::dynamic_pointer_cast<const CubicGeModel>(buildPhaseModel(67, in));
+    EXPECT_DOUBLE_EQ(m->excessModel().a[1], stored[0]);
+    EXPECT_DOUBLE_EQ(m->excessModel().a[2], stored[1]);
+    // An explicit entry of the model wins over the stored values.
+    addEntry(in, 1, 2, 67, {{0, 100.0}, {1, 200.0}});
+    m = std::dynamic_pointer_cast<const CubicGeModel>(buildPhaseModel(67, in));
+    EXPECT_DOUBLE_EQ(m->excessModel().a[1], 100.0);
+    EXPECT_DOUBLE_EQ(m->excessModel().a[2], 200.0);
+    // Without loadSB the pair is ideal.
+    in.bips.clear();
+    in.bipLoadLevel = -1;
+    m = std::dynamic_pointer_cast<const CubicGeModel>(buildPhaseModel(67, in));
+    EXPECT_DOUBLE_EQ(m->excessModel().a[1], 0.0);
+}
+
 TEST(CubicGe, UniquacTakesTabulatedAreaAndVolumeForMethane) {
     // Methane has no UNIFAC groups; UNIQUAC uses ChemSep's r = 1.1239, q = 1.152.
     auto m = buildPhaseModel(62, inputs({kMethane, kWater}));
