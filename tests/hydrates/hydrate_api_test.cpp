@@ -104,6 +104,20 @@ TEST_F(HydrateApi, RoundTrip) {
     EXPECT_EQ(getErrFlag(), 0);
 }
 
+// Hydrogen sulfide with water up to its upper quadruple point (about
+// 302.7 K, 2.24 MPa, Selleck, Carmichael and Sage 1952): the flashes near
+// the vapour pressure of H2S converge and the round trips hold.
+TEST_F(HydrateApi, HydrogenSulfideUpToItsQuadruplePoint) {
+    defineWet(s, {{kH2S, 0.9}, {kWater, 0.1}});
+    for (double T = 280.0; T <= 300.0; T += 2.5) {
+        const double P = HPFORM(s, T, 1);
+        ASSERT_GT(P, 0) << T;
+        EXPECT_LT(P, 2.5e6) << T;
+        EXPECT_NEAR(HTFORM(s, P, 1), T, 1e-4) << T;
+    }
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
 // Below the ice point hydrate forms from ice: the formation pressure is
 // continuous at 273.15 K, and its slope d ln P / dT falls (the melting
 // enthalpy of ice no longer enters): about 0.035 1/K over ice against

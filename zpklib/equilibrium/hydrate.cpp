@@ -178,8 +178,19 @@ FormationModel::FormationModel(const equilibrium::FluidSystem& fluid, std::vecto
 }
 
 FluidState FormationModel::fluidState(double T, double P) const {
+    // The flash can fail at isolated states (near a three-phase boundary);
+    // it is then repeated at most 1e-4 away in pressure (relative) or 1e-5
+    // in temperature, which moves a formation pressure by about as much.
     equilibrium::FlashResult r;
-    if (!equilibrium::flashTP(fluid_, T, P, z_.data(), r) || r.phases.empty())
+    constexpr double kNudge[][2] = {{0, 0},     {1e-6, 0}, {-1e-6, 0}, {1e-4, 0},
+                                    {-1e-4, 0}, {0, 1e-5}, {0, -1e-5}};
+    bool ok = false;
+    for (const auto& d : kNudge) {
+        r = {};
+        ok = equilibrium::flashTP(fluid_, T * (1 + d[1]), P * (1 + d[0]), z_.data(), r) && !r.phases.empty();
+        if (ok) break;
+    }
+    if (!ok)
         throw Error("isothermal flash for the hydrate condition did not converge at T = " +
                         std::to_string(T) + " K, P = " + std::to_string(P) + " Pa",
                     kCalculation);
