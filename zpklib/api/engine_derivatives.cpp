@@ -4,7 +4,8 @@
 //   StrHv(d), StrSv(d), StrVv(d): molar enthalpy (kJ/kmol), entropy
 //   (kJ/(kmol K)) and volume (m3/kmol) of the phase at (T, P, x).
 // Derivatives are per K, per Pa and per unit of x_m (x is not renormalised).
-// Phase 0 is evaluated on the vapour root, phase 1 on the liquid root.
+// Phase 0 is evaluated on the vapour root, phase 1 on the liquid root,
+// phase 2 by the stream's solid models (see docs/solids.md).
 #include <cmath>
 #include <memory>
 #include <string>
@@ -32,8 +33,9 @@ struct Eval {
 Eval prepare(int slot, int phase, double t, double p, const double* x) {
     const int stream = core::derivativeSlotStream(slot);
     if (stream == 0) throw Error("derivative slot " + std::to_string(slot) + " is not bound (DPinit)", kNotDefined);
-    if (phase != 0 && phase != 1)
-        throw Error("phase " + std::to_string(phase) + ": only fluid phases (0, 1) have models here", kNotImplemented);
+    if (phase < 0 || phase > 2)
+        throw Error("phase " + std::to_string(phase) + ": only vapour, liquid and solid (0, 1, 2) have models here",
+                    kNotImplemented);
     if (!x) throw Error("composition array is missing");
     Eval e;
     e.sys = api::systemOf(api::view(stream));

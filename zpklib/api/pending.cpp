@@ -10,24 +10,6 @@ using zpk::api::notImplemented;
 
 extern "C" {
 
-double StrSH(int) {
-    return notImplemented<double>("StrSH", kNaN);
-}
-double StrSSH(int) {
-    return notImplemented<double>("StrSSH", kNaN);
-}
-double StrSCp(int) {
-    return notImplemented<double>("StrSCp", kNaN);
-}
-double EStrSCp(int, double, double) {
-    return notImplemented<double>("EStrSCp", kNaN);
-}
-double StrSS(int) {
-    return notImplemented<double>("StrSS", kNaN);
-}
-double StrSSS(int) {
-    return notImplemented<double>("StrSSS", kNaN);
-}
 double StrFML(int) {
     return notImplemented<double>("StrFML", kNaN);
 }
@@ -39,12 +21,6 @@ double StrFMH(int) {
 }
 double EStrFMH(int, double, double) {
     return notImplemented<double>("EStrFMH", kNaN);
-}
-double StrSD(int) {
-    return notImplemented<double>("StrSD", kNaN);
-}
-double EStrSD(int, double, double) {
-    return notImplemented<double>("EStrSD", kNaN);
 }
 int putPt(int, int, int) {
     return notImplemented<int>("putPt", 0);

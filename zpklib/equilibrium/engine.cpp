@@ -49,9 +49,41 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
         }
     fluid_.vapour = models_[0][0].get();
     fluid_.liquid = models_[0][1].get();
+    buildSolids(def, in);
+}
+
+// Solid phase: the fugacity model's code decides between pure solids and a
+// solid solution; a property whose code is 1 (not set) uses that model.  A
+// failure is kept and reported when a solid is needed, so that streams
+// which never form solids do not depend on it.
+void StreamSystem::buildSolids(const streams::StreamDef& def, const models::ModelInputs& in) {
+    try {
+        std::map<int, std::shared_ptr<const models::PhaseModel>> built;
+        const int fugacityCode = def.model(1, models::kSolidPhase);
+        for (int p = 1; p <= 4; ++p) {
+            int code = def.model(p, models::kSolidPhase);
+            if (code == 1) code = fugacityCode;
+            auto it = built.find(code);
+            if (it == built.end())
+                it = built.emplace(code, models::buildSolidModel(code, in, models_[0][1])).first;
+            models_[p - 1][2] = it->second;
+        }
+    } catch (const std::exception& e) {
+        for (auto& m : models_) m[2].reset();
+        solidError_ = e.what();
+    }
+    if (!(def.options & (kSolidOption | kHydrateOption))) return;
+    if (!models_[0][2]) throw Error("solid phases: " + solidError_, kNotImplemented);
+    fluid_.solid = models_[0][2].get();
+    fluid_.solidSolution =
+        static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() == models::SolidArrangement::Solution;
 }
 
 const models::PhaseModel& StreamSystem::model(int property, int phase) const {
+    if (phase == models::kSolidPhase) {
+        if (!models_[property - 1][2]) throw Error("solid phase model: " + solidError_, kNotImplemented);
+        return *models_[property - 1][2];
+    }
     return *models_[property - 1][phase == 0 ? 0 : 1];
 }
 
@@ -128,7 +160,7 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     double sum = 0;
     for (int i = 0; i < n_; ++i) sum += x[i];
     for (int i = 0; i < n_; ++i) st.mw += x[i] / sum * comps_[i]->mw;
-    const int ph = kind == models::kVapour ? 0 : 1;
+    const int ph = kind == models::kVapour ? 0 : kind == models::kSolidPhase ? 2 : 1;
     auto rootFor = [&](int property) {
         // The flash's own root when the property model is the fugacity model.
         if (stable && models_[property - 1][ph] == models_[0][ph]) return Root::Stable;

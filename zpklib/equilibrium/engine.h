@@ -6,12 +6,15 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "components/database.h"
 #include "equilibrium/system.h"
 #include "equilibrium/tp_flash.h"
+#include "models/factory.h"
 #include "models/phase_model.h"
+#include "models/solid.h"
 #include "streams/store.h"
 #include "thermo/ideal_gas.h"
 
@@ -50,8 +53,11 @@ public:
     double feedMw() const;                                    // kg/kmol
     const equilibrium::FluidSystem& fluid() const { return fluid_; }
     const components::Component& component(int i) const { return *comps_[i]; }
-    // Model for property 1..4 and phase 0 (vapour) or 1 (liquid).
+    // Model for property 1..4 and phase 0 (vapour), 1 (liquid) or 2
+    // (solid; throws when the stream's solid model cannot be built).
     const models::PhaseModel& model(int property, int phase) const;
+    // True when the flash may form solid phases (putKO bits 2 or 4).
+    bool solidsAllowed() const { return fluid_.solid != nullptr; }
 
     // Isothermal flash of the feed (or of composition z when given).
     std::shared_ptr<EquilibriumCache> flash(double T, double P, const double* z = nullptr) const;
@@ -71,12 +77,17 @@ public:
     double offsetH(const double* x) const;  // current enthalpy base, J/mol
     double offsetS(const double* x) const;  // current entropy base, J/(mol K)
 
+    // putKO bits read by the engine.
+    static constexpr int kSolidOption = 2, kHydrateOption = 4;
+
 private:
+    void buildSolids(const streams::StreamDef& def, const models::ModelInputs& in);
     int n_ = 0;
     std::vector<double> z_;
     std::vector<const components::Component*> comps_;
     equilibrium::FluidSystem fluid_;
-    std::array<std::array<std::shared_ptr<const models::PhaseModel>, 2>, 4> models_;
+    std::array<std::array<std::shared_ptr<const models::PhaseModel>, 3>, 4> models_;
+    std::string solidError_;  // why the solid models could not be built
 };
 
 // Stream totals from a state (molar, per mole of stream).

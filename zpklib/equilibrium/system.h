@@ -15,6 +15,10 @@ struct FluidSystem {
     std::vector<double> tc, pc, omega, mw;       // K, Pa, -, kg/kmol
     int maxPhases = 2;                           // 3 when a second liquid is allowed
     int water = -1;                              // position of water, -1 when absent
+    // Solid phases the isothermal flash may form (nullptr: none): pure
+    // solids of the freezing components, or one solid solution.
+    const models::PhaseModel* solid = nullptr;
+    bool solidSolution = false;
 
     int size() const { return static_cast<int>(tc.size()); }
     // Wilson's estimate ln K_i = ln(Pc/P) + 5.373 (1 + omega)(1 - Tc/T).

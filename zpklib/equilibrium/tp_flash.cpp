@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "equilibrium/rachford_rice.h"
+#include "equilibrium/solid_flash.h"
 #include "equilibrium/stability.h"
+#include "models/solid.h"
 
 namespace zpk::equilibrium {
 
@@ -213,6 +215,16 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
 
 void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases) {
     const int n = sys.size();
+    // Solid phases keep their kind and follow the fluid phases.
+    std::vector<Phase> solids;
+    for (auto it = phases.begin(); it != phases.end();) {
+        if (it->kind == models::kSolidPhase) {
+            solids.push_back(std::move(*it));
+            it = phases.erase(it);
+        } else {
+            ++it;
+        }
+    }
     struct Key {
         double rho;
         int kind;
@@ -239,6 +251,7 @@ void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>&
     for (std::size_t k = 1; k < out.size(); ++k) out[k].kind = models::kLiquid;
     if (out.size() > 1 && (sys.maxPhases <= 2 || out.size() >= 3)) out[0].kind = models::kVapour;
     phases = std::move(out);
+    for (auto& s : solids) phases.push_back(std::move(s));
 }
 
 bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, FlashResult& result) {
@@ -305,6 +318,7 @@ bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, Flas
         if (trial.size() <= ph.size() && round > 0) break;
         ph = std::move(trial);
     }
+    if (sys.solid && !addSolidPhases(sys, T, P, z.data(), ph, &result.iterations)) return false;
     orderPhases(sys, T, P, ph);
     result.phases = std::move(ph);
     return true;

@@ -1,0 +1,308 @@
+#include "equilibrium/solid_flash.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "equilibrium/rachford_rice.h"
+#include "equilibrium/stability.h"
+#include "models/solid.h"
+
+namespace zpk::equilibrium {
+
+using models::kNoSolid;
+using models::kSolidPhase;
+using models::PhaseProps;
+using models::Root;
+
+namespace {
+
+constexpr double kFugacityTol = 1e-10;
+constexpr double kInstability = -1e-9; // tangent-plane distance that counts as unstable
+constexpr int kMaxRounds = 8;
+constexpr int kMaxIterations = 3000;
+
+bool isSolid(const Phase& p) {
+    return p.kind == kSolidPhase;
+}
+
+// The component a pure solid phase consists of.
+int solidComponent(const Phase& p) {
+    return static_cast<int>(std::max_element(p.x.begin(), p.x.end()) - p.x.begin());
+}
+
+// ln phi of every phase (row k * n + i): fluids by their models, solids from
+// the solid reference (composition independent).
+bool lnphiRows(const FluidSystem& sys, double T, double P, const std::vector<Phase>& ph,
+               const std::vector<double>& ref, std::vector<double>& rows) {
+    const int n = sys.size();
+    rows.assign(ph.size() * n, kNoSolid);
+    thread_local PhaseProps pp;
+    for (std::size_t k = 0; k < ph.size(); ++k) {
+        double* r = rows.data() + k * n;
+        if (!isSolid(ph[k])) {
+            if (!evalPhase(sys, T, P, ph[k].x.data(), Root::Stable, 0, pp)) return false;
+            std::copy(pp.lnphi.begin(), pp.lnphi.end(), r);
+        } else if (sys.solidSolution) {
+            std::copy(ref.begin(), ref.end(), r);
+        } else {
+            const int i = solidComponent(ph[k]);
+            r[i] = ref[i];
+        }
+    }
+    return true;
+}
+
+// Largest difference of ln fugacity between any phase and phase 0, over the
+// components both can hold.
+double fugacityError(const std::vector<Phase>& ph, const std::vector<double>& rows, const double* z, int n) {
+    double e = 0;
+    for (std::size_t k = 1; k < ph.size(); ++k)
+        for (int i = 0; i < n; ++i) {
+            if (z[i] <= 0 || rows[k * n + i] == kNoSolid || rows[i] == kNoSolid) continue;
+            if (!(ph[k].x[i] > 0) || !(ph[0].x[i] > 0)) continue;
+            const double a = std::log(ph[k].x[i]) + rows[k * n + i];
+            const double b = std::log(ph[0].x[i]) + rows[i];
+            e = std::max(e, std::fabs(a - b));
+        }
+    return e;
+}
+
+// Drops phases without material (keeping at least one) and merges fluid
+// phases that became identical.
+void prune(std::vector<Phase>& ph, int n) {
+    for (std::size_t k = 0; k < ph.size() && ph.size() > 1;) {
+        if (ph[k].beta <= 1e-14) {
+            ph.erase(ph.begin() + static_cast<long>(k));
+            continue;
+        }
+        ++k;
+    }
+    for (std::size_t a = 0; a < ph.size(); ++a)
+        for (std::size_t b = a + 1; b < ph.size();) {
+            double d = 0;
+            for (int i = 0; i < n; ++i)
+                d += (ph[a].x[i] - ph[b].x[i]) * (ph[a].x[i] - ph[b].x[i]);
+            if (!isSolid(ph[a]) && !isSolid(ph[b]) && d < 1e-12) {
+                ph[a].beta += ph[b].beta;
+                ph.erase(ph.begin() + static_cast<long>(b));
+            } else {
+                ++b;
+            }
+        }
+}
+
+// Successive substitution over fluid and solid phases with the multiphase
+// split and dominant-eigenvalue acceleration every fifth step.
+bool solveAll(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
+              const std::vector<double>& ref, int* iterations) {
+    const int n = sys.size();
+    std::vector<double> rows, prev, prevDelta, beta, x;
+    double err = 0;
+    int it = 0;
+    for (; it < kMaxIterations; ++it) {
+        if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
+        err = fugacityError(ph, rows, z, n);
+        if (ph.size() < 2 || err < kFugacityTol) break;
+        if (prev.size() == rows.size()) {
+            std::vector<double> delta(rows.size());
+            for (std::size_t q = 0; q < rows.size(); ++q)
+                delta[q] = rows[q] - prev[q];
+            prev = rows;
+            if (it % 5 == 4 && prevDelta.size() == delta.size()) {
+                double num = 0, den = 0;
+                for (std::size_t q = 0; q < delta.size(); ++q) {
+                    num += delta[q] * prevDelta[q];
+                    den += prevDelta[q] * prevDelta[q];
+                }
+                const double lam = den > 0 ? num / den : 0;
+                if (lam > 0 && lam < 0.95)
+                    for (std::size_t q = 0; q < delta.size(); ++q)
+                        rows[q] += delta[q] * lam / (1 - lam);
+            }
+            prevDelta = std::move(delta);
+        } else {
+            prev = rows;
+            prevDelta.clear();
+        }
+        const int p = static_cast<int>(ph.size());
+        beta.resize(p);
+        for (int k = 0; k < p; ++k)
+            beta[k] = ph[k].beta;
+        multiphaseSplit(z, rows.data(), n, p, beta, x);
+        for (int k = 0; k < p; ++k) {
+            ph[k].beta = beta[k];
+            std::copy(x.begin() + static_cast<long>(k) * n, x.begin() + static_cast<long>(k + 1) * n,
+                      ph[k].x.begin());
+        }
+        const std::size_t before = ph.size();
+        prune(ph, n);
+        if (ph.size() != before) {
+            prev.clear();
+            prevDelta.clear();
+        }
+    }
+    if (iterations) *iterations += it;
+    if (ph.size() < 2) return true;
+    if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
+    return fugacityError(ph, rows, z, n) < 1e-7;
+}
+
+double gibbs(const std::vector<Phase>& ph, const std::vector<double>& rows, const double* z, int n) {
+    double g = 0;
+    for (std::size_t k = 0; k < ph.size(); ++k)
+        for (int i = 0; i < n; ++i)
+            if (z[i] > 0 && ph[k].x[i] > 0 && rows[k * n + i] != kNoSolid)
+                g += ph[k].beta * ph[k].x[i] * (std::log(ph[k].x[i]) + rows[k * n + i]);
+    return g;
+}
+
+// At fixed T and P no more phases than components coexist (Gibbs' phase
+// rule).  When a new solid brings more, each fluid phase in turn is left out
+// and the equilibrium of lowest Gibbs energy is kept.
+bool solveWithinPhaseRule(const FluidSystem& sys, double T, double P, const double* z, int components,
+                          std::vector<Phase>& ph, const std::vector<double>& ref, int* iterations) {
+    if (static_cast<int>(ph.size()) <= components) return solveAll(sys, T, P, z, ph, ref, iterations);
+    const int n = sys.size();
+    std::vector<Phase> best;
+    double gBest = std::numeric_limits<double>::infinity();
+    std::vector<double> rows;
+    for (std::size_t drop = 0; drop < ph.size(); ++drop) {
+        if (isSolid(ph[drop])) continue;
+        std::vector<Phase> trial;
+        for (std::size_t k = 0; k < ph.size(); ++k)
+            if (k != drop) trial.push_back(ph[k]);
+        if (!solveWithinPhaseRule(sys, T, P, z, components, trial, ref, iterations)) continue;
+        if (!lnphiRows(sys, T, P, trial, ref, rows)) continue;
+        const double g = gibbs(trial, rows, z, n);
+        if (g < gBest) {
+            gBest = g;
+            best = std::move(trial);
+        }
+    }
+    if (best.empty()) return false;
+    ph = std::move(best);
+    return true;
+}
+
+} // namespace
+
+bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
+                    int* iterations) {
+    if (!sys.solid) return true;
+    const int n = sys.size();
+    PhaseProps sp;
+    if (!sys.solid->evaluate(T, P, z, Root::Liquid, 0, sp)) return false;
+    const std::vector<double> ref = sp.lnphi;
+    bool any = false;
+    for (int i = 0; i < n; ++i)
+        any = any || (z[i] > 0 && ref[i] != kNoSolid);
+    if (!any) return true;
+
+    int active = -1, actives = 0;
+    for (int i = 0; i < n; ++i)
+        if (z[i] > 0) {
+            active = i;
+            ++actives;
+        }
+    std::vector<double> rows, d(n), w;
+    if (actives == 1) {
+        // One component: off its melting curve it is all solid or all fluid.
+        if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
+        if (sys.solidSolution || ref[active] != kNoSolid) {
+            if (ref[active] < rows[active] + std::log(ph[0].x[active])) {
+                Phase s;
+                s.kind = kSolidPhase;
+                s.beta = 1;
+                s.x = ph[0].x;
+                ph.assign(1, s);
+            }
+        }
+        return true;
+    }
+    for (int round = 0; round < kMaxRounds; ++round) {
+        // Reference fugacities ln(f_i / P) = ln x_i + ln phi_i of the equilibrium.
+        if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
+        int fluid = -1, fluids = 0;
+        for (std::size_t k = 0; k < ph.size(); ++k)
+            if (!isSolid(ph[k])) {
+                if (fluid < 0) fluid = static_cast<int>(k);
+                ++fluids;
+            }
+        const std::size_t kref = fluid >= 0 ? static_cast<std::size_t>(fluid) : 0;
+        for (int i = 0; i < n; ++i) {
+            // From the first fluid phase, else from any phase that holds the component.
+            auto take = [&](std::size_t k) {
+                if (z[i] <= 0 || !(ph[k].x[i] > 0) || rows[k * n + i] == kNoSolid) return false;
+                d[i] = std::log(ph[k].x[i]) + rows[k * n + i];
+                return true;
+            };
+            d[i] = kNoSolid;
+            if (!take(kref))
+                for (std::size_t k = 0; k < ph.size() && !take(k); ++k) {
+                }
+        }
+        std::vector<Phase> added;
+        if (!sys.solidSolution) {
+            for (int i = 0; i < n; ++i) {
+                if (z[i] <= 0 || ref[i] == kNoSolid || !(ref[i] - d[i] < kInstability)) continue;
+                bool present = false;
+                for (const auto& q : ph)
+                    present = present || (isSolid(q) && solidComponent(q) == i);
+                if (present) continue;
+                Phase s;
+                s.kind = kSolidPhase;
+                s.beta = 0;
+                s.x.assign(n, 0.0);
+                s.x[i] = 1.0;
+                added.push_back(std::move(s));
+            }
+        } else if (std::none_of(ph.begin(), ph.end(), isSolid)) {
+            // Ideal solid solution: trial w_i = f_i / f_i^S, tm = 1 - sum w.
+            Phase s;
+            s.kind = kSolidPhase;
+            s.beta = 0;
+            s.x.assign(n, 0.0);
+            double sum = 0;
+            for (int i = 0; i < n; ++i)
+                if (z[i] > 0 && ref[i] != kNoSolid && d[i] != kNoSolid)
+                    sum += s.x[i] = std::exp(d[i] - ref[i]);
+            if (1.0 - sum < kInstability) {
+                for (double& v : s.x)
+                    v /= sum;
+                added.push_back(std::move(s));
+            }
+        }
+        if (added.empty() && fluids < sys.maxPhases) {
+            // A fluid phase the solids have made stable (or left missing).
+            const double* xr = fluid >= 0 ? ph[kref].x.data() : z;
+            bool complete = true;
+            for (int i = 0; i < n; ++i)
+                complete = complete && (z[i] <= 0 || d[i] != kNoSolid);
+            if (complete) {
+                const double tm = stabilityTest(sys, T, P, xr, d.data(), w);
+                bool known = !(tm < kInstability) || static_cast<int>(w.size()) != n;
+                for (const auto& q : ph) {
+                    if (known || isSolid(q)) continue;
+                    double dd = 0;
+                    for (int i = 0; i < n; ++i)
+                        dd += (q.x[i] - w[i]) * (q.x[i] - w[i]);
+                    known = known || dd < 1e-10;
+                }
+                if (!known) {
+                    Phase f;
+                    f.beta = 0;
+                    f.x = w;
+                    added.push_back(std::move(f));
+                }
+            }
+        }
+        if (added.empty()) return true;
+        for (auto& a : added)
+            ph.push_back(std::move(a));
+        if (!solveWithinPhaseRule(sys, T, P, z, actives, ph, ref, iterations)) return false;
+    }
+    return true;
+}
+
+} // namespace zpk::equilibrium
