@@ -13,6 +13,7 @@
 #include "core/error.h"
 #include "models/activity.h"
 #include "models/bwrs.h"
+#include "models/cpa.h"
 #include "models/cubic.h"
 #include "models/cubic_ge.h"
 #include "models/gerg2008.h"
@@ -99,7 +100,7 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
 
 bool canBuild(int code) {
     return code == 1 || isVdwCubic(code) || code == kIapws95Code || code == kGerg2008Code ||
-           isActivityCode(code) || code == 91 || code == 81 || isCubicGeCode(code);
+           isActivityCode(code) || code == 91 || code == 81 || isCubicGeCode(code) || code == 111;
 }
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
@@ -126,6 +127,7 @@ std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& i
     if (isCubicGeCode(code)) return buildCubicGe(code, in);
     if (code == 91) return buildLeeKesler(in);
     if (code == 81) return buildBwrs(in);
+    if (code == 111) return buildCpa(in);
     if (isActivityCode(code)) return buildActivityModel(code, in);
     if (code == kIapws95Code) {
         // IAPWS-95 describes pure water only.

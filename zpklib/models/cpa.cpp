@@ -1,0 +1,756 @@
+#include "models/cpa.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "core/data_files.h"
+#include "core/error.h"
+#include "models/factory.h"
+#include "thermo/evaluator.h"
+#include "thermo/jet.h"
+
+namespace zpk::models {
+
+namespace {
+
+constexpr double kD1 = 1.0 + 1.4142135623730951; // Peng-Robinson delta1, delta2
+constexpr double kD2 = 1.0 - 1.4142135623730951;
+constexpr double kOmegaA = 0.45723552892138218;
+constexpr double kOmegaB = 0.07779607390388844;
+constexpr double kGFactor = 1.9; // g(eta) = 1 / (1 - 1.9 eta), simplified radial distribution
+constexpr int kModelCode = 111;
+
+// Physical (Peng-Robinson) part in terms of the mixing-rule quantities:
+// total moles N, co-volume B, attraction D = sum sum n n a, shift C.
+template <class S> S prCore(const S& T, const S& V, const S& N, const S& B, const S& D, const S& C) {
+    using thermo::log;
+    using thermo::log1p;
+    const S Vt = V + C;
+    S F = -N * log1p(-B / Vt);
+    F = F - D / (kR * T * B * (kD1 - kD2)) * (log(Vt + kD1 * B) - log(Vt + kD2 * B));
+    return F - N * log(Vt / V);
+}
+
+// Dense LU factorisation with partial pivoting of an m x m row-major matrix;
+// false when singular.
+bool luFactor(std::vector<double>& a, std::vector<int>& piv, int m) {
+    piv.resize(m);
+    for (int k = 0; k < m; ++k) {
+        int p = k;
+        for (int i = k + 1; i < m; ++i)
+            if (std::fabs(a[i * m + k]) > std::fabs(a[p * m + k])) p = i;
+        piv[k] = p;
+        if (a[p * m + k] == 0.0 || !std::isfinite(a[p * m + k])) return false;
+        if (p != k)
+            for (int j = 0; j < m; ++j)
+                std::swap(a[k * m + j], a[p * m + j]);
+        for (int i = k + 1; i < m; ++i) {
+            const double f = a[i * m + k] / a[k * m + k];
+            a[i * m + k] = f;
+            for (int j = k + 1; j < m; ++j)
+                a[i * m + j] -= f * a[k * m + j];
+        }
+    }
+    return true;
+}
+
+void luSolve(const std::vector<double>& a, const std::vector<int>& piv, int m, double* r) {
+    for (int k = 0; k < m; ++k) {
+        std::swap(r[k], r[piv[k]]);
+        for (int i = k + 1; i < m; ++i)
+            r[i] -= a[i * m + k] * r[k];
+    }
+    for (int k = m - 1; k >= 0; --k) {
+        for (int j = k + 1; j < m; ++j)
+            r[k] -= a[k * m + j] * r[j];
+        r[k] /= a[k * m + k];
+    }
+}
+
+struct PureTable {
+    std::map<std::int64_t, CpaComponent> rows;
+};
+
+const PureTable& pureTable() {
+    static const PureTable table = [] {
+        PureTable t;
+        if (std::ifstream in = openDataFile("cpa_pure.tsv"); in) {
+            std::string line;
+            while (std::getline(in, line)) {
+                if (line.empty() || line[0] == '#' || line[0] == 'c') continue;
+                std::istringstream ls(line);
+                std::int64_t cas;
+                std::string name, scheme;
+                CpaComponent c;
+                if (!(ls >> cas >> name >> scheme >> c.a0 >> c.b >> c.c1 >> c.epsR >> c.beta)) continue;
+                if (scheme == "4C") {
+                    c.donors = 2;
+                    c.acceptors = 2;
+                } else if (scheme == "2B") {
+                    c.donors = 1;
+                    c.acceptors = 1;
+                }
+                t.rows[cas] = c;
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+struct KijTable {
+    std::map<std::pair<std::int64_t, std::int64_t>, double> pairs;
+};
+
+const KijTable& kijTable() {
+    static const KijTable table = [] {
+        KijTable t;
+        if (std::ifstream in = openDataFile("cpa_kij.tsv"); in) {
+            std::string line;
+            while (std::getline(in, line)) {
+                if (line.empty() || line[0] == '#' || line[0] == 'c') continue;
+                std::istringstream ls(line);
+                std::int64_t a, b;
+                double k;
+                if (!(ls >> a >> b >> k)) continue;
+                if (a > b) std::swap(a, b);
+                t.pairs[{a, b}] = k;
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+bool storedCpaComponent(std::int64_t cas, double tc, CpaComponent& out) {
+    const auto& rows = pureTable().rows;
+    auto it = rows.find(cas);
+    if (it == rows.end()) return false;
+    out = it->second;
+    out.tc = tc;
+    out.shift = 0.0;
+    return true;
+}
+
+CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& kij)
+    : n_(static_cast<int>(comps.size())), comp_(std::move(comps)) {
+    for (const auto& c : comp_)
+        if (!(c.tc > 0) || !(c.a0 > 0) || !(c.b > 0) || !std::isfinite(c.c1) || !std::isfinite(c.shift))
+            throw std::invalid_argument("CPA model: component without cubic parameters");
+    const std::size_t nn = static_cast<std::size_t>(n_) * n_;
+    k0_.assign(nn, 0.0);
+    k1_ = k0_;
+    k2_ = k0_;
+    for (const auto& e : kij) {
+        if (e.i < 0 || e.j < 0 || e.i >= n_ || e.j >= n_ || e.i == e.j) continue;
+        for (auto [a, b] : {std::pair{e.i, e.j}, std::pair{e.j, e.i}}) {
+            k0_[a * n_ + b] = e.k0;
+            k1_[a * n_ + b] = e.k1;
+            k2_[a * n_ + b] = e.k2;
+        }
+    }
+    for (int i = 0; i < n_; ++i) {
+        const auto& c = comp_[i];
+        if (c.beta > 0 && c.epsR > 0 && c.donors > 0 && c.acceptors > 0) {
+            sites_.push_back({i, static_cast<double>(c.donors), true});
+            sites_.push_back({i, static_cast<double>(c.acceptors), false});
+        }
+    }
+    const std::size_t S = sites_.size();
+    bb_.assign(S * S, 0.0);
+    eps_.assign(S * S, 0.0);
+    for (std::size_t s = 0; s < S; ++s)
+        for (std::size_t t = 0; t < S; ++t) {
+            if (sites_[s].donor == sites_[t].donor) continue;
+            const auto& ci = comp_[sites_[s].comp];
+            const auto& cj = comp_[sites_[t].comp];
+            // CR-1: arithmetic mean energy, geometric mean volume.
+            bb_[s * S + t] = 0.5 * (ci.b + cj.b) * std::sqrt(ci.beta * cj.beta);
+            eps_[s * S + t] = 0.5 * (ci.epsR + cj.epsR);
+        }
+}
+
+double CpaModel::volumeScale(const double* x) const {
+    double B = 0, s = 0;
+    for (int i = 0; i < n_; ++i) {
+        B += x[i] * comp_[i].b;
+        s += x[i];
+    }
+    return B / s;
+}
+
+void CpaModel::cubicPart(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+    using J = thermo::Jet<6>;
+    enum { iT, iV, iN, iB, iD, iC };
+    thread_local std::vector<double> sa, dsa, d2sa, a, ap, app, Di, DiT;
+    sa.resize(n_), dsa.resize(n_), d2sa.resize(n_);
+    for (int i = 0; i < n_; ++i) {
+        const auto& c = comp_[i];
+        const double sq = std::sqrt(c.a0);
+        sa[i] = sq * (1.0 + c.c1 * (1.0 - std::sqrt(T / c.tc)));
+        dsa[i] = -sq * c.c1 * 0.5 / std::sqrt(T * c.tc);
+        d2sa[i] = sq * c.c1 * 0.25 / (std::sqrt(c.tc) * T * std::sqrt(T));
+    }
+    const std::size_t nn = static_cast<std::size_t>(n_) * n_;
+    a.resize(nn), ap.resize(nn), app.resize(nn);
+    for (int i = 0; i < n_; ++i)
+        for (int j = 0; j < n_; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+            const double k = k0_[q] + k1_[q] * T + k2_[q] / T;
+            const double kp = k1_[q] - k2_[q] / (T * T);
+            const double kpp = 2.0 * k2_[q] / (T * T * T);
+            const double ss = sa[i] * sa[j];
+            const double ssp = dsa[i] * sa[j] + sa[i] * dsa[j];
+            const double sspp = d2sa[i] * sa[j] + 2.0 * dsa[i] * dsa[j] + sa[i] * d2sa[j];
+            a[q] = ss * (1.0 - k);
+            ap[q] = ssp * (1.0 - k) - ss * kp;
+            app[q] = sspp * (1.0 - k) - 2.0 * ssp * kp - ss * kpp;
+        }
+    Di.assign(n_, 0.0);
+    DiT.assign(n_, 0.0);
+    double N = 0, B = 0, C = 0, D = 0, DT = 0, DTT = 0;
+    for (int i = 0; i < n_; ++i) {
+        N += n[i];
+        B += n[i] * comp_[i].b;
+        C += n[i] * comp_[i].shift;
+        const std::size_t row = static_cast<std::size_t>(i) * n_;
+        double ri = 0, rip = 0, ripp = 0;
+        for (int j = 0; j < n_; ++j) {
+            ri += n[j] * a[row + j];
+            rip += n[j] * ap[row + j];
+            ripp += n[j] * app[row + j];
+        }
+        Di[i] = 2.0 * ri;
+        DiT[i] = 2.0 * rip;
+        D += n[i] * ri;
+        DT += n[i] * rip;
+        DTT += n[i] * ripp;
+    }
+    const J core = prCore(J::seed(T, iT), J::seed(V, iV), J::seed(N, iN), J::seed(B, iB), J::seed(D, iD),
+                          J::seed(C, iC));
+    const double pD = core.d(iD);
+    d.F = core.v;
+    d.F_V = core.d(iV);
+    d.F_T = core.d(iT) + pD * DT;
+    d.F_i.resize(n_);
+    for (int i = 0; i < n_; ++i)
+        d.F_i[i] = core.d(iN) + core.d(iB) * comp_[i].b + pD * Di[i] + core.d(iC) * comp_[i].shift;
+    d.F_iV.assign(n_, 0.0);
+    d.F_iT.assign(n_, 0.0);
+    d.F_ij.assign(nn, 0.0);
+    if (order < 1) return;
+    d.F_VV = core.d2(iV, iV);
+    d.F_TV = core.d2(iT, iV) + core.d2(iV, iD) * DT;
+    d.F_TT = core.d2(iT, iT) + 2.0 * core.d2(iT, iD) * DT + core.d2(iD, iD) * DT * DT + pD * DTT;
+    const int Q[4] = {iN, iB, iD, iC};
+    for (int i = 0; i < n_; ++i) {
+        const double u[4] = {1.0, comp_[i].b, Di[i], comp_[i].shift};
+        double fiv = 0, fit = pD * DiT[i];
+        for (int q = 0; q < 4; ++q) {
+            fiv += core.d2(iV, Q[q]) * u[q];
+            fit += (core.d2(iT, Q[q]) + core.d2(iD, Q[q]) * DT) * u[q];
+        }
+        d.F_iV[i] = fiv;
+        d.F_iT[i] = fit;
+        for (int j = 0; j < n_; ++j) {
+            const double w[4] = {1.0, comp_[j].b, Di[j], comp_[j].shift};
+            double s = 2.0 * pD * a[static_cast<std::size_t>(i) * n_ + j];
+            for (int q = 0; q < 4; ++q)
+                for (int r = 0; r < 4; ++r)
+                    s += u[q] * core.d2(Q[q], Q[r]) * w[r];
+            d.F_ij[static_cast<std::size_t>(i) * n_ + j] = s;
+        }
+    }
+}
+
+bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<double>& X) const {
+    const int S = static_cast<int>(sites_.size());
+    double B = 0;
+    for (int i = 0; i < n_; ++i)
+        B += n[i] * comp_[i].b;
+    const double eta = B / (4.0 * Vt);
+    const double P = 1.0 / ((1.0 - kGFactor * eta) * Vt); // g / Vt
+    if (!(P > 0) || !std::isfinite(P)) return false;
+    thread_local std::vector<double> K, h, H, dx;
+    thread_local std::vector<int> piv;
+    K.resize(static_cast<std::size_t>(S) * S);
+    h.resize(S);
+    for (int s = 0; s < S; ++s)
+        h[s] = n[sites_[s].comp] * sites_[s].mult;
+    for (int s = 0; s < S; ++s)
+        for (int t = 0; t < S; ++t) {
+            const std::size_t q = static_cast<std::size_t>(s) * S + t;
+            K[q] = bb_[q] > 0 ? P * bb_[q] * std::expm1(eps_[q] / T) : 0.0;
+        }
+    // Newton on u = ln X for R_s = X_s (1 + sum_t K_st h_t X_t) - 1 = 0: X
+    // stays positive, steps are limited to a factor e^2 and halved until
+    // the residual norm decreases.
+    thread_local std::vector<double> R, Rt, Xt;
+    R.resize(S), Rt.resize(S), Xt.resize(S), dx.resize(S);
+    H.resize(static_cast<std::size_t>(S) * S);
+    auto residual = [&](const std::vector<double>& x, std::vector<double>& res) {
+        double norm = 0;
+        for (int s = 0; s < S; ++s) {
+            double sum = 0;
+            for (int t = 0; t < S; ++t)
+                sum += K[s * S + t] * h[t] * x[t];
+            res[s] = x[s] * (1.0 + sum) - 1.0;
+            norm += res[s] * res[s];
+        }
+        return norm;
+    };
+    X.assign(S, 1.0);
+    for (int s = 0; s < S; ++s) {
+        double sum = 0;
+        for (int t = 0; t < S; ++t)
+            sum += K[s * S + t] * h[t];
+        X[s] = 1.0 / (1.0 + sum);
+    }
+    double norm = residual(X, R);
+    for (int it = 0; it < 100; ++it) {
+        if (norm < 1e-30) return true;
+        for (int s = 0; s < S; ++s) {
+            double sum = 0;
+            for (int t = 0; t < S; ++t) {
+                H[s * S + t] = X[s] * K[s * S + t] * h[t] * X[t];
+                sum += K[s * S + t] * h[t] * X[t];
+            }
+            H[s * S + s] += X[s] * (1.0 + sum);
+            dx[s] = -R[s];
+        }
+        if (!luFactor(H, piv, S)) return false;
+        luSolve(H, piv, S, dx.data());
+        double big = 0;
+        for (int s = 0; s < S; ++s)
+            big = std::max(big, std::fabs(dx[s]));
+        double step = big > 2.0 ? 2.0 / big : 1.0;
+        double nt = norm;
+        for (int k = 0; k < 40; ++k, step *= 0.5) {
+            for (int s = 0; s < S; ++s)
+                Xt[s] = X[s] * std::exp(step * dx[s]);
+            nt = residual(Xt, Rt);
+            if (nt < norm) break;
+        }
+        if (!(nt < norm)) return norm < 1e-24; // no further decrease: at rounding noise
+        X.swap(Xt);
+        R.swap(Rt);
+        norm = nt;
+        if (big * step < 1e-14) return true;
+    }
+    return norm < 1e-24;
+}
+
+std::vector<double> CpaModel::siteFractions(double T, double V, const double* n) const {
+    double C = 0;
+    for (int i = 0; i < n_; ++i)
+        C += n[i] * comp_[i].shift;
+    std::vector<double> X;
+    if (!sites_.empty() && !solveSites(T, V + C, n, X)) X.assign(sites_.size(), kNaN);
+    return X;
+}
+
+// Association part at the translated volume Vt: value and derivatives in
+// (T, Vt, n) from Michelsen's Q function, whose stationary point in the site
+// fractions X is the association Helmholtz energy.  First derivatives are the
+// partial derivatives of Q at fixed X; second derivatives add the response of
+// X from the implicit function theorem.  Results are added to d, carried to
+// (T, V, n) through Vt = V + sum n_i c_i.
+void CpaModel::assocPart(double T, double Vt, const double* n, int order, ResidualDerivs& d) const {
+    const int S = static_cast<int>(sites_.size());
+    const int N = n_;
+    thread_local std::vector<double> X, h, Dm, Dp, Dpp, Ss, Sp, Wk, WkT, Wkl, phi;
+    if (!solveSites(T, Vt, n, X)) {
+        d.F = kNaN;
+        return;
+    }
+    double B = 0, C = 0;
+    for (int i = 0; i < N; ++i) {
+        B += n[i] * comp_[i].b;
+        C += n[i] * comp_[i].shift;
+    }
+    const double eta = B / (4.0 * Vt);
+    const double g = 1.0 / (1.0 - kGFactor * eta);
+    const double g1 = kGFactor * g * g, g2 = 2.0 * kGFactor * kGFactor * g * g * g;
+    const double etaV = -eta / Vt, etaVV = 2.0 * eta / (Vt * Vt);
+    const double P = g / Vt;
+    const double PV = g1 * etaV / Vt - g / (Vt * Vt);
+    const double PVV =
+        (g2 * etaV * etaV + g1 * etaVV) / Vt - 2.0 * g1 * etaV / (Vt * Vt) + 2.0 * g / (Vt * Vt * Vt);
+    auto etaK = [&](int k) { return comp_[k].b / (4.0 * Vt); };
+    auto Pk = [&](int k) { return g1 * etaK(k) / Vt; };
+    auto PVk = [&](int k) {
+        return (g2 * etaV * etaK(k) - g1 * comp_[k].b / (4.0 * Vt * Vt)) / Vt - g1 * etaK(k) / (Vt * Vt);
+    };
+
+    const std::size_t SS = static_cast<std::size_t>(S) * S;
+    Dm.resize(SS), Dp.resize(SS), Dpp.resize(SS);
+    for (std::size_t q = 0; q < SS; ++q) {
+        if (bb_[q] == 0.0) {
+            Dm[q] = Dp[q] = Dpp[q] = 0.0;
+            continue;
+        }
+        const double e = eps_[q] / T, ex = std::exp(e);
+        Dm[q] = bb_[q] * std::expm1(e);
+        Dp[q] = -bb_[q] * ex * e / T;
+        Dpp[q] = bb_[q] * ex * (e * e + 2.0 * e) / (T * T);
+    }
+    h.resize(S), Ss.resize(S), Sp.resize(S), phi.resize(S);
+    for (int s = 0; s < S; ++s)
+        h[s] = n[sites_[s].comp] * sites_[s].mult;
+    double W = 0, WT = 0, WTT = 0;
+    for (int s = 0; s < S; ++s) {
+        double a = 0, b = 0, c = 0;
+        for (int t = 0; t < S; ++t) {
+            const std::size_t q = static_cast<std::size_t>(s) * S + t;
+            a += h[t] * X[t] * Dm[q];
+            b += h[t] * X[t] * Dp[q];
+            c += h[t] * X[t] * Dpp[q];
+        }
+        Ss[s] = a;
+        Sp[s] = b;
+        W += h[s] * X[s] * a;
+        WT += h[s] * X[s] * b;
+        WTT += h[s] * X[s] * c;
+        phi[s] = std::log(X[s]) - X[s] + 1.0;
+    }
+    // W_k, W_kT per component
+    Wk.assign(N, 0.0);
+    WkT.assign(N, 0.0);
+    for (int s = 0; s < S; ++s) {
+        const int k = sites_[s].comp;
+        Wk[k] += 2.0 * sites_[s].mult * X[s] * Ss[s];
+        WkT[k] += 2.0 * sites_[s].mult * X[s] * Sp[s];
+    }
+    // Value and first derivatives in (T, Vt, n).
+    double F = -0.5 * P * W;
+    for (int s = 0; s < S; ++s)
+        F += h[s] * phi[s];
+    const double AT = -0.5 * P * WT;
+    const double AV = -0.5 * PV * W;
+    thread_local std::vector<double> Ak;
+    Ak.assign(N, 0.0);
+    for (int s = 0; s < S; ++s)
+        Ak[sites_[s].comp] += sites_[s].mult * phi[s];
+    for (int k = 0; k < N; ++k)
+        Ak[k] -= 0.5 * (Pk(k) * W + P * Wk[k]);
+
+    d.F += F;
+    d.F_T += AT;
+    d.F_V += AV;
+    for (int k = 0; k < N; ++k)
+        d.F_i[k] += Ak[k] + comp_[k].shift * AV;
+    if (order < 1) return;
+
+    // Second partial derivatives of Q at fixed X; directions 0 = T, 1 = Vt, 2 + k = n_k.
+    const int M = N + 2;
+    thread_local std::vector<double> H, dE, dX, Mat;
+    thread_local std::vector<int> piv;
+    H.assign(static_cast<std::size_t>(M) * M, 0.0);
+    Wkl.assign(static_cast<std::size_t>(N) * N, 0.0);
+    for (int s = 0; s < S; ++s)
+        for (int t = 0; t < S; ++t) {
+            const std::size_t q = static_cast<std::size_t>(s) * S + t;
+            if (Dm[q] == 0.0) continue;
+            Wkl[sites_[s].comp * N + sites_[t].comp] +=
+                2.0 * sites_[s].mult * sites_[t].mult * X[s] * X[t] * Dm[q];
+        }
+    auto at = [&](int a, int b) -> double& { return H[static_cast<std::size_t>(a) * M + b]; };
+    at(0, 0) = -0.5 * P * WTT;
+    at(0, 1) = at(1, 0) = -0.5 * PV * WT;
+    at(1, 1) = -0.5 * PVV * W;
+    for (int k = 0; k < N; ++k) {
+        at(0, 2 + k) = at(2 + k, 0) = -0.5 * (Pk(k) * WT + P * WkT[k]);
+        at(1, 2 + k) = at(2 + k, 1) = -0.5 * (PVk(k) * W + PV * Wk[k]);
+        for (int l = 0; l < N; ++l) {
+            const double Pkl = g2 * etaK(k) * etaK(l) / Vt;
+            at(2 + k, 2 + l) = -0.5 * (Pkl * W + Pk(k) * Wk[l] + Pk(l) * Wk[k] + P * Wkl[k * N + l]);
+        }
+    }
+    // Derivatives of E_s = 1/X_s - 1 - P S_s in each direction.
+    dE.assign(static_cast<std::size_t>(S) * M, 0.0);
+    for (int s = 0; s < S; ++s) {
+        dE[s * M + 0] = -P * Sp[s];
+        dE[s * M + 1] = -PV * Ss[s];
+        for (int k = 0; k < N; ++k)
+            dE[s * M + 2 + k] = -Pk(k) * Ss[s];
+        for (int t = 0; t < S; ++t) {
+            const std::size_t q = static_cast<std::size_t>(s) * S + t;
+            if (Dm[q] != 0.0) dE[s * M + 2 + sites_[t].comp] -= P * sites_[t].mult * X[t] * Dm[q];
+        }
+    }
+    // dX/dz = Mhat^-1 (X^2 dE/dz), Mhat_st = delta_st + X_s^2 P h_t D_st.
+    Mat.resize(SS);
+    for (int s = 0; s < S; ++s)
+        for (int t = 0; t < S; ++t)
+            Mat[s * S + t] =
+                (s == t ? 1.0 : 0.0) + X[s] * X[s] * P * h[t] * Dm[static_cast<std::size_t>(s) * S + t];
+    if (!luFactor(Mat, piv, S)) {
+        d.F = kNaN;
+        return;
+    }
+    dX.resize(static_cast<std::size_t>(S) * M);
+    thread_local std::vector<double> col;
+    col.resize(S);
+    for (int z = 0; z < M; ++z) {
+        for (int s = 0; s < S; ++s)
+            col[s] = X[s] * X[s] * dE[s * M + z];
+        luSolve(Mat, piv, S, col.data());
+        for (int s = 0; s < S; ++s)
+            dX[s * M + z] = col[s];
+    }
+    for (int y = 0; y < M; ++y)
+        for (int z = 0; z < M; ++z) {
+            double c = 0;
+            for (int s = 0; s < S; ++s)
+                c += h[s] * dE[s * M + y] * dX[s * M + z];
+            at(y, z) += c;
+        }
+    // Symmetrise rounding and carry to (T, V, n).
+    const double ATT = at(0, 0), ATV = 0.5 * (at(0, 1) + at(1, 0)), AVV = at(1, 1);
+    d.F_TT += ATT;
+    d.F_TV += ATV;
+    d.F_VV += AVV;
+    for (int k = 0; k < N; ++k) {
+        const double ck = comp_[k].shift;
+        const double AkV = 0.5 * (at(1, 2 + k) + at(2 + k, 1));
+        const double AkT = 0.5 * (at(0, 2 + k) + at(2 + k, 0));
+        d.F_iV[k] += AkV + ck * AVV;
+        d.F_iT[k] += AkT + ck * ATV;
+        for (int l = 0; l < N; ++l) {
+            const double cl = comp_[l].shift;
+            const double AlV = 0.5 * (at(1, 2 + l) + at(2 + l, 1));
+            const double Akl = 0.5 * (at(2 + k, 2 + l) + at(2 + l, 2 + k));
+            d.F_ij[static_cast<std::size_t>(k) * N + l] += Akl + ck * AlV + cl * AkV + ck * cl * AVV;
+        }
+    }
+    (void)C;
+}
+
+bool CpaModel::residualDerivatives(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+    if (!(T > 0) || !(V > 0)) return false;
+    cubicPart(T, V, n, order, d);
+    if (!sites_.empty()) {
+        double C = 0;
+        for (int i = 0; i < n_; ++i)
+            C += n[i] * comp_[i].shift;
+        assocPart(T, V + C, n, order, d);
+    }
+    return std::isfinite(d.F) && std::isfinite(d.F_V);
+}
+
+double CpaModel::pressure(double T, double V, const double* n) const {
+    thread_local ResidualDerivs d;
+    if (!residualDerivatives(T, V, n, 0, d)) return kNaN;
+    double N = 0;
+    for (int i = 0; i < n_; ++i)
+        N += n[i];
+    return kR * T * (N / V - d.F_V);
+}
+
+namespace {
+
+// Pressure and its derivative in the translated density rt = 1 / (V + C) on
+// one isotherm of a normalised composition.
+struct Isotherm {
+    const CpaModel& m;
+    const double* x;
+    double T, C, B;
+    struct PD {
+        double p, dp;
+    };
+    PD at(double rt) const {
+        thread_local ResidualDerivs d;
+        const double V = 1.0 / rt - C;
+        if (!(V > 0) || !m.residualDerivatives(T, V, x, 1, d)) return {kNaN, kNaN};
+        const double RT = kR * T;
+        const double p = RT * (1.0 / V - d.F_V);
+        const double dpdV = -RT * d.F_VV - RT / (V * V);
+        return {p, -dpdV / (rt * rt)};
+    }
+    // Root on a mechanically stable branch: the vapour branch walked up from
+    // the ideal gas, the liquid branch walked down from a compressed state.
+    // A branch that turns unstable before reaching P has no root.
+    bool solve(double P, bool up, double& rt) const {
+        const double rmax = 1.0 / B;
+        double lo = 0, hi = rmax;
+        bool haveLo = up, haveHi = !up;
+        double xk;
+        if (up) {
+            xk = std::min(1.0 / (kR * T / P + C), 0.5 * rmax);
+            if (!(xk > 0)) xk = 1e-3 * rmax;
+        } else {
+            double xi = 0.9;
+            for (int k = 0;; ++k) {
+                const PD q = at(xi * rmax);
+                if (std::isfinite(q.p) && q.p > P && q.dp > 0) break;
+                if (k > 40) return false;
+                xi = 1.0 - 0.5 * (1.0 - xi);
+            }
+            xk = xi * rmax;
+            hi = xk;
+        }
+        for (int it = 0; it < 300; ++it) {
+            const PD q = at(xk);
+            if (!std::isfinite(q.p)) return false;
+            const double r = q.p - P;
+            const bool stable = q.dp > 0;
+            // The pressure of a dense liquid is a difference of terms of the
+            // order of R T rho: that scale bounds its rounding.
+            const double scale = kR * T * xk;
+            if (stable && std::fabs(r) <= 1e-12 * P + 1e-13 * scale) {
+                rt = xk;
+                return true;
+            }
+            if (!stable) {
+                // Past the spinodal of the branch: bounds the root from the far side.
+                if (up)
+                    hi = xk, haveHi = true;
+                else
+                    lo = xk, haveLo = true;
+            } else if (r < 0) {
+                lo = xk, haveLo = true;
+            } else {
+                hi = xk, haveHi = true;
+            }
+            double xn = stable ? xk - r / q.dp : 0.5 * (lo + hi);
+            if (haveLo && haveHi) {
+                if (!(xn > lo && xn < hi)) xn = 0.5 * (lo + hi);
+                if (hi - lo <= 1e-15 * hi) {
+                    rt = xk;
+                    return stable && std::fabs(r) <= 1e-9 * P + 1e-11 * scale;
+                }
+            } else if (up) {
+                xn = std::min(xn, 1.5 * xk);
+            } else {
+                xn = std::max(xn, 0.5 * xk);
+            }
+            xk = xn;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+bool CpaModel::volume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const {
+    if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P)) return false;
+    double B = 0, C = 0, tpc = 0;
+    for (int i = 0; i < n_; ++i) {
+        B += x[i] * comp_[i].b;
+        C += x[i] * comp_[i].shift;
+        tpc += x[i] * comp_[i].tc;
+    }
+    Isotherm iso{*this, x, T, C, B};
+    double rv = 0, rl = 0;
+    const bool hasV = iso.solve(P, true, rv);
+    const bool hasL = iso.solve(P, false, rl);
+    if (!hasV && !hasL) return false;
+    double rt;
+    if (!hasV || !hasL || std::fabs(rl - rv) <= 1e-9 * rl) {
+        rt = hasV ? rv : rl;
+        // One root: liquid-like when denser than the pseudo-critical volume
+        // of the Peng-Robinson equation and colder than the pseudo-critical
+        // temperature.
+        liquidLike = 1.0 / rt < 3.9514 * B && T < tpc;
+    } else if (root == Root::Liquid) {
+        rt = rl, liquidLike = true;
+    } else if (root == Root::Vapour) {
+        rt = rv, liquidLike = false;
+    } else {
+        thread_local ResidualDerivs d;
+        auto gres = [&](double r) {
+            const double v = 1.0 / r - C;
+            if (!residualDerivatives(T, v, x, 0, d)) return kNaN;
+            const double z = P * v / (kR * T);
+            return d.F + z - 1.0 - std::log(z);
+        };
+        liquidLike = gres(rl) < gres(rv);
+        rt = liquidLike ? rl : rv;
+    }
+    V = 1.0 / rt - C;
+    return V > 0;
+}
+
+bool CpaModel::evaluate(double T, double P, const double* xin, Root root, int order, PhaseProps& out) const {
+    if (!(T > 0) || !(P > 0)) return false;
+    thread_local std::vector<double> x;
+    x.assign(xin, xin + n_);
+    double s = 0;
+    for (double q : x)
+        s += q;
+    if (!(s > 0) || !std::isfinite(s)) return false;
+    for (double& q : x)
+        q /= s;
+    double V;
+    bool liquidLike;
+    if (!volume(T, P, x.data(), root, V, liquidLike)) return false;
+    thread_local ResidualDerivs d;
+    if (!residualDerivatives(T, V, x.data(), order, d)) return false;
+    thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
+    out.kind = liquidLike ? kLiquid : kVapour;
+    return std::isfinite(out.v) && std::isfinite(out.hres);
+}
+
+std::shared_ptr<const PhaseModel> buildCpa(const ModelInputs& in) {
+    const int n = static_cast<int>(in.pure.size());
+    std::vector<CpaComponent> comps(n);
+    std::vector<bool> assoc(n, false);
+    for (int i = 0; i < n; ++i) {
+        const PureConstants& p = in.pure[i];
+        const std::int64_t cas = i < static_cast<int>(in.cas.size()) ? in.cas[i] : 0;
+        if (storedCpaComponent(cas, p.tc, comps[i])) {
+            assoc[i] = comps[i].donors > 0;
+            continue;
+        }
+        // Peng-Robinson constants and Peneloux shift from Tc, Pc, omega.
+        if (!(p.tc > 0) || !(p.pc > 0) || !std::isfinite(p.omega))
+            throw std::invalid_argument("CPA model: component without critical constants");
+        const double w = p.omega;
+        CpaComponent& c = comps[i];
+        c.tc = p.tc;
+        c.a0 = kOmegaA * kR * kR * p.tc * p.tc / p.pc;
+        c.b = kOmegaB * kR * p.tc / p.pc;
+        c.c1 = w <= 0.491 ? 0.37464 + 1.54226 * w - 0.26992 * w * w
+                          : 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
+        const double zra = (std::isfinite(p.zra) && p.zra > 0) ? p.zra : 0.29056 - 0.08775 * w;
+        c.shift = 0.50033 * kR * p.tc / p.pc * (0.25969 - zra);
+    }
+    std::map<std::pair<int, int>, CpaKij> chosen;
+    for (const auto& e : in.bips) {
+        if (e.model != kModelCode || e.i < 1 || e.j < 1 || e.i > n || e.j > n || e.i == e.j) continue;
+        const std::pair<int, int> key{std::min(e.i, e.j) - 1, std::max(e.i, e.j) - 1};
+        const double T0 = kKijReferenceT;
+        // p0 + p1 (T/T0 - 1) + p2 (T0/T - 1)  ->  k0 + k1 T + k2 / T
+        chosen[key] = {key.first, key.second, e.p[0] - e.p[1] - e.p[2], e.p[1] / T0, e.p[2] * T0};
+    }
+    if (in.bipLoadLevel >= 0 && static_cast<int>(in.cas.size()) == n)
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                if (chosen.count({i, j})) continue;
+                double k;
+                if (assoc[i] || assoc[j]) {
+                    const auto& t = kijTable().pairs;
+                    auto it = t.find({std::min(in.cas[i], in.cas[j]), std::max(in.cas[i], in.cas[j])});
+                    if (it == t.end()) continue;
+                    k = it->second;
+                } else if (!storedKij(in.cas[i], in.cas[j], false, k)) {
+                    continue;
+                }
+                chosen[{i, j}] = {i, j, k, 0.0, 0.0};
+            }
+    std::vector<CpaKij> kij;
+    for (const auto& [key, v] : chosen)
+        kij.push_back(v);
+    return std::make_shared<CpaModel>(std::move(comps), kij);
+}
+
+} // namespace zpk::models
