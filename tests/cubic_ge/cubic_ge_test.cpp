@@ -223,8 +223,10 @@ TEST_P(EachCode, PureComponentIsPlainPengRobinson) {
     EXPECT_NEAR(a.v, b.v, 1e-11 * b.v);
 }
 
-TEST_P(EachCode, ResidualHelmholtzDerivativesAgainstDifferences) {
-    auto m = ternary(GetParam());
+namespace {
+// Residual Helmholtz derivatives of a toluene-water-hexane-like ternary
+// against central differences.
+void expectResidualDerivatives(const std::shared_ptr<const CubicGeModel>& m) {
     const double T = 360.0;
     std::vector<double> n = {0.6, 0.9, 0.5};
     double roots[3];
@@ -267,8 +269,8 @@ TEST_P(EachCode, ResidualHelmholtzDerivativesAgainstDifferences) {
         EXPECT_NEAR(z.F_i[i], d.F_i[i], 1e-13 * (1 + std::fabs(d.F_i[i])));
 }
 
-TEST_P(EachCode, PhasePropertiesDerivativesAndConsistency) {
-    auto m = ternary(GetParam());
+// Phase-property derivatives, Gibbs-Duhem and H, S, V from the fugacities.
+void expectPhaseDerivatives(const std::shared_ptr<const CubicGeModel>& m) {
     for (auto [T, P, root] : {std::tuple{360.0, 1e5, Root::Liquid}, std::tuple{420.0, 1e5, Root::Vapour}}) {
         const std::vector<double> x = {0.3, 0.5, 0.2};
         PhaseProps a, p, q;
@@ -321,7 +323,63 @@ TEST_P(EachCode, PhasePropertiesDerivativesAndConsistency) {
     }
 }
 
+} // namespace
+
+TEST_P(EachCode, ResidualHelmholtzDerivativesAgainstDifferences) {
+    expectResidualDerivatives(ternary(GetParam()));
+}
+TEST_P(EachCode, PhasePropertiesDerivativesAndConsistency) {
+    expectPhaseDerivatives(ternary(GetParam()));
+}
+
 INSTANTIATE_TEST_SUITE_P(AllCodes, EachCode, ::testing::ValuesIn(kCodes));
+
+// Model 60 uses Huron and Vidal's NRTL (co-volume weights); pairs without
+// parameters take the energies that turn the rule into the van der Waals one,
+// so that without any parameters it is model 50 with the same k_ij.
+TEST(CubicGe, HuronVidalNrtlWithoutParametersIsPengRobinsonVdw) {
+    ModelInputs in = inputs({kMethane, 74986 /* propane */, kWater});
+    in.bipLoadLevel = 0; // stored k_ij of the pairs
+    addEntry(in, 1, 2, 50, {{0, 0.02}, {1, 0.01}, {2, -0.03}});
+    auto hv = buildPhaseModel(60, in);
+    auto pr = buildPhaseModel(50, in);
+    const double x[3] = {0.3, 0.2, 0.5};
+    for (auto [T, P, root] : {std::tuple{290.0, 2.4e6, Root::Liquid}, std::tuple{290.0, 2.4e6, Root::Vapour},
+                              std::tuple{400.0, 1e5, Root::Stable}}) {
+        PhaseProps a, b;
+        ASSERT_TRUE(hv->evaluate(T, P, x, root, 1, a));
+        ASSERT_TRUE(pr->evaluate(T, P, x, root, 1, b));
+        EXPECT_NEAR(a.v, b.v, 1e-11 * b.v);
+        EXPECT_NEAR(a.hres, b.hres, 1e-8 * (std::fabs(b.hres) + kR * T));
+        EXPECT_NEAR(a.cpres, b.cpres, 1e-7 * (std::fabs(b.cpres) + kR));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(a.lnphi[i], b.lnphi[i], 1e-9) << i;
+            EXPECT_NEAR(a.dlnphi_dT[i], b.dlnphi_dT[i], 1e-9 * (1 + std::fabs(b.dlnphi_dT[i]))) << i;
+            for (int j = 0; j < 3; ++j)
+                EXPECT_NEAR(a.dlnphi_dn[i * 3 + j], b.dlnphi_dn[i * 3 + j],
+                            1e-8 * (1 + std::fabs(b.dlnphi_dn[i * 3 + j])));
+        }
+    }
+    // The stored water-methane k_ij is in effect (it differs from zero).
+    double k;
+    ASSERT_TRUE(storedKij(kMethane, kWater, false, k));
+    EXPECT_NE(k, 0.0);
+}
+
+// NRTL pairs and van der Waals pairs side by side keep every derivative exact.
+TEST(CubicGe, HuronVidalNrtlWithMixedPairs) {
+    ModelInputs in = inputs({kToluene, kWater, kHexane});
+    addEntry(in, 1, 2, 60, {{0, 2500.0}, {1, 4000.0}, {2, 0.25}});
+    addEntry(in, 2, 3, 50, {{0, 0.45}, {2, 0.1}});
+    auto m = std::dynamic_pointer_cast<const CubicGeModel>(buildPhaseModel(60, in));
+    ASSERT_NE(m, nullptr);
+    EXPECT_FALSE(m->excessModel().vdw.pair[0 * 3 + 1]);
+    EXPECT_TRUE(m->excessModel().vdw.pair[1 * 3 + 2]);
+    EXPECT_TRUE(m->excessModel().vdw.pair[2 * 3 + 0]);
+    EXPECT_DOUBLE_EQ(m->excessModel().alpha[2 * 3 + 0], 0.0);
+    expectResidualDerivatives(m);
+    expectPhaseDerivatives(m);
+}
 
 // At infinite pressure the excess Gibbs energy of the Huron-Vidal equation is
 // the activity model's: ln phi_i(x) - ln phi_i(pure) tends to ln gamma_i.

@@ -44,6 +44,10 @@ inline Dual exp(Dual a) {
 inline Dual log(Dual a) {
     return {std::log(a.v), a.d / a.v};
 }
+inline Dual sqrt(Dual a) {
+    const double r = std::sqrt(a.v);
+    return {r, 0.5 * a.d / r};
+}
 // Second-order Taylor number in one direction: value, first and second
 // derivative (the temperature curvature of gE that enthalpies need).
 struct Taylor2 {
@@ -75,9 +79,15 @@ inline Taylor2 exp(Taylor2 a) {
 inline Taylor2 log(Taylor2 a) {
     return {std::log(a.v), a.d / a.v, a.dd / a.v - a.d * a.d / (a.v * a.v)};
 }
+inline Taylor2 sqrt(Taylor2 a) {
+    const double r = std::sqrt(a.v);
+    const double d = 0.5 * a.d / r;
+    return {r, d, 0.5 * a.dd / r - d * d / r};
+}
 
 using std::exp;
 using std::log;
+using std::sqrt;
 
 inline double valueOf(double a) {
     return a;
@@ -101,7 +111,19 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
         x[i] = nIn[i] / tot;
     out.assign(n, S(0.0));
     const S RT = kR * T;
-    auto energy = [&](int i, int j) { return p.a[i * n + j] + p.b[i * n + j] * (T - kActivityReferenceT); };
+    auto energy = [&](int i, int j) -> S {
+        if (!p.vdw.pair.empty() && p.vdw.pair[i * n + j]) {
+            // Energy that turns the Huron-Vidal rule into the van der Waals one.
+            const auto& v = p.vdw;
+            const S si = 1.0 + v.m[i] * (1.0 - sqrt(T / v.tc[i]));
+            const S sj = 1.0 + v.m[j] * (1.0 - sqrt(T / v.tc[j]));
+            const std::size_t q = static_cast<std::size_t>(i) * n + j;
+            const S k = v.k0[q] + v.k1[q] * T + v.k2[q] / T;
+            const S aij = std::sqrt(v.ac[i] * v.ac[j]) * si * sj * (1.0 - k);
+            return v.q * (aij / v.b[i] - v.ac[j] * sj * sj / v.b[j]);
+        }
+        return p.a[i * n + j] + p.b[i * n + j] * (T - kActivityReferenceT);
+    };
 
     switch (p.kind) {
     case ActivityKind::Wilson: {
@@ -130,6 +152,7 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
                 if (i != j) {
                     w1[i * n + j] = energy(i, j) / RT;
                     w3[i * n + j] = exp(-p.alpha[i * n + j] * w1[i * n + j]);
+                    if (!p.weight.empty()) w3[i * n + j] = w3[i * n + j] * (p.weight[i] / p.weight[j]);
                 }
         w2.assign(2 * n, S(0.0));
         for (int j = 0; j < n; ++j)

@@ -52,6 +52,21 @@ struct ActivityParams {
     // UNIFAC: groups present (G), counts nu[i * G + k], R, Q, a_mn[k * G + m] (K)
     int groups = 0;
     std::vector<double> nu, gR, gQ, amn;
+    // NRTL with co-volume weights (the form of the Huron-Vidal mixing rule):
+    // G_ij = (w_i / w_j) exp(-alpha_ij tau_ij); empty means w = 1.
+    std::vector<double> weight;
+    // NRTL pairs whose energies reproduce the van der Waals one-fluid rule of
+    // a cubic equation through the Huron-Vidal rule (alpha_ij = 0, w = b):
+    //   A_ij(T) = q (a_ij(T) / b_i - a_j(T) / b_j),
+    //   a_i = ac_i (1 + m_i (1 - sqrt(T / tc_i)))^2,
+    //   a_ij = sqrt(a_i a_j) (1 - k_ij(T)),  k_ij = k0 + k1 T + k2 / T.
+    // pair[i * n + j] nonzero marks such a pair (its a, b entries are unused).
+    struct VdwPairs {
+        double q = 0;
+        std::vector<char> pair;
+        std::vector<double> ac, m, tc, b;  // per component
+        std::vector<double> k0, k1, k2;    // n x n symmetric
+    } vdw;
 };
 
 // ln gamma_i at (T, x) (x normalised inside); optional derivatives:

@@ -154,6 +154,23 @@ CubicGeModel::CubicGeModel(GeMixingRule rule, std::vector<PureConstants> comps, 
         m_[i] = w <= 0.491 ? 0.37464 + 1.54226 * w - 0.26992 * w * w
                            : 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
     }
+    if (rule_ == GeMixingRule::HuronVidal && ge_.kind == ActivityKind::NRTL) {
+        // Huron and Vidal's NRTL: weights b_i, and pairs without parameters
+        // reproduce the van der Waals rule of these pure-component a_i, b_i.
+        ge_.weight = b_;
+        auto& v = ge_.vdw;
+        if (!v.pair.empty()) {
+            if (v.pair.size() != nn || v.k0.size() != nn || v.k1.size() != nn || v.k2.size() != nn)
+                throw Error("cubic gE model: van der Waals pairs do not match", kBadArgument);
+            v.q = kHuronVidalQ;
+            v.ac = ac_;
+            v.m = m_;
+            v.b = b_;
+            v.tc.resize(n_);
+            for (int i = 0; i < n_; ++i)
+                v.tc[i] = pure_[i].tc;
+        }
+    }
 }
 
 void CubicGeModel::pureAt(double T, double* al, double* alT, double* alTT) const {
@@ -571,7 +588,48 @@ std::shared_ptr<const PhaseModel> buildCubicGe(int code, const ModelInputs& in) 
             kij[static_cast<std::size_t>(e.i - 1) * n + e.j - 1] =
                 kij[static_cast<std::size_t>(e.j - 1) * n + e.i - 1] = e.p[0];
     }
-    return std::make_shared<CubicGeModel>(ci.rule, in.pure, buildActivityParams(ci.ge, act), std::move(kij));
+    ActivityParams ge = buildActivityParams(ci.ge, act);
+    if (ci.rule == GeMixingRule::HuronVidal && ci.ge == ActivityKind::NRTL) {
+        // Pairs with neither an entry nor stored NRTL parameters take the
+        // energies that make the rule the van der Waals one of Peng-Robinson
+        // (model 50) with k_ij from an entry of model 50 or 51, else the
+        // stored value when loadSB was asked for, else 0.
+        const std::size_t nn = static_cast<std::size_t>(n) * n;
+        auto& v = ge.vdw;
+        v.pair.assign(nn, 1);
+        v.k0.assign(nn, 0.0);
+        v.k1.assign(nn, 0.0);
+        v.k2.assign(nn, 0.0);
+        auto mark = [&](int i, int j) {
+            v.pair[static_cast<std::size_t>(i) * n + j] = v.pair[static_cast<std::size_t>(j) * n + i] = 0;
+        };
+        for (int i = 0; i < n; ++i)
+            mark(i, i);
+        for (const auto& e : act.bips)
+            mark(e.i - 1, e.j - 1);
+        const bool load = in.bipLoadLevel >= 0 && in.cas.size() == static_cast<std::size_t>(n);
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                double stored[5], k;
+                if (load && storedActivityParameters(ci.ge, in.cas[i], in.cas[j], stored)) mark(i, j);
+                if (load && storedKij(in.cas[i], in.cas[j], false, k))
+                    v.k0[static_cast<std::size_t>(i) * n + j] = v.k0[static_cast<std::size_t>(j) * n + i] = k;
+            }
+        for (const auto& e : in.bips) {
+            if ((e.model != 50 && e.model != 51) || e.i < 1 || e.j < 1 || e.i > n || e.j > n || e.i == e.j)
+                continue;
+            const double T0 = kKijReferenceT;
+            for (auto [a, b] : {std::pair{e.i - 1, e.j - 1}, std::pair{e.j - 1, e.i - 1}}) {
+                const std::size_t q = static_cast<std::size_t>(a) * n + b;
+                v.k0[q] = e.p[0] - e.p[1] - e.p[2];
+                v.k1[q] = e.p[1] / T0;
+                v.k2[q] = e.p[2] * T0;
+            }
+        }
+        for (std::size_t q = 0; q < nn; ++q)
+            if (v.pair[q]) ge.alpha[q] = 0.0;
+    }
+    return std::make_shared<CubicGeModel>(ci.rule, in.pure, std::move(ge), std::move(kij));
 }
 
 } // namespace zpk::models
