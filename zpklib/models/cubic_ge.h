@@ -85,7 +85,9 @@ ActivityKind cubicGeActivity(int code);
 // code feed it: Wong-Sandler [0] k_ij, [1] A_ij, [2] A_ji, [3] NRTL alpha;
 // the other rules [0] A_ij, [1] A_ji, [2] NRTL alpha (A in J/mol, alpha 0
 // means 0.3).  loadSB adds the stored Wilson / NRTL parameters of pairs
-// without an entry.
+// without an entry.  Model 60 uses Huron and Vidal's co-volume-weighted NRTL
+// and gives the remaining pairs the energies of the van der Waals rule (k_ij
+// from a model 50/51 entry, else stored with loadSB, else 0).
 std::shared_ptr<const PhaseModel> buildCubicGe(int code, const ModelInputs& in);
 
 } // namespace zpk::models
