@@ -89,7 +89,9 @@ class Column {
     // Starting profile: constant molar overflow, temperatures between the
     // feed's bubble and dew points (or the caller's estimates), compositions
     // from a few tridiagonal component-balance sweeps.
-    std::vector<double> initialProfile() const {
+    // The sweeps stop after `sweeps` or, from the eighth on, once no
+    // temperature moves by 0.01 K.
+    std::vector<double> initialProfile(int sweeps) const {
         std::vector<double> X(size(), 0.0);
         const double draws = sumOf(UL_) + sumOf(UV_);
         const double net = std::max(1.0 - draws, 0.05);
@@ -123,6 +125,14 @@ class Column {
             V[j - 1] = V[j] + L[j] + UL_[j] + UV_[j] - Lup - Fj;
             L[j - 1] = L[j] + (Fj1 - fv_[j - 1]) - UL_[j - 1];
         }
+        // A reboiler's liquid is the bottom product of the overall balance
+        // and its vapour closes the stage's balance (constant overflow
+        // would carry the stripping section's liquid into the product).
+        if (N_ > 1 && reboiler()) {
+            const double F0 = std::accumulate(f_.begin(), f_.begin() + c_, 0.0);
+            L[0] = std::max(net - D, 0.02);
+            V[0] = L[1] + F0 - L[0] - UL_[0] - UV_[0];
+        }
         for (int j = 0; j < N_; ++j) {
             L[j] = std::max(L[j], 0.02);
             V[j] = std::max(V[j], 0.02);
@@ -150,7 +160,8 @@ class Column {
             for (int i = 0; i < c_; ++i)
                 K[j * c_ + i] = std::exp(sys_.fluid().lnWilsonK(i, T[j], in_.pressure[j]));
         std::vector<double> a(N_), b(N_), cc(N_), d(N_), l(N_);
-        for (int sweep = 0; sweep < 8; ++sweep) {
+        for (int sweep = 0; sweep < sweeps; ++sweep) {
+            double change = 0;
             for (int i = 0; i < c_; ++i) {
                 for (int j = 0; j < N_; ++j) {
                     const double S = K[j * c_ + i] * V[j] / L[j];
@@ -184,7 +195,11 @@ class Column {
                 // Bubble-point correction with Wilson's temperature slope.
                 if (sy > 0 && A > 0) {
                     const double Tn = 1.0 / (1.0 / T[j] + std::log(sy) * sy / A);
-                    if (std::isfinite(Tn)) T[j] = std::clamp(Tn, T[j] - 20, T[j] + 20);
+                    if (std::isfinite(Tn)) {
+                        const double Tc = std::clamp(Tn, T[j] - 20, T[j] + 20);
+                        change = std::max(change, std::fabs(Tc - T[j]));
+                        T[j] = Tc;
+                    }
                 }
                 // Model K-values at the new compositions.
                 PhaseProps pl, pv;
@@ -198,6 +213,7 @@ class Column {
                     }
                 }
             }
+            if (sweep >= 7 && change < 0.01) break;
         }
         for (int j = 0; j < N_; ++j) {
             X[j * m_] = T[j];
@@ -636,8 +652,11 @@ bool continuation(const ColumnInput& in, const engine::StreamSystem& sys,
         int its = 0;
         {
             Column col(ci, sys, feedMap);
-            Xs = col.initialProfile();
-            if (!col.solve(Xs, its)) continue;
+            Xs = col.initialProfile(8);
+            if (!col.solve(Xs, its)) {
+                Xs = col.initialProfile(60);
+                if (!col.solve(Xs, its)) continue;
+            }
         }
         std::vector<double> from(in.specs.size());
         {
@@ -793,8 +812,11 @@ ColumnResult solveColumn(const ColumnInput& in) {
         ok = col.solve(Xs, iterations);
         if (ok) X = Xs;
     }
-    if (!ok) {
-        X = col.initialProfile();
+    // Two starts: a few sweeps of the component balances (close to the
+    // constant-overflow flows), then sweeps until the temperatures settle.
+    for (int sweeps : {8, 60}) {
+        if (ok) break;
+        X = col.initialProfile(sweeps);
         ok = col.solve(X, iterations);
     }
     if (!ok) ok = continuation(in, sys, feedMap, X, iterations);
