@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/api_streams.h"
@@ -259,4 +261,31 @@ TEST_F(Solids, BadInput) {
     EXPECT_TRUE(std::isnan(StrSCp(kStream)));
     EXPECT_NE(std::string(ErrMsg()).find("no solid"), std::string::npos) << ErrMsg();
     setErrFlag(0);
+}
+
+TEST_F(Solids, ThreadsOnTheirOwnStreamsAgreeWithOneThread) {
+    const Mixture mix = {{kWater, 0.8}, {kMethanol, 0.2}};
+    defineSolid(kStream, mix, 51, 150, 2);
+    ASSERT_EQ(setOp(kStream, 240, 101325), 1) << ErrMsg();
+    const double serial = StrPf(kStream, 2), density = StrSD(kStream);
+    ASSERT_GT(serial, 0.0);
+    constexpr int kThreads = 8;
+    std::vector<double> beta(kThreads, 0.0), rho(kThreads, 0.0);
+    std::vector<std::thread> pool;
+    for (int t = 0; t < kThreads; ++t)
+        pool.emplace_back([&, t] {
+            const int s = kStream + 1 + t;
+            defineSolid(s, mix, 51, 150, 2);
+            for (int k = 0; k < 20; ++k) {
+                if (setOp(s, 240, 101325) != 1) return;
+                beta[t] = StrPf(s, 2);
+                rho[t] = StrSD(s);
+            }
+        });
+    for (auto& th : pool)
+        th.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(beta[t], serial) << t;
+        EXPECT_EQ(rho[t], density) << t;
+    }
 }
