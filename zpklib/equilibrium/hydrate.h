@@ -88,6 +88,8 @@ struct FluidState {
 };
 
 // Formation conditions of one stream: its fluid system, feed and components.
+// The fluid system's models are referred to, not copied: they must outlive
+// the formation model.  Immutable after construction; safe to share.
 class FormationModel {
   public:
     FormationModel(const equilibrium::FluidSystem& fluid, std::vector<double> z,
