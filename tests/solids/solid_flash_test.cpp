@@ -289,3 +289,27 @@ TEST_F(Solids, ThreadsOnTheirOwnStreamsAgreeWithOneThread) {
         EXPECT_EQ(rho[t], density) << t;
     }
 }
+
+TEST_F(Solids, EnthalpyFlashesThroughFreezing) {
+    // Pure water: between ice and liquid at the melting point, both coexist.
+    defineSolid(kStream, {{kWater, 1.0}}, 51, 150, 2);
+    ASSERT_EQ(setOp(kStream, 273.0, 101325), 1);
+    const double hs = StrH(kStream);
+    ASSERT_EQ(setOp(kStream, 273.3, 101325), 1);
+    const double hl = StrH(kStream);
+    const double target = hs + 0.3 * (hl - hs);
+    const double T = HPF(kStream, 101325, target, 270);
+    ASSERT_GT(T, 0) << ErrMsg();
+    EXPECT_NEAR(T, 273.15, 1e-6);
+    EXPECT_NEAR(StrH(kStream), target, 1e-9 * std::fabs(target));
+    ASSERT_EQ(getPNr(), 2);
+    EXPECT_EQ(StrPt(kStream, 1), 1);
+    EXPECT_EQ(StrPt(kStream, 2), 2);
+    EXPECT_NEAR(StrPf(kStream, 2), 0.7, 0.01);
+    // A mixture freezes over a range: the enthalpy flash returns the flash temperature.
+    defineSolid(kStream, {{kWater, 0.9}, {kMethanol, 0.1}}, 51, 150, 2);
+    ASSERT_EQ(setOp(kStream, 255, 101325), 1);
+    const double h = StrH(kStream), solid = StrPf(kStream, 2);
+    EXPECT_NEAR(HPF(kStream, 101325, h, 270), 255, 1e-6) << ErrMsg();
+    EXPECT_NEAR(StrPf(kStream, 2), solid, 1e-6);
+}

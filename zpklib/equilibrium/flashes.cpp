@@ -1,4 +1,5 @@
 #include "equilibrium/flashes.h"
+#include "models/solid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -333,8 +334,34 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
         }
         if (std::fabs(ub - ua) <= 1e-13 * std::fabs(ub)) break;
     }
-    // The function jumps between ua and ub: a pure component's saturation.
-    // Split the feed between the two saturated phases by the lever rule.
+    // The function jumps between ua and ub.  When a solid appears across the
+    // jump (a pure component's melting point), the state is the mixture of
+    // the two bracketing states by the lever rule.
+    auto hasSolid = [](const EquilibriumCache& st) {
+        for (const auto& p : st.phases)
+            if (p.kind == models::kSolidPhase) return true;
+        return false;
+    };
+    if (sa && sb && hasSolid(*sa) != hasSolid(*sb)) {
+        const double a = specValue(*sa, spec) - target, b = specValue(*sb, spec) - target;
+        const double w = a / (a - b);  // share of the state at ub
+        if (w >= 0 && w <= 1) {
+            auto out = std::make_shared<EquilibriumCache>(*sa);
+            out->T = fixedIsP ? 0.5 * (ua + ub) : sa->T;
+            out->P = fixedIsP ? sa->P : 0.5 * (ua + ub);
+            for (auto& p : out->phases) p.beta *= 1 - w;
+            for (auto p : sb->phases) {
+                p.beta *= w;
+                out->phases.push_back(std::move(p));
+            }
+            // Fluid phases first, solids after them, as the flash orders them.
+            std::stable_partition(out->phases.begin(), out->phases.end(),
+                                  [](const PhaseState& p) { return p.kind != models::kSolidPhase; });
+            return out;
+        }
+    }
+    // A pure component's saturation: split the feed between the two saturated
+    // phases by the lever rule.
     const double u = 0.5 * (ua + ub);
     SplitPoint sp;
     if (fixedIsP) {
