@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int kSrk = 30;
+constexpr int kMethane = 74828, kWater = 7732185;
 constexpr int kEthane = 74840, kPropane = 74986, kIsobutane = 75285, kNButane = 106978, kNHexane = 110543;
 
 void unitSet1() {
@@ -241,6 +242,35 @@ TEST_F(ColumnTest, AbsorberWithoutSpecificationsIsAdiabatic) {
     const auto top = molarFlows(3);
     const auto gas = molarFlows(1);
     EXPECT_LT(top[1], gas[1]);
+}
+
+// Water fed with a hydrocarbon oil forms a second liquid on every stage:
+// the stages split their liquid, so the products leave in equilibrium (the
+// gas a single vapour, the bottom liquid two liquids that a three-phase flash
+// at its state finds again) and the balances close.
+TEST_F(ColumnTest, WaterFormsASecondLiquidOnTheStages) {
+    define(1, 1.0, {kMethane, kEthane, kPropane}, {0.6, 0.3, 0.1});
+    ASSERT_EQ(setOp(1, 300, 2e6), 1) << ErrMsg();
+    define(2, 3.0, {kNHexane, kWater}, {0.7, 0.3});
+    ASSERT_EQ(setOp(2, 300, 2e6), 1) << ErrMsg();
+    Column col(6, 2e6, 2.01e6);
+    col.feeds = {1, 2};
+    col.feedStages = {1, 6};
+    const double h = StrH(1) + StrH(2);
+    ASSERT_EQ(col.run(), 1) << ErrMsg();
+    EXPECT_NEAR(StrH(3) + StrH(4), h, 1e-8 * std::fabs(h));
+    EXPECT_NEAR(getWm(3) + getWm(4), 4.0, 1e-9);
+    EXPECT_EQ(StrLf(3), 0.0) << "the gas leaving the top is a single vapour";
+    const double T = getT(4), P = getP(4);
+    putKO(4, 1);
+    ASSERT_EQ(setOp(4, T, P), 1) << ErrMsg();
+    ASSERT_EQ(getPNr(), 2) << "the bottom liquid is two liquids";
+    EXPECT_EQ(StrPt(4, 1), 1);
+    EXPECT_EQ(StrPt(4, 2), 1);
+    // Nearly all water leaves with the liquid.
+    const auto w = molarFlows(4);
+    const double waterFed = 3.0 / StrMw(2) * getZ(2, 2);
+    EXPECT_GT(w[4] / waterFed, 0.99);
 }
 
 // Mode 1 starts from the thread's previous solution and reaches the same

@@ -10,6 +10,7 @@
 #include "core/error.h"
 #include "equilibrium/flashes.h"
 #include "equilibrium/system.h"
+#include "equilibrium/tp_flash.h"
 
 namespace zpk::operations {
 
@@ -31,6 +32,7 @@ double sumOf(const std::vector<double>& v) {
 struct StageThermo {
     std::vector<double> K; // y*/x from the fugacity coefficients
     double hL = 0, hV = 0; // J/mol, internal base
+    int liquids = 1;       // liquid phases of the stage
     bool ok = false;
 };
 
@@ -76,10 +78,22 @@ class Column {
             if (j > 0 && j < static_cast<int>(in.efficiency.size())) eff_[j] = in.efficiency[j];
         }
         assignSpecs();
+        fs3_ = sys.fluid();
+        fs3_.maxPhases = 3;
+        split_.resize(N_);
+        // A partial condenser is an equilibrium stage: its vapour is the
+        // top product at its dew point.
+        if (condenser()) eff_[N_ - 1] = 1.0;
         th_.resize(N_);
     }
 
     int size() const { return N_ * m_; }
+    // Water makes a second liquid possible: from now on the liquid of every
+    // stage splits when it is unstable.  False when there is no water.
+    bool allowLiquidSplit() {
+        vll_ = sys_.fluid().water >= 0;
+        return vll_;
+    }
     int stride() const { return m_; }
     double feedTotal() const { return F_; }
     const std::vector<double>& feedComponents() const { return fTot_; }
@@ -258,6 +272,21 @@ class Column {
             hresV = hv.hres;
         }
         st.hL = sys_.idealH(T, x.data()) + hresL;
+        st.liquids = 1;
+        if (vll_ && liquidSplit(j, T, P, x)) {
+            // Two liquids: the fugacities are those of either liquid phase,
+            // the enthalpy the sum of the phases'.
+            const auto& ph = split_[j];
+            if (!equilibrium::evalPhase(sys_.fluid(), T, P, ph[0].x.data(), Root::Liquid, 0, pl)) return;
+            for (int i = 0; i < c_; ++i)
+                if (x[i] > 0) st.K[i] = ph[0].x[i] * std::exp(pl.lnphi[i] - pv.lnphi[i]) / x[i];
+            st.hL = 0;
+            for (const auto& p : ph) {
+                if (!sys_.model(2, 1).evaluate(T, P, p.x.data(), Root::Liquid, 0, hl)) return;
+                st.hL += p.beta * (sys_.idealH(T, p.x.data()) + hl.hres);
+            }
+            st.liquids = 2;
+        }
         st.hV = sys_.idealH(T, y.data()) + hresV;
         st.ok = std::isfinite(st.hL) && std::isfinite(st.hV);
         for (double k : st.K)
@@ -461,6 +490,48 @@ class Column {
         }
     }
 
+    // Liquid-liquid split of the stage liquid x at (T, P) from a water-rich
+    // and a water-lean guess; true (with the phases in split_[j]) when two
+    // distinct liquids coexist.  Always from the same guesses: a start at
+    // the previous split ends on a different path within the solver's
+    // tolerance, which spoils the difference quotients of the Jacobian.
+    bool liquidSplit(int j, double T, double P, const std::vector<double>& x) const {
+        const int w = sys_.fluid().water;
+        if (x[w] < 1e-6 || x[w] > 1 - 1e-6) return false;
+        std::vector<equilibrium::Phase> ph(2);
+        {
+            for (auto& p : ph) {
+                p.kind = models::kLiquid;
+                p.x.assign(c_, 0.0);
+            }
+            for (int i = 0; i < c_; ++i) {
+                ph[0].x[i] = i == w ? 0.98 : 0.02 * x[i] / (1 - x[w]);
+                ph[1].x[i] = i == w ? 0.01 * x[w] : x[i];
+            }
+            double s1 = 0;
+            for (double v : ph[1].x)
+                s1 += v;
+            for (double& v : ph[1].x)
+                v /= s1;
+            ph[0].beta = x[w];
+            ph[1].beta = 1 - x[w];
+        }
+        if (!equilibrium::solveEquilibrium(fs3_, T, P, x.data(), ph) || ph.size() != 2 ||
+            ph[0].kind != models::kLiquid || ph[1].kind != models::kLiquid) {
+            split_[j].clear();
+            return false;
+        }
+        double d = 0;
+        for (int i = 0; i < c_; ++i)
+            d += std::fabs(ph[0].x[i] - ph[1].x[i]);
+        if (d < 1e-4) {
+            split_[j].clear();
+            return false;
+        }
+        split_[j] = ph;
+        return true;
+    }
+
     double specResidual(const ColumnSpec& s, const std::vector<double>& X,
                         const std::vector<StageThermo>& th) const {
         const int top = N_ - 1;
@@ -595,6 +666,9 @@ class Column {
     double F_ = 1;
     std::vector<double> f_, hf_, fv_, fTot_, UL_, UV_, heat_, eff_;
     int topSpec_ = -1, bottomSpec_ = -1;
+    bool vll_ = false;
+    equilibrium::FluidSystem fs3_;
+    mutable std::vector<std::vector<equilibrium::Phase>> split_; // liquid split per stage
     std::vector<StageThermo> th_;
 };
 
@@ -821,6 +895,10 @@ ColumnResult solveColumn(const ColumnInput& in) {
     }
     if (!ok) ok = continuation(in, sys, feedMap, X, iterations);
     if (!ok) throw Error("the column did not converge", kCalculation);
+    // With water, the vapour-liquid solution starts the solution with
+    // liquid-liquid splits on the stages (nothing changes where none forms).
+    if (col.allowLiquidSplit() && !col.solve(X, iterations))
+        throw Error("the column with two liquid phases did not converge", kCalculation);
     col.evaluateAll(X);
 
     res.iterations = iterations;
