@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "components/database.h"
 #include "equilibrium/engine.h"
@@ -183,4 +184,20 @@ TEST(SolidModel, UnknownSolidCodesAreRejected) {
     EXPECT_THROW(models::buildSolidModel(30, in, nullptr), Error);
     EXPECT_FALSE(models::isSolidCode(1));
     EXPECT_TRUE(models::isSolidCode(153));
+}
+
+TEST(SolidModel, AStreamWhoseSolidModelCannotBeBuiltFailsOnlyWhereSolidsAreNeeded) {
+    streams::StreamDef d = makeDef({{kWater, 0.5}, {kMethane, 0.5}}, 50, 30, 2); // 30 is no solid model
+    engine::StreamSystem sys(d);
+    EXPECT_GT(sys.feedMw(), 0.0);
+    EXPECT_THROW(sys.model(1, 2), Error);
+    try {
+        sys.flash(250, 1e5);
+        ADD_FAILURE() << "a flash with solids allowed needs the solid model";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("solid"), std::string::npos) << e.what();
+    }
+    d.options = 0;
+    engine::StreamSystem fluidOnly(d);
+    EXPECT_NO_THROW(fluidOnly.flash(250, 1e5));
 }

@@ -72,8 +72,8 @@ void StreamSystem::buildSolids(const streams::StreamDef& def, const models::Mode
         for (auto& m : models_) m[2].reset();
         solidError_ = e.what();
     }
-    if (!(def.options & (kSolidOption | kHydrateOption))) return;
-    if (!models_[0][2]) throw Error("solid phases: " + solidError_, kNotImplemented);
+    solidsWanted_ = (def.options & (kSolidOption | kHydrateOption)) != 0;
+    if (!solidsWanted_ || !models_[0][2]) return;
     fluid_.solid = models_[0][2].get();
     fluid_.solidSolution =
         static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() == models::SolidArrangement::Solution;
@@ -200,6 +200,7 @@ std::shared_ptr<EquilibriumCache> StreamSystem::fromPhases(double T, double P,
 }
 
 std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const double* z) const {
+    if (solidsWanted_ && !fluid_.solid) throw Error("solid phases: " + solidError_, kNotImplemented);
     equilibrium::FlashResult r;
     if (!equilibrium::flashTP(fluid_, T, P, z ? z : z_.data(), r))
         throw Error("isothermal flash did not converge", kCalculation);

@@ -87,7 +87,8 @@ private:
     std::vector<const components::Component*> comps_;
     equilibrium::FluidSystem fluid_;
     std::array<std::array<std::shared_ptr<const models::PhaseModel>, 3>, 4> models_;
-    std::string solidError_;  // why the solid models could not be built
+    std::string solidError_;     // why the solid models could not be built
+    bool solidsWanted_ = false;  // the options ask for solid phases
 };
 
 // Stream totals from a state (molar, per mole of stream).
