@@ -244,6 +244,70 @@ TEST_F(ColumnTest, AbsorberWithoutSpecificationsIsAdiabatic) {
     EXPECT_LT(top[1], gas[1]);
 }
 
+// Round trips: a column solved with ratio specifications is solved again
+// with its own duties, stage temperature, product mole fraction or
+// recovery as specifications, and must come out the same.  A heat input on
+// one stage counts in the first returned duty.
+TEST_F(ColumnTest, SpecificationsOfEveryKindReproduceTheSameColumn) {
+    lightFeed(1);
+    auto base = [] {
+        Column col(12, 1.5e6, 1.55e6);
+        col.feeds = {1};
+        col.feedStages = {6};
+        col.heat[8] = 5.0; // kJ/s added on stage 9
+        return col;
+    };
+    Column ref = base();
+    ref.spec(1, 1, 0, 2.5); // reflux ratio
+    ref.spec(2, 1, 0, 1.2); // boil-up ratio
+    ASSERT_EQ(ref.run(), 1) << ErrMsg();
+    const double h1 = StrH(1);
+    EXPECT_NEAR(h1 + ref.duties[0], StrH(3) + StrH(4) + ref.duties[1], 1e-8 * std::fabs(h1));
+    const double reboiler = ref.duties[0] - 5.0, condenser = ref.duties[1];
+    const double tTop = ref.results[10 + 11], tBottom = ref.results[10];
+    const double yEthane = getZ(3, 1);
+    const double propaneTop = ref.results[1];
+    const double propaneFeed = molarFlows(1)[1];
+    auto same = [&](Column& col, const char* what) {
+        ASSERT_EQ(col.run(), 1) << what << ": " << ErrMsg();
+        for (int k = 0; k < 22; ++k)
+            EXPECT_NEAR(col.results[k], ref.results[k], 1e-6 * std::fabs(ref.results[k]) + 1e-12)
+                << what << " " << k;
+        EXPECT_NEAR(col.duties[0], ref.duties[0], 1e-6 * std::fabs(ref.duties[0])) << what;
+        EXPECT_NEAR(col.duties[1], ref.duties[1], 1e-6 * std::fabs(ref.duties[1])) << what;
+    };
+    {
+        Column col = base();
+        col.spec(1, 6, 0, condenser); // condenser duty
+        col.spec(2, 6, 0, reboiler);  // reboiler duty
+        same(col, "duties");
+    }
+    {
+        Column col = base();
+        col.spec(1, 1, 0, 2.5);
+        col.spec(2, 4, 0, tBottom); // bottom stage temperature
+        same(col, "bottom temperature");
+    }
+    {
+        Column col = base();
+        col.spec(1, 4, 0, tTop); // top stage temperature
+        col.spec(2, 1, 0, 1.2);
+        same(col, "top temperature");
+    }
+    {
+        Column col = base();
+        col.spec(4, 5, 1, yEthane); // ethane mole fraction in the top product (rises with the reflux)
+        col.spec(2, 1, 0, 1.2);
+        same(col, "mole fraction");
+    }
+    {
+        Column col = base();
+        col.spec(1, 1, 0, 2.5);
+        col.spec(1, 7, 2, propaneTop / propaneFeed); // propane recovery in the top product (one per side)
+        same(col, "recovery");
+    }
+}
+
 // Water fed with a hydrocarbon oil forms a second liquid on every stage:
 // the stages split their liquid, so the products leave in equilibrium (the
 // gas a single vapour, the bottom liquid two liquids that a three-phase flash
