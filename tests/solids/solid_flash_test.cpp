@@ -313,3 +313,29 @@ TEST_F(Solids, EnthalpyFlashesThroughFreezing) {
     EXPECT_NEAR(HPF(kStream, 101325, h, 270), 255, 1e-6) << ErrMsg();
     EXPECT_NEAR(StrPf(kStream, 2), solid, 1e-6);
 }
+
+TEST_F(Solids, WaterFreezesAsPureIceBesideASolidSolution) {
+    // Ice takes no hydrocarbons into its lattice: with the solid-solution
+    // model water still freezes as a solid of its own, heptane and decane form
+    // the solution.
+    defineSolid(kStream, {{kMethane, 0.5}, {142825, 0.1}, {kNDecane, 0.2}, {kWater, 0.2}}, 51, 153, 2);
+    ASSERT_EQ(setOp(kStream, 190, 1e5), 1) << ErrMsg();
+    int ice = 0, solution = 0;
+    for (int k = 1; k <= getPNr(); ++k) {
+        if (StrPt(kStream, k) != 2) continue;
+        if (getW(kStream, k, 4) > 0.999999) {
+            ++ice;
+            EXPECT_NEAR(StrPf(kStream, k), 0.2, 1e-6);
+        } else {
+            ++solution;
+            EXPECT_LT(getW(kStream, k, 4), 1e-12) << "no water in the hydrocarbon solid";
+            EXPECT_GT(getW(kStream, k, 2), 0.05) << "heptane dissolves in solid decane";
+        }
+    }
+    EXPECT_EQ(ice, 1);
+    EXPECT_EQ(solution, 1);
+    // Pure ice with a dilute gas at 250 K.
+    defineSolid(kStream, {{kMethane, 0.9}, {kEthane, 0.09}, {kWater, 0.01}}, 51, 153, 4);
+    ASSERT_EQ(setOp(kStream, 250, 5e5), 1) << ErrMsg();
+    EXPECT_NEAR(StrSD(kStream), (52.967 - 0.0075822 * 250) * 18.01528, 1e-6);
+}

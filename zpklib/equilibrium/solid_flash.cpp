@@ -26,9 +26,19 @@ bool isSolid(const Phase& p) {
     return p.kind == kSolidPhase;
 }
 
-// The component a pure solid phase consists of.
-int solidComponent(const Phase& p) {
-    return static_cast<int>(std::max_element(p.x.begin(), p.x.end()) - p.x.begin());
+// True when component i freezes as a pure solid of its own: every freezing
+// component with pure solids, only water (ice takes no hydrocarbons or gases
+// into its lattice) with a solid solution.
+bool freezesPure(const FluidSystem& sys, int i) { return !sys.solidSolution || i == sys.water; }
+
+Phase solidPhase(int n, int pure) {
+    Phase s;
+    s.kind = kSolidPhase;
+    s.beta = 0;
+    s.x.assign(n, 0.0);
+    s.pureSolid = pure;
+    if (pure >= 0) s.x[pure] = 1.0;
+    return s;
 }
 
 // ln phi of every phase (row k * n + i): fluids by their models, solids from
@@ -43,11 +53,11 @@ bool lnphiRows(const FluidSystem& sys, double T, double P, const std::vector<Pha
         if (!isSolid(ph[k])) {
             if (!evalPhase(sys, T, P, ph[k].x.data(), Root::Stable, 0, pp)) return false;
             std::copy(pp.lnphi.begin(), pp.lnphi.end(), r);
-        } else if (sys.solidSolution) {
-            std::copy(ref.begin(), ref.end(), r);
+        } else if (ph[k].pureSolid >= 0) {
+            r[ph[k].pureSolid] = ref[ph[k].pureSolid];
         } else {
-            const int i = solidComponent(ph[k]);
-            r[i] = ref[i];
+            for (int i = 0; i < n; ++i)
+                if (!freezesPure(sys, i)) r[i] = ref[i];
         }
     }
     return true;
@@ -99,7 +109,7 @@ bool solveAll(const FluidSystem& sys, double T, double P, const double* z, std::
     const int n = sys.size();
     std::vector<double> rows, prev, prevDelta, beta, x;
     double err = 0;
-    int it = 0;
+    int it = 0, stalls = 0;
     for (; it < kMaxIterations; ++it) {
         if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
         err = fugacityError(ph, rows, z, n);
@@ -127,9 +137,22 @@ bool solveAll(const FluidSystem& sys, double T, double P, const double* z, std::
         }
         const int p = static_cast<int>(ph.size());
         beta.resize(p);
-        for (int k = 0; k < p; ++k)
+        for (int k = 0; k < p; ++k) {
             beta[k] = ph[k].beta;
-        multiphaseSplit(z, rows.data(), n, p, beta, x);
+            if (beta[k] > 0) continue;
+            // A new phase starts with half of the feed its composition stands for
+            // (the split's Newton steps are poorly scaled from the bound).
+            for (int i = 0; i < n; ++i)
+                beta[k] += 0.5 * z[i] * ph[k].x[i];
+        }
+        if (!multiphaseSplit(z, rows.data(), n, p, beta, x)) {
+            // No progress: phases of (nearly) the same fugacity pattern, such
+            // as an aqueous liquid and ice; the caller tries without one of them.
+            double moved = 0;
+            for (int k = 0; k < p; ++k)
+                moved = std::max(moved, std::fabs(beta[k] - ph[k].beta));
+            if (moved < 1e-14 && ++stalls >= 3) return false;
+        }
         for (int k = 0; k < p; ++k) {
             ph[k].beta = beta[k];
             std::copy(x.begin() + static_cast<long>(k) * n, x.begin() + static_cast<long>(k + 1) * n,
@@ -158,11 +181,19 @@ double gibbs(const std::vector<Phase>& ph, const std::vector<double>& rows, cons
 }
 
 // At fixed T and P no more phases than components coexist (Gibbs' phase
-// rule).  When a new solid brings more, each fluid phase in turn is left out
-// and the equilibrium of lowest Gibbs energy is kept.
+// rule).  When a new solid brings more, or the phases cannot be equilibrated
+// together, each fluid phase in turn is left out and the equilibrium of
+// lowest Gibbs energy is kept.
 bool solveWithinPhaseRule(const FluidSystem& sys, double T, double P, const double* z, int components,
                           std::vector<Phase>& ph, const std::vector<double>& ref, int* iterations) {
-    if (static_cast<int>(ph.size()) <= components) return solveAll(sys, T, P, z, ph, ref, iterations);
+    if (static_cast<int>(ph.size()) <= components) {
+        std::vector<Phase> all = ph;
+        if (solveAll(sys, T, P, z, all, ref, iterations)) {
+            ph = std::move(all);
+            return true;
+        }
+        if (ph.size() <= 2) return false;
+    }
     const int n = sys.size();
     std::vector<Phase> best;
     double gBest = std::numeric_limits<double>::infinity();
@@ -209,14 +240,11 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
     if (actives == 1) {
         // One component: off its melting curve it is all solid or all fluid.
         if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
-        if (sys.solidSolution || ref[active] != kNoSolid) {
-            if (ref[active] < rows[active] + std::log(ph[0].x[active])) {
-                Phase s;
-                s.kind = kSolidPhase;
-                s.beta = 1;
-                s.x = ph[0].x;
-                ph.assign(1, s);
-            }
+        if (ref[active] != kNoSolid && ref[active] < rows[active] + std::log(ph[0].x[active])) {
+            Phase s = solidPhase(n, active);
+            s.beta = 1;
+            s.x = ph[0].x;
+            ph.assign(1, s);
         }
         return true;
     }
@@ -243,29 +271,22 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
                 }
         }
         std::vector<Phase> added;
-        if (!sys.solidSolution) {
-            for (int i = 0; i < n; ++i) {
-                if (z[i] <= 0 || ref[i] == kNoSolid || !(ref[i] - d[i] < kInstability)) continue;
-                bool present = false;
-                for (const auto& q : ph)
-                    present = present || (isSolid(q) && solidComponent(q) == i);
-                if (present) continue;
-                Phase s;
-                s.kind = kSolidPhase;
-                s.beta = 0;
-                s.x.assign(n, 0.0);
-                s.x[i] = 1.0;
-                added.push_back(std::move(s));
-            }
-        } else if (std::none_of(ph.begin(), ph.end(), isSolid)) {
+        for (int i = 0; i < n; ++i) {
+            if (z[i] <= 0 || ref[i] == kNoSolid || !freezesPure(sys, i) || !(ref[i] - d[i] < kInstability))
+                continue;
+            bool present = false;
+            for (const auto& q : ph)
+                present = present || (isSolid(q) && q.pureSolid == i);
+            if (!present) added.push_back(solidPhase(n, i));
+        }
+        const bool solution =
+            std::any_of(ph.begin(), ph.end(), [](const Phase& q) { return isSolid(q) && q.pureSolid < 0; });
+        if (sys.solidSolution && !solution) {
             // Ideal solid solution: trial w_i = f_i / f_i^S, tm = 1 - sum w.
-            Phase s;
-            s.kind = kSolidPhase;
-            s.beta = 0;
-            s.x.assign(n, 0.0);
+            Phase s = solidPhase(n, -1);
             double sum = 0;
             for (int i = 0; i < n; ++i)
-                if (z[i] > 0 && ref[i] != kNoSolid && d[i] != kNoSolid)
+                if (z[i] > 0 && ref[i] != kNoSolid && !freezesPure(sys, i) && d[i] != kNoSolid)
                     sum += s.x[i] = std::exp(d[i] - ref[i]);
             if (1.0 - sum < kInstability) {
                 for (double& v : s.x)

@@ -9,10 +9,11 @@
 namespace zpk::equilibrium {
 
 struct Phase {
-    int kind = models::kVapour;  // 0 vapour, 1 liquid
+    int kind = models::kVapour;  // 0 vapour, 1 liquid, 2 solid
     double beta = 1;             // mole fraction of the feed in this phase
     double v = 0;                // molar volume, m3/mol
     std::vector<double> x;       // composition
+    int pureSolid = -1;          // solid of one component (its position), -1: solid solution
 };
 
 struct FlashResult {
