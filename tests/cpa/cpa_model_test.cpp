@@ -254,5 +254,87 @@ TEST(Cpa, BadStatesAreRefused) {
     EXPECT_THROW(buildCpa(in), std::invalid_argument);
 }
 
+// The Peng-Robinson constants standing for a CPA component reproduce its
+// a(T) and b, so that a gE mixing rule sees the CPA cubic part.
+TEST(CpaGe, CubicEquivalentReproducesAttractionAndCoVolume) {
+    CpaComponent c;
+    ASSERT_TRUE(storedCpaComponent(kWater, 647.096, c));
+    const PureConstants p = cubicEquivalent(c);
+    const double omA = 0.45723552892138218, omB = 0.07779607390388844;
+    const double ac = omA * kR * kR * p.tc * p.tc / p.pc, b = omB * kR * p.tc / p.pc;
+    const double w = p.omega;
+    const double m = w <= 0.491 ? 0.37464 + 1.54226 * w - 0.26992 * w * w
+                                : 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
+    EXPECT_LT(rel(c.b, b), 1e-14);
+    for (double T : {250.0, 373.15, 600.0}) {
+        const double aCpa = c.a0 * std::pow(1 + c.c1 * (1 - std::sqrt(T / c.tc)), 2);
+        const double aPr = ac * std::pow(1 + m * (1 - std::sqrt(T / p.tc)), 2);
+        EXPECT_LT(rel(aCpa, aPr), 1e-13) << T;
+    }
+}
+
+// Pure water: the gE mixing rules leave a pure component's a and b alone, so
+// models 115 and 116 give the fugacities and volumes of model 111.
+TEST(CpaGe, PureWaterEqualsBaseModel) {
+    const ModelInputs in = inputs({kWater});
+    const auto base = buildCpa(in);
+    for (int code : {115, 116}) {
+        const auto m = buildCpaGe(code, in);
+        const double x = 1.0;
+        for (double T = 220; T < 308; T += 3) {
+            PhaseProps a, b;
+            ASSERT_TRUE(base->evaluate(T, 1e5, &x, Root::Liquid, 1, a));
+            ASSERT_TRUE(m->evaluate(T, 1e5, &x, Root::Liquid, 1, b));
+            EXPECT_NEAR(b.lnphi[0], a.lnphi[0], 1e-10) << code << " " << T;
+            EXPECT_LT(rel(a.v, b.v), 1e-11);
+            EXPECT_NEAR(b.dlnphi_dT[0], a.dlnphi_dT[0], 1e-9 * std::fabs(a.dlnphi_dT[0]));
+        }
+    }
+}
+
+// Models 115 and 116 on an associating mixture with NRTL parameters: second
+// derivatives against differences of first derivatives, Gibbs-Duhem.
+TEST(CpaGe, DerivativesOfAnAssociatingMixture) {
+    ModelInputs in = inputs({kWater, kMethanol, kAcetone});
+    streams::BipEntry e;
+    e.i = 1, e.j = 2, e.p[0] = 300, e.p[1] = -150, e.p[2] = 0.3;
+    for (int code : {115, 116}) {
+        e.model = code;
+        in.bips = {e};
+        const auto m = buildCpaGe(code, in);
+        const double T = 330, V = 1.0e-4;
+        const std::vector<double> n = {0.3, 0.2, 0.5};
+        ResidualDerivs d, p, q;
+        ASSERT_TRUE(m->residualDerivatives(T, V, n.data(), 1, d));
+        const double hT = 1e-4 * T, hV = 1e-6 * V, hn = 1e-6;
+        ASSERT_TRUE(m->residualDerivatives(T + hT, V, n.data(), 1, p));
+        ASSERT_TRUE(m->residualDerivatives(T - hT, V, n.data(), 1, q));
+        EXPECT_LT(rel(d.F_TT, (p.F_T - q.F_T) / (2 * hT)), 1e-5) << code;
+        EXPECT_LT(rel(d.F_TV, (p.F_V - q.F_V) / (2 * hT)), 1e-5) << code;
+        ASSERT_TRUE(m->residualDerivatives(T, V + hV, n.data(), 1, p));
+        ASSERT_TRUE(m->residualDerivatives(T, V - hV, n.data(), 1, q));
+        EXPECT_LT(rel(d.F_VV, (p.F_V - q.F_V) / (2 * hV)), 1e-5) << code;
+        for (int j = 0; j < 3; ++j) {
+            std::vector<double> np = n, nm = n;
+            np[j] += hn;
+            nm[j] -= hn;
+            ASSERT_TRUE(m->residualDerivatives(T, V, np.data(), 1, p));
+            ASSERT_TRUE(m->residualDerivatives(T, V, nm.data(), 1, q));
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(d.F_ij[i * 3 + j], (p.F_i[i] - q.F_i[i]) / (2 * hn),
+                            1e-5 * (1 + std::fabs(d.F_ij[i * 3 + j])))
+                    << code << " " << i << "," << j;
+        }
+        PhaseProps a;
+        ASSERT_TRUE(m->evaluate(T, 1e5, n.data(), Root::Liquid, 1, a));
+        for (int j = 0; j < 3; ++j) {
+            double s = 0;
+            for (int i = 0; i < 3; ++i)
+                s += n[i] * a.dlnphi_dn[i * 3 + j];
+            EXPECT_NEAR(s, 0.0, 1e-9) << code << " " << j;
+        }
+    }
+}
+
 } // namespace
 } // namespace zpk::models

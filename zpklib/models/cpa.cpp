@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -12,6 +13,7 @@
 
 #include "core/data_files.h"
 #include "core/error.h"
+#include "models/cubic_ge.h"
 #include "models/factory.h"
 #include "thermo/evaluator.h"
 #include "thermo/jet.h"
@@ -26,6 +28,8 @@ constexpr double kOmegaA = 0.45723552892138218;
 constexpr double kOmegaB = 0.07779607390388844;
 constexpr double kGFactor = 1.9; // g(eta) = 1 / (1 - 1.9 eta), simplified radial distribution
 constexpr int kModelCode = 111;
+
+std::atomic<std::uint64_t> nextId{1};
 
 // Physical (Peng-Robinson) part in terms of the mixing-rule quantities:
 // total moles N, co-volume B, attraction D = sum sum n n a, shift C.
@@ -142,7 +146,8 @@ bool storedCpaComponent(std::int64_t cas, double tc, CpaComponent& out) {
 }
 
 CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& kij)
-    : n_(static_cast<int>(comps.size())), comp_(std::move(comps)) {
+    : n_(static_cast<int>(comps.size())), comp_(std::move(comps)),
+      id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
     for (const auto& c : comp_)
         if (!(c.tc > 0) || !(c.a0 > 0) || !(c.b > 0) || !std::isfinite(c.c1) || !std::isfinite(c.shift))
             throw std::invalid_argument("CPA model: component without cubic parameters");
@@ -164,6 +169,11 @@ CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& k
             sites_.push_back({i, static_cast<double>(c.donors), true});
             sites_.push_back({i, static_cast<double>(c.acceptors), false});
         }
+    }
+    for (const auto& c : comp_) {
+        bs_.push_back(c.b);
+        shifts_.push_back(c.shift);
+        tcs_.push_back(c.tc);
     }
     const std::size_t S = sites_.size();
     bb_.assign(S * S, 0.0);
@@ -316,8 +326,25 @@ bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<doub
         X[s] = 1.0 / (1.0 + sum);
     }
     double norm = residual(X, R);
+    // The last solution of this thread for this model often starts closer
+    // (the volume search moves along one isotherm).
+    thread_local std::uint64_t lastId = 0;
+    thread_local std::vector<double> lastX;
+    if (lastId == id_ && static_cast<int>(lastX.size()) == S) {
+        const double warm = residual(lastX, Rt);
+        if (warm < norm) {
+            X = lastX;
+            R.swap(Rt);
+            norm = warm;
+        }
+    }
+    auto remember = [&] {
+        lastId = id_;
+        lastX = X;
+        return true;
+    };
     for (int it = 0; it < 100; ++it) {
-        if (norm < 1e-30) return true;
+        if (norm < 1e-30) return remember();
         for (int s = 0; s < S; ++s) {
             double sum = 0;
             for (int t = 0; t < S; ++t) {
@@ -340,13 +367,13 @@ bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<doub
             nt = residual(Xt, Rt);
             if (nt < norm) break;
         }
-        if (!(nt < norm)) return norm < 1e-24; // no further decrease: at rounding noise
+        if (!(nt < norm)) return norm < 1e-24 && remember(); // no further decrease: at rounding noise
         X.swap(Xt);
         R.swap(Rt);
         norm = nt;
-        if (big * step < 1e-14) return true;
+        if (big * step < 1e-14) return remember();
     }
-    return norm < 1e-24;
+    return norm < 1e-24 && remember();
 }
 
 std::vector<double> CpaModel::siteFractions(double T, double V, const double* n) const {
@@ -547,6 +574,15 @@ bool CpaModel::residualDerivatives(double T, double V, const double* n, int orde
     return std::isfinite(d.F) && std::isfinite(d.F_V);
 }
 
+bool CpaModel::addAssociation(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+    if (sites_.empty()) return true;
+    double C = 0;
+    for (int i = 0; i < n_; ++i)
+        C += n[i] * comp_[i].shift;
+    assocPart(T, V + C, n, order, d);
+    return std::isfinite(d.F);
+}
+
 double CpaModel::pressure(double T, double V, const double* n) const {
     thread_local ResidualDerivs d;
     if (!residualDerivatives(T, V, n, 0, d)) return kNaN;
@@ -561,20 +597,28 @@ namespace {
 // Pressure and its derivative in the translated density rt = 1 / (V + C) on
 // one isotherm of a normalised composition.
 struct Isotherm {
-    const CpaModel& m;
+    const CpaModel& assoc; // association part
     const double* x;
-    double T, C, B;
+    double T, C, B, D; // cubic part at (T, x): shift, co-volume, attraction
     struct PD {
         double p, dp;
     };
+    // Pressure and its derivative in the translated density: the cubic part
+    // in closed form, the association part from its volume derivatives.
     PD at(double rt) const {
-        thread_local ResidualDerivs d;
-        const double V = 1.0 / rt - C;
-        if (!(V > 0) || !m.residualDerivatives(T, V, x, 1, d)) return {kNaN, kNaN};
+        const double Vt = 1.0 / rt;
+        if (!(Vt - C > 0) || !(Vt > B)) return {kNaN, kNaN};
         const double RT = kR * T;
-        const double p = RT * (1.0 / V - d.F_V);
-        const double dpdV = -RT * d.F_VV - RT / (V * V);
-        return {p, -dpdV / (rt * rt)};
+        const double e1 = Vt + kD1 * B, e2 = Vt + kD2 * B;
+        double p = RT / (Vt - B) - D / (e1 * e2);
+        double dpdV = -RT / ((Vt - B) * (Vt - B)) + D * (e1 + e2) / (e1 * e1 * e2 * e2);
+        if (assoc.associating()) {
+            double FV, FVV;
+            if (!assoc.associationVolumeDerivatives(T, Vt, x, FV, FVV)) return {kNaN, kNaN};
+            p -= RT * FV;
+            dpdV -= RT * FVV;
+        }
+        return {p, -dpdV * Vt * Vt};
     }
     // Root on a mechanically stable branch: the vapour branch walked up from
     // the ideal gas, the liquid branch walked down from a compressed state.
@@ -582,7 +626,7 @@ struct Isotherm {
     bool solve(double P, bool up, double& rt) const {
         const double rmax = 1.0 / B;
         double lo = 0, hi = rmax;
-        bool haveLo = up, haveHi = !up;
+        bool haveLo = up, haveHi = !up, spinodalBound = false;
         double xk;
         if (up) {
             xk = std::min(1.0 / (kR * T / P + C), 0.5 * rmax);
@@ -611,16 +655,22 @@ struct Isotherm {
                 return true;
             }
             if (!stable) {
-                // Past the spinodal of the branch: bounds the root from the far side.
+                // Past the spinodal of the branch: bounds the root from the far
+                // side.  When the pressure there is still on the near side of P,
+                // a root needs the branch to cross P before its spinodal.
                 if (up)
-                    hi = xk, haveHi = true;
+                    hi = xk, haveHi = true, spinodalBound = r < 0;
                 else
-                    lo = xk, haveLo = true;
+                    lo = xk, haveLo = true, spinodalBound = r > 0;
             } else if (r < 0) {
                 lo = xk, haveLo = true;
+                if (!up) spinodalBound = false;
             } else {
                 hi = xk, haveHi = true;
+                if (up) spinodalBound = false;
             }
+            // Bracketed against the spinodal without crossing P: no root.
+            if (spinodalBound && haveLo && haveHi && hi - lo <= 1e-7 * hi) return false;
             double xn = stable ? xk - r / q.dp : 0.5 * (lo + hi);
             if (haveLo && haveHi) {
                 if (!(xn > lo && xn < hi)) xn = 0.5 * (lo + hi);
@@ -639,17 +689,32 @@ struct Isotherm {
     }
 };
 
-} // namespace
-
-bool CpaModel::volume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const {
-    if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P)) return false;
-    double B = 0, C = 0, tpc = 0;
-    for (int i = 0; i < n_; ++i) {
-        B += x[i] * comp_[i].b;
-        C += x[i] * comp_[i].shift;
-        tpc += x[i] * comp_[i].tc;
-    }
-    Isotherm iso{*this, x, T, C, B};
+// Volume root of an equation of state at (T, P, x normalised) with cubic
+// attraction D, co-volume B, volume shift C and pseudo-critical temperature
+// tpc of x.  Each thread remembers its last roots per model: the engine
+// evaluates one state for several properties in a row.
+bool volumeRoot(std::uint64_t id, const PhaseModel& m, const CpaModel& assoc, double D, double T, double P,
+                const double* x, double B, double C, double tpc, Root root, double& V, bool& liquidLike) {
+    if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P) || !std::isfinite(D)) return false;
+    struct Entry {
+        std::uint64_t id = 0;
+        double T = 0, P = 0;
+        Root root = Root::Stable;
+        std::vector<double> x;
+        double V = 0;
+        bool liquid = false;
+    };
+    thread_local std::array<Entry, 8> cache;
+    thread_local std::size_t next = 0;
+    const int n = m.size();
+    for (const Entry& e : cache)
+        if (e.id == id && e.T == T && e.P == P && e.root == root &&
+            std::equal(x, x + n, e.x.begin(), e.x.end())) {
+            V = e.V;
+            liquidLike = e.liquid;
+            return true;
+        }
+    Isotherm iso{assoc, x, T, C, B, D};
     double rv = 0, rl = 0;
     const bool hasV = iso.solve(P, true, rv);
     const bool hasL = iso.solve(P, false, rl);
@@ -669,7 +734,7 @@ bool CpaModel::volume(double T, double P, const double* x, Root root, double& V,
         thread_local ResidualDerivs d;
         auto gres = [&](double r) {
             const double v = 1.0 / r - C;
-            if (!residualDerivatives(T, v, x, 0, d)) return kNaN;
+            if (!m.residualDerivatives(T, v, x, 0, d)) return kNaN;
             const double z = P * v / (kR * T);
             return d.F + z - 1.0 - std::log(z);
         };
@@ -677,27 +742,127 @@ bool CpaModel::volume(double T, double P, const double* x, Root root, double& V,
         rt = liquidLike ? rl : rv;
     }
     V = 1.0 / rt - C;
-    return V > 0;
+    if (!(V > 0)) return false;
+    Entry& e = cache[next];
+    next = (next + 1) % cache.size();
+    e.id = id, e.T = T, e.P = P, e.root = root, e.V = V, e.liquid = liquidLike;
+    e.x.assign(x, x + n);
+    return true;
 }
 
-bool CpaModel::evaluate(double T, double P, const double* xin, Root root, int order, PhaseProps& out) const {
+// Phase properties of an equation of state from its volume root; attraction
+// gives the cubic part's D = n^2 a at (T, x normalised).
+template <class Attraction>
+bool evaluateEos(std::uint64_t id, const PhaseModel& m, const CpaModel& assoc, Attraction attraction,
+                 const std::vector<double>& b, const std::vector<double>& shift,
+                 const std::vector<double>& tc, double T, double P, const double* xin, Root root, int order,
+                 PhaseProps& out) {
     if (!(T > 0) || !(P > 0)) return false;
+    const int n = m.size();
     thread_local std::vector<double> x;
-    x.assign(xin, xin + n_);
+    x.assign(xin, xin + n);
     double s = 0;
     for (double q : x)
         s += q;
     if (!(s > 0) || !std::isfinite(s)) return false;
     for (double& q : x)
         q /= s;
+    double B = 0, C = 0, tpc = 0;
+    for (int i = 0; i < n; ++i) {
+        B += x[i] * b[i];
+        C += x[i] * shift[i];
+        tpc += x[i] * tc[i];
+    }
     double V;
     bool liquidLike;
-    if (!volume(T, P, x.data(), root, V, liquidLike)) return false;
+    if (!volumeRoot(id, m, assoc, attraction(T, x.data()), T, P, x.data(), B, C, tpc, root, V, liquidLike))
+        return false;
     thread_local ResidualDerivs d;
-    if (!residualDerivatives(T, V, x.data(), order, d)) return false;
-    thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
+    if (!m.residualDerivatives(T, V, x.data(), order, d)) return false;
+    thermo::propsFromResidual(T, P, V, x.data(), n, d, order, out);
     out.kind = liquidLike ? kLiquid : kVapour;
     return std::isfinite(out.v) && std::isfinite(out.hres);
+}
+
+} // namespace
+
+double CpaModel::attraction(double T, const double* x) const {
+    thread_local std::vector<double> sa;
+    sa.resize(n_);
+    for (int i = 0; i < n_; ++i)
+        sa[i] = std::sqrt(comp_[i].a0) * (1.0 + comp_[i].c1 * (1.0 - std::sqrt(T / comp_[i].tc)));
+    double D = 0;
+    for (int i = 0; i < n_; ++i)
+        for (int j = 0; j < n_; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+            D += x[i] * x[j] * sa[i] * sa[j] * (1.0 - (k0_[q] + k1_[q] * T + k2_[q] / T));
+        }
+    return D;
+}
+
+bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x, double& FV,
+                                            double& FVV) const {
+    // The volume derivatives alone: Q_V at fixed X, and Q_VV plus the
+    // response of X to V (one linear solve), as in assocPart.
+    const int S = static_cast<int>(sites_.size());
+    thread_local std::vector<double> X, h, Dm, Ss, Mat, y;
+    thread_local std::vector<int> piv;
+    if (!solveSites(T, Vt, x, X)) return false;
+    double B = 0;
+    for (int i = 0; i < n_; ++i)
+        B += x[i] * comp_[i].b;
+    const double eta = B / (4.0 * Vt);
+    const double g = 1.0 / (1.0 - kGFactor * eta);
+    const double g1 = kGFactor * g * g, g2 = 2.0 * kGFactor * kGFactor * g * g * g;
+    const double etaV = -eta / Vt, etaVV = 2.0 * eta / (Vt * Vt);
+    const double P = g / Vt;
+    const double PV = g1 * etaV / Vt - g / (Vt * Vt);
+    const double PVV =
+        (g2 * etaV * etaV + g1 * etaVV) / Vt - 2.0 * g1 * etaV / (Vt * Vt) + 2.0 * g / (Vt * Vt * Vt);
+    const std::size_t SS = static_cast<std::size_t>(S) * S;
+    Dm.resize(SS);
+    for (std::size_t q = 0; q < SS; ++q)
+        Dm[q] = bb_[q] == 0.0 ? 0.0 : bb_[q] * std::expm1(eps_[q] / T);
+    h.resize(S), Ss.resize(S), y.resize(S), Mat.resize(SS);
+    for (int s = 0; s < S; ++s)
+        h[s] = x[sites_[s].comp] * sites_[s].mult;
+    double W = 0;
+    for (int s = 0; s < S; ++s) {
+        double a = 0;
+        for (int t = 0; t < S; ++t)
+            a += h[t] * X[t] * Dm[static_cast<std::size_t>(s) * S + t];
+        Ss[s] = a;
+        W += h[s] * X[s] * a;
+    }
+    for (int s = 0; s < S; ++s) {
+        for (int t = 0; t < S; ++t)
+            Mat[s * S + t] =
+                (s == t ? 1.0 : 0.0) + X[s] * X[s] * P * h[t] * Dm[static_cast<std::size_t>(s) * S + t];
+        y[s] = X[s] * X[s] * (-PV * Ss[s]);
+    }
+    if (!luFactor(Mat, piv, S)) return false;
+    luSolve(Mat, piv, S, y.data());
+    FV = -0.5 * PV * W;
+    FVV = -0.5 * PVV * W;
+    for (int s = 0; s < S; ++s)
+        FVV += h[s] * (-PV * Ss[s]) * y[s];
+    return std::isfinite(FV) && std::isfinite(FVV);
+}
+
+bool CpaModel::volume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const {
+    double B = 0, C = 0, tpc = 0;
+    for (int i = 0; i < n_; ++i) {
+        B += x[i] * comp_[i].b;
+        C += x[i] * comp_[i].shift;
+        tpc += x[i] * comp_[i].tc;
+    }
+    return volumeRoot(id_, *this, *this, attraction(T, x), T, P, x, B, C, tpc, root, V, liquidLike);
+}
+
+bool CpaModel::evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const {
+    return evaluateEos(
+        id_, *this, *this, [this](double t, const double* z) { return attraction(t, z); }, bs_, shifts_, tcs_,
+        T, P, x, root, order, out);
 }
 
 std::shared_ptr<const PhaseModel> buildCpa(const ModelInputs& in) {
@@ -751,6 +916,103 @@ std::shared_ptr<const PhaseModel> buildCpa(const ModelInputs& in) {
     for (const auto& [key, v] : chosen)
         kij.push_back(v);
     return std::make_shared<CpaModel>(std::move(comps), kij);
+}
+
+PureConstants cubicEquivalent(const CpaComponent& c) {
+    // a(T) = k Tc' (1 + m' (1 - sqrt(T/Tc')))^2 with k = (Omega_a / Omega_b) R b
+    // once Pc' = Omega_b R Tc' / b; matching the coefficients of 1 and
+    // sqrt(T) fixes m' and then Tc'.
+    const double k = kOmegaA / kOmegaB * kR * c.b;
+    const double m = c.c1 * std::sqrt(c.a0 / (k * c.tc));
+    const double sq = std::sqrt(c.a0) * (1.0 + c.c1) / (std::sqrt(k) * (1.0 + m));
+    PureConstants p;
+    p.tc = sq * sq;
+    p.pc = kOmegaB * kR * p.tc / c.b;
+    // omega' from m(omega) of the Peng-Robinson models
+    const double qa = 0.26992, qb = -1.54226, qc = m - 0.37464;
+    double w = (-qb - std::sqrt(qb * qb - 4.0 * qa * qc)) / (2.0 * qa);
+    if (w > 0.491) {
+        for (int it = 0; it < 50; ++it) {
+            const double f = 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w - m;
+            const double fp = 1.48503 - 2.0 * 0.164423 * w + 3.0 * 0.016666 * w * w;
+            const double dw = f / fp;
+            w -= dw;
+            if (std::fabs(dw) < 1e-16) break;
+        }
+    }
+    p.omega = w;
+    return p;
+}
+
+CpaGeModel::CpaGeModel(std::shared_ptr<const PhaseModel> cubic, std::vector<CpaComponent> comps)
+    : cubic_(std::move(cubic)), assoc_(comps, {}), id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
+    cubicGe_ = std::dynamic_pointer_cast<const CubicGeModel>(cubic_);
+    if (!cubicGe_ || cubicGe_->size() != static_cast<int>(comps.size()))
+        throw std::invalid_argument("CPA gE model: cubic part does not match");
+    for (const auto& c : comps) {
+        b_.push_back(c.b);
+        tc_.push_back(c.tc);
+    }
+    zero_.assign(comps.size(), 0.0);
+}
+
+bool CpaGeModel::residualDerivatives(double T, double V, const double* n, int order,
+                                     ResidualDerivs& d) const {
+    if (!(T > 0) || !(V > 0)) return false;
+    if (!cubic_->residualDerivatives(T, V, n, order, d)) return false;
+    const std::size_t N = static_cast<std::size_t>(size());
+    if (d.F_i.size() != N) return false;
+    if (order >= 1 && (d.F_iV.size() != N || d.F_iT.size() != N || d.F_ij.size() != N * N)) return false;
+    if (order < 1) {
+        d.F_iV.assign(N, 0.0);
+        d.F_iT.assign(N, 0.0);
+        d.F_ij.assign(N * N, 0.0);
+    }
+    return assoc_.addAssociation(T, V, n, order, d) && std::isfinite(d.F_V);
+}
+
+bool CpaGeModel::evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const {
+    auto attraction = [this](double t, const double* z) {
+        double b, alpha;
+        if (!cubicGe_->mixture(t, z, b, alpha)) return kNaN;
+        return alpha * b * kR * t;
+    };
+    return evaluateEos(id_, *this, assoc_, attraction, b_, zero_, tc_, T, P, x, root, order, out);
+}
+
+std::shared_ptr<const PhaseModel> buildCpaGe(int code, const ModelInputs& in) {
+    const int geCode = code == 115 ? 60 : code == 116 ? 70 : 0;
+    if (geCode == 0) throw std::invalid_argument("CPA gE model: unknown code");
+    const int n = static_cast<int>(in.pure.size());
+    std::vector<CpaComponent> comps(n);
+    ModelInputs cub = in;
+    for (int i = 0; i < n; ++i) {
+        const PureConstants& p = in.pure[i];
+        const std::int64_t cas = i < static_cast<int>(in.cas.size()) ? in.cas[i] : 0;
+        if (storedCpaComponent(cas, p.tc, comps[i])) {
+            const PureConstants e = cubicEquivalent(comps[i]);
+            cub.pure[i].tc = e.tc;
+            cub.pure[i].pc = e.pc;
+            cub.pure[i].omega = e.omega;
+            continue;
+        }
+        if (!(p.tc > 0) || !(p.pc > 0) || !std::isfinite(p.omega))
+            throw std::invalid_argument("CPA model: component without critical constants");
+        CpaComponent& c = comps[i];
+        c.tc = p.tc;
+        c.a0 = kOmegaA * kR * kR * p.tc * p.tc / p.pc;
+        c.b = kOmegaB * kR * p.tc / p.pc;
+        const double w = p.omega;
+        c.c1 = w <= 0.491 ? 0.37464 + 1.54226 * w - 0.26992 * w * w
+                          : 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
+    }
+    // The stream's entries of this code feed the gE model of the cubic part.
+    for (auto& e : cub.bips)
+        if (e.model == code)
+            e.model = geCode;
+        else if (e.model == geCode)
+            e.model = -1;
+    return std::make_shared<CpaGeModel>(buildCubicGe(geCode, cub), std::move(comps));
 }
 
 } // namespace zpk::models

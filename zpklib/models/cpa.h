@@ -21,6 +21,7 @@
 namespace zpk::models {
 
 struct ModelInputs;
+class CubicGeModel;
 
 // Parameters of one component.
 struct CpaComponent {
@@ -66,6 +67,15 @@ class CpaModel final : public PhaseModel {
     std::vector<double> siteFractions(double T, double V, const double* n) const;
     bool associating() const { return !sites_.empty(); }
     const CpaComponent& component(int i) const { return comp_[i]; }
+    // Adds the association part and its derivatives at (T, V, n) to d, which
+    // holds those of a cubic part with every vector sized; false when the
+    // site fractions cannot be solved.
+    bool addAssociation(double T, double V, const double* n, int order, ResidualDerivs& d) const;
+    // First and second derivatives of the association part in the shifted
+    // volume Vt at (T, x); false when the site fractions cannot be solved.
+    bool associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV) const;
+    // Cubic attraction D = sum sum x_i x_j a_ij(T).
+    double attraction(double T, const double* x) const;
 
   private:
     struct Site {
@@ -79,12 +89,46 @@ class CpaModel final : public PhaseModel {
 
     int n_;
     std::vector<CpaComponent> comp_;
+    std::uint64_t id_;                 // identifies the model in the per-thread root memory
     std::vector<double> k0_, k1_, k2_; // n x n
     std::vector<Site> sites_;
     // Per site pair: b_ij beta_ij and eps_ij / R (CR-1); zero between two
     // donors or two acceptors.
     std::vector<double> bb_, eps_;
+    std::vector<double> bs_, shifts_, tcs_; // per component, for the volume search
 };
+
+// CPA whose cubic part mixes by a rule built on an excess Gibbs energy model
+// (models/cubic_ge.h): 115 Huron-Vidal with NRTL, 116 LCVM with NRTL.  The
+// pure-component cubic constants are those of model 111 (stored CPA a0, b,
+// c1 for associating components, Peng-Robinson otherwise, here without
+// volume shift), so that a pure component gives the results of model 111
+// (for the associating ones exactly).  Interaction entries of the model's own
+// code are the gE parameters A_ij, A_ji (J/mol) and alpha.
+class CpaGeModel final : public PhaseModel {
+  public:
+    CpaGeModel(std::shared_ptr<const PhaseModel> cubic, std::vector<CpaComponent> comps);
+    int size() const override { return assoc_.size(); }
+    bool isEquationOfState() const override { return true; }
+    bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
+    bool residualDerivatives(double T, double V, const double* n, int order,
+                             ResidualDerivs& d) const override;
+    double volumeScale(const double* x) const override { return assoc_.volumeScale(x); }
+
+  private:
+    std::shared_ptr<const PhaseModel> cubic_;
+    std::shared_ptr<const CubicGeModel> cubicGe_;
+    CpaModel assoc_;
+    std::uint64_t id_;
+    std::vector<double> b_, zero_, tc_;
+};
+
+// Peng-Robinson critical constants (Tc', Pc', omega') whose a(T) and b equal
+// a0 (1 + c1 (1 - sqrt(T/Tc)))^2 and b of a CPA component.
+PureConstants cubicEquivalent(const CpaComponent& c);
+
+// Builds model 115 or 116 for a stream.
+std::shared_ptr<const PhaseModel> buildCpaGe(int code, const ModelInputs& in);
 
 // Builds model 111 for a stream: stored association parameters for water,
 // alcohols and glycols, Peng-Robinson constants from (Tc, Pc, omega) for the

@@ -100,7 +100,8 @@ bool storedKij(std::int64_t a, std::int64_t b, bool srk, double& kij) {
 
 bool canBuild(int code) {
     return code == 1 || isVdwCubic(code) || code == kIapws95Code || code == kGerg2008Code ||
-           isActivityCode(code) || code == 91 || code == 81 || isCubicGeCode(code) || code == 111;
+           isActivityCode(code) || code == 91 || code == 81 || isCubicGeCode(code) || code == 111 ||
+           code == 115 || code == 116;
 }
 
 std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& in) {
@@ -128,6 +129,7 @@ std::shared_ptr<const PhaseModel> buildPhaseModel(int code, const ModelInputs& i
     if (code == 91) return buildLeeKesler(in);
     if (code == 81) return buildBwrs(in);
     if (code == 111) return buildCpa(in);
+    if (code == 115 || code == 116) return buildCpaGe(code, in);
     if (isActivityCode(code)) return buildActivityModel(code, in);
     if (code == kIapws95Code) {
         // IAPWS-95 describes pure water only.
