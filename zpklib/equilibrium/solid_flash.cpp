@@ -29,7 +29,9 @@ bool isSolid(const Phase& p) {
 // True when component i freezes as a pure solid of its own: every freezing
 // component with pure solids, only water (ice takes no hydrocarbons or gases
 // into its lattice) with a solid solution.
-bool freezesPure(const FluidSystem& sys, int i) { return !sys.solidSolution || i == sys.water; }
+bool freezesPure(const FluidSystem& sys, int i) {
+    return !sys.solidSolution || i == sys.water;
+}
 
 Phase solidPhase(int n, int pure) {
     Phase s;
