@@ -336,5 +336,29 @@ TEST(CpaGe, DerivativesOfAnAssociatingMixture) {
     }
 }
 
+// Water and methanol with the stored k_ij (loadSB): model 115 leaves pairs
+// without entries of its own to the van der Waals rule of Huron-Vidal with
+// NRTL, and neither component has a volume shift, so it equals model 111.
+TEST(CpaGe, HuronVidalWithoutEntriesEqualsBaseModel) {
+    ModelInputs in = inputs({kWater, kMethanol});
+    in.bipLoadLevel = 0;
+    const auto base = buildCpa(in);
+    const auto hv = buildCpaGe(115, in);
+    ModelInputs none = inputs({kWater, kMethanol});
+    const auto unloaded = buildCpa(none);
+    const std::vector<double> x = {0.7, 0.3};
+    PhaseProps a, b, c;
+    ASSERT_TRUE(base->evaluate(300, 1e5, x.data(), Root::Liquid, 1, a));
+    ASSERT_TRUE(hv->evaluate(300, 1e5, x.data(), Root::Liquid, 1, b));
+    ASSERT_TRUE(unloaded->evaluate(300, 1e5, x.data(), Root::Liquid, 1, c));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NEAR(b.lnphi[i], a.lnphi[i], 1e-9);
+        EXPECT_NEAR(b.dlnphi_dT[i], a.dlnphi_dT[i], 1e-8 * std::fabs(a.dlnphi_dT[i]));
+        // the stored k_ij matters
+        EXPECT_GT(std::fabs(c.lnphi[i] - a.lnphi[i]), 1e-3);
+    }
+    EXPECT_LT(rel(a.v, b.v), 1e-10);
+}
+
 } // namespace
 } // namespace zpk::models

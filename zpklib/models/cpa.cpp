@@ -133,6 +133,17 @@ const KijTable& kijTable() {
     return table;
 }
 
+// Stored k_ij of a pair for the CPA cubic part: the CPA table when one of
+// the two associates, the Peng-Robinson table otherwise.
+bool storedPairKij(std::int64_t a, std::int64_t b, bool associating, double& k) {
+    if (!associating) return storedKij(a, b, false, k);
+    const auto& t = kijTable().pairs;
+    auto it = t.find({std::min(a, b), std::max(a, b)});
+    if (it == t.end()) return false;
+    k = it->second;
+    return true;
+}
+
 } // namespace
 
 bool storedCpaComponent(std::int64_t cas, double tc, CpaComponent& out) {
@@ -902,15 +913,8 @@ std::shared_ptr<const PhaseModel> buildCpa(const ModelInputs& in) {
             for (int j = i + 1; j < n; ++j) {
                 if (chosen.count({i, j})) continue;
                 double k;
-                if (assoc[i] || assoc[j]) {
-                    const auto& t = kijTable().pairs;
-                    auto it = t.find({std::min(in.cas[i], in.cas[j]), std::max(in.cas[i], in.cas[j])});
-                    if (it == t.end()) continue;
-                    k = it->second;
-                } else if (!storedKij(in.cas[i], in.cas[j], false, k)) {
-                    continue;
-                }
-                chosen[{i, j}] = {i, j, k, 0.0, 0.0};
+                if (storedPairKij(in.cas[i], in.cas[j], assoc[i] || assoc[j], k))
+                    chosen[{i, j}] = {i, j, k, 0.0, 0.0};
             }
     std::vector<CpaKij> kij;
     for (const auto& [key, v] : chosen)
@@ -1007,11 +1011,31 @@ std::shared_ptr<const PhaseModel> buildCpaGe(int code, const ModelInputs& in) {
                           : 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
     }
     // The stream's entries of this code feed the gE model of the cubic part.
-    for (auto& e : cub.bips)
-        if (e.model == code)
-            e.model = geCode;
-        else if (e.model == geCode)
-            e.model = -1;
+    std::vector<bool> given(static_cast<std::size_t>(n) * n, false);
+    for (auto& e : cub.bips) {
+        if (e.model == code && e.i >= 1 && e.j >= 1 && e.i <= n && e.j <= n)
+            given[static_cast<std::size_t>(e.i - 1) * n + e.j - 1] =
+                given[static_cast<std::size_t>(e.j - 1) * n + e.i - 1] = true;
+        e.model = e.model == code ? geCode : -1;
+    }
+    if (code == 115) {
+        // Huron-Vidal with NRTL: pairs without entries of their own follow the
+        // van der Waals rule with the k_ij of model 111 (the gE model's own
+        // stored NRTL parameters were fitted without association and would
+        // count the hydrogen bonds twice).
+        const bool load = in.bipLoadLevel >= 0 && static_cast<int>(in.cas.size()) == n;
+        cub.bipLoadLevel = -1;
+        for (int i = 0; i < n && load; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                double k;
+                if (given[static_cast<std::size_t>(i) * n + j] ||
+                    !storedPairKij(in.cas[i], in.cas[j], comps[i].donors > 0 || comps[j].donors > 0, k))
+                    continue;
+                streams::BipEntry e;
+                e.i = i + 1, e.j = j + 1, e.model = 51, e.p[0] = k;
+                cub.bips.push_back(e);
+            }
+    }
     return std::make_shared<CpaGeModel>(buildCubicGe(geCode, cub), std::move(comps));
 }
 
