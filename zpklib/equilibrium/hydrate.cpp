@@ -85,27 +85,63 @@ Tables load() {
     return t;
 }
 
-// Root of a monotone function between a bracket [a, b] with fa, fb of
-// opposite signs (Illinois variant of regula falsi).
-double solveBracket(const std::function<double(double)>& f, double a, double fa, double b, double fb,
-                    double tol) {
-    int side = 0;
+// Root of an increasing function h on [lo, hi], from x0 with a slope
+// estimate s0 > 0.  Until the sign changes: Newton steps with the latest
+// secant slope (s0 at the start), from minStep to maxStep long.  Then secant steps
+// inside the bracket, with bisection when a step would leave it or when
+// three steps in a row have not halved it.  The driving forces here are
+// nearly linear in the variable, so a call costs about five evaluations.
+struct RootResult {
+    int side = 0; // 0 root found; -1 h < 0 up to hi; +1 h > 0 down to lo
+    double x = 0;
+};
+
+RootResult solveIncreasing(const std::function<double(double)>& h, double x0, double s0, double minStep,
+                           double maxStep, double lo, double hi, double tolX, double tolH) {
+    double x = std::clamp(x0, lo, hi), hx = h(x);
+    double slope = s0;
+    bool haveNeg = false, havePos = false;
+    double xNeg = lo, xPos = hi, hNeg = 0, hPos = 0;
+    double checkWidth = hi - lo;
+    int slowSteps = 0, outside = 0;
     for (int it = 0; it < 100; ++it) {
-        const double c = (a * fb - b * fa) / (fb - fa);
-        const double fc = f(c);
-        if (fc == 0 || std::abs(b - a) < tol) return c;
-        if ((fc > 0) == (fb > 0)) {
-            b = c;
-            fb = fc;
-            if (side == -1) fa *= 0.5;
-            side = -1;
+        if (std::abs(hx) <= tolH) return {0, x};
+        if (hx < 0) {
+            haveNeg = true, xNeg = x, hNeg = hx;
         } else {
-            a = c;
-            fa = fc;
-            if (side == 1) fb *= 0.5;
-            side = 1;
+            havePos = true, xPos = x, hPos = hx;
         }
-        if (std::abs(b - a) < tol) return (a * fb - b * fa) / (fb - fa);
+        double next;
+        if (haveNeg && havePos) {
+            const double width = xPos - xNeg;
+            if (width <= tolX) return {0, xNeg - hNeg * width / (hPos - hNeg)};
+            next = x - hx / slope;
+            if (width > 0.5 * checkWidth) {
+                ++slowSteps;
+            } else {
+                slowSteps = 0;
+                checkWidth = width;
+            }
+            if (!(next > xNeg && next < xPos) || slowSteps >= 3) {
+                next = 0.5 * (xNeg + xPos);
+                slowSteps = 0;
+                checkWidth = width;
+            }
+        } else {
+            if (hx < 0 && x >= hi) return {-1, hi};
+            if (hx > 0 && x <= lo) return {+1, lo};
+            // Newton step of at least minStep; after three steps without a
+            // sign change (a flat stretch) full steps.
+            double step = std::clamp(-hx / slope, -maxStep, maxStep);
+            if (std::abs(step) < minStep) step = std::copysign(minStep, -hx);
+            if (++outside > 3) step = std::copysign(maxStep, -hx);
+            next = std::clamp(x + step, lo, hi);
+        }
+        const double hn = h(next);
+        const double secant = (hn - hx) / (next - x);
+        if (secant > 0 && std::isfinite(secant)) slope = secant;
+        x = next;
+        hx = hn;
     }
     throw Error("hydrate formation condition did not converge", kCalculation);
 }
@@ -247,59 +283,24 @@ double FormationModel::drivingForce(double T, double P, Choice choice) const {
 }
 
 double FormationModel::formationPressure(double T, Choice choice) const {
-    // The driving force falls with ln P (the guests' fugacities rise); bracket
-    // the sign change by factors of 4 from 2 MPa, then refine.
-    auto g = [&](double u) { return drivingForce(T, std::exp(u), choice); };
-    const double step = std::log(4.0), lo = std::log(kPmin), hi = std::log(kPmax);
-    double a = std::log(2e6), fa = g(a);
-    double b = a, fb = fa;
-    if (fa > 0) {
-        while (fb > 0) {
-            if (b >= hi) return 0.0; // no hydrate at any pressure searched
-            a = b;
-            fa = fb;
-            b = std::min(b + step, hi);
-            fb = g(b);
-        }
-    } else {
-        while (fa <= 0) {
-            if (a <= lo) throw Error("hydrate is stable down to the lowest pressure searched", kCalculation);
-            b = a;
-            fb = fa;
-            a = std::max(a - step, lo);
-            fa = g(a);
-        }
-    }
-    if (fb == 0) return std::exp(b);
-    return std::exp(solveBracket(g, a, fa, b, fb, 1e-10));
+    // The driving force falls with ln P (the guests' fugacities rise), by
+    // about the filled cavities per water molecule (0.15 for a gas).
+    auto h = [&](double u) { return -drivingForce(T, std::exp(u), choice); };
+    const RootResult r = solveIncreasing(h, std::log(2e6), 0.15, 0.01, std::log(8.0), std::log(kPmin),
+                                         std::log(kPmax), 1e-10, 1e-10);
+    if (r.side < 0) return 0.0; // no hydrate at any pressure searched
+    if (r.side > 0) throw Error("hydrate is stable down to the lowest pressure searched", kCalculation);
+    return std::exp(r.x);
 }
 
 double FormationModel::formationTemperature(double P, Choice choice) const {
-    // The driving force rises with T; bracket by 10 K steps from 280 K.
-    auto g = [&](double T) { return drivingForce(T, P, choice); };
-    const double step = 10.0;
-    double a = 280.0, fa = g(a); // a: hydrate side (fa <= 0), b: fluid side
-    double b = a, fb = fa;
-    if (fa <= 0) {
-        while (fb <= 0) {
-            if (b >= kTmax)
-                throw Error("hydrate is stable up to the highest temperature searched", kCalculation);
-            a = b;
-            fa = fb;
-            b = std::min(b + step, kTmax);
-            fb = g(b);
-        }
-    } else {
-        while (fa > 0) {
-            if (a <= kTmin) return 0.0; // no hydrate at any temperature searched
-            b = a;
-            fb = fa;
-            a = std::max(a - step, kTmin);
-            fa = g(a);
-        }
-    }
-    if (fa == 0) return a;
-    return solveBracket(g, a, fa, b, fb, 1e-8);
+    // The driving force rises with T, by about the enthalpy of hydrate
+    // formation per water molecule over R T^2 (0.014 1/K).
+    auto h = [&](double T) { return drivingForce(T, P, choice); };
+    const RootResult r = solveIncreasing(h, 280.0, 0.014, 0.05, 15.0, kTmin, kTmax, 1e-8, 1e-10);
+    if (r.side > 0) return 0.0; // no hydrate at any temperature searched
+    if (r.side < 0) throw Error("hydrate is stable up to the highest temperature searched", kCalculation);
+    return r.x;
 }
 
 } // namespace zpk::hydrate
