@@ -297,7 +297,7 @@ TEST(CpaGe, PureWaterEqualsBaseModel) {
 TEST(CpaGe, DerivativesOfAnAssociatingMixture) {
     ModelInputs in = inputs({kWater, kMethanol, kAcetone});
     streams::BipEntry e;
-    e.i = 1, e.j = 2, e.p[0] = 300, e.p[1] = -150, e.p[2] = 0.3;
+    e.i = 1, e.j = 2, e.p[0] = 0.01, e.p[1] = 300, e.p[2] = -150, e.p[3] = 0.3;
     for (int code : {115, 116}) {
         e.model = code;
         in.bips = {e};

@@ -200,6 +200,11 @@ CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& k
         }
 }
 
+void CpaModel::kijTerms(int i, int j, double& k0, double& k1, double& k2) const {
+    const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+    k0 = k0_[q], k1 = k1_[q], k2 = k2_[q];
+}
+
 double CpaModel::volumeScale(const double* x) const {
     double B = 0, s = 0;
     for (int i = 0; i < n_; ++i) {
@@ -948,31 +953,69 @@ PureConstants cubicEquivalent(const CpaComponent& c) {
     return p;
 }
 
+namespace {
+std::vector<CpaComponent> unshifted(std::vector<CpaComponent> comps) {
+    for (auto& c : comps)
+        c.shift = 0.0;
+    return comps;
+}
+} // namespace
+
 CpaGeModel::CpaGeModel(std::shared_ptr<const PhaseModel> cubic, std::vector<CpaComponent> comps)
-    : cubic_(std::move(cubic)), assoc_(comps, {}), id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
+    : cubic_(std::move(cubic)), assoc_(unshifted(comps), {}),
+      id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
     cubicGe_ = std::dynamic_pointer_cast<const CubicGeModel>(cubic_);
     if (!cubicGe_ || cubicGe_->size() != static_cast<int>(comps.size()))
         throw std::invalid_argument("CPA gE model: cubic part does not match");
     for (const auto& c : comps) {
         b_.push_back(c.b);
         tc_.push_back(c.tc);
+        shift_.push_back(c.shift);
     }
-    zero_.assign(comps.size(), 0.0);
 }
 
 bool CpaGeModel::residualDerivatives(double T, double V, const double* n, int order,
                                      ResidualDerivs& d) const {
     if (!(T > 0) || !(V > 0)) return false;
-    if (!cubic_->residualDerivatives(T, V, n, order, d)) return false;
-    const std::size_t N = static_cast<std::size_t>(size());
-    if (d.F_i.size() != N) return false;
-    if (order >= 1 && (d.F_iV.size() != N || d.F_iT.size() != N || d.F_ij.size() != N * N)) return false;
-    if (order < 1) {
-        d.F_iV.assign(N, 0.0);
-        d.F_iT.assign(N, 0.0);
-        d.F_ij.assign(N * N, 0.0);
+    const int N = size();
+    double C = 0, Nt = 0;
+    for (int i = 0; i < N; ++i) {
+        C += n[i] * shift_[i];
+        Nt += n[i];
     }
-    return assoc_.addAssociation(T, V, n, order, d) && std::isfinite(d.F_V);
+    // The untranslated model at Vt = V + C, then the translation.
+    const double Vt = V + C;
+    if (!(Vt > 0) || !cubic_->residualDerivatives(T, Vt, n, order, d)) return false;
+    const std::size_t NN = static_cast<std::size_t>(N);
+    if (d.F_i.size() != NN) return false;
+    if (order >= 1 && (d.F_iV.size() != NN || d.F_iT.size() != NN || d.F_ij.size() != NN * NN)) return false;
+    if (order < 1) {
+        d.F_iV.assign(NN, 0.0);
+        d.F_iT.assign(NN, 0.0);
+        d.F_ij.assign(NN * NN, 0.0);
+    }
+    if (!assoc_.addAssociation(T, Vt, n, order, d) || !std::isfinite(d.F_V)) return false;
+    if (C == 0.0) return true;
+    // F(V) = F_u(Vt) - N ln(Vt / V) with Vt = V + sum n_i c_i.
+    const double lnr = std::log(Vt / V), FVt = d.F_V;
+    d.F += -Nt * lnr;
+    d.F_V = FVt - Nt / Vt + Nt / V;
+    for (int i = 0; i < N; ++i)
+        d.F_i[i] += shift_[i] * FVt - lnr - Nt * shift_[i] / Vt;
+    if (order < 1) return true;
+    const double FVV = d.F_VV, FTV = d.F_TV;
+    for (int i = 0; i < N; ++i)
+        for (int j = 0; j < N; ++j) {
+            const double ci = shift_[i], cj = shift_[j];
+            d.F_ij[i * NN + j] +=
+                ci * d.F_iV[j] + cj * d.F_iV[i] + ci * cj * FVV - (ci + cj) / Vt + Nt * ci * cj / (Vt * Vt);
+        }
+    for (int i = 0; i < N; ++i) {
+        d.F_iT[i] += shift_[i] * FTV;
+        d.F_iV[i] += shift_[i] * FVV - 1.0 / Vt + 1.0 / V + Nt * shift_[i] / (Vt * Vt);
+    }
+    d.F_VV = FVV + Nt / (Vt * Vt) - Nt / (V * V);
+    return true;
 }
 
 bool CpaGeModel::evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const {
@@ -981,58 +1024,69 @@ bool CpaGeModel::evaluate(double T, double P, const double* x, Root root, int or
         if (!cubicGe_->mixture(t, z, b, alpha)) return kNaN;
         return alpha * b * kR * t;
     };
-    return evaluateEos(id_, *this, assoc_, attraction, b_, zero_, tc_, T, P, x, root, order, out);
+    return evaluateEos(id_, *this, assoc_, attraction, b_, shift_, tc_, T, P, x, root, order, out);
 }
 
 std::shared_ptr<const PhaseModel> buildCpaGe(int code, const ModelInputs& in) {
     const int geCode = code == 115 ? 60 : code == 116 ? 70 : 0;
     if (geCode == 0) throw std::invalid_argument("CPA gE model: unknown code");
     const int n = static_cast<int>(in.pure.size());
+    // Entries of this code: [0] k_ij, [1] A_ij, [2] A_ji (J/mol), [3] NRTL alpha.
+    // A pair with A_ij or A_ji set is an NRTL pair of the gE rule; the others
+    // keep the van der Waals rule with k_ij.
+    std::vector<streams::BipEntry> nrtl, kijEntries;
+    for (const auto& e : in.bips) {
+        if (e.model != code || e.i < 1 || e.j < 1 || e.i > n || e.j > n || e.i == e.j) continue;
+        if (e.p[1] != 0.0 || e.p[2] != 0.0) {
+            streams::BipEntry g;
+            g.i = e.i, g.j = e.j, g.model = geCode;
+            g.p[0] = e.p[1], g.p[1] = e.p[2], g.p[2] = e.p[3];
+            nrtl.push_back(g);
+        } else {
+            streams::BipEntry k;
+            k.i = e.i, k.j = e.j, k.model = kModelCode;
+            k.p[0] = e.p[0];
+            kijEntries.push_back(k);
+        }
+    }
+    if (nrtl.empty() && code == 116) {
+        // LCVM has no van der Waals limit: without gE parameters the cubic
+        // part mixes by the van der Waals rule, that is model 111.
+        ModelInputs base = in;
+        base.bips = kijEntries;
+        return buildCpa(base);
+    }
+    const auto cpa = std::dynamic_pointer_cast<const CpaModel>(buildCpa([&] {
+        ModelInputs base = in;
+        base.bips = kijEntries;
+        return base;
+    }()));
     std::vector<CpaComponent> comps(n);
     ModelInputs cub = in;
+    cub.bips = nrtl;
     for (int i = 0; i < n; ++i) {
-        const PureConstants& p = in.pure[i];
-        const std::int64_t cas = i < static_cast<int>(in.cas.size()) ? in.cas[i] : 0;
-        if (storedCpaComponent(cas, p.tc, comps[i])) {
-            const PureConstants e = cubicEquivalent(comps[i]);
-            cub.pure[i].tc = e.tc;
-            cub.pure[i].pc = e.pc;
-            cub.pure[i].omega = e.omega;
-            continue;
-        }
-        if (!(p.tc > 0) || !(p.pc > 0) || !std::isfinite(p.omega))
-            throw std::invalid_argument("CPA model: component without critical constants");
-        CpaComponent& c = comps[i];
-        c.tc = p.tc;
-        c.a0 = kOmegaA * kR * kR * p.tc * p.tc / p.pc;
-        c.b = kOmegaB * kR * p.tc / p.pc;
-        const double w = p.omega;
-        c.c1 = w <= 0.491 ? 0.37464 + 1.54226 * w - 0.26992 * w * w
-                          : 0.379642 + 1.48503 * w - 0.164423 * w * w + 0.016666 * w * w * w;
-    }
-    // The stream's entries of this code feed the gE model of the cubic part.
-    std::vector<bool> given(static_cast<std::size_t>(n) * n, false);
-    for (auto& e : cub.bips) {
-        if (e.model == code && e.i >= 1 && e.j >= 1 && e.i <= n && e.j <= n)
-            given[static_cast<std::size_t>(e.i - 1) * n + e.j - 1] =
-                given[static_cast<std::size_t>(e.j - 1) * n + e.i - 1] = true;
-        e.model = e.model == code ? geCode : -1;
+        comps[i] = cpa->component(i);
+        const PureConstants e = cubicEquivalent(comps[i]);
+        cub.pure[i].tc = e.tc;
+        cub.pure[i].pc = e.pc;
+        cub.pure[i].omega = e.omega;
     }
     if (code == 115) {
-        // Huron-Vidal with NRTL: pairs without entries of their own follow the
-        // van der Waals rule with the k_ij of model 111 (the gE model's own
-        // stored NRTL parameters were fitted without association and would
-        // count the hydrogen bonds twice).
-        const bool load = in.bipLoadLevel >= 0 && static_cast<int>(in.cas.size()) == n;
+        // Huron-Vidal with NRTL: pairs without NRTL parameters follow the van
+        // der Waals rule with the k_ij of model 111 (the gE model's stored NRTL
+        // parameters were fitted without association and would count the
+        // hydrogen bonds twice).
         cub.bipLoadLevel = -1;
-        for (int i = 0; i < n && load; ++i)
+        for (int i = 0; i < n; ++i)
             for (int j = i + 1; j < n; ++j) {
-                double k;
-                if (given[static_cast<std::size_t>(i) * n + j] ||
-                    !storedPairKij(in.cas[i], in.cas[j], comps[i].donors > 0 || comps[j].donors > 0, k))
-                    continue;
                 streams::BipEntry e;
-                e.i = i + 1, e.j = j + 1, e.model = 51, e.p[0] = k;
+                double k0, k1, k2;
+                cpa->kijTerms(i, j, k0, k1, k2);
+                // k0 + k1 T + k2 / T  ->  p0 + p1 (T/T0 - 1) + p2 (T0/T - 1)
+                e.i = i + 1, e.j = j + 1, e.model = 51;
+                e.p[1] = k1 * kKijReferenceT;
+                e.p[2] = k2 / kKijReferenceT;
+                e.p[0] = k0 + e.p[1] + e.p[2];
                 cub.bips.push_back(e);
             }
     }

@@ -74,6 +74,8 @@ class CpaModel final : public PhaseModel {
     // First and second derivatives of the association part in the shifted
     // volume Vt at (T, x); false when the site fractions cannot be solved.
     bool associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV) const;
+    // k_ij(T) = k0 + k1 T + k2 / T of a pair.
+    void kijTerms(int i, int j, double& k0, double& k1, double& k2) const;
     // Cubic attraction D = sum sum x_i x_j a_ij(T).
     double attraction(double T, const double* x) const;
 
@@ -103,8 +105,9 @@ class CpaModel final : public PhaseModel {
 // pure-component cubic constants are those of model 111 (stored CPA a0, b,
 // c1 for associating components, Peng-Robinson otherwise, here without
 // volume shift), so that a pure component gives the results of model 111
-// (for the associating ones exactly).  Interaction entries of the model's own
-// code are the gE parameters A_ij, A_ji (J/mol) and alpha.
+// (for the associating ones exactly); the Peneloux shift of model 111 too.
+// Interaction entries of the model's own code: [0] k_ij, [1] A_ij, [2] A_ji
+// (J/mol), [3] NRTL alpha; pairs with NRTL parameters mix by the gE rule.
 class CpaGeModel final : public PhaseModel {
   public:
     CpaGeModel(std::shared_ptr<const PhaseModel> cubic, std::vector<CpaComponent> comps);
@@ -120,7 +123,7 @@ class CpaGeModel final : public PhaseModel {
     std::shared_ptr<const CubicGeModel> cubicGe_;
     CpaModel assoc_;
     std::uint64_t id_;
-    std::vector<double> b_, zero_, tc_;
+    std::vector<double> b_, shift_, tc_;
 };
 
 // Peng-Robinson critical constants (Tc', Pc', omega') whose a(T) and b equal
