@@ -50,9 +50,15 @@ class CpaStreams : public ::testing::Test {
 };
 
 // Hydrogen sulfide, methane and carbon dioxide do not associate: model 111
-// gives the volumes and fugacities of model 51, with their derivatives.
-TEST_F(CpaStreams, SourGasEqualsTranslatedPengRobinson) {
-    const int models[2] = {51, 111};
+// gives the volumes and fugacities of model 51, with their derivatives; so do
+// 115 and 116 when their entries carry only k_ij.
+class CpaSourGas : public ::testing::TestWithParam<int> {
+  protected:
+    void SetUp() override { unitSet1(); }
+};
+
+TEST_P(CpaSourGas, EqualsTranslatedPengRobinson) {
+    const int models[2] = {51, GetParam()};
     for (int k = 0; k < 2; ++k) {
         const int s = 11 + k;
         define(s, models[k], {kH2S, kMethane, kCO2}, {0.15, 0.7, 0.15});
@@ -89,6 +95,8 @@ TEST_F(CpaStreams, SourGasEqualsTranslatedPengRobinson) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(CpaModels, CpaSourGas, ::testing::Values(111, 115, 116));
 
 // Water, ethanol and acetone near their bubble point: analytic derivatives of
 // volume and fugacity against central differences in both phases.
