@@ -86,24 +86,25 @@ Tables load() {
 }
 
 // Root of an increasing function h on [lo, hi], from x0 with a slope
-// estimate s0 > 0.  Until the sign changes: Newton steps with the latest
-// secant slope (s0 at the start), from minStep to maxStep long.  Then secant steps
-// inside the bracket, with bisection when a step would leave it or when
-// three steps in a row have not halved it.  The driving forces here are
-// nearly linear in the variable, so a call costs about five evaluations.
+// estimate s0 > 0.  Every step is a Newton step on the latest secant slope
+// (s0 at the start): before the sign changes at most maxStep long, after it
+// kept inside the bracket.  When two steps in a row have not halved |h| (a
+// flat or curved stretch) the next step is maxStep before the sign changes
+// and a bisection after.  A step shorter than tolX ends the search.  The
+// driving forces here are nearly linear in the variable, so a call costs
+// about four evaluations.
 struct RootResult {
     int side = 0; // 0 root found; -1 h < 0 up to hi; +1 h > 0 down to lo
     double x = 0;
 };
 
-RootResult solveIncreasing(const std::function<double(double)>& h, double x0, double s0, double minStep,
-                           double maxStep, double lo, double hi, double tolX, double tolH) {
+RootResult solveIncreasing(const std::function<double(double)>& h, double x0, double s0, double maxStep,
+                           double lo, double hi, double tolX, double tolH) {
     double x = std::clamp(x0, lo, hi), hx = h(x);
     double slope = s0;
     bool haveNeg = false, havePos = false;
     double xNeg = lo, xPos = hi, hNeg = 0, hPos = 0;
-    double checkWidth = hi - lo;
-    int slowSteps = 0, outside = 0;
+    int slow = 0;
     for (int it = 0; it < 100; ++it) {
         if (std::abs(hx) <= tolH) return {0, x};
         if (hx < 0) {
@@ -111,35 +112,34 @@ RootResult solveIncreasing(const std::function<double(double)>& h, double x0, do
         } else {
             havePos = true, xPos = x, hPos = hx;
         }
+        const double newton = -hx / slope;
         double next;
         if (haveNeg && havePos) {
             const double width = xPos - xNeg;
             if (width <= tolX) return {0, xNeg - hNeg * width / (hPos - hNeg)};
-            next = x - hx / slope;
-            if (width > 0.5 * checkWidth) {
-                ++slowSteps;
-            } else {
-                slowSteps = 0;
-                checkWidth = width;
-            }
-            if (!(next > xNeg && next < xPos) || slowSteps >= 3) {
+            next = x + newton;
+            if (!(next > xNeg && next < xPos) || slow >= 2) {
                 next = 0.5 * (xNeg + xPos);
-                slowSteps = 0;
-                checkWidth = width;
+                slow = 0;
+            } else if (std::abs(newton) <= tolX) {
+                return {0, next};
             }
         } else {
             if (hx < 0 && x >= hi) return {-1, hi};
             if (hx > 0 && x <= lo) return {+1, lo};
-            // Newton step of at least minStep; after three steps without a
-            // sign change (a flat stretch) full steps.
-            double step = std::clamp(-hx / slope, -maxStep, maxStep);
-            if (std::abs(step) < minStep) step = std::copysign(minStep, -hx);
-            if (++outside > 3) step = std::copysign(maxStep, -hx);
+            double step = std::clamp(newton, -maxStep, maxStep);
+            if (slow >= 2) {
+                step = std::copysign(maxStep, -hx);
+                slow = 0;
+            } else if (std::abs(step) <= tolX) {
+                return {0, std::clamp(x + step, lo, hi)};
+            }
             next = std::clamp(x + step, lo, hi);
         }
         const double hn = h(next);
         const double secant = (hn - hx) / (next - x);
         if (secant > 0 && std::isfinite(secant)) slope = secant;
+        slow = std::abs(hn) > 0.5 * std::abs(hx) ? slow + 1 : 0;
         x = next;
         hx = hn;
     }
@@ -286,8 +286,8 @@ double FormationModel::formationPressure(double T, Choice choice) const {
     // The driving force falls with ln P (the guests' fugacities rise), by
     // about the filled cavities per water molecule (0.15 for a gas).
     auto h = [&](double u) { return -drivingForce(T, std::exp(u), choice); };
-    const RootResult r = solveIncreasing(h, std::log(2e6), 0.15, 0.01, std::log(8.0), std::log(kPmin),
-                                         std::log(kPmax), 1e-10, 1e-10);
+    const RootResult r =
+        solveIncreasing(h, std::log(2e6), 0.15, std::log(8.0), std::log(kPmin), std::log(kPmax), 1e-6, 1e-11);
     if (r.side < 0) return 0.0; // no hydrate at any pressure searched
     if (r.side > 0) throw Error("hydrate is stable down to the lowest pressure searched", kCalculation);
     return std::exp(r.x);
@@ -297,7 +297,7 @@ double FormationModel::formationTemperature(double P, Choice choice) const {
     // The driving force rises with T, by about the enthalpy of hydrate
     // formation per water molecule over R T^2 (0.014 1/K).
     auto h = [&](double T) { return drivingForce(T, P, choice); };
-    const RootResult r = solveIncreasing(h, 280.0, 0.014, 0.05, 15.0, kTmin, kTmax, 1e-8, 1e-10);
+    const RootResult r = solveIncreasing(h, 280.0, 0.014, 15.0, kTmin, kTmax, 1e-4, 1e-11);
     if (r.side > 0) return 0.0; // no hydrate at any temperature searched
     if (r.side < 0) throw Error("hydrate is stable up to the highest temperature searched", kCalculation);
     return r.x;
