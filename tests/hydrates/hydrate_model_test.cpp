@@ -6,6 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "components/database.h"
+#include "equilibrium/engine.h"
 #include "equilibrium/hydrate.h"
 
 namespace {
@@ -97,3 +99,46 @@ TEST(HydrateOccupation, EmptyAndSaturatedCavities) {
 }
 
 } // namespace
+
+namespace {
+
+// Formation model of a wet gas with Peng-Robinson and the stored k_ij.
+struct WetGas {
+    std::shared_ptr<zpk::engine::StreamSystem> sys;
+    std::vector<std::int64_t> cas;
+    explicit WetGas(std::initializer_list<std::pair<std::int64_t, double>> mix) {
+        zpk::streams::StreamDef d;
+        for (auto [c, z] : mix) {
+            d.codes.push_back(zpk::components::indexOfCas(c));
+            d.z.push_back(z);
+            cas.push_back(c);
+        }
+        for (auto& row : d.models)
+            row.fill(50);
+        d.bipLoadLevel = 3;
+        d.defined = true;
+        sys = std::make_shared<zpk::engine::StreamSystem>(d);
+    }
+    FormationModel model() const { return FormationModel(sys->fluid(), sys->feed(), cas); }
+};
+
+} // namespace
+
+// A few per cent of propane turn methane's hydrate into structure II and
+// lower its formation pressure several-fold (methane + 3.2 % propane forms
+// hydrate near 1.5 MPa at 278 K, Sloan and Koh 2008): the more stable
+// structure is the one with the lower formation pressure.  Propane alone
+// cannot form structure I at all.
+TEST(HydrateStructures, TheMoreStableStructureFormsFirst) {
+    const WetGas gas({{74828, 0.958}, {74986, 0.032}, {7732185, 0.01}});
+    const FormationModel m = gas.model();
+    const double pI = m.formationPressure(278.0, Choice::OnlyI),
+                 pII = m.formationPressure(278.0, Choice::OnlyII);
+    EXPECT_LT(pII, 0.5 * pI);
+    EXPECT_NEAR(m.formationPressure(278.0, Choice::MostStable), pII, 1e-6 * pII);
+    EXPECT_GT(pII, 0.8e6);
+    EXPECT_LT(pII, 2.5e6);
+    const WetGas propane({{74986, 0.99}, {7732185, 0.01}});
+    EXPECT_EQ(propane.model().formationPressure(274.2, Choice::OnlyI), 0.0);
+    EXPECT_GT(propane.model().formationPressure(274.2, Choice::OnlyII), 0.0);
+}

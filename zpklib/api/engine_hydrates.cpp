@@ -24,19 +24,15 @@ using namespace zpk;
 
 namespace {
 
+// Codes 2 and 3 name the structure the caller expects (I or II); the
+// formation point is always that of the structure that forms first, the more
+// stable one: a gas expected to give structure I may well form structure II
+// first (methane with a few per cent ethane), and the pressure at which
+// hydrate appears is that one.
 hydrate::Choice choiceOf(int code) {
-    switch (code) {
-    case 1:
-        return hydrate::Choice::MostStable;
-    case 2:
-        return hydrate::Choice::OnlyI;
-    case 3:
-        return hydrate::Choice::OnlyII;
-    default:
-        break;
-    }
+    if (code >= 1 && code <= 3) return hydrate::Choice::MostStable;
     throw Error("hydrate structure code " + std::to_string(code) +
-                    " is not 1 (more stable of I and II), 2 (structure I) or 3 (structure II)",
+                    " is not 1 (any), 2 (structure I expected) or 3 (structure II expected)",
                 kBadArgument);
 }
 
