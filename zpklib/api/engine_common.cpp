@@ -67,4 +67,23 @@ double userP(double p) {
 double outT(double kelvin) { return units::toUser(units::Temperature, kelvin); }
 double outP(double pascal) { return units::toUser(units::Pressure, pascal); }
 
+StateContext currentContext(int stream) {
+    StreamView v;
+    StateContext c;
+    c.st = currentState(stream, &v);
+    c.sys = systemOf(v);
+    c.massFlow = v.def.massFlow;
+    return c;
+}
+
+StateContext contextAt(int stream, double t, double p) {
+    const double T = userT(t), P = userP(p);
+    const StreamView v = view(stream);
+    StateContext c;
+    c.sys = systemOf(v);
+    c.st = c.sys->flash(T, P);
+    c.massFlow = v.def.massFlow;
+    return c;
+}
+
 }  // namespace zpk::api

@@ -30,6 +30,19 @@ std::shared_ptr<const EquilibriumCache> currentState(int stream, StreamView* out
 // changed meanwhile; records the phase count for getPNr.
 void storeState(int stream, std::uint64_t revision, std::shared_ptr<const EquilibriumCache> state);
 
+// What a property function reads: the stream's models, an equilibrium state
+// and the stream's mass flow (kg/s).
+struct StateContext {
+    std::shared_ptr<const engine::StreamSystem> sys;
+    std::shared_ptr<const EquilibriumCache> st;
+    double massFlow = 0;
+};
+// At the stream's operating point (see currentState).
+StateContext currentContext(int stream);
+// At temperature t and pressure p in the caller's units, flashed without
+// changing the stream.
+StateContext contextAt(int stream, double t, double p);
+
 // User units <-> base units.
 double userT(double t);
 double userP(double p);

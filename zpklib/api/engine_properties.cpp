@@ -24,11 +24,7 @@ enum class Prop {
     Mw, GMw, LMw, Lf, Zv, GICp, SGH, SLH, SGS, SLS
 };
 
-struct Ctx {
-    std::shared_ptr<const engine::StreamSystem> sys;
-    std::shared_ptr<const EquilibriumCache> st;
-    double massFlow;
-};
+using Ctx = api::StateContext;
 
 double molarFlow(const Ctx& c) { return c.massFlow / c.sys->feedMw(); }  // kmol/s
 
@@ -111,30 +107,11 @@ double mixtureSoundSpeed(const Ctx& c) {
     return dPdrho > 0 ? std::sqrt(dPdrho) : kNaN;
 }
 
-Ctx current(int stream) {
-    api::StreamView v;
-    Ctx c;
-    c.st = api::currentState(stream, &v);
-    c.sys = api::systemOf(v);
-    c.massFlow = v.def.massFlow;
-    return c;
-}
-
-Ctx atState(int stream, double t, double p) {
-    const double T = api::userT(t), P = api::userP(p);
-    api::StreamView v = api::view(stream);
-    Ctx c;
-    c.sys = api::systemOf(v);
-    c.st = c.sys->flash(T, P);
-    c.massFlow = v.def.massFlow;
-    return c;
-}
-
 double prop(const char* fn, int stream, Prop p) {
-    return guarded(fn, kNaN, [&] { return evaluate(current(stream), p); });
+    return guarded(fn, kNaN, [&] { return evaluate(api::currentContext(stream), p); });
 }
 double eprop(const char* fn, int stream, double t, double P, Prop p) {
-    return guarded(fn, kNaN, [&] { return evaluate(atState(stream, t, P), p); });
+    return guarded(fn, kNaN, [&] { return evaluate(api::contextAt(stream, t, P), p); });
 }
 
 const PhaseState& phaseAt(const EquilibriumCache& st, int phase) {
@@ -253,7 +230,7 @@ double StrSLS(int s) { return prop("StrSLS", s, Prop::SLS); }
 
 double StrPf(int s, int phase) {
     return guarded("StrPf", kNaN, [&] {
-        auto st = current(s).st;
+        auto st = api::currentContext(s).st;
         if (phase < 1) throw Error("phase " + std::to_string(phase) + " out of range");
         return phase > static_cast<int>(st->phases.size()) ? 0.0 : st->phases[phase - 1].beta;
     });
@@ -261,7 +238,7 @@ double StrPf(int s, int phase) {
 
 double EStrPf(int s, int phase, double t, double p) {
     return guarded("EStrPf", kNaN, [&] {
-        auto st = atState(s, t, p).st;
+        auto st = api::contextAt(s, t, p).st;
         if (phase < 1) throw Error("phase " + std::to_string(phase) + " out of range");
         return phase > static_cast<int>(st->phases.size()) ? 0.0 : st->phases[phase - 1].beta;
     });
@@ -269,7 +246,7 @@ double EStrPf(int s, int phase, double t, double p) {
 
 int StrPt(int s, int phase) {
     return guarded("StrPt", -1, [&] {
-        auto st = current(s).st;
+        auto st = api::currentContext(s).st;
         if (phase < 1) throw Error("phase " + std::to_string(phase) + " out of range");
         return phase > static_cast<int>(st->phases.size()) ? -1 : st->phases[phase - 1].kind;
     });
@@ -278,7 +255,7 @@ int StrPt(int s, int phase) {
 char* StrPts(int s, int phase) {
     return guarded("StrPts", static_cast<char*>(nullptr), [&] {
         static thread_local std::string buf;
-        const PhaseState& p = phaseAt(*current(s).st, phase);
+        const PhaseState& p = phaseAt(*api::currentContext(s).st, phase);
         static const char* names[] = {"vapour", "liquid", "solid", "hydrate"};
         return core::keepText(buf, names[p.kind]);
     });
@@ -286,21 +263,21 @@ char* StrPts(int s, int phase) {
 
 double getX(int s, int position) {
     return guarded("getX", kNaN, [&] {
-        auto st = current(s).st;
+        auto st = api::currentContext(s).st;
         return componentOf(engine::phaseOfKind(*st, models::kLiquid), position, static_cast<int>(st->phases[0].x.size()));
     });
 }
 
 double getY(int s, int position) {
     return guarded("getY", kNaN, [&] {
-        auto st = current(s).st;
+        auto st = api::currentContext(s).st;
         return componentOf(engine::phaseOfKind(*st, models::kVapour), position, static_cast<int>(st->phases[0].x.size()));
     });
 }
 
 double getW(int s, int phase, int position) {
     return guarded("getW", kNaN, [&] {
-        auto st = current(s).st;
+        auto st = api::currentContext(s).st;
         const PhaseState& p = phaseAt(*st, phase);
         return componentOf(&p, position, static_cast<int>(p.x.size()));
     });

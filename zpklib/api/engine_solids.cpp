@@ -19,30 +19,7 @@ namespace {
 
 enum class Prop { H, SH, S, SS, Cp, D };
 
-struct Ctx {
-    std::shared_ptr<const engine::StreamSystem> sys;
-    std::shared_ptr<const EquilibriumCache> st;
-    double massFlow;
-};
-
-Ctx current(int stream) {
-    api::StreamView v;
-    Ctx c;
-    c.st = api::currentState(stream, &v);
-    c.sys = api::systemOf(v);
-    c.massFlow = v.def.massFlow;
-    return c;
-}
-
-Ctx atState(int stream, double t, double p) {
-    const double T = api::userT(t), P = api::userP(p);
-    api::StreamView v = api::view(stream);
-    Ctx c;
-    c.sys = api::systemOf(v);
-    c.st = c.sys->flash(T, P);
-    c.massFlow = v.def.massFlow;
-    return c;
-}
+using Ctx = api::StateContext;
 
 double evaluate(const Ctx& c, Prop p) {
     using namespace units;
@@ -73,10 +50,10 @@ double evaluate(const Ctx& c, Prop p) {
 }
 
 double prop(const char* fn, int stream, Prop p) {
-    return guarded(fn, kNaN, [&] { return evaluate(current(stream), p); });
+    return guarded(fn, kNaN, [&] { return evaluate(api::currentContext(stream), p); });
 }
 double eprop(const char* fn, int stream, double t, double P, Prop p) {
-    return guarded(fn, kNaN, [&] { return evaluate(atState(stream, t, P), p); });
+    return guarded(fn, kNaN, [&] { return evaluate(api::contextAt(stream, t, P), p); });
 }
 
 } // namespace
