@@ -10,32 +10,17 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/api_streams.h"
 #include "zpk/zpk.h"
 
 namespace {
 
+using testsupport::unitSet1;
+using testsupport::defineAllProperties;
+
 constexpr int kWater = 7732185, kEthanol = 64175, kAcetone = 67641, kMethane = 74828, kCO2 = 124389,
               kH2S = 7783064, kMethanol = 67561;
 
-void unitSet1() {
-    for (int q = 15; q <= 54; ++q)
-        setUMC(q, 1);
-}
-
-void define(int s, int model, std::initializer_list<int> cas, std::initializer_list<double> z) {
-    initS(s);
-    setWm(s, 1.0);
-    for (int p = 1; p <= 4; ++p) {
-        setMP(s, p, 0, model);
-        setMP(s, p, 1, model);
-    }
-    int pos = 1;
-    for (double v : z)
-        putZ(s, pos++, v);
-    pos = 1;
-    for (int c : cas)
-        putCC(s, pos++, CompCID(c));
-}
 
 void entry(int s, int k, int i, int j, int model, double p0) {
     putCi(s, k, i);
@@ -61,7 +46,7 @@ TEST_P(CpaSourGas, EqualsTranslatedPengRobinson) {
     const int models[2] = {51, GetParam()};
     for (int k = 0; k < 2; ++k) {
         const int s = 11 + k;
-        define(s, models[k], {kH2S, kMethane, kCO2}, {0.15, 0.7, 0.15});
+        defineAllProperties(s, models[k], {kH2S, kMethane, kCO2}, {0.15, 0.7, 0.15});
         entry(s, 1, 1, 2, models[k], 0.082);
         entry(s, 2, 1, 3, models[k], -0.056);
         entry(s, 3, 2, 3, models[k], -0.06);
@@ -101,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(CpaModels, CpaSourGas, ::testing::Values(111, 115, 116)
 // Water, ethanol and acetone near their bubble point: analytic derivatives of
 // volume and fugacity against central differences in both phases.
 TEST_F(CpaStreams, AssociatingMixtureDerivativesMatchDifferences) {
-    define(13, 111, {kWater, kEthanol, kAcetone}, {0.3, 0.2, 0.5});
+    defineAllProperties(13, 111, {kWater, kEthanol, kAcetone}, {0.3, 0.2, 0.5});
     entry(13, 1, 1, 2, 111, 0.02);
     entry(13, 2, 1, 3, 111, -0.036);
     entry(13, 3, 2, 3, 111, 0.027);
@@ -155,7 +140,7 @@ TEST_F(CpaStreams, AssociatingMixtureDerivativesMatchDifferences) {
 // Liquid water stays evaluable down to 220 K at 1 bar (supercooled), and
 // its density there is that of a liquid.
 TEST_F(CpaStreams, SupercooledWaterHasALiquidRoot) {
-    define(14, 111, {kWater}, {1.0});
+    defineAllProperties(14, 111, {kWater}, {1.0});
     ASSERT_EQ(setS(14), 1) << ErrMsg();
     DPinit(1, 14);
     double x = 1.0;
@@ -172,14 +157,14 @@ TEST_F(CpaStreams, SupercooledWaterHasALiquidRoot) {
 // Methanol's normal boiling point (337.7 K, ChemSep 8.32 databank) from a
 // flash at 1 atm.
 TEST_F(CpaStreams, MethanolNormalBoilingPoint) {
-    define(15, 111, {kMethanol}, {1.0});
+    defineAllProperties(15, 111, {kMethanol}, {1.0});
     ASSERT_EQ(setS(15), 1) << ErrMsg();
     const double T = LfPF(15, 101325, 0.5);
     EXPECT_NEAR(T, 337.69, 337.69 * 0.01) << ErrMsg();
 }
 
 TEST_F(CpaStreams, BadInputFailsCleanly) {
-    define(16, 111, {kWater, kEthanol}, {0.5, 0.5});
+    defineAllProperties(16, 111, {kWater, kEthanol}, {0.5, 0.5});
     ASSERT_EQ(setS(16), 1) << ErrMsg();
     DPinit(1, 16);
     double x[2] = {0.5, 0.5}, V = 0;
@@ -204,7 +189,7 @@ TEST_F(CpaStreams, ThreadsAgree) {
         pool.emplace_back([t, &v, &err] {
             unitSet1();
             const int s = 20 + t;
-            define(s, 111, {kWater, kMethanol, kMethane}, {0.5, 0.3, 0.2});
+            defineAllProperties(s, 111, {kWater, kMethanol, kMethane}, {0.5, 0.3, 0.2});
             if (setS(s) != 1) {
                 err[t] = ErrMsg();
                 return;

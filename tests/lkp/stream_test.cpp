@@ -5,30 +5,19 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "tests/support/api_streams.h"
 #include "zpk/zpk.h"
 
 namespace {
 
+using testsupport::defineAllProperties;
+using testsupport::unitSet1;
+
 constexpr int kEthane = 74840, kPropane = 74986, kNHexane = 110543, kEthylene = 74851;
 
-void unitSet1() {
-    for (int q = 15; q <= 54; ++q)
-        setUMC(q, 1);
-}
-
+// The stream with one model for every property, defined (setS).
 void define(int s, int model, std::initializer_list<int> cas, std::initializer_list<double> z) {
-    initS(s);
-    setWm(s, 1.0);
-    for (int p = 1; p <= 4; ++p) {
-        setMP(s, p, 0, model);
-        setMP(s, p, 1, model);
-    }
-    int pos = 1;
-    for (double v : z)
-        putZ(s, pos++, v);
-    pos = 1;
-    for (int c : cas)
-        putCC(s, pos++, CompCID(c));
+    defineAllProperties(s, model, cas, z);
     setS(s);
 }
 

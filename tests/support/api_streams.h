@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,27 @@ inline void define(int s, const Mixture& mix, int model) {
         putZ(s, static_cast<int>(i) + 1, mix[i].second);
     for (std::size_t i = 0; i < mix.size(); ++i)
         putCC(s, static_cast<int>(i) + 1, CompCID(mix[i].first));
+}
+
+// Every quantity in unit set 1.
+inline void unitSet1() {
+    for (int q = 15; q <= 54; ++q) setUMC(q, 1);
+}
+
+// initS, setWm 1, one model for all four properties of vapour and liquid,
+// then fractions and components (CAS numbers) in position order; setS is
+// left to the caller.
+inline void defineAllProperties(int s, int model, std::initializer_list<int> cas, std::initializer_list<double> z) {
+    initS(s);
+    setWm(s, 1.0);
+    for (int p = 1; p <= 4; ++p) {
+        setMP(s, p, 0, model);
+        setMP(s, p, 1, model);
+    }
+    int pos = 1;
+    for (double v : z) putZ(s, pos++, v);
+    pos = 1;
+    for (int c : cas) putCC(s, pos++, CompCID(c));
 }
 
 // The natural gas of sixteen components used by the battery's flash and
