@@ -13,6 +13,7 @@
 
 #include "core/data_files.h"
 #include "core/error.h"
+#include "models/cubic.h"
 #include "models/cubic_ge.h"
 #include "models/factory.h"
 #include "thermo/evaluator.h"
@@ -219,28 +220,12 @@ void CpaModel::cubicPart(double T, double V, const double* n, int order, Residua
     enum { iT, iV, iN, iB, iD, iC };
     thread_local std::vector<double> sa, dsa, d2sa, a, ap, app, Di, DiT;
     sa.resize(n_), dsa.resize(n_), d2sa.resize(n_);
-    for (int i = 0; i < n_; ++i) {
-        const auto& c = comp_[i];
-        const double sq = std::sqrt(c.a0);
-        sa[i] = sq * (1.0 + c.c1 * (1.0 - std::sqrt(T / c.tc)));
-        dsa[i] = -sq * c.c1 * 0.5 / std::sqrt(T * c.tc);
-        d2sa[i] = sq * c.c1 * 0.25 / (std::sqrt(c.tc) * T * std::sqrt(T));
-    }
+    for (int i = 0; i < n_; ++i)
+        soaveSqrtA(std::sqrt(comp_[i].a0), comp_[i].c1, comp_[i].tc, T, sa[i], dsa[i], d2sa[i]);
     const std::size_t nn = static_cast<std::size_t>(n_) * n_;
     a.resize(nn), ap.resize(nn), app.resize(nn);
-    for (int i = 0; i < n_; ++i)
-        for (int j = 0; j < n_; ++j) {
-            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
-            const double k = k0_[q] + k1_[q] * T + k2_[q] / T;
-            const double kp = k1_[q] - k2_[q] / (T * T);
-            const double kpp = 2.0 * k2_[q] / (T * T * T);
-            const double ss = sa[i] * sa[j];
-            const double ssp = dsa[i] * sa[j] + sa[i] * dsa[j];
-            const double sspp = d2sa[i] * sa[j] + 2.0 * dsa[i] * dsa[j] + sa[i] * d2sa[j];
-            a[q] = ss * (1.0 - k);
-            ap[q] = ssp * (1.0 - k) - ss * kp;
-            app[q] = sspp * (1.0 - k) - 2.0 * ssp * kp - ss * kpp;
-        }
+    combineAttraction(n_, T, sa.data(), dsa.data(), d2sa.data(), k0_.data(), k1_.data(), k2_.data(), a.data(),
+                      ap.data(), app.data());
     Di.assign(n_, 0.0);
     DiT.assign(n_, 0.0);
     double N = 0, B = 0, C = 0, D = 0, DT = 0, DTT = 0;

@@ -154,6 +154,29 @@ double CubicModel::kij(int i, int j, double T) const {
     return k0_[q] + k1_[q] * T + k2_[q] / T;
 }
 
+void soaveSqrtA(double sqrtAc, double m, double tc, double T, double& s, double& ds, double& d2s) {
+    s = sqrtAc * (1.0 + m * (1.0 - std::sqrt(T / tc)));
+    ds = -sqrtAc * m * 0.5 / std::sqrt(T * tc);
+    d2s = sqrtAc * m * 0.25 / (std::sqrt(tc) * T * std::sqrt(T));
+}
+
+void combineAttraction(int n, double T, const double* s, const double* ds, const double* d2s, const double* k0,
+                       const double* k1, const double* k2, double* a, double* ap, double* app) {
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * n + j;
+            const double k = k0[q] + k1[q] * T + k2[q] / T;
+            const double kp = k1[q] - k2[q] / (T * T);
+            const double kpp = 2.0 * k2[q] / (T * T * T);
+            const double ss = s[i] * s[j];
+            const double ssp = ds[i] * s[j] + s[i] * ds[j];
+            const double sspp = d2s[i] * s[j] + 2.0 * ds[i] * ds[j] + s[i] * d2s[j];
+            a[q] = ss * (1.0 - k);
+            ap[q] = ssp * (1.0 - k) - ss * kp;
+            app[q] = sspp * (1.0 - k) - 2.0 * ssp * kp - ss * kpp;
+        }
+}
+
 const CubicModel::Attraction& CubicModel::attraction(double T) const {
     thread_local Attraction c;
     if (c.id == id_ && c.T == T) return c;
@@ -165,25 +188,10 @@ const CubicModel::Attraction& CubicModel::attraction(double T) const {
     sa.resize(n_);
     dsa.resize(n_);
     d2sa.resize(n_);
-    for (int i = 0; i < n_; ++i) {
-        const double tc = pure_[i].tc;
-        sa[i] = sqac_[i] * (1.0 + m_[i] * (1.0 - std::sqrt(T / tc)));
-        dsa[i] = -sqac_[i] * m_[i] * 0.5 / std::sqrt(T * tc);
-        d2sa[i] = sqac_[i] * m_[i] * 0.25 / (std::sqrt(tc) * T * std::sqrt(T));
-    }
     for (int i = 0; i < n_; ++i)
-        for (int j = 0; j < n_; ++j) {
-            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
-            const double k = k0_[q] + k1_[q] * T + k2_[q] / T;
-            const double kp = k1_[q] - k2_[q] / (T * T);
-            const double kpp = 2.0 * k2_[q] / (T * T * T);
-            const double ss = sa[i] * sa[j];
-            const double ssp = dsa[i] * sa[j] + sa[i] * dsa[j];
-            const double sspp = d2sa[i] * sa[j] + 2.0 * dsa[i] * dsa[j] + sa[i] * d2sa[j];
-            c.a[q] = ss * (1.0 - k);
-            c.ap[q] = ssp * (1.0 - k) - ss * kp;
-            c.app[q] = sspp * (1.0 - k) - 2.0 * ssp * kp - ss * kpp;
-        }
+        soaveSqrtA(sqac_[i], m_[i], pure_[i].tc, T, sa[i], dsa[i], d2sa[i]);
+    combineAttraction(n_, T, sa.data(), dsa.data(), d2sa.data(), k0_.data(), k1_.data(), k2_.data(), c.a.data(),
+                      c.ap.data(), c.app.data());
     c.id = id_;
     c.T = T;
     return c;

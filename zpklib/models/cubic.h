@@ -18,6 +18,15 @@ struct BinaryKij {
     double k0 = 0, k1 = 0, k2 = 0;
 };
 
+// Soave's temperature function: s = sqrt(a(T)) = sqrt(ac) (1 + m (1 - sqrt(T/Tc)))
+// with its first and second temperature derivatives.
+void soaveSqrtA(double sqrtAc, double m, double tc, double T, double& s, double& ds, double& d2s);
+// a_ij(T) = s_i s_j (1 - k_ij(T)), k_ij(T) = k0 + k1 T + k2 / T, with first and
+// second temperature derivatives, from s_i = sqrt(a_i) and its derivatives;
+// all matrices n x n, row-major.
+void combineAttraction(int n, double T, const double* s, const double* ds, const double* d2s, const double* k0,
+                       const double* k1, const double* k2, double* a, double* ap, double* app);
+
 class CubicModel final : public PhaseModel {
 public:
     CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
