@@ -17,19 +17,6 @@ namespace {
 // The last converged profile of the calling thread (start of mode 1).
 thread_local operations::ColumnProfile lastProfile;
 
-void writeProduct(int stream, const operations::StreamResult& r) {
-    streams::withStream(stream, [&](streams::Stream& s) {
-        s.def = r.def;
-        s.def.defined = true;
-        s.touchDefinition();
-        s.def.defined = true;
-        s.T = r.state->T;
-        s.P = r.state->P;
-        s.opDefined = true;
-        s.state = r.state;
-    });
-}
-
 template <class T> void requireArray(const T* p, const char* what) {
     if (!p) core::fail(std::string(what) + " array is missing (null)");
 }
@@ -126,10 +113,10 @@ int DCOL(int kind, int nStages, int mode, double* heat, double* stagePressures, 
 
         const operations::ColumnResult r = operations::solveColumn(in);
 
-        writeProduct(topStream, r.top);
-        writeProduct(bottomStream, r.bottom);
+        api::writeProduct(topStream, r.top);
+        api::writeProduct(bottomStream, r.bottom);
         for (int k = 0; k < nDraws; ++k)
-            writeProduct(drawStreams[k], r.draws[k]);
+            api::writeProduct(drawStreams[k], r.draws[k]);
         if (duties) {
             double added = r.reboilerDuty;
             for (double q : in.heat)

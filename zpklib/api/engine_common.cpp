@@ -5,6 +5,7 @@
 
 #include "core/error.h"
 #include "core/thread_context.h"
+#include "operations/units.h"
 #include "units/units.h"
 
 namespace zpk::api {
@@ -66,6 +67,19 @@ double userP(double p) {
 }
 double outT(double kelvin) { return units::toUser(units::Temperature, kelvin); }
 double outP(double pascal) { return units::toUser(units::Pressure, pascal); }
+
+void writeProduct(int stream, const operations::StreamResult& r) {
+    streams::withStream(stream, [&](streams::Stream& s) {
+        s.def = r.def;
+        s.def.defined = true;
+        s.touchDefinition();
+        s.def.defined = true;
+        s.T = r.state->T;
+        s.P = r.state->P;
+        s.opDefined = true;
+        s.state = r.state;
+    });
+}
 
 StateContext currentContext(int stream) {
     StreamView v;

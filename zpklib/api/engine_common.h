@@ -9,6 +9,10 @@
 #include "equilibrium/engine.h"
 #include "streams/store.h"
 
+namespace zpk::operations {
+struct StreamResult;
+}  // namespace zpk::operations
+
 namespace zpk::api {
 
 // A consistent copy of what the engine needs from a stream.
@@ -29,6 +33,10 @@ std::shared_ptr<const EquilibriumCache> currentState(int stream, StreamView* out
 // Store a new state as the stream's operating point unless the definition
 // changed meanwhile; records the phase count for getPNr.
 void storeState(int stream, std::uint64_t revision, std::shared_ptr<const EquilibriumCache> state);
+
+// Writes a unit operation's product (definition and equilibrium state) into a
+// stream, which then holds it as a defined stream at that operating point.
+void writeProduct(int stream, const operations::StreamResult& r);
 
 // What a property function reads: the stream's models, an equilibrium state
 // and the stream's mass flow (kg/s).

@@ -12,20 +12,6 @@ using namespace zpk;
 
 namespace {
 
-// Writes a product definition and its state into a stream.
-void writeProduct(int stream, const operations::StreamResult& r) {
-    streams::withStream(stream, [&](streams::Stream& s) {
-        s.def = r.def;
-        s.def.defined = true;
-        s.touchDefinition();
-        s.def.defined = true;
-        s.T = r.state->T;
-        s.P = r.state->P;
-        s.opDefined = true;
-        s.state = r.state;
-    });
-}
-
 operations::MixInput inlet(int stream) {
     api::StreamView v;
     auto st = api::currentState(stream, &v);
@@ -45,7 +31,7 @@ int MixF(int out, int a, int b, double p, double q) {
         const double P = p > 0 ? api::userP(p) : 0.0;
         const double duty = units::fromUser(units::EnthalpyFlow, q);
         auto r = operations::mix(inlet(a), inlet(b), P, duty);
-        writeProduct(out, r);
+        api::writeProduct(out, r);
         return 1;
     });
 }
@@ -61,7 +47,7 @@ int Divi(int source, int target, double fraction) {
         operations::StreamResult r{v.def, st};
         r.def.massFlow = v.def.massFlow * fraction;
         if (target != source) {
-            writeProduct(target, r);
+            api::writeProduct(target, r);
             streams::withStream(source, [&](streams::Stream& s) { s.def.massFlow = v.def.massFlow * (1 - fraction); });
         }
         return 1;
@@ -72,7 +58,7 @@ int GSep(int feed, int product) {
     return guarded("GSep", 0, [&] {
         api::StreamView v;
         auto st = api::currentState(feed, &v);
-        writeProduct(product, operations::kindProduct(v.def, *st, models::kVapour));
+        api::writeProduct(product, operations::kindProduct(v.def, *st, models::kVapour));
         return 1;
     });
 }
@@ -81,7 +67,7 @@ int LSep(int feed, int product) {
     return guarded("LSep", 0, [&] {
         api::StreamView v;
         auto st = api::currentState(feed, &v);
-        writeProduct(product, operations::kindProduct(v.def, *st, models::kLiquid));
+        api::writeProduct(product, operations::kindProduct(v.def, *st, models::kLiquid));
         return 1;
     });
 }
@@ -90,7 +76,7 @@ int PSep(int feed, int product, int phase) {
     return guarded("PSep", 0, [&] {
         api::StreamView v;
         auto st = api::currentState(feed, &v);
-        writeProduct(product, operations::phaseProduct(v.def, *st, phase));
+        api::writeProduct(product, operations::phaseProduct(v.def, *st, phase));
         return 1;
     });
 }
@@ -107,7 +93,7 @@ int VLLSep(int feed, int vap, int liq1, int liq2) {
             if (st->phases[k].kind == models::kLiquid && nl < 2) liquids[nl++] = k + 1;
         }
         auto product = [&](int stream, int phase) {
-            writeProduct(stream, phase ? operations::phaseProduct(v.def, *st, phase)
+            api::writeProduct(stream, phase ? operations::phaseProduct(v.def, *st, phase)
                                        : operations::emptyProduct(v.def, *st));
         };
         product(vap, vapour);
