@@ -344,34 +344,14 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     const int nr = rootsFrom(T, P, Dm, Bm, Cm, roots);
     if (nr == 0) return false;
     thread_local ResidualDerivs d;
-    double V;
-    int kind;
-    if (nr >= 2) {
-        const double vl = roots[0], vv = roots[nr - 1];
-        if (root == Root::Liquid) {
-            V = vl;
-            kind = kLiquid;
-        } else if (root == Root::Vapour) {
-            V = vv;
-            kind = kVapour;
-        } else {
-            // Lower residual Gibbs energy: g/RT = F + Z - 1 - ln Z per mole.
-            auto g = [&](double v) {
-                const double z = P * v / (kR * T);
-                return cubicCore<double>(T, v, 1.0, Bm, Dm, Cm, d1_, d2_) + z - 1.0 - std::log(z);
-            };
-            if (g(vl) < g(vv)) {
-                V = vl;
-                kind = kLiquid;
-            } else {
-                V = vv;
-                kind = kVapour;
-            }
-        }
-    } else {
-        V = roots[0];
-        // One root: liquid-like when denser than the mixture's pseudo-critical
-        // volume of this equation and colder than its pseudo-critical temperature.
+    // Residual Gibbs energy per mole, g/RT = F + Z - 1 - ln Z.
+    auto gres = [&](double v) {
+        const double z = P * v / (kR * T);
+        return cubicCore<double>(T, v, 1.0, Bm, Dm, Cm, d1_, d2_) + z - 1.0 - std::log(z);
+    };
+    // One root: liquid-like when denser than the mixture's pseudo-critical
+    // volume of this equation and colder than its pseudo-critical temperature.
+    auto liquidLike = [&] {
         double B = 0, C = 0, tpc = 0;
         for (int i = 0; i < n_; ++i) {
             B += x[i] * b_[i];
@@ -379,8 +359,11 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
             tpc += x[i] * pure_[i].tc;
         }
         const double vcRatio = (kind_ == CubicKind::SRK) ? 3.8473 : 3.9514;
-        kind = (V + C < vcRatio * B && T < tpc) ? kLiquid : kVapour;
-    }
+        return roots[0] + C < vcRatio * B && T < tpc;
+    };
+    double V;
+    int kind;
+    chooseRoot(roots, nr, root, gres, liquidLike, V, kind);
     residual(T, V, x.data(), order, d);
     thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
     out.kind = kind;

@@ -27,6 +27,24 @@ void soaveSqrtA(double sqrtAc, double m, double tc, double T, double& s, double&
 void combineAttraction(int n, double T, const double* s, const double* ds, const double* d2s, const double* k0,
                        const double* k1, const double* k2, double* a, double* ap, double* app);
 
+// The volume a cubic equation gives for the requested root, from its real
+// volume roots (ascending, nr >= 1): with several roots the smallest is the
+// liquid, the largest the vapour, and Root::Stable takes the one of lower
+// residual Gibbs energy gres(v); a single root is labelled liquid when
+// liquidLike() says so.
+template <class G, class L>
+void chooseRoot(const double* roots, int nr, Root root, G&& gres, L&& liquidLike, double& V, int& kind) {
+    if (nr >= 2) {
+        const double vl = roots[0], vv = roots[nr - 1];
+        const bool liquid = root == Root::Liquid || (root == Root::Stable && gres(vl) < gres(vv));
+        V = liquid ? vl : vv;
+        kind = liquid ? kLiquid : kVapour;
+    } else {
+        V = roots[0];
+        kind = liquidLike() ? kLiquid : kVapour;
+    }
+}
+
 class CubicModel final : public PhaseModel {
 public:
     CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "models/cubic.h"
 #include "thermo/evaluator.h"
 #include "thermo/jet.h"
 
@@ -483,34 +484,21 @@ bool CubicGeModel::evaluate(double T, double P, const double* xin, Root root, in
     for (int k = 0; k < nz; ++k)
         if (z[k] > Bb * (1.0 + 1e-12)) roots[nr++] = z[k] * kR * T / P;
     if (nr == 0) return false;
-    double V;
-    int kind;
-    if (nr >= 2) {
-        const double vl = roots[0], vv = roots[nr - 1];
-        if (root == Root::Liquid) {
-            V = vl;
-            kind = kLiquid;
-        } else if (root == Root::Vapour) {
-            V = vv;
-            kind = kVapour;
-        } else {
-            // Lower residual Gibbs energy per mole: F + Z - 1 - ln Z.
-            const double a = alpha * b * kR * T;
-            auto g = [&](double v) {
-                const double zz = P * v / (kR * T);
-                return helmholtz<double>(T, v, 1.0, b, a) + zz - 1.0 - std::log(zz);
-            };
-            const bool liquid = g(vl) < g(vv);
-            V = liquid ? vl : vv;
-            kind = liquid ? kLiquid : kVapour;
-        }
-    } else {
-        V = roots[0];
+    // Residual Gibbs energy per mole, F + Z - 1 - ln Z.
+    const double a = alpha * b * kR * T;
+    auto gres = [&](double v) {
+        const double zz = P * v / (kR * T);
+        return helmholtz<double>(T, v, 1.0, b, a) + zz - 1.0 - std::log(zz);
+    };
+    auto liquidLike = [&] {
         double tpc = 0;
         for (int i = 0; i < n_; ++i)
             tpc += x[i] * pure_[i].tc;
-        kind = (V < kCriticalVolumeRatio * b && T < tpc) ? kLiquid : kVapour;
-    }
+        return roots[0] < kCriticalVolumeRatio * b && T < tpc;
+    };
+    double V;
+    int kind;
+    chooseRoot(roots, nr, root, gres, liquidLike, V, kind);
     thread_local ResidualDerivs d;
     if (!assemble(T, V, t, order, d)) return false;
     thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
