@@ -16,6 +16,7 @@
 #include "models/cubic.h"
 #include "models/cubic_ge.h"
 #include "models/factory.h"
+#include "models/root_memory.h"
 #include "thermo/evaluator.h"
 #include "thermo/jet.h"
 
@@ -697,24 +698,9 @@ struct Isotherm {
 bool volumeRoot(std::uint64_t id, const PhaseModel& m, const CpaModel& assoc, double D, double T, double P,
                 const double* x, double B, double C, double tpc, Root root, double& V, bool& liquidLike) {
     if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P) || !std::isfinite(D)) return false;
-    struct Entry {
-        std::uint64_t id = 0;
-        double T = 0, P = 0;
-        Root root = Root::Stable;
-        std::vector<double> x;
-        double V = 0;
-        bool liquid = false;
-    };
-    thread_local std::array<Entry, 8> cache;
-    thread_local std::size_t next = 0;
+    thread_local RootMemory<8> memory;
     const int n = m.size();
-    for (const Entry& e : cache)
-        if (e.id == id && e.T == T && e.P == P && e.root == root &&
-            std::equal(x, x + n, e.x.begin(), e.x.end())) {
-            V = e.V;
-            liquidLike = e.liquid;
-            return true;
-        }
+    if (memory.find(id, T, P, root, x, n, V, liquidLike)) return true;
     Isotherm iso{assoc, x, T, C, B, D};
     double rv = 0, rl = 0;
     const bool hasV = iso.solve(P, true, rv);
@@ -744,10 +730,7 @@ bool volumeRoot(std::uint64_t id, const PhaseModel& m, const CpaModel& assoc, do
     }
     V = 1.0 / rt - C;
     if (!(V > 0)) return false;
-    Entry& e = cache[next];
-    next = (next + 1) % cache.size();
-    e.id = id, e.T = T, e.P = P, e.root = root, e.V = V, e.liquid = liquidLike;
-    e.x.assign(x, x + n);
+    memory.store(id, T, P, root, x, n, V, liquidLike);
     return true;
 }
 

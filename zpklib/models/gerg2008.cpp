@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "models/root_memory.h"
 #include "thermo/evaluator.h"
 #include "thermo/jet.h"
 
@@ -722,31 +723,11 @@ double Gerg2008Model::pressure(double T, double V, const double* xin) const {
 bool Gerg2008Model::volume(double T, double P, const double* x, Root root, double& V,
                            bool& liquidLike) const {
     if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P)) return false;
-    // Per-thread memory of the last roots: the engine evaluates one state
-    // for several properties in a row.
-    struct Entry {
-        std::uint64_t model = 0;
-        double T = 0, P = 0;
-        Root root = Root::Stable;
-        std::vector<double> x;
-        double V = 0;
-        bool liquid = false;
-    };
-    thread_local std::array<Entry, 4> cache;
-    thread_local std::size_t next = 0;
+    thread_local RootMemory<4> memory;
     const int n = size();
-    for (const Entry& e : cache)
-        if (e.model == id_ && e.T == T && e.P == P && e.root == root &&
-            std::equal(x, x + n, e.x.begin(), e.x.end())) {
-            V = e.V;
-            liquidLike = e.liquid;
-            return true;
-        }
+    if (memory.find(id_, T, P, root, x, n, V, liquidLike)) return true;
     if (!solveVolume(T, P, x, root, V, liquidLike)) return false;
-    Entry& e = cache[next];
-    next = (next + 1) % cache.size();
-    e.model = id_, e.T = T, e.P = P, e.root = root, e.V = V, e.liquid = liquidLike;
-    e.x.assign(x, x + n);
+    memory.store(id_, T, P, root, x, n, V, liquidLike);
     return true;
 }
 
