@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/operations/op_streams.h"
 #include "zpk/zpk.h"
 
 namespace {
@@ -20,25 +21,11 @@ constexpr int kSrk = 30;
 constexpr int kMethane = 74828, kWater = 7732185;
 constexpr int kEthane = 74840, kPropane = 74986, kIsobutane = 75285, kNButane = 106978, kNHexane = 110543;
 
-void unitSet1() {
-    for (int q = 15; q <= 54; ++q)
-        setUMC(q, 1);
-}
+using optest::unitSet1;
 
+// An SRK stream with the stored interaction parameters.
 void define(int s, double massFlow, std::initializer_list<int> cas, std::initializer_list<double> z) {
-    initS(s);
-    setWm(s, massFlow);
-    for (int p = 1; p <= 4; ++p) {
-        setMP(s, p, 0, kSrk);
-        setMP(s, p, 1, kSrk);
-    }
-    int pos = 1;
-    for (int c : cas)
-        putCC(s, pos++, CompCID(c));
-    pos = 1;
-    for (double v : z)
-        putZ(s, pos++, v);
-    setS(s);
+    optest::define(s, massFlow, kSrk, cas, z);
     loadSB(s, 0);
 }
 
