@@ -10,18 +10,6 @@ using zpk::api::notImplemented;
 
 extern "C" {
 
-double StrFML(int) {
-    return notImplemented<double>("StrFML", kNaN);
-}
-double EStrFML(int, double, double) {
-    return notImplemented<double>("EStrFML", kNaN);
-}
-double StrFMH(int) {
-    return notImplemented<double>("StrFMH", kNaN);
-}
-double EStrFMH(int, double, double) {
-    return notImplemented<double>("EStrFMH", kNaN);
-}
 int putPt(int, int, int) {
     return notImplemented<int>("putPt", 0);
 }
