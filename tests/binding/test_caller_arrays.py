@@ -175,3 +175,36 @@ def test_fugacities_refuses_a_composition_of_the_wrong_length(slot):
     assert _zelta.xerr() == 0
     good = zelta.fugacities(slot, 0, 250.0, 5e6, X3)
     assert good.code == 1 and len(good.F) == 3 and all(v > 0 and math.isfinite(v) for v in good.F)
+
+
+def test_stream_no_longer_defined_is_left_to_the_library(slot):
+    with zelta.stream([METHANE], [1.0]) as s:
+        assert _zelta.xspi(2, s.number) == 1
+        _zelta.xinits(s.number)  # the slot's stream loses its definition
+        with zelta.DoubleArray(1) as x, zelta.DoubleArray(0) as f:
+            _zelta.xseterr(0)
+            assert _zelta.xsfv(2, 0, 250.0, 5e6, x, f) == 0
+            assert _zelta.xerrmsg().startswith("StrFv: ") and "not defined" in _zelta.xerrmsg()
+    _zelta.xseterr(0)
+
+
+def test_sizes_follow_the_slot_of_the_calling_thread():
+    import threading
+
+    results = {}
+
+    def work(name, components, fractions):
+        with zelta.stream(components, fractions) as s, zelta.DoubleArray(fractions) as x, \
+                zelta.DoubleArray(2) as f:
+            _zelta.xspi(1, s.number)
+            _zelta.xseterr(0)
+            results[name] = [(_zelta.xsfv(1, 0, 250.0, 5e6, x, f), _zelta.xerr()) for _ in range(50)]
+            _zelta.xseterr(0)
+
+    threads = [threading.Thread(target=work, args=("two", [METHANE, ETHANE], [0.9, 0.1])),
+               threading.Thread(target=work, args=("three", [METHANE, ETHANE, PROPANE], X3))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert set(results["two"]) == {(1, 0)} and set(results["three"]) == {(0, 1)}
