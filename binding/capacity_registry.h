@@ -18,23 +18,23 @@
 
 /* Kinds of registered blocks. */
 enum ZeltaBlockKind {
-  ZELTA_BLOCK_DOUBLES = 1,    /* double[count] */
-  ZELTA_BLOCK_MATRIX_ROW = 2, /* double[count], a row of a matrix */
-  ZELTA_BLOCK_MATRIX = 3,     /* double *[count], each row a double[cols] */
-  ZELTA_BLOCK_CHARS = 4       /* char[count + 1], the last byte NUL */
+    ZELTA_BLOCK_DOUBLES = 1,    /* double[count] */
+    ZELTA_BLOCK_MATRIX_ROW = 2, /* double[count], a row of a matrix */
+    ZELTA_BLOCK_MATRIX = 3,     /* double *[count], each row a double[cols] */
+    ZELTA_BLOCK_CHARS = 4       /* char[count + 1], the last byte NUL */
 };
 
 struct ZeltaBlockInfo {
-  int kind;
-  int count;
-  int cols;
+    int kind;
+    int count;
+    int cols;
 };
 
 struct ZeltaCapacityApi {
-  int version; /* ZELTA_CAPACITY_VERSION */
-  /* 1 and *info filled when address is a live block of zelta_arrays, else 0.
-   * Thread-safe; needs no interpreter lock. */
-  int (*lookup)(const void *address, struct ZeltaBlockInfo *info);
+    int version; /* ZELTA_CAPACITY_VERSION */
+    /* 1 and *info filled when address is a live block of zelta_arrays, else 0.
+     * Thread-safe; needs no interpreter lock. */
+    int (*lookup)(const void* address, struct ZeltaBlockInfo* info);
 };
 
 #endif
