@@ -145,6 +145,18 @@ TEST_F(WaterStream, RandomStatesAgreeWithAnIndependentImplementation) {
     EXPECT_EQ(getErrFlag(), 0);
 }
 
+// A product keeps the mass flow of the phase it takes, on the same molar
+// mass as the stream (the formulation's): steam through a gas separator
+// leaves with all of it.
+TEST_F(WaterStream, SeparatorProductsKeepTheMassFlow) {
+    constexpr int kProduct = 2;
+    ASSERT_EQ(setWm(kStream, 2.0), 1);
+    ASSERT_EQ(setOp(kStream, 500, 1e5), 1);
+    ASSERT_EQ(GSep(kStream, kProduct), 1) << ErrMsg();
+    EXPECT_NEAR(getWm(kProduct), 2.0, 1e-14);
+    EXPECT_NEAR(StrMw(kProduct), 18.015268, 1e-12);
+}
+
 TEST_F(WaterStream, PhaseLabelsFollowTheSaturationCurve) {
     ASSERT_EQ(setOp(kStream, 300, 5e6), 1);
     EXPECT_GE(StrLf(kStream), 0.9999);
