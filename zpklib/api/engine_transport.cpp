@@ -62,6 +62,7 @@ transport::Phase phaseOf(const Ctx& c, const engine::PhaseState& p) {
     ph.x = p.x;
     ph.v = p.v;
     ph.cv0 = c.sys->idealCp(c.st->T, p.x.data()) - models::kR;
+    ph.mw = p.mw;
     if (ph.kind == 1) {
         auto sys = c.sys;
         const double T = c.st->T;
