@@ -13,16 +13,24 @@ xerr()/xerrmsg().  This package is optional and adds
 - fugacities(), fugacity_derivatives() and friends: the derivative functions
   with Python lists in and out.
 
-NumPy is not needed.
+- Fluid, State, Phase: mixtures by component and model name, flashes at
+  any two specifications, dew and bubble points, envelopes and property
+  tables, all in SI units (see zelta.fluid);
+- components, models, units: names of components and models, unit parsing.
+
+NumPy is needed only for Fluid.table's arrays; matplotlib only for zelta.plot.
 """
 from .errors import ZeltaError, checked, raise_on_error
 from .arrays import DoubleArray, Matrix, Buffer
 from .streams import Stream, stream, model_set
+from . import components, models, units
+from .fluid import Fluid, State, Phase, table_frame
 from .derivatives import (fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
                           entropy_derivatives, volume, volume_derivatives)
 
 __all__ = [
     "ZeltaError", "checked", "raise_on_error",
+    "Fluid", "State", "Phase", "table_frame", "components", "models", "units",
     "DoubleArray", "Matrix", "Buffer",
     "Stream", "stream", "model_set",
     "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",
