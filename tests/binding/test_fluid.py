@@ -189,3 +189,14 @@ def test_envelope_plot_renders_the_computed_points(tmp_path):
         out = tmp_path / "envelope.png"
         ax.figure.savefig(out)
         assert out.stat().st_size > 1000
+
+
+def test_table_on_a_local_dask_cluster_equals_the_serial_table(gas):
+    distributed = pytest.importorskip("distributed")
+    T, P = [220.0, 250.0, 280.0], [10e5, 40e5, 70e5]
+    serial = gas.table(T, P, properties=("h", "vapour_fraction"), threads=1)
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
+        spread = gas.table(T, P, properties=("h", "vapour_fraction"), client=client)
+    for name in serial:
+        assert [list(r) for r in spread[name]] == [list(r) for r in serial[name]]
