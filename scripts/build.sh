@@ -10,6 +10,12 @@ case "$flavour" in
   tsan) dir=build-tsan; san=thread ;;
   *) echo "unknown flavour $flavour" >&2; exit 2 ;;
 esac
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZPK_SANITIZE="$san" -DPython3_EXECUTABLE=/usr/bin/python3 "$@" >/dev/null
+# ccache, where installed, makes rebuilds of unchanged sources cheap.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZPK_SANITIZE="$san" -DPython3_EXECUTABLE=/usr/bin/python3 \
+  "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 echo "$dir"

@@ -329,6 +329,7 @@ int StrCopyOp(int target, int source) {
             dst.P = src.P;
             dst.opDefined = src.opDefined;
             dst.state = src.state;
+            dst.phaseInput = src.phaseInput;
             ++dst.revision;
         });
         return 1;

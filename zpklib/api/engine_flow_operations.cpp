@@ -30,6 +30,8 @@ double PSPF(int stream, double pOut, int mode, double value) {
         const double P2 = api::userP(pOut);
         core::requireFinite("value", value);
         if (mode < 1 || mode > 4) core::fail("mode " + std::to_string(mode) + " is not 1, 2, 3 or 4");
+        if (mode != 2 && !(value > 0 && value <= 1))
+            core::fail("polytropic efficiency " + std::to_string(value) + " is not in (0, 1]");
         api::StreamView v;
         auto inlet = api::currentState(stream, &v);
         auto sys = api::systemOf(v);

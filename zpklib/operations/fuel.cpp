@@ -18,7 +18,7 @@ namespace zpk::operations {
 namespace {
 
 // ---------------------------------------------------------------------------
-// Flammability table (data/flash_points.tsv), read once.
+// Flammability table (data/flammability.tsv), read once.
 
 struct FlammabilityTable {
     std::unordered_map<std::int64_t, Flammability> rows;
@@ -36,11 +36,14 @@ double cell(const std::string& s) {
     }
 }
 
+constexpr const char* kFile = "flammability.tsv";
+
+// Columns: cas, name, tflash, its source, lfl, its source, ufl, its source.
 FlammabilityTable loadTable() {
     FlammabilityTable t;
-    std::ifstream in = openDataFile("flash_points.tsv");
+    std::ifstream in = openDataFile(kFile);
     if (!in) {
-        t.error = "data file flash_points.tsv not found";
+        t.error = std::string("data file ") + kFile + " not found";
         return t;
     }
     std::string line;
@@ -57,16 +60,16 @@ FlammabilityTable loadTable() {
         std::stringstream ss(line);
         for (std::string c; std::getline(ss, c, '\t');)
             cells.push_back(c);
-        cells.resize(6);
+        cells.resize(8);
         std::int64_t cas = 0;
         try {
             cas = std::stoll(cells[0]);
         } catch (const std::exception&) {
             t.rows.clear();
-            t.error = "flash_points.tsv: line " + std::to_string(lineNo) + ": bad CAS number";
+            t.error = std::string(kFile) + ": line " + std::to_string(lineNo) + ": bad CAS number";
             return t;
         }
-        t.rows[cas] = Flammability{cell(cells[2]), cell(cells[4])};
+        t.rows[cas] = Flammability{cell(cells[2]), cell(cells[4]), cell(cells[6])};
     }
     return t;
 }
@@ -351,50 +354,73 @@ double formationH(const components::Component& c, double T) {
 
 } // namespace
 
-HeatingValue idealHeatingValue(const engine::StreamSystem& sys, double T) {
-    if (!(T > 0) || !std::isfinite(T)) throw Error("temperature is not valid", kBadArgument);
+bool isInert(std::int64_t cas) {
+    static constexpr std::int64_t kInert[] = {7732185, 124389,  7727379, 7782447, 7446095, 7440597,
+                                              7440019, 7440371, 7439909, 7440633, 10043922};
+    return std::find(std::begin(kInert), std::end(kInert), cas) != std::end(kInert);
+}
+
+namespace {
+
+// Net heat of combustion (J/mol) and the moles of water formed per mole of
+// the component.
+struct Combustion {
+    double net = 0, water = 0;
+};
+
+Combustion combustion(const components::Component& c, double T) {
+    if (isInert(c.cas)) return {};
     const auto& co2 = byCas(124389, "carbon dioxide");
     const auto& h2o = byCas(7732185, "water");
     const auto& so2 = byCas(7446095, "sulphur dioxide");
     const auto& o2 = byCas(7782447, "oxygen");
     const auto& n2 = byCas(7727379, "nitrogen");
-    const std::int64_t inert[] = {7732185, 124389,  7727379, 7782447, 7446095, 7440597,
-                                  7440019, 7440371, 7439909, 7440633, 10043922};
+    auto el = parseFormula(c.formula);
+    double nc = 0, nh = 0, no = 0, nn = 0, ns = 0;
+    for (const auto& [e, k] : el) {
+        if (e == "C")
+            nc = k;
+        else if (e == "H")
+            nh = k;
+        else if (e == "O")
+            no = k;
+        else if (e == "N")
+            nn = k;
+        else if (e == "S")
+            ns = k;
+        else
+            throw Error("no heating value for " + c.name + ": it contains " + e, kBadArgument);
+    }
+    const double o2Need = nc + nh / 4 + ns - no / 2;
+    const double hReact = formationH(c, T) + o2Need * formationH(o2, T);
+    const double hProd = nc * formationH(co2, T) + nh / 2 * formationH(h2o, T) + ns * formationH(so2, T) +
+                         nn / 2 * formationH(n2, T);
+    return {hReact - hProd, nh / 2};
+}
+
+} // namespace
+
+double netHeatOfCombustion(const components::Component& c, double T) {
+    if (!(T > 0) || !std::isfinite(T)) throw Error("temperature is not valid", kBadArgument);
+    return combustion(c, T).net;
+}
+
+HeatingValue idealHeatingValue(const engine::StreamSystem& sys, double T) {
+    if (!(T > 0) || !std::isfinite(T)) throw Error("temperature is not valid", kBadArgument);
+    const auto& h2o = byCas(7732185, "water");
     const double latent = components::evaluate(h2o.hv, T) * 1e-3; // J/mol
     HeatingValue hv;
     hv.mw = sys.feedMw();
     const auto& z = sys.feed();
     for (int i = 0; i < sys.size(); ++i) {
         if (z[i] <= 0) continue;
-        const auto& c = sys.component(i);
-        if (std::find(std::begin(inert), std::end(inert), c.cas) != std::end(inert)) continue;
-        auto el = parseFormula(c.formula);
-        double nc = 0, nh = 0, no = 0, nn = 0, ns = 0;
-        for (const auto& [e, k] : el) {
-            if (e == "C")
-                nc = k;
-            else if (e == "H")
-                nh = k;
-            else if (e == "O")
-                no = k;
-            else if (e == "N")
-                nn = k;
-            else if (e == "S")
-                ns = k;
-            else
-                throw Error("no heating value for " + c.name + ": it contains " + e, kBadArgument);
-        }
-        const double o2Need = nc + nh / 4 + ns - no / 2;
-        const double hReact = formationH(c, T) + o2Need * formationH(o2, T);
-        const double hProd = nc * formationH(co2, T) + nh / 2 * formationH(h2o, T) + ns * formationH(so2, T) +
-                             nn / 2 * formationH(n2, T);
-        const double net = hReact - hProd;
-        hv.net += z[i] * net;
-        if (nh > 0) {
+        const Combustion b = combustion(sys.component(i), T);
+        hv.net += z[i] * b.net;
+        if (b.water > 0) {
             if (!(latent > 0)) throw Error("no heat of vaporisation of water at " + std::to_string(T) + " K");
-            hv.gross += z[i] * (net + nh / 2 * latent);
+            hv.gross += z[i] * (b.net + b.water * latent);
         } else {
-            hv.gross += z[i] * net;
+            hv.gross += z[i] * b.net;
         }
     }
     return hv;

@@ -13,7 +13,7 @@
 // with a lower flammability limit but no flash point (gases) use
 // f_i,ref = LFL_i * 101325 Pa.  Components with neither are not flammable and
 // act through the activity coefficients only.  The model is that of Liaw et
-// al. (2002); data in data/flash_points.tsv.
+// al. (2002); data in data/flammability.tsv.
 //
 // Reid vapour pressure: the pressure at 37.8 C (100 F) at which the stream
 // splits into vapour and liquid with a vapour to liquid volume ratio of 4
@@ -34,16 +34,29 @@
 namespace zpk::operations {
 
 // Tabulated flammability data of one component: closed-cup flash point (K)
-// and lower flammability limit in air (mole fraction); NaN when unknown.
+// and lower and upper flammability limits in air at 25 C and 101325 Pa (mole
+// fractions); NaN when unknown.
 struct Flammability {
     double flashPoint;
     double lowerLimit;
+    double upperLimit;
 };
 
-// Data of a component by CAS number; false when the component is not
-// flammable (no entry).  Throws zpk::Error (kFileError) when the data file
-// cannot be read.
+// Data of a component by CAS number (data/flammability.tsv); false when the
+// table has no entry for it.  Throws zpk::Error (kFileError) when the data
+// file cannot be read.
 bool flammability(std::int64_t cas, Flammability& out);
+
+// True for the components that do not burn in air: water, carbon dioxide,
+// nitrogen, oxygen, sulphur dioxide and the noble gases.
+bool isInert(std::int64_t cas);
+
+// Net heat of combustion (J/mol, positive when heat is released) of one
+// component as an ideal gas at T, reactants and products at T, water formed
+// as vapour; 0 for an inert component.  Throws zpk::Error (kBadArgument) for
+// a component with an element other than C, H, O, N, S or without a
+// formation enthalpy.
+double netHeatOfCombustion(const components::Component& c, double T);
 
 // Pressure of the flash-point test, Pa.
 inline constexpr double kFlashPointPressure = 101325.0;

@@ -40,6 +40,7 @@ void Stream::clear() {
     P = 101325;
     opDefined = false;
     state.reset();
+    phaseInput.clear();
     ++revision;
 }
 
@@ -47,6 +48,7 @@ void Stream::touchDefinition() {
     ++revision;
     opDefined = false;
     state.reset();
+    phaseInput.clear();
     if (def.defined && !validate(def).empty()) def.defined = false;
 }
 

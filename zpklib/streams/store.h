@@ -29,7 +29,7 @@
 // without copying it.
 //
 // Every change of the definition increments `revision`, clears the
-// operating point flag and drops the cached state.
+// operating point flag and drops the cached state and the phase input.
 #pragma once
 
 #include <array>
@@ -56,6 +56,7 @@ inline constexpr int kMaxBipEntries = 500;    // binary interaction entries per 
 inline constexpr int kBipParameters = 10;     // parameters 0..9 of one entry
 inline constexpr int kProperties = 4;         // 1 fugacity, 2 enthalpy, 3 entropy, 4 volume
 inline constexpr int kPhaseKinds = 4;         // 0 vapour, 1 liquid, 2 solid, 3 hydrate
+inline constexpr int kHydrateKind = 3;        // phase kind code of a hydrate
 inline constexpr int kSettings = 20;          // putKS/getKS indices 1..kSettings
 inline constexpr int kMaxNameLength = 200;    // characters of a stream name
 inline constexpr int kMaxBipLoadLevel = 3;    // loadSB levels 0..3
@@ -92,18 +93,29 @@ struct StreamDef {
     bool operator==(const StreamDef&) const = default;
 };
 
+// One phase of a phase state given by the caller through putPt, putPf and
+// putW (an equilibrium handed over from another program, for instance); the
+// engine checks it and installs it as the stream's state in setValidPhase.
+struct PhaseInput {
+    int kind = -1;          // 0 vapour, 1 liquid, 2 solid, 3 hydrate; -1 not given
+    double beta = -1;       // phase fraction; < 0 not given
+    std::vector<double> x;  // mole fractions by position; empty: not given
+    bool operator==(const PhaseInput&) const = default;
+};
+
 struct Stream {
     StreamDef def;
     double T = 298.15;  // K
     double P = 101325;  // Pa
     bool opDefined = false;
     std::shared_ptr<const EquilibriumCache> state;
+    std::vector<PhaseInput> phaseInput;  // phases 1.. given by the setters
     std::uint64_t revision = 0;
 
     // Reset to an empty stream (initS).
     void clear();
-    // Mark a change of the definition: new revision, operating point and
-    // cached state no longer valid, defined flag re-checked.
+    // Mark a change of the definition: new revision, operating point,
+    // cached state and phase input no longer valid, defined flag re-checked.
     void touchDefinition();
 };
 
