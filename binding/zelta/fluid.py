@@ -21,6 +21,7 @@ import _zelta
 
 from . import components as _components
 from . import models as _models
+from .errors import Sequence as _Calls
 from .errors import ZeltaError
 from .streams import _give_back, _take_number
 from .units import QUANTITY as _Q
@@ -33,29 +34,6 @@ KINDS = {0: "vapour", 1: "liquid", 2: "solid", 3: "hydrate"}
 
 # Option bits of a stream (putKO).
 _SECOND_LIQUID, _SOLIDS, _HYDRATES = 1, 2, 4
-
-
-class _Calls:
-    """Runs a sequence of library calls; the first failure raises ZeltaError with its message.
-
-    The library's error flag is sticky and its message is that of the most
-    recent failure, so a later call of the sequence can hide the cause: the
-    flag is cleared first and tested after every call.
-    """
-
-    def __init__(self, context):
-        self.context = context
-        _zelta.xseterr(0)
-
-    def __call__(self, function, *args, fails=None):
-        result = function(*args)
-        code = _zelta.xerr()
-        bad = fails is not None and (result == fails or (isinstance(result, float) and math.isnan(result)))
-        if code or bad:
-            message = _zelta.xerrmsg() or "the call failed"
-            _zelta.xseterr(0)
-            raise ZeltaError(code or 3, message, self.context)
-        return result
 
 
 @dataclass(frozen=True)
