@@ -7,6 +7,7 @@ data in <site-packages>/zpk/share/zpk/, and the modules find the library
 through their run path ($ORIGIN/zpk/lib).
 """
 import os
+import shutil
 import subprocess
 import sys
 
@@ -28,15 +29,19 @@ class BuildWithCMake(build_py):
     """Configures and builds the library and the modules, and installs them into the build folder."""
 
     def run(self):
-        build = os.path.abspath(os.path.join(self.build_lib, "..", "cmake-build"))
+        # Beside the project's other build folders, with their flags, so that a
+        # compiler cache serves both.
+        build = os.path.join(HERE, "build-pip")
         target = os.path.abspath(self.build_lib)
         jobs = str(os.cpu_count() or 1)
-        configure = ["cmake", "-S", HERE, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
+        configure = ["cmake", "-S", HERE, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
                      "-DPython3_EXECUTABLE=" + sys.executable, "-DZPK_BUILD_TESTS=OFF",
-                     "-DZPK_BUILD_BENCHMARKS=OFF", "-DZPK_WERROR=OFF",
+                     "-DZPK_BUILD_BENCHMARKS=OFF",
                      "-DCMAKE_INSTALL_PREFIX=" + target, "-DZPK_PYTHON_INSTALL_DIR=.",
                      "-DCMAKE_INSTALL_LIBDIR=zpk/lib", "-DCMAKE_INSTALL_DATADIR=zpk/share",
                      "-DCMAKE_INSTALL_INCLUDEDIR=zpk/include", "-DCMAKE_INSTALL_BINDIR=zpk/bin"]
+        if shutil.which("ccache"):
+            configure += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
         subprocess.check_call(configure)
         subprocess.check_call(["cmake", "--build", build, "-j", jobs, "--target", "zpk", "zpkx",
                                "python_binding"])
