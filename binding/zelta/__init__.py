@@ -14,16 +14,24 @@ xerr()/xerrmsg().  This package is optional and adds
 - bind_slot(), fugacities(), fugacity_derivatives() and friends: the
   derivative functions with Python lists in and out, lengths checked.
 
-NumPy is not needed.
+- Fluid, State, Phase: mixtures by component and model name, flashes at
+  any two specifications, dew and bubble points, envelopes and property
+  tables, all in SI units (see zelta.fluid);
+- components, models, units: names of components and models, unit parsing.
+
+NumPy is needed only for Fluid.table's arrays; matplotlib only for zelta.plot.
 """
 from .errors import ZeltaError, LengthError, Sequence, checked, raise_on_error
 from .arrays import DoubleArray, Matrix, Buffer
 from .streams import Stream, stream, model_set
+from . import components, models, units
+from .fluid import Fluid, State, Phase, table_frame
 from .derivatives import (bind_slot, fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
                           entropy_derivatives, volume, volume_derivatives)
 
 __all__ = [
     "ZeltaError", "LengthError", "Sequence", "checked", "raise_on_error",
+    "Fluid", "State", "Phase", "table_frame", "components", "models", "units",
     "DoubleArray", "Matrix", "Buffer",
     "Stream", "stream", "model_set",
     "bind_slot", "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",

@@ -64,9 +64,13 @@ class Sequence:
         self.name = name
         _zelta.xseterr(0)
 
-    def __call__(self, function, *args, context=None):
+    def __call__(self, function, *args, context=None, fails=None):
+        """Call function(*args); `fails`, when given, is a result that means failure even
+        with the flag clear (NaN results always do then)."""
         result = function(*args)
         code, message = _take_error()
+        if not code and fails is not None and (result == fails or result != result):
+            code, message = 3, "%s returned its failure value" % getattr(function, "__name__", "the call")
         if code:
             raise ZeltaError(code, message, self.name, context)
         return result

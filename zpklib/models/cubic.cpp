@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 
 #include "thermo/evaluator.h"
@@ -62,8 +63,8 @@ int solveCubic(double a2, double a1, double a0, double r[3]) {
         const double th = std::acos(std::clamp(rr / std::sqrt(q3), -1.0, 1.0));
         const double sq = -2.0 * std::sqrt(q);
         r[0] = sq * std::cos(th / 3.0) - a2 / 3.0;
-        r[1] = sq * std::cos((th + 2.0 * M_PI) / 3.0) - a2 / 3.0;
-        r[2] = sq * std::cos((th - 2.0 * M_PI) / 3.0) - a2 / 3.0;
+        r[1] = sq * std::cos((th + 2.0 * std::numbers::pi) / 3.0) - a2 / 3.0;
+        r[2] = sq * std::cos((th - 2.0 * std::numbers::pi) / 3.0) - a2 / 3.0;
         count = 3;
     } else {
         const double a = -std::copysign(std::cbrt(std::fabs(rr) + std::sqrt(rr * rr - q3)), rr);
