@@ -64,12 +64,12 @@ TEST_F(ComponentFunctions, GasPropertiesExistAboveTheCriticalTemperature) {
 }
 
 TEST_F(ComponentFunctions, TemperaturesThatAreNotPhysicalFail) {
-    const Named all[] = {{"CompVP", CompVP}, {"CompHV", CompHV}, {"CompLD", CompLD}, {"CompSD", CompSD},
-                         {"CompLV", CompLV}, {"CompGV", CompGV}, {"CompLC", CompLC}, {"CompGC", CompGC},
-                         {"CompST", CompST}};
+    const Named all[] = {{"CompVP", CompVP}, {"CompHV", CompHV}, {"CompLD", CompLD},
+                         {"CompSD", CompSD}, {"CompLV", CompLV}, {"CompGV", CompGV},
+                         {"CompLC", CompLC}, {"CompGC", CompGC}, {"CompST", CompST}};
     for (const Named& f : all)
-        for (double T : {0.0, -5.0, std::numeric_limits<double>::quiet_NaN(),
-                         std::numeric_limits<double>::infinity()})
+        for (double T :
+             {0.0, -5.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
             expectFailure(f, T, "temperature");
 }
 

@@ -107,7 +107,7 @@ TEST_F(OperationArguments, PipeLengthDiameterAndRoughnessMustBePhysical) {
     struct Case {
         double length, diameter, roughness;
         const char* what;
-    } cases[] = {{-1, 0.1, 0, "length"},  {0, 0.1, 0, "length"},        {10, 0, 0, "diameter"},
+    } cases[] = {{-1, 0.1, 0, "length"},    {0, 0.1, 0, "length"},         {10, 0, 0, "diameter"},
                  {10, -0.2, 0, "diameter"}, {10, 0.1, -1e-5, "roughness"}, {10, 0.1, 0.2, "roughness"}};
     for (const Case& c : cases) {
         EXPECT_EQ(PIPE(61, 63, c.length, c.diameter, c.roughness, 0, 0), 0) << c.what;
@@ -148,7 +148,8 @@ TEST_F(OperationArguments, ColumnStageEfficiencyOutsideZeroToOneIsRejected) {
     for (double e : {0.0, -0.5, 1.5}) {
         double efficiency[n] = {1, e, 1, 1};
         EXPECT_EQ(DCOL(1, n, 0, nullptr, pressure, efficiency, nullptr, 64, 65, 1, feedStream, feedStage, 0,
-                       nullptr, nullptr, nullptr, nullptr, 1, nullptr, specA, specB, specC, specValue, nullptr),
+                       nullptr, nullptr, nullptr, nullptr, 1, nullptr, specA, specB, specC, specValue,
+                       nullptr),
                   0)
             << e;
         expectRejected("DCOL", "efficiency");
