@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "models/catalogue.h"
 #include "tests/support/api_streams.h"
 #include "zpk/zpk.h"
 
@@ -162,6 +163,45 @@ TEST_F(Validity, Gerg2008WarnsBeyondItsExtendedRange) {
     ASSERT_EQ(setOp(77, 300, 1e8), 1) << ErrMsg();
     EXPECT_EQ(getErrFlag(), kExtrapolated);
     setErrFlag(0);
+}
+
+} // namespace
+
+namespace {
+
+// The catalogue gives every fluid model one range and no solid or hydrate
+// model one; an extrapolation band always encloses its range.
+TEST(ValidityTable, EveryFluidModelHasOneRange) {
+    using zpk::models::Family;
+    for (const auto& m : zpk::models::all()) {
+        const bool fluid = zpk::models::serves(m.code, 1, 0) || zpk::models::serves(m.code, 1, 1);
+        EXPECT_EQ(m.validity != nullptr, fluid) << m.code;
+        if (!m.validity) continue;
+        const auto& v = *m.validity;
+        EXPECT_LE(v.tMinX, v.tMin) << m.code;
+        EXPECT_GE(v.tMaxX, v.tMax) << m.code;
+        EXPECT_GE(v.pMaxX, v.pMax) << m.code;
+        EXPECT_GT(v.tMinReduced + v.tMin, 0.0) << m.code << ": no lower temperature limit";
+        EXPECT_LE(v.pMaxX, 1e11) << m.code;
+        // Only the reference equations are extrapolated.
+        EXPECT_EQ(v.extrapolates(), m.family == Family::Reference) << m.code;
+    }
+}
+
+// A liquid formed from vapour pressures has no liquid above the highest
+// critical temperature; a vapour there is fine.
+TEST(ValidityTable, VapourPressureLiquidsEndAtTheHighestCriticalTemperature) {
+    const zpk::models::ModelInfo* wilson = zpk::models::find(10);
+    ASSERT_NE(wilson, nullptr);
+    const zpk::models::CriticalScale scale{400.0, 500.0};
+    using zpk::models::RangeVerdict;
+    EXPECT_EQ(zpk::models::checkRange(*wilson, 450.0, 1e6, true, scale).verdict, RangeVerdict::Inside);
+    const auto above = zpk::models::checkRange(*wilson, 550.0, 1e6, true, scale);
+    EXPECT_EQ(above.verdict, RangeVerdict::Outside);
+    EXPECT_EQ(above.message, "a liquid at 550 K is above the highest critical temperature 500 K of the "
+                             "components; model 10 (Wilson) has no liquid there");
+    EXPECT_EQ(zpk::models::checkRange(*wilson, 550.0, 1e6, false, scale).verdict, RangeVerdict::Inside);
+    EXPECT_EQ(zpk::models::checkRange(*wilson, 79.0, 1e6, false, scale).verdict, RangeVerdict::Outside);
 }
 
 } // namespace
