@@ -205,3 +205,35 @@ TEST(ValidityTable, VapourPressureLiquidsEndAtTheHighestCriticalTemperature) {
 }
 
 } // namespace
+
+namespace {
+
+// Ethanol and water with a Wilson liquid (set 2: Wilson liquid fugacity,
+// PRX otherwise): at 700 K and 100 MPa the extrapolated vapour pressures
+// formed a "liquid" above both critical temperatures; the vapour there is
+// fine.
+TEST_F(Validity, ActivityLiquidAboveTheHighestCriticalTemperatureFails) {
+    const int s = 78;
+    initS(s);
+    setWm(s, 1.0);
+    for (int p = 1; p <= 4; ++p) {
+        setMP(s, p, 0, 51);
+        setMP(s, p, 1, p == 1 ? 10 : 51);
+    }
+    putZ(s, 1, 0.5);
+    putZ(s, 2, 0.5);
+    putCC(s, 1, CompCID(64175));
+    putCC(s, 2, CompCID(kWater));
+    ASSERT_EQ(setS(s), 1) << ErrMsg();
+    ASSERT_EQ(setOp(s, 350, 1e5), 1) << ErrMsg();
+    EXPECT_EQ(setOp(s, 700, 1e8), 0);
+    EXPECT_EQ(getErrFlag(), 1);
+    EXPECT_TRUE(contains(ErrMsg(), "above the highest critical temperature 647.096 K")) << ErrMsg();
+    EXPECT_EQ(getT(s), 350.0);
+    setErrFlag(0);
+    ASSERT_EQ(setOp(s, 700, 1e6), 1) << ErrMsg();
+    EXPECT_EQ(StrPt(s, 1), 0);
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
+} // namespace
