@@ -153,6 +153,7 @@ int setOp(int stream, double t, double p) {
         api::StreamView v = api::view(stream);
         auto sys = api::systemOf(v);
         core::setLastPhaseCount(0);
+        api::requireValidConditions(v.def, T, P);
         auto st = sys->flash(T, P);
         api::storeState(stream, v.revision, std::move(st));
         return 1;
@@ -164,6 +165,7 @@ int setSOp(int stream) {
         api::StreamView v = api::view(stream);
         auto sys = api::systemOf(v);
         core::setLastPhaseCount(0);
+        api::requireValidConditions(v.def, v.T, v.P);
         api::storeState(stream, v.revision, sys->flash(v.T, v.P));
         return 1;
     });

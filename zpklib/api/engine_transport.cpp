@@ -42,8 +42,11 @@ Ctx current(int stream) {
 Ctx atState(int stream, double t, double p) {
     const double T = api::userT(t), P = api::userP(p);
     Ctx c;
-    c.sys = api::systemOf(api::view(stream));
+    const api::StreamView v = api::view(stream);
+    c.sys = api::systemOf(v);
+    api::requireValidConditions(v.def, T, P);
     c.st = c.sys->flash(T, P);
+    api::requireValidState(v.def, *c.st);
     return c;
 }
 
