@@ -1,5 +1,6 @@
 #include "equilibrium/engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -205,6 +206,32 @@ std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const 
     if (!equilibrium::flashTP(fluid_, T, P, z ? z : z_.data(), r))
         throw Error("isothermal flash did not converge", kCalculation);
     return fromPhases(T, P, std::move(r.phases));
+}
+
+bool sameModels(const streams::StreamDef& a, const streams::StreamDef& b) {
+    return a.defined == b.defined && a.codes == b.codes && a.z == b.z && a.models == b.models &&
+           a.options == b.options && a.settings == b.settings && a.bipLoadLevel == b.bipLoadLevel &&
+           a.bips == b.bips;
+}
+
+std::shared_ptr<const StreamSystem> systemFor(const streams::StreamDef& def) {
+    // Most recently used first; a thread works on a handful of streams at a time.
+    constexpr std::size_t kEntries = 8;
+    struct Entry {
+        streams::StreamDef def;
+        std::shared_ptr<const StreamSystem> sys;
+    };
+    thread_local std::vector<Entry> cache;
+    for (std::size_t k = 0; k < cache.size(); ++k)
+        if (sameModels(cache[k].def, def)) {
+            std::rotate(cache.begin(), cache.begin() + static_cast<long>(k),
+                        cache.begin() + static_cast<long>(k) + 1);
+            return cache.front().sys;
+        }
+    auto sys = std::make_shared<const StreamSystem>(def);
+    if (cache.size() == kEntries) cache.pop_back();
+    cache.insert(cache.begin(), Entry{def, sys});
+    return sys;
 }
 
 double molarEnthalpy(const EquilibriumCache& c) {

@@ -91,6 +91,15 @@ private:
     bool solidsWanted_ = false;  // the options ask for solid phases
 };
 
+// The models of a definition, built once per thread and reused while the
+// calling thread asks for the same definition again (a small per-thread
+// cache compared by value on the fields the models depend on: components,
+// fractions, models, options, settings, interaction entries, load level).
+// Built systems are immutable, so a cached one is as good as a new one.
+std::shared_ptr<const StreamSystem> systemFor(const streams::StreamDef& def);
+// True when two definitions build the same models (mass flow and name aside).
+bool sameModels(const streams::StreamDef& a, const streams::StreamDef& b);
+
 // Stream totals from a state (molar, per mole of stream).
 double molarEnthalpy(const EquilibriumCache& c);
 double molarEntropy(const EquilibriumCache& c);
