@@ -76,7 +76,15 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                 std::vector<PhaseProps>& pr) {
     const int n = sys.size();
     const int p = static_cast<int>(ph.size());
-    std::vector<int> act;
+    // Per-thread workspace, sized once: the Newton loop allocates nothing.
+    thread_local std::vector<int> act;
+    thread_local Eigen::MatrixXd H;
+    thread_local Eigen::VectorXd g, dn;
+    thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
+    thread_local std::vector<double> nk;
+    thread_local std::vector<Phase> trial;
+    thread_local std::vector<PhaseProps> tp;
+    act.clear();
     for (int i = 0; i < n; ++i)
         if (z[i] > 0) act.push_back(i);
     const int m = static_cast<int>(act.size());
@@ -87,8 +95,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
         const double nk = ph[k].beta;
         return ((a == b) ? 1.0 / (nk * ph[k].x[i]) : 0.0) - 1.0 / nk + pr[k].dlnphi_dn[i * n + j] / nk;
     };
-    Eigen::MatrixXd H(dim, dim);
-    Eigen::VectorXd g(dim);
+    H.resize(dim, dim);
+    g.resize(dim);
     for (int k = 1; k < p; ++k)
         for (int a = 0; a < m; ++a) {
             const int r = (k - 1) * m + a, i = act[a];
@@ -99,11 +107,11 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                     H(r, c) = A(0, a, b) + (k == l ? A(k, a, b) : 0.0);
                 }
         }
-    Eigen::LDLT<Eigen::MatrixXd> ldlt(H);
-    Eigen::VectorXd dn = -ldlt.solve(g);
+    ldlt.compute(H);
+    dn = -ldlt.solve(g);
     if (!dn.allFinite() || dn.dot(g) >= 0) return false;
     // Current mole numbers.
-    std::vector<double> nk(static_cast<std::size_t>(p) * n);
+    nk.resize(static_cast<std::size_t>(p) * n);
     for (int k = 0; k < p; ++k)
         for (int i = 0; i < n; ++i) nk[k * n + i] = ph[k].beta * ph[k].x[i];
     const double g0 = gibbs(ph, pr, z, n);
@@ -118,8 +126,7 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
             for (int l = 1; l < p; ++l) d0 -= dn((l - 1) * m + a);
             if (nk[i] + step * d0 <= 0) step = std::min(step, -0.9 * nk[i] / d0);
         }
-    std::vector<Phase> trial = ph;
-    std::vector<PhaseProps> tp;
+    trial = ph;
     for (int ls = 0; ls < 30; ++ls, step *= 0.5) {
         for (int k = 0; k < p; ++k) {
             double tot = 0;
@@ -140,8 +147,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
         }
         if (!evalAll(sys, T, P, trial, 1, tp)) continue;
         if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0)) {
-            ph = trial;
-            pr = tp;
+            ph.swap(trial);
+            pr.swap(tp);
             return true;
         }
     }
@@ -153,8 +160,14 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
 bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
                       int* iterations) {
     const int n = sys.size();
-    std::vector<PhaseProps> pr;
-    std::vector<double> beta, x, lnphi, prevDelta, prevLnphi;
+    // Per-thread workspace (this function does not recurse).
+    thread_local std::vector<PhaseProps> pr;
+    thread_local std::vector<double> beta, x, lnphi, delta, prevDelta, prevLnphi;
+    prevDelta.clear();
+    prevLnphi.clear();
+    // Composition derivatives are known only once evaluated in this call.
+    for (auto& q : pr)
+        q.dlnphi_dn.clear();
     int it = 0;
     bool useNewton = false;
     for (; it < 500; ++it) {
@@ -178,7 +191,7 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
             for (int i = 0; i < n; ++i) lnphi[k * n + i] = pr[k].lnphi[i];
         // Dominant-eigenvalue acceleration every fifth step.
         if (prevLnphi.size() == lnphi.size()) {
-            std::vector<double> delta(lnphi.size());
+            delta.resize(lnphi.size());
             for (std::size_t q = 0; q < lnphi.size(); ++q) delta[q] = lnphi[q] - prevLnphi[q];
             if (it % 5 == 4 && prevDelta.size() == delta.size()) {
                 double num = 0, den = 0;
@@ -190,7 +203,7 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
                 if (lam > 0 && lam < 0.95)
                     for (std::size_t q = 0; q < delta.size(); ++q) lnphi[q] += delta[q] * lam / (1 - lam);
             }
-            prevDelta = delta;
+            prevDelta.swap(delta);
         }
         prevLnphi.assign(lnphi.begin(), lnphi.end());
         beta.resize(p);
