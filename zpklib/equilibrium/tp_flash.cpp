@@ -267,25 +267,29 @@ void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>&
     for (auto& s : solids) phases.push_back(std::move(s));
 }
 
-bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, FlashResult& result) {
-    const int n = sys.size();
-    result.phases.clear();
-    result.iterations = 0;
-    if (!(T > 0) || !(P > 0) || n == 0) return false;
-    std::vector<double> z(zin, zin + n);
+namespace {
+
+// Normalised non-negative feed; false when it has no material.
+bool normalisedFeed(int n, const double* zin, std::vector<double>& z) {
+    z.assign(zin, zin + n);
     double s = 0;
     for (double v : z) s += std::max(v, 0.0);
     if (!(s > 0)) return false;
     for (double& v : z) v = std::max(v, 0.0) / s;
+    return true;
+}
 
-    std::vector<Phase> ph(1);
-    ph[0].x = z;
-    ph[0].beta = 1.0;
+// Stability rounds from round `first` on: while the first phase of the
+// current equilibrium ph is unstable and the phase limit allows, the trial
+// phase found is added and the equilibrium solved again.
+bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::vector<double>& z, int first,
+                       std::vector<Phase>& ph, int& iterations) {
+    const int n = sys.size();
     int active = 0;
     for (double v : z) active += v > 0;
     PhaseProps ref;
     std::vector<double> d(n), w;
-    for (int round = 0; round < 4 && active > 1; ++round) {
+    for (int round = first; round < 4 && active > 1; ++round) {
         if (static_cast<int>(ph.size()) >= sys.maxPhases) break;
         // Stability of the current equilibrium, tested on its first phase.
         if (!evalPhase(sys, T, P, ph[0].x.data(), Root::Stable, 0, ref)) return false;
@@ -327,14 +331,76 @@ bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, Flas
             for (auto& q : trial) q.beta *= 0.5;
             trial.push_back(add);
         }
-        if (!solveEquilibrium(sys, T, P, z.data(), trial, &result.iterations)) return false;
+        if (!solveEquilibrium(sys, T, P, z.data(), trial, &iterations)) return false;
         if (trial.size() <= ph.size() && round > 0) break;
         ph = std::move(trial);
     }
+    return true;
+}
+
+// Solid phases (when allowed), phase order and the result.
+bool finish(const FluidSystem& sys, double T, double P, const std::vector<double>& z, std::vector<Phase>& ph,
+            FlashResult& result) {
     if (sys.solid && !addSolidPhases(sys, T, P, z.data(), ph, &result.iterations)) return false;
     orderPhases(sys, T, P, ph);
     result.phases = std::move(ph);
     return true;
+}
+
+} // namespace
+
+bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, FlashResult& result) {
+    const int n = sys.size();
+    result.phases.clear();
+    result.iterations = 0;
+    if (!(T > 0) || !(P > 0) || n == 0) return false;
+    std::vector<double> z;
+    if (!normalisedFeed(n, zin, z)) return false;
+    std::vector<Phase> ph(1);
+    ph[0].x = z;
+    ph[0].beta = 1.0;
+    if (!addUnstablePhases(sys, T, P, z, 0, ph, result.iterations)) return false;
+    return finish(sys, T, P, z, ph, result);
+}
+
+bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* zin,
+                 const std::vector<Phase>& guess, FlashResult& result) {
+    const int n = sys.size();
+    bool usable = guess.size() >= 2 && !sys.solid;
+    for (const auto& q : guess)
+        usable = usable && q.kind != models::kSolidPhase && static_cast<int>(q.x.size()) == n && q.beta > 0;
+    if (!usable || !(T > 0) || !(P > 0)) return flashTP(sys, T, P, zin, result);
+    result.phases.clear();
+    result.iterations = 0;
+    std::vector<double> z;
+    if (!normalisedFeed(n, zin, z)) return false;
+    // The guess's phase amounts re-split for this feed at its compositions,
+    // then the equilibrium at (T, P).
+    std::vector<Phase> ph = guess;
+    {
+        std::vector<double> lnphi(ph.size() * n), beta, x;
+        PhaseProps pp;
+        for (std::size_t k = 0; k < ph.size(); ++k) {
+            if (!evalPhase(sys, T, P, ph[k].x.data(), Root::Stable, 0, pp))
+                return flashTP(sys, T, P, zin, result);
+            for (int i = 0; i < n; ++i)
+                lnphi[k * n + i] = pp.lnphi[i];
+            beta.push_back(ph[k].beta);
+        }
+        multiphaseSplit(z.data(), lnphi.data(), n, static_cast<int>(ph.size()), beta, x);
+        for (std::size_t k = 0; k < ph.size(); ++k) {
+            ph[k].beta = beta[k];
+            std::copy(x.begin() + static_cast<long>(k * n), x.begin() + static_cast<long>((k + 1) * n),
+                      ph[k].x.begin());
+        }
+        prune(ph, n);
+    }
+    if (ph.size() < 2 || !solveEquilibrium(sys, T, P, z.data(), ph, &result.iterations) || ph.size() < 2)
+        return flashTP(sys, T, P, zin, result);
+    // The neighbouring solution converged here: test it for stability and
+    // add phases as the flash from the feed does after its first split.
+    if (!addUnstablePhases(sys, T, P, z, 1, ph, result.iterations)) return flashTP(sys, T, P, zin, result);
+    return finish(sys, T, P, z, ph, result);
 }
 
 }  // namespace zpk::equilibrium
