@@ -97,6 +97,8 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
     thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
     freeSet.assign(p, 1);
     trial.resize(p);
+    bool haveQ = false;
+    double qBeta = 0;
     g.resize(p);
     H.resize(p, p);
     for (int it = 0; it < 200; ++it) {
@@ -146,13 +148,16 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
             if (step(a) < 0 && beta[idx[a]] > 0) amax = std::min(amax, -beta[idx[a]] / step(a));
         // A phase reaching zero leaves; the rest of the step is projected.
         double alpha = (amax > 1e-3) ? amax : 1.0;
-        const double q0 = Q(beta);
+        // Q at beta is known from the step that accepted beta.
+        const double q0 = haveQ ? qBeta : Q(beta);
         bool moved = false;
         for (int ls = 0; ls < 40; ++ls) {
             trial = beta;
             for (int a = 0; a < m; ++a) trial[idx[a]] = std::max(0.0, beta[idx[a]] + alpha * step(a));
-            if (Q(trial) <= q0 + 1e-15 * std::fabs(q0)) {
+            const double qt = Q(trial);
+            if (qt <= q0 + 1e-15 * std::fabs(q0)) {
                 moved = true;
+                qBeta = qt;
                 break;
             }
             alpha *= 0.5;
@@ -164,6 +169,7 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
         double change = 0;
         for (int k = 0; k < p; ++k) change = std::max(change, std::fabs(trial[k] - beta[k]));
         std::copy(trial.begin(), trial.end(), beta.begin());
+        haveQ = true;
         if (change < 1e-16) {
             converged = gmax < 1e-9;
             break;
