@@ -234,6 +234,21 @@ std::shared_ptr<const StreamSystem> systemFor(const streams::StreamDef& def) {
     return sys;
 }
 
+std::shared_ptr<EquilibriumCache> StreamSystem::flashFrom(double T, double P,
+                                                          const EquilibriumCache& near) const {
+    if (solidsWanted_ && !fluid_.solid) throw Error("solid phases: " + solidError_, kNotImplemented);
+    std::vector<equilibrium::Phase> guess(near.phases.size());
+    for (std::size_t k = 0; k < guess.size(); ++k) {
+        guess[k].kind = near.phases[k].kind;
+        guess[k].beta = near.phases[k].beta;
+        guess[k].x = near.phases[k].x;
+    }
+    equilibrium::FlashResult r;
+    if (!equilibrium::flashTPFrom(fluid_, T, P, z_.data(), guess, r))
+        throw Error("isothermal flash did not converge", kCalculation);
+    return fromPhases(T, P, std::move(r.phases));
+}
+
 double molarEnthalpy(const EquilibriumCache& c) {
     double h = 0;
     for (const auto& p : c.phases) h += p.beta * p.h;

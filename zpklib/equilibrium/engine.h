@@ -61,6 +61,9 @@ public:
 
     // Isothermal flash of the feed (or of composition z when given).
     std::shared_ptr<EquilibriumCache> flash(double T, double P, const double* z = nullptr) const;
+    // The same flash of the feed started from the phases of a state at a
+    // neighbouring (T, P) (see equilibrium::flashTPFrom).
+    std::shared_ptr<EquilibriumCache> flashFrom(double T, double P, const EquilibriumCache& near) const;
     // A state from given phases (kinds, fractions, compositions) at (T, P).
     std::shared_ptr<EquilibriumCache> fromPhases(double T, double P, std::vector<equilibrium::Phase> phases) const;
     // Properties of one phase of composition x treated as the given kind;

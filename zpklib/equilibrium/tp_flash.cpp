@@ -338,6 +338,24 @@ bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::ve
     return true;
 }
 
+// True when the split ph has a lower Gibbs energy than the feed as one
+// phase.  A split that does not (phases converging towards each other, the
+// trivial solution approached from a neighbouring state's split) is no
+// equilibrium to keep.
+bool belowFeedGibbs(const FluidSystem& sys, double T, double P, const std::vector<double>& z,
+                    const std::vector<Phase>& ph) {
+    const int n = sys.size();
+    PhaseProps pp;
+    if (!evalPhase(sys, T, P, z.data(), Root::Stable, 0, pp)) return false;
+    double gFeed = 0;
+    for (int i = 0; i < n; ++i)
+        if (z[i] > 0) gFeed += z[i] * (std::log(z[i]) + pp.lnphi[i]);
+    std::vector<PhaseProps> pr;
+    if (!evalAll(sys, T, P, ph, 0, pr)) return false;
+    const double gSplit = gibbs(ph, pr, z.data(), n);
+    return gSplit < gFeed - 1e-12 * (1.0 + std::fabs(gFeed));
+}
+
 // Solid phases (when allowed), phase order and the result.
 bool finish(const FluidSystem& sys, double T, double P, const std::vector<double>& z, std::vector<Phase>& ph,
             FlashResult& result) {
@@ -395,8 +413,17 @@ bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* zin,
         }
         prune(ph, n);
     }
-    if (ph.size() < 2 || !solveEquilibrium(sys, T, P, z.data(), ph, &result.iterations) || ph.size() < 2)
+    if (ph.size() < 2 || !solveEquilibrium(sys, T, P, z.data(), ph, &result.iterations) || ph.size() < 2 ||
+        !belowFeedGibbs(sys, T, P, z, ph))
         return flashTP(sys, T, P, zin, result);
+    // Iterations from a nearby start end inside the tolerance at a point that
+    // depends on the start; one more Newton step converges the state to
+    // rounding, so that it is a smooth function of (T, P) as the flash from
+    // the feed is (searches on the flash's enthalpy or entropy rely on it).
+    {
+        std::vector<PhaseProps> pr;
+        if (evalAll(sys, T, P, ph, 1, pr) && newtonStep(sys, T, P, z.data(), ph, pr)) prune(ph, n);
+    }
     // The neighbouring solution converged here: test it for stability and
     // add phases as the flash from the feed does after its first split.
     if (!addUnstablePhases(sys, T, P, z, 1, ph, result.iterations)) return flashTP(sys, T, P, zin, result);
