@@ -170,16 +170,22 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
         q.dlnphi_dn.clear();
     int it = 0;
     bool useNewton = false;
+    // True when pr already holds the properties of ph at order 1: an
+    // accepted Newton step evaluated its new point.
+    bool current = false;
     for (; it < 500; ++it) {
         if (ph.size() < 2) break;
-        if (!evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
+        if (!current && !evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
+        current = false;
         const double err = fugacityError(ph, pr, z, n);
         if (err < kFugacityTol) break;
         if (!useNewton && (err < 1e-5 || it > 60)) useNewton = true;
         if (useNewton) {
             if (pr[0].dlnphi_dn.empty() && !evalAll(sys, T, P, ph, 1, pr)) return false;
             if (newtonStep(sys, T, P, z, ph, pr)) {
+                const std::size_t before = ph.size();
                 prune(ph, n);
+                current = ph.size() == before;
                 continue;
             }
             useNewton = false;  // back to substitution, longer this time
