@@ -27,7 +27,7 @@ StreamView view(int stream) {
 
 std::shared_ptr<const engine::StreamSystem> systemOf(const StreamView& v) {
     if (!v.def.defined) throw Error("stream is not defined (setS)", kNotDefined);
-    return std::make_shared<engine::StreamSystem>(v.def);
+    return engine::systemFor(v.def);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "equilibrium/engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -218,6 +219,47 @@ std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const 
     if (solidsWanted_ && !fluid_.solid) throw Error("solid phases: " + solidError_, kNotImplemented);
     equilibrium::FlashResult r;
     if (!equilibrium::flashTP(fluid_, T, P, z ? z : z_.data(), r))
+        throw Error("isothermal flash did not converge", kCalculation);
+    return fromPhases(T, P, std::move(r.phases));
+}
+
+bool sameModels(const streams::StreamDef& a, const streams::StreamDef& b) {
+    return a.defined == b.defined && a.codes == b.codes && a.z == b.z && a.models == b.models &&
+           a.options == b.options && a.settings == b.settings && a.bipLoadLevel == b.bipLoadLevel &&
+           a.bips == b.bips;
+}
+
+std::shared_ptr<const StreamSystem> systemFor(const streams::StreamDef& def) {
+    // Most recently used first; a thread works on a handful of streams at a time.
+    constexpr std::size_t kEntries = 8;
+    struct Entry {
+        streams::StreamDef def;
+        std::shared_ptr<const StreamSystem> sys;
+    };
+    thread_local std::vector<Entry> cache;
+    for (std::size_t k = 0; k < cache.size(); ++k)
+        if (sameModels(cache[k].def, def)) {
+            std::rotate(cache.begin(), cache.begin() + static_cast<long>(k),
+                        cache.begin() + static_cast<long>(k) + 1);
+            return cache.front().sys;
+        }
+    auto sys = std::make_shared<const StreamSystem>(def);
+    if (cache.size() == kEntries) cache.pop_back();
+    cache.insert(cache.begin(), Entry{def, sys});
+    return sys;
+}
+
+std::shared_ptr<EquilibriumCache> StreamSystem::flashFrom(double T, double P,
+                                                          const EquilibriumCache& near) const {
+    if (solidsWanted_ && !fluid_.solid) throw Error("solid phases: " + solidError_, kNotImplemented);
+    std::vector<equilibrium::Phase> guess(near.phases.size());
+    for (std::size_t k = 0; k < guess.size(); ++k) {
+        guess[k].kind = near.phases[k].kind;
+        guess[k].beta = near.phases[k].beta;
+        guess[k].x = near.phases[k].x;
+    }
+    equilibrium::FlashResult r;
+    if (!equilibrium::flashTPFrom(fluid_, T, P, z_.data(), guess, r))
         throw Error("isothermal flash did not converge", kCalculation);
     return fromPhases(T, P, std::move(r.phases));
 }

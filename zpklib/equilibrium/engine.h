@@ -68,6 +68,9 @@ class StreamSystem {
 
     // Isothermal flash of the feed (or of composition z when given).
     std::shared_ptr<EquilibriumCache> flash(double T, double P, const double* z = nullptr) const;
+    // The same flash of the feed started from the phases of a state at a
+    // neighbouring (T, P) (see equilibrium::flashTPFrom).
+    std::shared_ptr<EquilibriumCache> flashFrom(double T, double P, const EquilibriumCache& near) const;
     // A state from given phases (kinds, fractions, compositions) at (T, P).
     std::shared_ptr<EquilibriumCache> fromPhases(double T, double P,
                                                  std::vector<equilibrium::Phase> phases) const;
@@ -99,6 +102,15 @@ class StreamSystem {
     std::string solidError_;    // why the solid models could not be built
     bool solidsWanted_ = false; // the options ask for solid phases
 };
+
+// The models of a definition, built once per thread and reused while the
+// calling thread asks for the same definition again (a small per-thread
+// cache compared by value on the fields the models depend on: components,
+// fractions, models, options, settings, interaction entries, load level).
+// Built systems are immutable, so a cached one is as good as a new one.
+std::shared_ptr<const StreamSystem> systemFor(const streams::StreamDef& def);
+// True when two definitions build the same models (mass flow and name aside).
+bool sameModels(const streams::StreamDef& a, const streams::StreamDef& b);
 
 // Stream totals from a state (molar, per mole of stream).
 double molarEnthalpy(const EquilibriumCache& c);

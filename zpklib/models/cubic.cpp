@@ -268,10 +268,18 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
         C += n[i] * c_[i];
         const std::size_t row = static_cast<std::size_t>(i) * n_;
         double ri = 0, rip = 0, ripp = 0;
-        for (int j = 0; j < n_; ++j) {
-            ri += n[j] * at.a[row + j];
-            rip += n[j] * at.ap[row + j];
-            ripp += n[j] * at.app[row + j];
+        if (order < 1) {
+            // The second temperature derivative is not needed at order 0.
+            for (int j = 0; j < n_; ++j) {
+                ri += n[j] * at.a[row + j];
+                rip += n[j] * at.ap[row + j];
+            }
+        } else {
+            for (int j = 0; j < n_; ++j) {
+                ri += n[j] * at.a[row + j];
+                rip += n[j] * at.ap[row + j];
+                ripp += n[j] * at.app[row + j];
+            }
         }
         Di[i] = 2.0 * ri;
         DiT[i] = 2.0 * rip;
