@@ -21,7 +21,7 @@ xerr()/xerrmsg().  This package is optional and adds
 
 NumPy is needed only for Fluid.table's arrays; matplotlib only for zelta.plot.
 """
-from .errors import ZeltaError, LengthError, Sequence, checked, raise_on_error
+from .errors import ZeltaError, ExtrapolationWarning, LengthError, Sequence, checked, raise_on_error
 from .arrays import DoubleArray, Matrix, Buffer
 from .streams import Stream, stream, model_set
 from . import components, models, units
@@ -30,7 +30,7 @@ from .derivatives import (bind_slot, fugacities, fugacity_derivatives, enthalpy,
                           entropy_derivatives, volume, volume_derivatives)
 
 __all__ = [
-    "ZeltaError", "LengthError", "Sequence", "checked", "raise_on_error",
+    "ZeltaError", "ExtrapolationWarning", "LengthError", "Sequence", "checked", "raise_on_error",
     "Fluid", "State", "Phase", "table_frame", "components", "models", "units",
     "DoubleArray", "Matrix", "Buffer",
     "Stream", "stream", "model_set",

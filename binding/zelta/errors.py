@@ -1,7 +1,14 @@
 """The library's error state as a Python exception, on request."""
+import warnings
+
 import _zelta
 
 BAD_ARGUMENT = 1  # the library's flag for a rejected argument
+EXTRAPOLATED = 7  # the flag of a result computed outside a model's validity range
+
+
+class ExtrapolationWarning(UserWarning):
+    """A result the library computed outside the range its model was made for."""
 
 
 class ZeltaError(Exception):
@@ -69,6 +76,9 @@ class Sequence:
         with the flag clear (NaN results always do then)."""
         result = function(*args)
         code, message = _take_error()
+        if code == EXTRAPOLATED:
+            warnings.warn("%s: %s" % (self.name, message), ExtrapolationWarning, stacklevel=2)
+            code = 0
         if not code and fails is not None and (result == fails or result != result):
             code, message = 3, "%s returned its failure value" % getattr(function, "__name__", "the call")
         if code:

@@ -200,3 +200,10 @@ def test_table_on_a_local_dask_cluster_equals_the_serial_table(gas):
         spread = gas.table(T, P, properties=("h", "vapour_fraction"), client=client)
     for name in serial:
         assert [list(r) for r in spread[name]] == [list(r) for r in serial[name]]
+
+
+def test_extrapolation_warns_and_returns_the_state():
+    with Fluid({"methane": 1.0}, model="GERG2008") as methane:
+        with pytest.warns(zelta.ExtrapolationWarning, match="GERG"):
+            state = methane.flash(T=800.0, P=1e6)   # above the extended range's 700 K
+        assert state.phases[0].kind == "vapour" and state.T == pytest.approx(800.0)
