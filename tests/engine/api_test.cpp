@@ -44,7 +44,7 @@ TEST(EngineApi, FailedCallsReturnTheFailureValueAndAMessage) {
     defineGas(7);
     EXPECT_EQ(setOp(7, -5, 1e5), 0);
     EXPECT_TRUE(std::isnan(StrH(7)));  // no operating point yet
-    EXPECT_EQ(LfPF(7, 1e5, 1.5), 0.0);  // fraction outside [0, 1]
+    EXPECT_TRUE(std::isnan(LfPF(7, 1e5, 1.5)));  // fraction outside [0, 1]
     setErrFlag(0);
     EXPECT_EQ(setOp(7, 330, 1e5), 1);
     EXPECT_EQ(getErrFlag(), 0);
@@ -69,7 +69,7 @@ TEST(EngineApi, PhaseCountIsPerThread) {
 TEST(EngineApi, PhasePartsAddUpAndFlashesReturn) {
     units();
     defineGas(10);
-    ASSERT_NE(LfPF(10, 1e5, 0.4), 0.0);
+    ASSERT_TRUE(std::isfinite(LfPF(10, 1e5, 0.4)));
     EXPECT_NEAR(StrLf(10), 0.4, 1e-9);
     const double h = StrH(10), s = StrS(10);
     EXPECT_NEAR((StrGH(10) + StrLH(10)) / h, 1.0, 1e-12);

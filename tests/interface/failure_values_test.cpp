@@ -164,3 +164,38 @@ TEST_F(InterfaceTest, SaturationFlashesFailWithNaN) {
     EXPECT_TRUE(std::isnan(HPF(1, -1.0, 0.0, 0.0)));
     EXPECT_NE(getErrFlag(), 0);
 }
+
+// Fuzz finding: a calculation that gave NaN at a subnormal pressure came back
+// as a success (flag clear).  A result that is not finite is now a failure.
+TEST_F(InterfaceTest, NonFiniteResultIsAFailure) {
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(EStrS(1, 300.0, 4.9406564584124654e-324)));
+    EXPECT_EQ(getErrFlag(), 3);
+    EXPECT_EQ(std::string(ErrMsg()).rfind("EStrS: no finite result", 0), 0u) << ErrMsg();
+}
+
+// Phase numbers: 1..6 are valid; a phase the equilibrium lacks has fraction
+// 0 but no kind (StrPt fails with -1 and the flag, as documented).
+TEST_F(InterfaceTest, PhaseNumbersBeyondTheEquilibrium) {
+    ASSERT_EQ(setOp(1, 300.0, 2e6), 1);
+    ASSERT_EQ(getPNr(), 1);
+    setErrFlag(0);
+    EXPECT_EQ(StrPf(1, 6), 0.0);
+    EXPECT_EQ(getErrFlag(), 0);
+    EXPECT_EQ(StrPt(1, 2), -1);
+    EXPECT_EQ(getErrFlag(), 2);
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(StrPf(1, 7)));
+    EXPECT_EQ(getErrFlag(), 1);
+}
+
+// Finding: a polytropic efficiency above 1 gave an outlet colder than the
+// isentropic one.
+TEST_F(InterfaceTest, PolytropicEfficiencyOutsideZeroToOneIsRejected) {
+    for (double eta : {1.5, 3.0, 0.0, -0.2}) {
+        setErrFlag(0);
+        EXPECT_TRUE(std::isnan(PSPF(1, 6e6, 1, eta))) << eta;
+        EXPECT_EQ(getErrFlag(), 1) << eta;
+        EXPECT_DOUBLE_EQ(getP(1), 2e6) << "stream unchanged";
+    }
+}

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace zpk {
 
@@ -75,10 +76,20 @@ double requireFinite(const char* what, double v);
 } // namespace core
 
 // Run body; on any exception record "<fn>: <message>" for the calling thread
-// and return failValue.  Used by every exported function.
+// and return failValue.  Used by every exported function.  A floating-point
+// result that is not finite is no answer: it is reported as a failed
+// calculation, so that NaN is returned exactly when the error flag is set.
 template <class R, class F> R guarded(const char* fn, R failValue, F&& body) noexcept {
     try {
         R result = body();
+        if constexpr (std::is_floating_point_v<R>) {
+            if (!std::isfinite(result)) {
+                core::dropExtrapolation();
+                core::setError(kCalculation,
+                               std::string(fn) + ": no finite result (the state lies outside what the models cover)");
+                return failValue;
+            }
+        }
         core::commitExtrapolation(fn);
         return result;
     } catch (const Error& e) {
