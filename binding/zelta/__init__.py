@@ -21,6 +21,7 @@ from .arrays import DoubleArray, Matrix, Buffer
 from .streams import Stream, stream, model_set
 from .derivatives import (bind_slot, fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
                           entropy_derivatives, volume, volume_derivatives)
+from .reference import describe
 
 __all__ = [
     "ZeltaError", "LengthError", "Sequence", "checked", "raise_on_error",
@@ -28,4 +29,5 @@ __all__ = [
     "Stream", "stream", "model_set",
     "bind_slot", "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",
     "entropy", "entropy_derivatives", "volume", "volume_derivatives",
+    "describe",
 ]
