@@ -21,7 +21,7 @@ TABLE_NAME = "functions.tsv"
 
 _ARGUMENT = re.compile(r"^(int|double|char\*|int\*|double\*|double\*\*) (\w+)((?:\[[^\]]+\])*)(\?)?: (.+)$")
 _DECLARATION = re.compile(r"^(int|double|char \*)\s*(\w+)\((.*)\)$")
-_UNIT = re.compile(r"\[(quantity (\d+)|-|[^\]]*)\]")
+_UNIT = re.compile(r"\[([^\]]+)\]")
 _C_TYPES = {"char*": "const char*"}  # zpk/zpk.h declares text arguments const: the library only reads them
 
 
@@ -99,30 +99,26 @@ class Function:
         return "_zelta.%s(%s)" % (self.python, ", ".join(a.name for a in self.arguments))
 
 
-def unit_of(text):
-    """'quantity 15', '-' or the literal unit of the last [...] of a meaning; None when none."""
-    units = _UNIT.findall(text)
-    return units[-1][0] if units else None
-
-
-def _quantity_unit(code, current_unit):
-    if current_unit is None:
-        return "quantity %s" % code
-    name = current_unit(int(code))
-    return "quantity %s, now %s" % (code, name) if name else "quantity %s" % code
-
-
-def unit_line(text, current_unit=None):
-    """'quantity 15, now K', 'dimensionless' or a literal unit of a meaning; None when it has none."""
-    unit = unit_of(text)
-    if unit is None:
-        return None
+def _unit_name(unit, current_unit):
     if unit == "-":
         return "dimensionless"
     m = re.match(r"^quantity (\d+)$", unit)
-    if m:
-        return _quantity_unit(m.group(1), current_unit)
-    return unit
+    if not m:
+        return unit
+    name = current_unit(int(m.group(1))) if current_unit else None
+    return "%s, now %s" % (unit, name) if name else unit
+
+
+def unit_line(text, current_unit=None):
+    """The units a meaning names in brackets ('quantity 15, now K', 'dimensionless'), None when none.
+
+    current_unit(code) may give the name of the unit now selected for a quantity code.
+    """
+    units = []
+    for unit in _UNIT.findall(text):
+        if unit not in units:
+            units.append(unit)
+    return " or ".join(_unit_name(u, current_unit) for u in units) or None
 
 
 def failure_text(f):

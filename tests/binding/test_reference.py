@@ -63,6 +63,8 @@ def test_text_arguments_arrays_and_units_are_spelled_out():
     assert "Failure value: never fails" in zelta.describe("xerrmsg")
     assert "Python: _zelta.xerrmsg() -> str, or None for a null text" in zelta.describe("xerrmsg")
     assert "unit: dimensionless" in zelta.describe("xcac")
+    # A result in one of two quantities names both.
+    assert "  unit: quantity 15, now %s or dimensionless\n" % _zelta.xsums(15) in zelta.describe("xpolp")
 
 
 def test_units_named_are_the_ones_selected_now():
