@@ -58,11 +58,36 @@ std::string number(double value) {
 
 const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
-// The library takes paths as modifiable texts.
-std::vector<char> writable(const std::string& text) {
-    std::vector<char> buffer(text.begin(), text.end());
-    buffer.push_back('\0');
-    return buffer;
+// Quantity codes of the unit settings (docs/units.md) that the editor shows.
+constexpr int temperatureQuantity = 15;
+constexpr int pressureQuantity = 17;
+constexpr int massFlowQuantity = 25;
+constexpr int densityQuantity = 30;
+constexpr int specificEnthalpyQuantity = 34;
+
+// " K": the name of the unit the library currently uses for a quantity,
+// empty when it names none.
+std::string unitSuffix(int quantity) {
+    const std::string unit = orEmpty(getSUMS(quantity));
+    return unit.empty() ? unit : " " + unit;
+}
+
+// "temperature [K]": a prompt that names the unit its answer is read in.
+std::string unitPrompt(const std::string& what, int quantity) {
+    const std::string unit = orEmpty(getSUMS(quantity));
+    return what + (unit.empty() ? "" : " [" + unit + "]");
+}
+
+std::string valueIn(double value, int quantity) {
+    return number(value) + unitSuffix(quantity);
+}
+
+// A computed value, or why there is none.
+std::string computed(double value, int quantity) {
+    if (std::isfinite(value)) return valueIn(value, quantity);
+    const char* message = ErrMsg();
+    return std::string("not available") +
+           (message != nullptr && *message ? std::string(" (") + message + ")" : "");
 }
 
 // What a stream holds before it is redefined, so that a change of its
@@ -289,7 +314,7 @@ void StreamEditor::listStreams() {
 void StreamEditor::showStream(int stream) {
     say("stream " + std::to_string(stream) + "  name \"" + orEmpty(StrN(stream)) + "\"  " +
         (isSDef(stream) != 0 ? "defined" : "not defined") + endl);
-    say("  mass flow " + number(getWm(stream)) + endl);
+    say("  mass flow " + valueIn(getWm(stream), massFlowQuantity) + endl);
     const int count = getCNr(stream);
     say("  components " + std::to_string(count) + endl);
     for (int i = 1; i <= count; ++i) {
@@ -309,9 +334,46 @@ void StreamEditor::showStream(int stream) {
     }
     say("  options " + std::to_string(getKO(stream)) + endl);
     if (isSopDef(stream) != 0) {
-        say("  operating point T " + number(getT(stream)) + "  P " + number(getP(stream)) + endl);
+        say("  operating point T " + valueIn(getT(stream), temperatureQuantity) + "  P " +
+            valueIn(getP(stream), pressureQuantity) + endl);
+        showState(stream);
     } else {
         say(std::string("  no operating point") + endl);
+    }
+}
+
+void StreamEditor::showState(int stream) {
+    // The phases of the stream's equilibrium, numbered 1..n by the library.
+    const int most = getFPNr();
+    std::vector<int> kinds;
+    for (int phase = 1; phase <= most && isValidPhase(stream, phase) == 1; ++phase)
+        kinds.push_back(StrPt(stream, phase));
+    say("  phases " + std::to_string(kinds.size()) + endl);
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        const int phase = static_cast<int>(i) + 1;
+        const int kind = kinds[i];
+        const std::string name = kind >= 0 && kind <= 3 ? phaseNames[kind] : "unknown";
+        say("    " + std::to_string(phase) + "  " + name + "  mole fraction " + number(StrPf(stream, phase)) +
+            endl);
+    }
+    // Density and specific enthalpy per kind of phase: the library reports
+    // the vapour, all liquid phases together and all solids together.
+    struct Part {
+        int kind;
+        const char* one;
+        const char* several;
+        double (*density)(int);
+        double (*enthalpy)(int);
+    };
+    static const Part parts[] = {{0, "vapour", "vapour", StrGD, StrSGH},
+                                 {1, "liquid", "liquids together", StrLD, StrSLH},
+                                 {2, "solid", "solids together", StrSD, StrSSH}};
+    for (const Part& part : parts) {
+        const auto n = std::count(kinds.begin(), kinds.end(), part.kind);
+        if (n == 0) continue;
+        say(std::string("  ") + (n > 1 ? part.several : part.one) + "  density " +
+            computed(part.density(stream), densityQuantity) + "  specific enthalpy " +
+            computed(part.enthalpy(stream), specificEnthalpyQuantity) + endl);
     }
 }
 
@@ -377,7 +439,8 @@ StreamEditor::Outcome StreamEditor::changeFractions(int stream) {
 
 StreamEditor::Outcome StreamEditor::changeFlow(int stream) {
     const auto flow =
-        askDouble("mass flow (now " + number(getWm(stream)) + ") -> ", 0.0, std::numeric_limits<double>::max());
+        askDouble(unitPrompt("mass flow", massFlowQuantity) + " (now " + number(getWm(stream)) + ") -> ", 0.0,
+                  std::numeric_limits<double>::max());
     if (!flow) return failed();
     if (setWm(stream, *flow) == 0) reportFailure("setting the mass flow");
     return Outcome::ok;
@@ -406,14 +469,17 @@ StreamEditor::Outcome StreamEditor::changeModels(int stream) {
 }
 
 StreamEditor::Outcome StreamEditor::setOperatingPoint(int stream) {
-    const auto t = askDouble("temperature -> ", 0.0, std::numeric_limits<double>::max());
+    const auto t = askDouble(unitPrompt("temperature", temperatureQuantity) + " -> ", 0.0,
+                             std::numeric_limits<double>::max());
     if (!t) return failed();
-    const auto p = askDouble("pressure -> ", 0.0, std::numeric_limits<double>::max());
+    const auto p =
+        askDouble(unitPrompt("pressure", pressureQuantity) + " -> ", 0.0, std::numeric_limits<double>::max());
     if (!p) return failed();
     if (setOp(stream, *t, *p) == 0) {
         reportFailure("setOp");
     } else {
-        say("operating point set: T " + number(getT(stream)) + "  P " + number(getP(stream)) + endl);
+        say("operating point set: T " + valueIn(getT(stream), temperatureQuantity) + "  P " +
+            valueIn(getP(stream), pressureQuantity) + endl);
     }
     return Outcome::ok;
 }
@@ -429,8 +495,7 @@ StreamEditor::Outcome StreamEditor::changeOptions(int stream) {
 StreamEditor::Outcome StreamEditor::saveArchive() {
     const auto path = askText("archive file to write -> ");
     if (!path) return failed();
-    auto buffer = writable(*path);
-    if (AFSave(buffer.data()) == 1) {
+    if (AFSave(path->c_str()) == 1) {
         say("saved " + *path + endl);
     } else {
         reportFailure("saving the archive");
@@ -441,8 +506,7 @@ StreamEditor::Outcome StreamEditor::saveArchive() {
 StreamEditor::Outcome StreamEditor::openArchive() {
     const auto path = askText("archive file to read -> ");
     if (!path) return failed();
-    auto buffer = writable(*path);
-    if (AFOpen(buffer.data()) == 1) {
+    if (AFOpen(path->c_str()) == 1) {
         say("opened " + *path + endl);
     } else {
         reportFailure("opening the archive");

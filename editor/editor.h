@@ -25,6 +25,9 @@ class StreamEditor {
 
     void listStreams();
     void showStream(int stream);
+    // Phases (kind, mole fraction) and per kind density and specific enthalpy
+    // of a stream with a valid operating point.
+    void showState(int stream);
     Outcome setComponents(int stream);
     Outcome changeFractions(int stream);
     Outcome changeFlow(int stream);

@@ -28,6 +28,7 @@ from . import components, models, units
 from .fluid import Fluid, State, Phase, table_frame
 from .derivatives import (bind_slot, fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
                           entropy_derivatives, volume, volume_derivatives)
+from .reference import describe
 
 __all__ = [
     "ZeltaError", "ExtrapolationWarning", "LengthError", "Sequence", "checked", "raise_on_error",
@@ -36,4 +37,5 @@ __all__ = [
     "Stream", "stream", "model_set",
     "bind_slot", "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",
     "entropy", "entropy_derivatives", "volume", "volume_derivatives",
+    "describe",
 ]

@@ -15,6 +15,7 @@ import _zelta, zelta_arrays, zelta
 assert _zelta.xmsnr() > 0 and _zelta.xidc(74828) > 0
 with zelta.DoubleArray([1.0]) as a:
     _zelta.xsfv(1, 1, 300.0, 1e5, a, None)
+assert zelta.describe("xftp").startswith("int setOp(int stream, double T, double P)")
 with open("/proc/self/maps") as f:
     print(sorted({line.split()[-1] for line in f if "zpk" in line or "zelta" in line}))
 """
@@ -28,6 +29,7 @@ def test_installed_modules_import_and_use_the_installed_library(tmp_path):
     (module,) = glob.glob(str(prefix / "**" / "_zelta*.so"), recursive=True)
     site = os.path.dirname(module)
     assert os.path.isfile(os.path.join(site, "zelta", "__init__.py"))
+    assert os.path.isfile(os.path.join(site, "zelta", "functions.tsv"))  # read by zelta.describe()
     assert glob.glob(os.path.join(site, "zelta_arrays*.so"))
     # The library is installed by its own component; put it where the modules' run path points.
     dynamic = subprocess.run(["readelf", "-d", module], check=True, capture_output=True, text=True).stdout

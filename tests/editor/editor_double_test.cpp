@@ -2,6 +2,7 @@
 // action makes, and how it reports the library's failures.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -75,6 +76,90 @@ TEST_F(EditorCalls, RedefiningComponentsRestoresTheOperatingPoint) {
     EXPECT_EQ(defining, expected);
     EXPECT_EQ(zpkdouble::calls("setWm")[0].num, (std::vector<double>{2, 3}));
     EXPECT_EQ(zpkdouble::calls("setOp")[0].num, (std::vector<double>{2, 250, 2e6}));
+}
+
+// A stream with an operating point and three phases: vapour, two liquids.
+void programThreePhases() {
+    zpkdouble::setReturn("isSDef", 1);
+    zpkdouble::setReturn("isSopDef", 1);
+    zpkdouble::setReturn("getT", 250);
+    zpkdouble::setReturn("getP", 5e6);
+    zpkdouble::setReturn("getWm", 2);
+    zpkdouble::setReturn("getFPNr", 6);
+    zpkdouble::setHandler("isValidPhase", zpkdouble::NumHandler([](const std::vector<double>& a) {
+                              return a[1] <= 3 ? 1.0 : 0.0;
+                          }));
+    zpkdouble::setHandler(
+        "StrPt", zpkdouble::NumHandler([](const std::vector<double>& a) { return a[1] == 1 ? 0.0 : 1.0; }));
+    zpkdouble::setHandler("StrPf",
+                          zpkdouble::NumHandler([](const std::vector<double>& a) { return a[1] / 6; }));
+    zpkdouble::setReturn("StrGD", 40.5);
+    zpkdouble::setReturn("StrSGH", -120.25);
+    zpkdouble::setReturn("StrLD", 612);
+    zpkdouble::setReturn("StrSLH", -510);
+    zpkdouble::setTextHandler("getSUMS", [](const zpkdouble::Call& c) -> std::string {
+        switch (static_cast<int>(c.num.at(0))) {
+        case 15:
+            return "K";
+        case 17:
+            return "Pa";
+        case 25:
+            return "kg/s";
+        case 30:
+            return "kg/m3";
+        case 34:
+            return "kJ/kg";
+        default:
+            return "?";
+        }
+    });
+}
+
+TEST_F(EditorCalls, ShowListsThePhasesWithDensityAndSpecificEnthalpyInTheirUnits) {
+    programThreePhases();
+    const std::string out = edit("2\n4\n0\n");
+    EXPECT_TRUE(contains(out, "  mass flow 2 kg/s\r\n")) << out;
+    const std::string state = "  operating point T 250 K  P 5000000 Pa\r\n"
+                              "  phases 3\r\n"
+                              "    1  vapour  mole fraction 0.1666666667\r\n"
+                              "    2  liquid  mole fraction 0.3333333333\r\n"
+                              "    3  liquid  mole fraction 0.5\r\n"
+                              "  vapour  density 40.5 kg/m3  specific enthalpy -120.25 kJ/kg\r\n"
+                              "  liquids together  density 612 kg/m3  specific enthalpy -510 kJ/kg\r\n";
+    EXPECT_TRUE(contains(out, state)) << out;
+    // No solid phase: its functions are not called.
+    EXPECT_EQ(zpkdouble::count("StrSD") + zpkdouble::count("StrSSH"), 0u);
+    EXPECT_EQ(zpkdouble::count("isValidPhase"), 4u);
+}
+
+TEST_F(EditorCalls, ShowSaysWhyAValueIsMissing) {
+    programThreePhases();
+    zpkdouble::setReturn("StrLD", std::numeric_limits<double>::quiet_NaN());
+    zpkdouble::setTextReturn("ErrMsg", "StrLD: not implemented");
+    const std::string out = edit("2\n4\n0\n");
+    EXPECT_TRUE(contains(out, "  liquids together  density not available (StrLD: not implemented)  specific "
+                              "enthalpy -510 kJ/kg\r\n"))
+        << out;
+}
+
+TEST_F(EditorCalls, ShowWithoutOperatingPointComputesNothing) {
+    programThreePhases();
+    zpkdouble::setReturn("isSopDef", 0);
+    const std::string out = edit("2\n4\n0\n");
+    EXPECT_TRUE(contains(out, "  no operating point\r\n"));
+    EXPECT_FALSE(contains(out, "phases"));
+    EXPECT_EQ(zpkdouble::count("isValidPhase") + zpkdouble::count("StrGD"), 0u);
+}
+
+TEST_F(EditorCalls, PromptsNameTheUnitsOfTheirAnswers) {
+    programThreePhases();
+    zpkdouble::setReturn("setOp", 1);
+    zpkdouble::setReturn("setWm", 1);
+    const std::string out = edit("7\n4\n250\n5e6\n5\n4\n3\n0\n");
+    EXPECT_TRUE(contains(out, "temperature [K] -> "));
+    EXPECT_TRUE(contains(out, "pressure [Pa] -> "));
+    EXPECT_TRUE(contains(out, "operating point set: T 250 K  P 5000000 Pa\r\n"));
+    EXPECT_TRUE(contains(out, "mass flow [kg/s] (now 2) -> "));
 }
 
 TEST_F(EditorCalls, RejectedModelIsReported) {

@@ -144,6 +144,62 @@ TEST_F(Editor, MissingArchiveReportsTheLibraryMessageAndChangesNothing) {
     EXPECT_EQ(getCNr(stream), 1);
 }
 
+// The editor's way of writing a number.
+std::string shown(double value) {
+    std::ostringstream s;
+    s.precision(10);
+    s << value;
+    return s.str();
+}
+
+std::string unit(int quantity) {
+    return std::string(" ") + getSUMS(quantity);
+}
+
+TEST_F(Editor, ShowsTheStateComputedAtTheOperatingPoint) {
+    // Methane and propane, half and half, Peng-Robinson (model 50) for vapour
+    // and liquid: at 250 K and 3 MPa between dew and bubble point.
+    edit("3\n" + s() + "\n2\n74-82-8\n0.5\n74-98-6\n0.5\n6\n" + s() + "\n0\n0\n50\n6\n" + s() +
+         "\n0\n1\n50\n0\n");
+    const Session set = edit("7\n" + s() + "\n250\n3e6\n0\n");
+    EXPECT_TRUE(contains(set.output, "temperature [" + std::string(getSUMS(15)) + "] -> ")) << set.output;
+    EXPECT_TRUE(contains(set.output, "pressure [" + std::string(getSUMS(17)) + "] -> "));
+    ASSERT_EQ(isSopDef(stream), 1) << set.output;
+    EXPECT_TRUE(
+        contains(set.output, "operating point set: T 250" + unit(15) + "  P 3000000" + unit(17) + "\r\n"));
+    ASSERT_EQ(isValidPhase(stream, 2), 1);
+    ASSERT_EQ(isValidPhase(stream, 3), 0);
+    ASSERT_EQ(StrPt(stream, 1), 0);
+    ASSERT_EQ(StrPt(stream, 2), 1);
+
+    const Session e = edit("2\n" + s() + "\n0\n");
+    const std::string state = "  operating point T 250" + unit(15) + "  P 3000000" + unit(17) +
+                              "\r\n  phases 2\r\n    1  vapour  mole fraction " + shown(StrPf(stream, 1)) +
+                              "\r\n    2  liquid  mole fraction " + shown(StrPf(stream, 2)) +
+                              "\r\n  vapour  density " + shown(StrGD(stream)) + unit(30) +
+                              "  specific enthalpy " + shown(StrSGH(stream)) + unit(34) +
+                              "\r\n  liquid  density " + shown(StrLD(stream)) + unit(30) +
+                              "  specific enthalpy " + shown(StrSLH(stream)) + unit(34) + "\r\n";
+    EXPECT_TRUE(contains(e.output, state)) << e.output;
+    EXPECT_TRUE(contains(e.output, "  mass flow 1" + unit(25) + "\r\n"));
+    // The liquid is the denser phase, and the phase fractions add up.
+    EXPECT_GT(StrLD(stream), StrGD(stream));
+    EXPECT_NEAR(StrPf(stream, 1) + StrPf(stream, 2), 1.0, 1e-12);
+}
+
+TEST_F(Editor, ShownValuesFollowTheSelectedUnits) {
+    edit("3\n" + s() + "\n1\n7732-18-5\n1\n7\n" + s() + "\n300\n101325\n0\n");
+    ASSERT_EQ(isSopDef(stream), 1);
+    ASSERT_EQ(setUMC(15, 2), 1);
+    const std::string other = getSUMS(15);
+    ASSERT_NE(other, "K");
+    const Session e = edit("2\n" + s() + "\n7\n" + s() + "\n20\n101325\n0\n");
+    setUMC(15, 1);
+    EXPECT_TRUE(contains(e.output, "T " + shown(UMCS(300, 15, 2)) + " " + other + "  P 101325")) << e.output;
+    EXPECT_TRUE(contains(e.output, "temperature [" + other + "] -> "));
+    EXPECT_TRUE(contains(e.output, "  phases 1\r\n    1  liquid  mole fraction 1\r\n")) << e.output;
+}
+
 TEST(CasNumbers, FormatAndParseRoundTrip) {
     EXPECT_EQ(zpkx::formatCas(7732185), "7732-18-5");
     EXPECT_EQ(zpkx::formatCas(74828), "74-82-8");

@@ -108,10 +108,16 @@ def header_declarations(path):
         types = []
         if args.strip() not in ("", "void"):
             for a in args.split(","):
-                a = re.sub(r"\s+", "", a)
-                types.append(re.sub(r"^(int|double|char)(\**)\w*$", r"\1\2", a))
+                a = re.sub(r"^\s*const\s+", "const ", a)
+                a = re.sub(r"(?<!const)\s+", "", a)
+                types.append(re.sub(r"^((?:const )?(?:int|double|char))(\**)\w*$", r"\1\2", a))
         out.append((name, result.replace(" ", ""), types))
     return out
+
+
+def header_type(table_type):
+    """How zpk/zpk.h declares an argument of a table type: texts are only read, so const."""
+    return "const char*" if table_type == "char*" else table_type
 
 
 def compare_with_header(functions, header):
@@ -127,9 +133,10 @@ def compare_with_header(functions, header):
             problems.append("%s is in the table but not declared in zpk/zpk.h" % f.name)
             continue
         result, types = declared[f.name]
-        if result != f.result_type or types != f.types:
-            problems.append("%s: table says %s(%s), zpk/zpk.h says %s(%s)"
-                            % (f.name, f.result_type, ", ".join(f.types), result, ", ".join(types)))
+        wanted = [header_type(t) for t in f.types]
+        if result != f.result_type or types != wanted:
+            problems.append("%s: the table asks zpk/zpk.h for %s(%s), zpk/zpk.h says %s(%s)"
+                            % (f.name, f.result_type, ", ".join(wanted), result, ", ".join(types)))
     if not problems and [n for n, _, _ in header] != [f.name for f in functions]:
         problems.append("the table is not in the order of zpk/zpk.h")
     return problems

@@ -8,7 +8,7 @@ using namespace zpk;
 
 extern "C" {
 
-int AFSave(char* path) {
+int AFSave(const char* path) {
     return guarded("AFSave", 0, [&] {
         if (path == nullptr) core::fail("path is a null pointer");
         archive::save(path);
@@ -16,7 +16,7 @@ int AFSave(char* path) {
     });
 }
 
-int AFOpen(char* path) {
+int AFOpen(const char* path) {
     return guarded("AFOpen", 0, [&] {
         if (path == nullptr) core::fail("path is a null pointer");
         archive::open(path);

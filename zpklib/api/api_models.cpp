@@ -97,7 +97,7 @@ char* getPKN(int package) {
     });
 }
 
-int putPKN(int package, char* name) {
+int putPKN(int package, const char* name) {
     return guarded("putPKN", 0, [&] {
         if (name == nullptr) core::fail("name is a null pointer");
         models::setPackageName(package, name);

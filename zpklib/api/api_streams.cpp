@@ -290,7 +290,7 @@ int SBIPnr(int stream, int model) {
     });
 }
 
-int putN(int stream, char* name) {
+int putN(int stream, const char* name) {
     return guarded("putN", 0, [&] {
         if (name == nullptr) core::fail("name is a null pointer");
         const std::size_t len = std::strlen(name);

@@ -44,7 +44,7 @@ double UMCS(double value, int code, int unit) {
     });
 }
 
-int UMAU(double factor, double offset, char* name, int code) {
+int UMAU(double factor, double offset, const char* name, int code) {
     return guarded("UMAU", 0, [&] {
         if (name == nullptr) core::fail("name is a null pointer");
         return units::addUnit(code, factor, offset, std::string_view(name, std::strlen(name)));

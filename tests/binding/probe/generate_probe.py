@@ -8,6 +8,7 @@ import sys
 
 RECORD = {"int": "i", "double": "d", "char *": "t", "double *": "p", "double **": "p"}
 RESULT = {"int": "asInt", "double": "asDouble", "char *": "asText"}
+PARAMETER = {"char *": "const char*"}
 
 
 def main(argv):
@@ -26,7 +27,8 @@ def main(argv):
                 raise SystemExit("generate_probe.py: cannot read %r" % decl)
             result, name, args = m.groups()
             types = [] if args.strip() in ("", "void") else [a.strip() for a in args.split(",")]
-            params = ", ".join("%s a%d" % (t, i) for i, t in enumerate(types)) or "void"
+            # zpk/zpk.h declares text arguments const char* (the library only reads them).
+            params = ", ".join("%s a%d" % (PARAMETER.get(t, t), i) for i, t in enumerate(types)) or "void"
             calls = "".join(".%s(a%d)" % (RECORD[t], i) for i, t in enumerate(types))
             out.append('%s %s(%s) { return probe::Recorder("%s")%s.%s(); }'
                        % (result.replace(" *", "*"), name, params, name, calls, RESULT[result]))
