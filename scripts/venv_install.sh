@@ -16,6 +16,7 @@ gas = zelta.Fluid({"methane": 0.85, "ethane": 0.10, "propane": 0.05}, model="PR"
 state = gas.flash(T=250.0, P=50e5)
 assert state.phases[0].kind == "vapour" and 50 < state.phases[0].density < 80
 assert zelta.__file__.startswith(sys.prefix) and _zelta.__file__.startswith(sys.prefix)
+assert "setOp" in str(zelta.describe("xftp"))
 print("venv: zelta", zelta.__file__)
 PY
 "$venv/bin/zelta" flash "methane=0.85,ethane=0.10,propane=0.05" --model PR -T 250 -P 50bar
