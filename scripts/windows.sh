@@ -89,11 +89,10 @@ cleanup() {
 }
 trap cleanup EXIT
 start=$SECONDS
-wineboot --init >/dev/null 2>&1
-# Keep the server and the prefix's services up between the many short runs:
-# without it every program start pays for their start-up again.
+# A persistent server keeps the prefix's services up between the many short
+# runs: without it every program start pays for their start-up again.
 wineserver -p
-wine cmd /c exit >/dev/null 2>&1 || true
+wineboot --init >/dev/null 2>&1
 echo "wineboot: $((SECONDS - start)) s"
 
 section "unit tests under Wine"
