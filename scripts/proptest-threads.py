@@ -23,9 +23,8 @@ def parse(path):
     for line in data.split(b"\r\n"):
         m = THREAD.search(line)
         if m:
-            prefix, line = line[:m.start()], line[m.start():]
+            prefix, rest = line[:m.start()], line[m.end():]
             thread = int(m.group(1))
-            rest = line[m.end():]
             if rest.startswith(b"Cycle="):
                 if prefix:
                     header.append(prefix)

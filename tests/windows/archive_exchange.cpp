@@ -43,6 +43,9 @@ bool defineSample() {
     putN(detailed, const_cast<char*>(sampleName));
     putKO(detailed, 129);
     putKS(detailed, 4, -7);
+    putCi(detailed, 1, 1);
+    putCj(detailed, 1, 2);
+    putMB(detailed, 1, 30);
     putBIP(detailed, 1, 0, 0.1234567890123456789);
     putBIP(detailed, 1, 9, -1e-300);
     return setS(detailed) == 1 && setOp(detailed, 273.15 + 1.0 / 3.0, 101325.0 * std::sqrt(2.0)) == 1;

@@ -2,7 +2,24 @@
 
 #include <cstdio>
 
+#if defined(__MINGW32__)
+#include <cxxabi.h>
+#endif
+
 namespace zpk::core {
+
+#if defined(__MINGW32__)
+// MinGW keeps thread_local objects in emulated TLS, which libgcc frees from
+// one thread-exit key destructor, while libstdc++ runs the objects'
+// destructors from another; winpthreads calls them in the order the keys
+// were created.  Registering one empty destructor while the module loads
+// creates libstdc++'s key first, so thread_local destructors run before
+// their storage is freed (otherwise they write to freed memory when a
+// thread ends; docs/windows.md).
+namespace {
+const int threadExitOrder = abi::__cxa_thread_atexit([](void*) {}, nullptr, nullptr);
+}  // namespace
+#endif
 
 namespace {
 struct ThreadErrorState {
