@@ -104,8 +104,17 @@ section "unit tests under Wine"
 run_unit() {
   local exe=$1 log
   log="$out/$(basename "$exe" .exe).log"
+  # A program that hangs under Wine (seen once, docs/windows.md) is stopped
+  # after 10 minutes and run once more, and the hang is reported.
+  local status=0
+  timeout 600 wine "$exe" --gtest_brief=1 >"$log" 2>&1 || status=$?
+  if [ "$status" -eq 124 ]; then
+    echo "HUNG under Wine, stopped after 600 s and run again: $(basename "$exe")"
+    status=0
+    timeout 600 wine "$exe" --gtest_brief=1 >"$log" 2>&1 || status=$?
+  fi
   # A crash under Wine may still end with status 0: ask for GoogleTest's verdict.
-  if wine "$exe" --gtest_brief=1 >"$log" 2>&1 && grep -aq '^\[  PASSED  \]' "$log" &&
+  if [ "$status" -eq 0 ] && grep -aq '^\[  PASSED  \]' "$log" &&
      ! grep -aq '^\[  FAILED  \]\|Unhandled exception' "$log"; then
     echo "passed: $(basename "$exe") ($(grep -ao '[0-9]* tests\? from [0-9]* test suites\? ran' "$log" | head -1))"
   else
@@ -118,7 +127,7 @@ export out
 unit_status=0
 ls "$win"/bin/*_tests.exe | xargs -P "$jobs" -I{} bash -c 'run_unit {}' || unit_status=1
 python3 tests/windows/dll_exports.py x86_64-w64-mingw32-objdump "$win/bin/zpk.dll" "$win/bin/zpkx.dll" \
-  zpk/zpk.h zpk/zpkx.h zpk/functions.tsv || unit_status=1
+  zpk/zpk.h zpk/zpkx.h zpk/functions.tsv zpk/zpk_binding.h || unit_status=1
 bash tests/windows/archive_exchange.sh build/bin/archive_exchange "$win/bin/archive_exchange.exe" wine ||
   unit_status=1
 [ "$unit_status" -eq 0 ] || { echo "unit tests failed under Wine" >&2; exit 1; }

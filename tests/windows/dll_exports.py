@@ -6,10 +6,12 @@ functions that zpk/zpk.h (and zpk/zpkx.h) declare, under their plain C names:
 no C++ mangling and no stdcall "@n" decoration, so that a client that takes
 the header's declarations (x64: one calling convention) finds every function.
 zpk/functions.tsv, the table the Python module exposes, must name a subset of
-them and the rest must be the driver-only functions of zpk.h.  The DLLs must
-not need the toolchain's runtime DLLs.
+them and the rest must be the driver-only functions of zpk.h.  zpk.dll also
+exports the binding-only entries of zpk/zpk_binding.h (the Python module's
+size checks), and nothing else.  The DLLs must not need the toolchain's
+runtime DLLs.
 
-usage: dll_exports.py <objdump> <zpk.dll> <zpkx.dll> <zpk.h> <zpkx.h> <functions.tsv>
+usage: dll_exports.py <objdump> <zpk.dll> <zpkx.dll> <zpk.h> <zpkx.h> <functions.tsv> <zpk_binding.h>
 """
 import re
 import subprocess
@@ -29,12 +31,15 @@ def declared(header_path):
 
 
 def table_names(tsv_path):
-    """Function names of functions.tsv: its second column is the C declaration."""
+    """Names of the functions the Python module exposes: rows of functions.tsv with a Python name
+    (first column; "-" marks a driver-only row), whose second column is the C declaration."""
     names = []
     for line in open(tsv_path, encoding="utf-8"):
         if line.startswith("#") or not line.strip():
             continue
         columns = line.rstrip("\n").split("\t")
+        if columns[0] == "-":
+            continue
         m = re.match(r"\s*[\w\s*]*?\b([A-Za-z_]\w*)\s*\(", columns[1])
         if not m:
             raise SystemExit(f"functions.tsv: cannot read a declaration in {line!r}")
@@ -84,9 +89,9 @@ def check_dll(objdump, dll, expected, problems):
 
 
 def main(argv):
-    if len(argv) != 7:
+    if len(argv) != 8:
         raise SystemExit(__doc__)
-    objdump, zpk_dll, zpkx_dll, zpk_h, zpkx_h, tsv = argv[1:]
+    objdump, zpk_dll, zpkx_dll, zpk_h, zpkx_h, tsv, binding_h = argv[1:]
     problems = []
     zpk_names, driver_only = declared(zpk_h)
     zpkx_names, _ = declared(zpkx_h)
@@ -101,11 +106,13 @@ def main(argv):
         problems.append("zpk.h declares functions that are neither in functions.tsv nor driver-only: "
                         f"{sorted(set(zpk_names) - set(table) - set(driver_only))}")
 
-    n_zpk = check_dll(objdump, zpk_dll, zpk_names, problems)
+    binding_only, _ = declared(binding_h)
+    n_zpk = check_dll(objdump, zpk_dll, zpk_names + binding_only, problems)
     n_zpkx = check_dll(objdump, zpkx_dll, zpkx_names, problems)
     for p in problems:
         print("FAIL:", p)
-    print(f"zpk.dll exports {n_zpk} functions ({len(table)} of functions.tsv + {len(driver_only)} driver-only); "
+    print(f"zpk.dll exports {n_zpk} functions ({len(table)} of functions.tsv + {len(driver_only)} driver-only "
+          f"+ {len(binding_only)} binding-only); "
           f"zpkx.dll exports {n_zpkx}")
     return 1 if problems else 0
 
