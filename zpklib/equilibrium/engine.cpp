@@ -5,6 +5,8 @@
 #include <string>
 
 #include "core/error.h"
+#include "equilibrium/hydrate_phase.h"
+#include "models/catalogue.h"
 #include "models/factory.h"
 
 namespace zpk::engine {
@@ -35,7 +37,8 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
         if (c->cas == 7732185) fluid_.water = i;
     }
     if (!(sum > 0)) throw Error("stream composition sums to zero", kNotDefined);
-    for (double& v : z_) v /= sum;
+    for (double& v : z_)
+        v /= sum;
     in.bips = def.bips;
     in.bipLoadLevel = def.bipLoadLevel;
     fluid_.maxPhases = (def.options & 1) ? 3 : 2;
@@ -50,6 +53,33 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
     fluid_.vapour = models_[0][0].get();
     fluid_.liquid = models_[0][1].get();
     buildSolids(def, in);
+    buildHydrates(def, in);
+}
+
+// Hydrate phase: the hydrate model code (170, 171) on the fugacity property
+// of phase 3; enthalpy, entropy and volume always come from the same model
+// (its Gibbs energy).  The hydrate enters the flash with putKO bit 4.
+void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::ModelInputs& in) {
+    flashFluid_ = fluid_;
+    const models::ModelInfo* info = models::find(def.model(1, hydrate::kHydratePhase));
+    if (!info || info->family != models::Family::Hydrate) {
+        hydrateError_ = "stream has no hydrate model (setMP(s, 1, 3, 170 or 171))";
+        return;
+    }
+    try {
+        auto any =
+            std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[0][1], hydrate::kAnyStructure);
+        for (int s = 0; s < 2; ++s)
+            hydrates_[s] = std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[0][1], s);
+        for (auto& m : models_)
+            m[hydrate::kHydratePhase] = any;
+    } catch (const std::exception& e) {
+        hydrateError_ = std::string("hydrate phase model: ") + e.what();
+        return;
+    }
+    if ((def.options & kHydrateOption) && fluid_.water >= 0)
+        for (int s = 0; s < 2; ++s)
+            flashFluid_.hydrate[s] = static_cast<const hydrate::HydratePhaseModel*>(hydrates_[s].get());
 }
 
 // Solid phase: the fugacity model's code decides between pure solids and a
@@ -69,17 +99,28 @@ void StreamSystem::buildSolids(const streams::StreamDef& def, const models::Mode
             models_[p - 1][2] = it->second;
         }
     } catch (const std::exception& e) {
-        for (auto& m : models_) m[2].reset();
+        for (auto& m : models_)
+            m[2].reset();
         solidError_ = e.what();
     }
     solidsWanted_ = (def.options & (kSolidOption | kHydrateOption)) != 0;
     if (!solidsWanted_ || !models_[0][2]) return;
     fluid_.solid = models_[0][2].get();
-    fluid_.solidSolution =
-        static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() == models::SolidArrangement::Solution;
+    fluid_.solidSolution = static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() ==
+                           models::SolidArrangement::Solution;
+}
+
+const models::PhaseModel& StreamSystem::hydrateModel(int structure) const {
+    if (structure < 0) return model(1, hydrate::kHydratePhase);
+    if (!hydrates_[structure]) throw Error(hydrateError_, kNotDefined);
+    return *hydrates_[structure];
 }
 
 const models::PhaseModel& StreamSystem::model(int property, int phase) const {
+    if (phase == hydrate::kHydratePhase) {
+        if (!models_[property - 1][phase]) throw Error(hydrateError_, kNotDefined);
+        return *models_[property - 1][phase];
+    }
     if (phase == models::kSolidPhase) {
         if (!models_[property - 1][2]) throw Error("solid phase model: " + solidError_, kNotImplemented);
         return *models_[property - 1][2];
@@ -89,7 +130,8 @@ const models::PhaseModel& StreamSystem::model(int property, int phase) const {
 
 double StreamSystem::feedMw() const {
     double m = 0;
-    for (int i = 0; i < n_; ++i) m += z_[i] * comps_[i]->mw;
+    for (int i = 0; i < n_; ++i)
+        m += z_[i] * comps_[i]->mw;
     return m;
 }
 
@@ -133,7 +175,8 @@ double StreamSystem::idealH(double T, const double* x) const {
 double StreamSystem::idealS(double T, double P, const double* x) const {
     const thermo::Base& b = kInternal;
     double v = 0, s = 0;
-    for (int i = 0; i < n_; ++i) s += std::max(x[i], 0.0);
+    for (int i = 0; i < n_; ++i)
+        s += std::max(x[i], 0.0);
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
             const double xi = x[i] / s;
@@ -153,23 +196,30 @@ double StreamSystem::idealCp(double T, const double* x) const {
     return c / s;
 }
 
-PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable) const {
+PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable,
+                                    int structure) const {
     PhaseState st;
     st.kind = kind;
+    st.structure = kind == hydrate::kHydratePhase ? structure : -1;
     st.x = x;
     double sum = 0;
-    for (int i = 0; i < n_; ++i) sum += x[i];
-    for (int i = 0; i < n_; ++i) st.mw += x[i] / sum * comps_[i]->mw;
-    const int ph = kind == models::kVapour ? 0 : kind == models::kSolidPhase ? 2 : 1;
+    for (int i = 0; i < n_; ++i)
+        sum += x[i];
+    for (int i = 0; i < n_; ++i)
+        st.mw += x[i] / sum * comps_[i]->mw;
+    const int ph = kind == models::kVapour ? 0 : kind == models::kLiquid ? 1 : kind;
     auto rootFor = [&](int property) {
         // The flash's own root when the property model is the fugacity model.
         if (stable && models_[property - 1][ph] == models_[0][ph]) return Root::Stable;
         return kind == models::kVapour ? Root::Vapour : Root::Liquid;
     };
     thread_local PhaseProps hp, sp, vp;
-    if (!model(2, ph).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
-        !model(3, ph).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
-        !model(4, ph).evaluate(T, P, x.data(), rootFor(4), 1, vp))
+    auto modelOf = [&](int property) -> const models::PhaseModel& {
+        return ph == hydrate::kHydratePhase ? hydrateModel(structure) : model(property, ph);
+    };
+    if (!modelOf(2).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
+        !modelOf(3).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
+        !modelOf(4).evaluate(T, P, x.data(), rootFor(4), 1, vp))
         throw Error("phase properties cannot be evaluated at this state", kCalculation);
     const double cpig = idealCp(T, x.data());
     st.h = idealH(T, x.data()) + hp.hres;
@@ -192,7 +242,7 @@ std::shared_ptr<EquilibriumCache> StreamSystem::fromPhases(double T, double P,
     c->T = T;
     c->P = P;
     for (auto& ph : phases) {
-        PhaseState st = phaseState(T, P, ph.x, ph.kind, true);
+        PhaseState st = phaseState(T, P, ph.x, ph.kind, true, ph.structure);
         st.beta = ph.beta;
         c->phases.push_back(std::move(st));
     }
@@ -202,24 +252,27 @@ std::shared_ptr<EquilibriumCache> StreamSystem::fromPhases(double T, double P,
 std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const double* z) const {
     if (solidsWanted_ && !fluid_.solid) throw Error("solid phases: " + solidError_, kNotImplemented);
     equilibrium::FlashResult r;
-    if (!equilibrium::flashTP(fluid_, T, P, z ? z : z_.data(), r))
+    if (!equilibrium::flashTP(flashFluid_, T, P, z ? z : z_.data(), r))
         throw Error("isothermal flash did not converge", kCalculation);
     return fromPhases(T, P, std::move(r.phases));
 }
 
 double molarEnthalpy(const EquilibriumCache& c) {
     double h = 0;
-    for (const auto& p : c.phases) h += p.beta * p.h;
+    for (const auto& p : c.phases)
+        h += p.beta * p.h;
     return h;
 }
 double molarEntropy(const EquilibriumCache& c) {
     double s = 0;
-    for (const auto& p : c.phases) s += p.beta * p.s;
+    for (const auto& p : c.phases)
+        s += p.beta * p.s;
     return s;
 }
 double molarVolume(const EquilibriumCache& c) {
     double v = 0;
-    for (const auto& p : c.phases) v += p.beta * p.v;
+    for (const auto& p : c.phases)
+        v += p.beta * p.v;
     return v;
 }
 double liquidFraction(const EquilibriumCache& c) {
@@ -254,7 +307,8 @@ PhaseState combined(const EquilibriumCache& c, int kind) {
         }
         const double b = out.beta + p.beta;
         const double a = out.beta / b, e = p.beta / b;
-        for (std::size_t i = 0; i < out.x.size(); ++i) out.x[i] = a * out.x[i] + e * p.x[i];
+        for (std::size_t i = 0; i < out.x.size(); ++i)
+            out.x[i] = a * out.x[i] + e * p.x[i];
         out.mw = a * out.mw + e * p.mw;
         out.v = a * out.v + e * p.v;
         out.h = a * out.h + e * p.h;
@@ -267,4 +321,4 @@ PhaseState combined(const EquilibriumCache& c, int kind) {
     return out;
 }
 
-}  // namespace zpk::engine
+} // namespace zpk::engine

@@ -3,22 +3,31 @@
 // starting values.  Algorithms are generic over the phase models.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "models/phase_model.h"
 
+namespace zpk::hydrate {
+class HydratePhaseModel;
+}
+
 namespace zpk::equilibrium {
 
 struct FluidSystem {
-    const models::PhaseModel* vapour = nullptr;  // model of the vapour phase
-    const models::PhaseModel* liquid = nullptr;  // model of the liquid phases (may equal vapour)
-    std::vector<double> tc, pc, omega, mw;       // K, Pa, -, kg/kmol
-    int maxPhases = 2;                           // 3 when a second liquid is allowed
-    int water = -1;                              // position of water, -1 when absent
+    const models::PhaseModel* vapour = nullptr; // model of the vapour phase
+    const models::PhaseModel* liquid = nullptr; // model of the liquid phases (may equal vapour)
+    std::vector<double> tc, pc, omega, mw;      // K, Pa, -, kg/kmol
+    int maxPhases = 2;                          // 3 when a second liquid is allowed
+    int water = -1;                             // position of water, -1 when absent
     // Solid phases the isothermal flash may form (nullptr: none): pure
     // solids of the freezing components, or one solid solution.
     const models::PhaseModel* solid = nullptr;
     bool solidSolution = false;
+    // Hydrate phases of structures I and II the isothermal flash may form
+    // (nullptr: none; see equilibrium/hydrate_phase.h).
+    std::array<const hydrate::HydratePhaseModel*, 2> hydrate{};
+    bool hydratesAllowed() const { return hydrate[0] != nullptr; }
 
     int size() const { return static_cast<int>(tc.size()); }
     // Wilson's estimate ln K_i = ln(Pc/P) + 5.373 (1 + omega)(1 - Tc/T).
@@ -31,4 +40,4 @@ struct FluidSystem {
 bool evalPhase(const FluidSystem& sys, double T, double P, const double* x, models::Root root, int order,
                models::PhaseProps& out);
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium
