@@ -26,7 +26,7 @@ namespace {
 struct Eval {
     std::shared_ptr<const engine::StreamSystem> sys;
     double T, P;
-    std::vector<double> x; // as given
+    std::vector<double> x;  // as given
     double sum;
     models::Root root;
     int phase;
@@ -34,11 +34,9 @@ struct Eval {
 
 Eval prepare(int slot, int phase, double t, double p, const double* x) {
     const int stream = core::derivativeSlotStream(slot);
-    if (stream == 0)
-        throw Error("derivative slot " + std::to_string(slot) + " is not bound (DPinit)", kNotDefined);
+    if (stream == 0) throw Error("derivative slot " + std::to_string(slot) + " is not bound (DPinit)", kNotDefined);
     if (phase < 0 || phase > 3)
-        throw Error("phase " + std::to_string(phase) +
-                        " is not 0 (vapour), 1 (liquid), 2 (solid) or 3 (hydrate)",
+        throw Error("phase " + std::to_string(phase) + " is not 0 (vapour), 1 (liquid), 2 (solid) or 3 (hydrate)",
                     kBadArgument);
     if (!x) throw Error("composition array is missing");
     Eval e;
@@ -65,8 +63,7 @@ void props(const Eval& e, int property, int order, models::PhaseProps& out) {
 
 std::vector<double> normalised(const Eval& e) {
     std::vector<double> z(e.x);
-    for (double& v : z)
-        v /= e.sum;
+    for (double& v : z) v /= e.sum;
     return z;
 }
 
@@ -84,8 +81,7 @@ void idealParts(const Eval& e, std::vector<double>& h, std::vector<double>& s) {
     }
 }
 
-int fugacity(int slot, int phase, double t, double p, const double* x, double* F, double* dT, double* dP,
-             double** dx) {
+int fugacity(int slot, int phase, double t, double p, const double* x, double* F, double* dT, double* dP, double** dx) {
     Eval e = prepare(slot, phase, t, p, x);
     if (!F) throw Error("output array is missing");
     const bool d = dT || dP || dx;
@@ -107,8 +103,8 @@ int fugacity(int slot, int phase, double t, double p, const double* x, double* F
 
 enum class Kind { H, S, V };
 
-int single(Kind k, int slot, int phase, double t, double p, const double* x, double* X, double* dT,
-           double* dP, double* dx) {
+int single(Kind k, int slot, int phase, double t, double p, const double* x, double* X, double* dT, double* dP,
+           double* dx) {
     Eval e = prepare(slot, phase, t, p, x);
     if (!X) throw Error("output value is missing");
     const bool d = dT || dP || dx;
@@ -122,8 +118,7 @@ int single(Kind k, int slot, int phase, double t, double p, const double* x, dou
         if (dT) *dT = pp.dv_dT * f;
         if (dP) *dP = pp.dv_dP * f;
         if (dx)
-            for (int m = 0; m < n; ++m)
-                dx[m] = pp.dv_dx[m] / e.sum * f;
+            for (int m = 0; m < n; ++m) dx[m] = pp.dv_dx[m] / e.sum * f;
         return 1;
     }
     std::vector<double> hi, si;
@@ -132,65 +127,54 @@ int single(Kind k, int slot, int phase, double t, double p, const double* x, dou
     if (k == Kind::H) {
         props(e, 2, d ? 1 : 0, pp);
         double hig = 0;
-        for (int i = 0; i < n; ++i)
-            hig += z[i] * hi[i];
+        for (int i = 0; i < n; ++i) hig += z[i] * hi[i];
         const double f = units::toUser(units::MolarEnthalpy, 1.0);
         *X = (hig + pp.hres) * f;
         if (dT) *dT = (cpig + pp.dhres_dT) * f;
         if (dP) *dP = pp.dhres_dP * f;
         if (dx)
-            for (int m = 0; m < n; ++m)
-                dx[m] = (hi[m] - hig + pp.dhres_dx[m]) / e.sum * f;
+            for (int m = 0; m < n; ++m) dx[m] = (hi[m] - hig + pp.dhres_dx[m]) / e.sum * f;
         return 1;
     }
     props(e, 3, d ? 1 : 0, pp);
     double sig = 0;
-    for (int i = 0; i < n; ++i)
-        sig += z[i] * si[i];
+    for (int i = 0; i < n; ++i) sig += z[i] * si[i];
     const double f = units::toUser(units::MolarEntropy, 1.0);
     *X = (sig + pp.sres) * f;
     if (dT) *dT = (cpig / e.T + pp.dsres_dT) * f;
     if (dP) *dP = (-models::kR / e.P + pp.dsres_dP) * f;
     if (dx)
-        for (int m = 0; m < n; ++m)
-            dx[m] = (si[m] - sig + pp.dsres_dx[m]) / e.sum * f;
+        for (int m = 0; m < n; ++m) dx[m] = (si[m] - sig + pp.dsres_dx[m]) / e.sum * f;
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
 int StrFv(int slot, int phase, double T, double P, double* x, double* F) {
     return guarded("StrFv", 0, [&] { return fugacity(slot, phase, T, P, x, F, nullptr, nullptr, nullptr); });
 }
-int StrFvd(int slot, int phase, double T, double P, double* x, double* F, double* dT, double* dP,
-           double** dx) {
+int StrFvd(int slot, int phase, double T, double P, double* x, double* F, double* dT, double* dP, double** dx) {
     return guarded("StrFvd", 0, [&] { return fugacity(slot, phase, T, P, x, F, dT, dP, dx); });
 }
 int StrHv(int slot, int phase, double T, double P, double* x, double* H) {
-    return guarded("StrHv", 0,
-                   [&] { return single(Kind::H, slot, phase, T, P, x, H, nullptr, nullptr, nullptr); });
+    return guarded("StrHv", 0, [&] { return single(Kind::H, slot, phase, T, P, x, H, nullptr, nullptr, nullptr); });
 }
-int StrHvd(int slot, int phase, double T, double P, double* x, double* H, double* dT, double* dP,
-           double* dx) {
+int StrHvd(int slot, int phase, double T, double P, double* x, double* H, double* dT, double* dP, double* dx) {
     return guarded("StrHvd", 0, [&] { return single(Kind::H, slot, phase, T, P, x, H, dT, dP, dx); });
 }
 int StrSv(int slot, int phase, double T, double P, double* x, double* S) {
-    return guarded("StrSv", 0,
-                   [&] { return single(Kind::S, slot, phase, T, P, x, S, nullptr, nullptr, nullptr); });
+    return guarded("StrSv", 0, [&] { return single(Kind::S, slot, phase, T, P, x, S, nullptr, nullptr, nullptr); });
 }
-int StrSvd(int slot, int phase, double T, double P, double* x, double* S, double* dT, double* dP,
-           double* dx) {
+int StrSvd(int slot, int phase, double T, double P, double* x, double* S, double* dT, double* dP, double* dx) {
     return guarded("StrSvd", 0, [&] { return single(Kind::S, slot, phase, T, P, x, S, dT, dP, dx); });
 }
 int StrVv(int slot, int phase, double T, double P, double* x, double* V) {
-    return guarded("StrVv", 0,
-                   [&] { return single(Kind::V, slot, phase, T, P, x, V, nullptr, nullptr, nullptr); });
+    return guarded("StrVv", 0, [&] { return single(Kind::V, slot, phase, T, P, x, V, nullptr, nullptr, nullptr); });
 }
-int StrVvd(int slot, int phase, double T, double P, double* x, double* V, double* dT, double* dP,
-           double* dx) {
+int StrVvd(int slot, int phase, double T, double P, double* x, double* V, double* dT, double* dP, double* dx) {
     return guarded("StrVvd", 0, [&] { return single(Kind::V, slot, phase, T, P, x, V, dT, dP, dx); });
 }
 
-} // extern "C"
+}  // extern "C"

@@ -37,8 +37,7 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
         if (c->cas == 7732185) fluid_.water = i;
     }
     if (!(sum > 0)) throw Error("stream composition sums to zero", kNotDefined);
-    for (double& v : z_)
-        v /= sum;
+    for (double& v : z_) v /= sum;
     in.bips = def.bips;
     in.bipLoadLevel = def.bipLoadLevel;
     fluid_.maxPhases = (def.options & 1) ? 3 : 2;
@@ -57,8 +56,11 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
 }
 
 // Hydrate phase: the hydrate model code (170, 171) on the fugacity property
-// of phase 3; enthalpy, entropy and volume always come from the same model
-// (its Gibbs energy).  The hydrate enters the flash with putKO bit 4.
+// of phase 3.  Each property's hydrate is referred to pure liquid water of
+// the stream's liquid model of that property, so that the hydrate's
+// enthalpy, entropy and volume differ from the stream's liquid water by the
+// lattice and guest terms alone (the heat of hydrate formation does not
+// depend on the models).  The hydrate enters the flash with putKO bit 4.
 void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::ModelInputs& in) {
     flashFluid_ = fluid_;
     const models::ModelInfo* info = models::find(def.model(1, hydrate::kHydratePhase));
@@ -67,19 +69,25 @@ void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::Mo
         return;
     }
     try {
-        auto any =
-            std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[0][1], hydrate::kAnyStructure);
-        for (int s = 0; s < 2; ++s)
-            hydrates_[s] = std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[0][1], s);
-        for (auto& m : models_)
-            m[hydrate::kHydratePhase] = any;
+        std::map<std::pair<const models::PhaseModel*, int>, std::shared_ptr<const models::PhaseModel>> built;
+        for (int p = 0; p < 4; ++p) {
+            for (int s = 0; s < 3; ++s) {
+                const auto key = std::make_pair(models_[p][1].get(), s);
+                auto it = built.find(key);
+                if (it == built.end())
+                    it = built.emplace(key, std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[p][1], s - 1))
+                             .first;
+                hydrates_[p][s] = it->second;
+            }
+            models_[p][hydrate::kHydratePhase] = hydrates_[p][0];
+        }
     } catch (const std::exception& e) {
         hydrateError_ = std::string("hydrate phase model: ") + e.what();
         return;
     }
     if ((def.options & kHydrateOption) && fluid_.water >= 0)
         for (int s = 0; s < 2; ++s)
-            flashFluid_.hydrate[s] = static_cast<const hydrate::HydratePhaseModel*>(hydrates_[s].get());
+            flashFluid_.hydrate[s] = static_cast<const hydrate::HydratePhaseModel*>(hydrates_[0][s + 1].get());
 }
 
 // Solid phase: the fugacity model's code decides between pure solids and a
@@ -99,21 +107,20 @@ void StreamSystem::buildSolids(const streams::StreamDef& def, const models::Mode
             models_[p - 1][2] = it->second;
         }
     } catch (const std::exception& e) {
-        for (auto& m : models_)
-            m[2].reset();
+        for (auto& m : models_) m[2].reset();
         solidError_ = e.what();
     }
     solidsWanted_ = (def.options & (kSolidOption | kHydrateOption)) != 0;
     if (!solidsWanted_ || !models_[0][2]) return;
     fluid_.solid = models_[0][2].get();
-    fluid_.solidSolution = static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() ==
-                           models::SolidArrangement::Solution;
+    fluid_.solidSolution =
+        static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() == models::SolidArrangement::Solution;
 }
 
-const models::PhaseModel& StreamSystem::hydrateModel(int structure) const {
-    if (structure < 0) return model(1, hydrate::kHydratePhase);
-    if (!hydrates_[structure]) throw Error(hydrateError_, kNotDefined);
-    return *hydrates_[structure];
+const models::PhaseModel& StreamSystem::hydrateModel(int property, int structure) const {
+    const auto& m = hydrates_[property - 1][structure < 0 ? 0 : structure + 1];
+    if (!m) throw Error(hydrateError_, kNotDefined);
+    return *m;
 }
 
 const models::PhaseModel& StreamSystem::model(int property, int phase) const {
@@ -130,8 +137,7 @@ const models::PhaseModel& StreamSystem::model(int property, int phase) const {
 
 double StreamSystem::feedMw() const {
     double m = 0;
-    for (int i = 0; i < n_; ++i)
-        m += z_[i] * comps_[i]->mw;
+    for (int i = 0; i < n_; ++i) m += z_[i] * comps_[i]->mw;
     return m;
 }
 
@@ -175,8 +181,7 @@ double StreamSystem::idealH(double T, const double* x) const {
 double StreamSystem::idealS(double T, double P, const double* x) const {
     const thermo::Base& b = kInternal;
     double v = 0, s = 0;
-    for (int i = 0; i < n_; ++i)
-        s += std::max(x[i], 0.0);
+    for (int i = 0; i < n_; ++i) s += std::max(x[i], 0.0);
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
             const double xi = x[i] / s;
@@ -203,10 +208,8 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     st.structure = kind == hydrate::kHydratePhase ? structure : -1;
     st.x = x;
     double sum = 0;
-    for (int i = 0; i < n_; ++i)
-        sum += x[i];
-    for (int i = 0; i < n_; ++i)
-        st.mw += x[i] / sum * comps_[i]->mw;
+    for (int i = 0; i < n_; ++i) sum += x[i];
+    for (int i = 0; i < n_; ++i) st.mw += x[i] / sum * comps_[i]->mw;
     const int ph = kind == models::kVapour ? 0 : kind == models::kLiquid ? 1 : kind;
     auto rootFor = [&](int property) {
         // The flash's own root when the property model is the fugacity model.
@@ -215,7 +218,7 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     };
     thread_local PhaseProps hp, sp, vp;
     auto modelOf = [&](int property) -> const models::PhaseModel& {
-        return ph == hydrate::kHydratePhase ? hydrateModel(structure) : model(property, ph);
+        return ph == hydrate::kHydratePhase ? hydrateModel(property, structure) : model(property, ph);
     };
     if (!modelOf(2).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
         !modelOf(3).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
@@ -259,20 +262,17 @@ std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const 
 
 double molarEnthalpy(const EquilibriumCache& c) {
     double h = 0;
-    for (const auto& p : c.phases)
-        h += p.beta * p.h;
+    for (const auto& p : c.phases) h += p.beta * p.h;
     return h;
 }
 double molarEntropy(const EquilibriumCache& c) {
     double s = 0;
-    for (const auto& p : c.phases)
-        s += p.beta * p.s;
+    for (const auto& p : c.phases) s += p.beta * p.s;
     return s;
 }
 double molarVolume(const EquilibriumCache& c) {
     double v = 0;
-    for (const auto& p : c.phases)
-        v += p.beta * p.v;
+    for (const auto& p : c.phases) v += p.beta * p.v;
     return v;
 }
 double liquidFraction(const EquilibriumCache& c) {
@@ -307,8 +307,7 @@ PhaseState combined(const EquilibriumCache& c, int kind) {
         }
         const double b = out.beta + p.beta;
         const double a = out.beta / b, e = p.beta / b;
-        for (std::size_t i = 0; i < out.x.size(); ++i)
-            out.x[i] = a * out.x[i] + e * p.x[i];
+        for (std::size_t i = 0; i < out.x.size(); ++i) out.x[i] = a * out.x[i] + e * p.x[i];
         out.mw = a * out.mw + e * p.mw;
         out.v = a * out.v + e * p.v;
         out.h = a * out.h + e * p.h;
@@ -321,4 +320,4 @@ PhaseState combined(const EquilibriumCache& c, int kind) {
     return out;
 }
 
-} // namespace zpk::engine
+}  // namespace zpk::engine

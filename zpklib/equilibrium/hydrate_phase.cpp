@@ -229,7 +229,8 @@ bool HydratePhaseModel::evaluateStructure(int s, double T, double P, const doubl
                 for (int k = 0; k < g; ++k)
                     trial[k] = u[k] + t * step[k];
                 const double pt = objective(trial);
-                if (pt <= phi + 1e-4 * t * slope || converged || ls >= 50) {
+                // (the last term: Phi's rounding once the step is tiny)
+                if (pt <= phi + 1e-4 * t * slope + 1e-14 * std::fabs(phi) || converged || ls >= 50) {
                     phi = pt;
                     break;
                 }

@@ -90,6 +90,18 @@ bool lnphiRows(const FluidSystem& sys, double T, double P, const std::vector<Pha
         }
     }
     if (!hydrates) return true;
+    if (std::none_of(ph.begin(), ph.end(), isFluid)) {
+        // No fluid to be in equilibrium with: the hydrates' own compositions
+        // (a feed inside the solid-solution range of a hydrate, or hydrate
+        // and ice); false when a composition exceeds what the cavities hold.
+        for (std::size_t k = 0; k < ph.size(); ++k) {
+            if (!isHydrate(ph[k])) continue;
+            if (!sys.hydrate[ph[k].structure]->evaluate(T, P, ph[k].x.data(), Root::Liquid, 0, pp))
+                return false;
+            std::copy(pp.lnphi.begin(), pp.lnphi.end(), rows.begin() + static_cast<long>(k) * n);
+        }
+        return true;
+    }
     const std::vector<double> lnf = fluidLnFugacities(ph, rows, n, P);
     const double lnfw0 = sys.hydrate[0]->lnPureWaterFugacity(T, P);
     if (!std::isfinite(lnfw0)) return false;
@@ -205,7 +217,8 @@ bool solveAll(const FluidSystem& sys, double T, double P, const double* z, std::
         }
     }
     if (iterations) *iterations += it;
-    if (ph.size() < 2) return true;
+    // A hydrate alone holds the feed only within what its cavities hold.
+    if (ph.size() < 2) return !isHydrate(ph[0]) || lnphiRows(sys, T, P, ph, ref, rows);
     if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
     return fugacityError(ph, rows, z, n) < 1e-7;
 }

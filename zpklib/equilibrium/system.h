@@ -15,11 +15,11 @@ class HydratePhaseModel;
 namespace zpk::equilibrium {
 
 struct FluidSystem {
-    const models::PhaseModel* vapour = nullptr; // model of the vapour phase
-    const models::PhaseModel* liquid = nullptr; // model of the liquid phases (may equal vapour)
-    std::vector<double> tc, pc, omega, mw;      // K, Pa, -, kg/kmol
-    int maxPhases = 2;                          // 3 when a second liquid is allowed
-    int water = -1;                             // position of water, -1 when absent
+    const models::PhaseModel* vapour = nullptr;  // model of the vapour phase
+    const models::PhaseModel* liquid = nullptr;  // model of the liquid phases (may equal vapour)
+    std::vector<double> tc, pc, omega, mw;       // K, Pa, -, kg/kmol
+    int maxPhases = 2;                           // 3 when a second liquid is allowed
+    int water = -1;                              // position of water, -1 when absent
     // Solid phases the isothermal flash may form (nullptr: none): pure
     // solids of the freezing components, or one solid solution.
     const models::PhaseModel* solid = nullptr;
@@ -40,4 +40,4 @@ struct FluidSystem {
 bool evalPhase(const FluidSystem& sys, double T, double P, const double* x, models::Root root, int order,
                models::PhaseProps& out);
 
-} // namespace zpk::equilibrium
+}  // namespace zpk::equilibrium

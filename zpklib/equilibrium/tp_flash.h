@@ -9,16 +9,16 @@
 namespace zpk::equilibrium {
 
 struct Phase {
-    int kind = models::kVapour; // 0 vapour, 1 liquid, 2 solid, 3 hydrate
-    double beta = 1;            // mole fraction of the feed in this phase
-    double v = 0;               // molar volume, m3/mol
-    std::vector<double> x;      // composition
-    int pureSolid = -1;         // solid of one component (its position), -1: solid solution
-    int structure = -1;         // hydrate structure (0 I, 1 II)
+    int kind = models::kVapour;  // 0 vapour, 1 liquid, 2 solid, 3 hydrate
+    double beta = 1;             // mole fraction of the feed in this phase
+    double v = 0;                // molar volume, m3/mol
+    std::vector<double> x;       // composition
+    int pureSolid = -1;          // solid of one component (its position), -1: solid solution
+    int structure = -1;          // hydrate structure (0 I, 1 II)
 };
 
 struct FlashResult {
-    std::vector<Phase> phases; // vapour first, then liquids by increasing density
+    std::vector<Phase> phases;  // vapour first, then liquids by increasing density
     int iterations = 0;
 };
 
@@ -35,4 +35,4 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
 // Labels and orders converged phases: vapour first, liquids by increasing mass density.
 void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases);
 
-} // namespace zpk::equilibrium
+}  // namespace zpk::equilibrium
