@@ -96,6 +96,28 @@ TEST_F(HydratePhase, NoHydrateOutsideTheRegion) {
     EXPECT_EQ(getErrFlag(), 0);
 }
 
+// Below the ice point the water goes into hydrate, not ice, when the gas is
+// in excess (two components: gas and hydrate; the ice leaves), and the
+// enthalpy flash finds the state again from above the formation temperature
+// across the enthalpy jump of hydrate formation.
+TEST_F(HydratePhase, BelowTheIcePointAndEnthalpyFlash) {
+    defineMethaneWater(kHydrateOption);
+    setMP(s, 1, 2, 150);
+    ASSERT_EQ(setS(s), 1);
+    loadSB(s, 3);
+    putKO(s, kHydrateOption);
+    ASSERT_EQ(setOp(s, 265.0, 1.0e7), 1) << ErrMsg();
+    ASSERT_EQ(getPNr(), 2);
+    EXPECT_EQ(StrPt(s, 2), kHydrateKind);
+    ASSERT_EQ(setOp(s, 275.0, 1.0e7), 1);
+    const double h = StrH(s);
+    ASSERT_EQ(setOp(s, 295.0, 1.0e7), 1);
+    EXPECT_EQ(phaseOfKind(kHydrateKind), 0);
+    EXPECT_NEAR(HPF(s, 1.0e7, h, 295.0), 275.0, 1e-6);
+    EXPECT_GT(phaseOfKind(kHydrateKind), 0);
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
 // Propane forms structure II; with more propane than the cavities hold,
 // gas and hydrate (two components, two phases), the hydrate last.
 TEST_F(HydratePhase, PropaneWaterStructureII) {

@@ -250,8 +250,11 @@ bool solveWithinPhaseRule(const FluidSystem& sys, double T, double P, const doub
     std::vector<Phase> best;
     double gBest = std::numeric_limits<double>::infinity();
     std::vector<double> rows;
+    // With a hydrate any phase may be the one too many (gas, ice and hydrate
+    // of two components: the ice or the gas leaves); otherwise a fluid.
+    const bool hydrate = std::any_of(ph.begin(), ph.end(), isHydrate);
     for (std::size_t drop = 0; drop < ph.size(); ++drop) {
-        if (!isFluid(ph[drop])) continue;
+        if (!isFluid(ph[drop]) && !hydrate) continue;
         std::vector<Phase> trial;
         for (std::size_t k = 0; k < ph.size(); ++k)
             if (k != drop) trial.push_back(ph[k]);
