@@ -250,11 +250,11 @@ bool solveWithinPhaseRule(const FluidSystem& sys, double T, double P, const doub
     std::vector<Phase> best;
     double gBest = std::numeric_limits<double>::infinity();
     std::vector<double> rows;
-    // With a hydrate any phase may be the one too many (gas, ice and hydrate
-    // of two components: the ice or the gas leaves); otherwise a fluid.
+    // With a hydrate a solid may be the one too many as well (gas, ice and
+    // hydrate of two components: the ice leaves); otherwise a fluid.
     const bool hydrate = std::any_of(ph.begin(), ph.end(), isHydrate);
     for (std::size_t drop = 0; drop < ph.size(); ++drop) {
-        if (!isFluid(ph[drop]) && !hydrate) continue;
+        if (isHydrate(ph[drop]) || (isSolid(ph[drop]) && !hydrate)) continue;
         std::vector<Phase> trial;
         for (std::size_t k = 0; k < ph.size(); ++k)
             if (k != drop) trial.push_back(ph[k]);
@@ -340,6 +340,7 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
         }
         return true;
     }
+    bool hydrateAdded = false;
     for (int round = 0; round < kMaxRounds; ++round) {
         // Reference fugacities ln(f_i / P) = ln x_i + ln phi_i of the equilibrium.
         if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
@@ -415,11 +416,14 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
             }
         }
         if (added.empty()) return true;
+        hydrateAdded = std::any_of(added.begin(), added.end(), isHydrate);
         for (auto& a : added)
             ph.push_back(std::move(a));
         if (!solveWithinPhaseRule(sys, T, P, z, actives, ph, ref, iterations)) return false;
     }
-    return true;
+    // A hydrate that is still found unstable after the last round was not
+    // equilibrated: no state rather than one without it.
+    return !hydrateAdded;
 }
 
 } // namespace zpk::equilibrium
