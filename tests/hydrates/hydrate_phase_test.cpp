@@ -137,6 +137,26 @@ TEST_F(HydratePhase, PropaneWaterStructureII) {
     EXPECT_EQ(getErrFlag(), 0);
 }
 
+// A water-rich feed beside liquid propane (1 MPa, above propane's vapour
+// pressure): all propane goes into the hydrate and free water is left.
+TEST_F(HydratePhase, WaterRichFeedLeavesFreeWater) {
+    define(s, {{kPropane, 0.01}, {kWater, 0.99}}, 50);
+    setMP(s, 1, 3, 170);
+    ASSERT_EQ(setS(s), 1);
+    loadSB(s, 3);
+    putKO(s, kHydrateOption);
+    ASSERT_EQ(setOp(s, 274.0, 1.0e6), 1) << ErrMsg();
+    ASSERT_EQ(getPNr(), 2);
+    EXPECT_EQ(StrPt(s, 1), 1);
+    EXPECT_EQ(StrPt(s, 2), kHydrateKind);
+    EXPECT_GT(getW(s, 1, 2), 0.999);
+    double held = 0;
+    for (int k = 1; k <= 2; ++k)
+        held += StrPf(s, k) * getW(s, k, 1);
+    EXPECT_NEAR(held, 0.01, 1e-10);
+    EXPECT_EQ(getErrFlag(), 0);
+}
+
 // Measured: methane hydrate dissociates into gas and liquid water with
 // 54.2 kJ/mol methane (Handa, J. Chem. Thermodyn. 18 (1986) 915) near
 // 273 K.  Computed from the phase functions at the equilibrium, within

@@ -209,6 +209,18 @@ bool solveAll(const FluidSystem& sys, double T, double P, const double* z, std::
             std::copy(x.begin() + static_cast<long>(k) * n, x.begin() + static_cast<long>(k + 1) * n,
                       ph[k].x.begin());
         }
+        // Fixed hydrate rows can send the whole feed into a hydrate at once
+        // (its water and guest both "prefer" it at the fluid's present
+        // fugacities); the fluid phase then stays with a small amount, so
+        // that its fugacities can follow.
+        const bool fluidLeft =
+            std::any_of(ph.begin(), ph.end(), [](const Phase& q) { return isFluid(q) && q.beta > 1e-14; });
+        if (!fluidLeft && std::any_of(ph.begin(), ph.end(), isHydrate) && it < kMaxIterations / 2)
+            for (auto& q : ph)
+                if (isFluid(q)) {
+                    q.beta = 1e-6;
+                    break;
+                }
         const std::size_t before = ph.size();
         prune(ph, n);
         if (ph.size() != before) {
