@@ -1,24 +1,51 @@
-// Isothermal flashes of the battery's reference mixtures, microseconds per
-// flash: the sixteen-component natural gas (SRK, 245.6 K, 6932575 Pa, two
-// phases) and methane / n-hexane / water with a second liquid allowed
-// (SRK with stored k_ij, 155.91 K, 1.3 MPa, three phases).
+// Engine benchmarks, CPU time per call unless noted:
+//   * isothermal flashes of the battery's reference mixtures: the
+//     sixteen-component natural gas (SRK, 245.6 K, 6932575 Pa, two phases)
+//     and methane / n-hexane / water with a second liquid allowed (SRK with
+//     stored k_ij, 155.91 K, 1.3 MPa, three phases);
+//   * the same gas through the C interface: setOp plus one property read;
+//   * PH and PS flashes of the gas to the state at 245.6 K from three
+//     temperature estimates (the argument is the estimate in K);
+//   * the gas's phase envelope;
+//   * one hydrate formation pressure and temperature (HPFORM / HTFORM) of the
+//     battery's methane-ethane-water case with the CPA-HV fluid model;
+//   * a property table of the gas, 10,000 states through setOp, on one and
+//     two threads (wall time per table).
 #include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <thread>
+#include <vector>
 
 #include "components/database.h"
 #include "equilibrium/engine.h"
+#include "equilibrium/envelope.h"
+#include "equilibrium/flashes.h"
+#include "equilibrium/hydrate.h"
 #include "equilibrium/tp_flash.h"
+#include "zpk/zpk.h"
 
 using namespace zpk;
 
 namespace {
 
-streams::StreamDef makeDef(std::initializer_list<std::pair<long, double>> comps, int model, int options, int sb) {
+using Feed = std::initializer_list<std::pair<long, double>>;
+
+const Feed kGas16 = {
+    {74828, 0.858264838},   {74840, 0.073530495},   {74986, 0.024027488},  {75285, 0.004152653},
+    {106978, 0.007765367},  {78784, 2.45226e-6},    {109660, 0.002596633}, {110543, 0.002392935},
+    {142825, 0.001470121},  {111659, 0.002655538},  {111842, 5.27638e-5},  {124185, 5.27638e-5},
+    {7727379, 0.002935327}, {124389, 0.0020100624}, {7783064, 1e-9},       {7732185, 1e-9}};
+constexpr double kGasT = 245.6, kGasP = 6932575;
+
+streams::StreamDef makeDef(Feed comps, int model, int options, int sb) {
     streams::StreamDef d;
     for (auto [cas, z] : comps) {
         d.codes.push_back(components::indexOfCas(cas));
         d.z.push_back(z);
     }
-    for (auto& row : d.models) row.fill(model);
+    for (auto& row : d.models)
+        row.fill(model);
     d.options = options;
     d.bipLoadLevel = sb;
     d.defined = true;
@@ -36,13 +63,7 @@ void flashLoop(benchmark::State& state, const streams::StreamDef& def, double T,
 }
 
 void NaturalGas16(benchmark::State& state) {
-    const auto def = makeDef({{74828, 0.858264838}, {74840, 0.073530495}, {74986, 0.024027488},
-                              {75285, 0.004152653}, {106978, 0.007765367}, {78784, 2.45226e-6},
-                              {109660, 0.002596633}, {110543, 0.002392935}, {142825, 0.001470121},
-                              {111659, 0.002655538}, {111842, 5.27638e-5}, {124185, 5.27638e-5},
-                              {7727379, 0.002935327}, {124389, 0.0020100624}, {7783064, 1e-9}, {7732185, 1e-9}},
-                             30, 0, -1);
-    flashLoop(state, def, 245.6, 6932575);
+    flashLoop(state, makeDef(kGas16, 30, 0, -1), kGasT, kGasP);
 }
 
 void MethaneHexaneWater3(benchmark::State& state) {
@@ -50,8 +71,135 @@ void MethaneHexaneWater3(benchmark::State& state) {
     flashLoop(state, def, 155.91, 1300000);
 }
 
-}  // namespace
+// Defines stream s through the C interface (units: K, Pa, kJ/kmol).
+void defineStream(int s, Feed comps, int model) {
+    initS(s);
+    int pos = 1;
+    for (auto [cas, z] : comps) {
+        putCC(s, pos, CompCID(static_cast<int>(cas)));
+        putZ(s, pos, z);
+        ++pos;
+    }
+    for (int prop = 1; prop <= 4; ++prop)
+        for (int ph = 0; ph <= 1; ++ph)
+            setMP(s, prop, ph, model);
+    setS(s);
+}
+
+void SetOpGas16(benchmark::State& state) {
+    defineStream(1, kGas16, 30);
+    double h = 0;
+    for (auto _ : state) {
+        setOp(1, kGasT, kGasP);
+        h = StrH(1);
+        benchmark::DoNotOptimize(h);
+    }
+    state.counters["ok"] = std::isfinite(h) ? 1 : 0;
+}
+
+void StateFunctionGas16(benchmark::State& state, engine::Spec spec) {
+    engine::StreamSystem sys(makeDef(kGas16, 30, 0, -1));
+    const auto ref = sys.flash(kGasT, kGasP);
+    const double target = engine::specValue(*ref, spec);
+    const double estimate = static_cast<double>(state.range(0)) / 10.0;
+    double T = 0;
+    for (auto _ : state) {
+        T = engine::stateFunctionFlash(sys, spec, target, kGasP, true, estimate)->T;
+        benchmark::DoNotOptimize(T);
+    }
+    state.counters["dT"] = T - kGasT;
+}
+void PHGas16(benchmark::State& state) {
+    StateFunctionGas16(state, engine::Spec::H);
+}
+void PSGas16(benchmark::State& state) {
+    StateFunctionGas16(state, engine::Spec::S);
+}
+
+void EnvelopeGas16(benchmark::State& state) {
+    engine::StreamSystem sys(makeDef(kGas16, 30, 0, -1));
+    std::size_t points = 0;
+    for (auto _ : state) {
+        const auto env = equilibrium::phaseEnvelope(sys.fluid(), sys.feed().data());
+        points = 0;
+        for (const auto& l : env.lines)
+            points += l.size();
+        benchmark::DoNotOptimize(points);
+    }
+    state.counters["points"] = static_cast<double>(points);
+}
+
+// The battery's structure-I row "SI A1": methane 0.9044, ethane 0.0953,
+// water 0.002; CPA-HV fluid (115), solid 151, hydrate 170.
+streams::StreamDef hydrateDef() {
+    auto d = makeDef({{74828, 0.9044}, {74840, 0.0953}, {7732185, 0.002}}, 115, 0, -1);
+    for (auto& row : d.models) {
+        row[2] = 151;
+        row[3] = 170;
+    }
+    return d;
+}
+
+void HydratePressure(benchmark::State& state) {
+    engine::StreamSystem sys(hydrateDef());
+    std::vector<std::int64_t> cas;
+    for (int i = 0; i < sys.size(); ++i)
+        cas.push_back(sys.component(i).cas);
+    const hydrate::FormationModel m(sys.fluid(), sys.feed(), cas);
+    double p = 0;
+    for (auto _ : state) {
+        p = m.formationPressure(278.21, hydrate::Choice::MostStable);
+        benchmark::DoNotOptimize(p);
+    }
+    state.counters["MPa"] = p * 1e-6;
+}
+
+void HydrateTemperature(benchmark::State& state) {
+    engine::StreamSystem sys(hydrateDef());
+    std::vector<std::int64_t> cas;
+    for (int i = 0; i < sys.size(); ++i)
+        cas.push_back(sys.component(i).cas);
+    const hydrate::FormationModel m(sys.fluid(), sys.feed(), cas);
+    double T = 0;
+    for (auto _ : state) {
+        T = m.formationTemperature(2.254e6, hydrate::Choice::MostStable);
+        benchmark::DoNotOptimize(T);
+    }
+    state.counters["K"] = T;
+}
+
+// 10,000 states (100 temperatures x 100 pressures) split between the threads,
+// each on its own stream; wall time per table.
+void TableGas16(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(0));
+    constexpr int kSide = 100;
+    for (auto _ : state) {
+        std::vector<std::thread> pool;
+        for (int t = 0; t < threads; ++t)
+            pool.emplace_back([t, threads] {
+                const int s = getASNr() + 1;
+                defineStream(s, kGas16, 30);
+                double sum = 0;
+                for (int k = t; k < kSide * kSide; k += threads) {
+                    const double T = 200.0 + 2.0 * (k / kSide), P = 1e5 * (1 + k % kSide);
+                    if (setOp(s, T, P)) sum += StrH(s);
+                }
+                benchmark::DoNotOptimize(sum);
+            });
+        for (auto& th : pool)
+            th.join();
+    }
+}
+
+} // namespace
 
 BENCHMARK(NaturalGas16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(MethaneHexaneWater3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SetOpGas16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PHGas16)->Arg(2456)->Arg(2500)->Arg(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PSGas16)->Arg(2456)->Arg(2500)->Arg(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnvelopeGas16)->Unit(benchmark::kMillisecond);
+BENCHMARK(HydratePressure)->Unit(benchmark::kMillisecond);
+BENCHMARK(HydrateTemperature)->Unit(benchmark::kMillisecond);
+BENCHMARK(TableGas16)->Arg(1)->Arg(2)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -1,8 +1,9 @@
 // Caller-owned arrays for the zelta_arrays companion module.
 //
-// Each block starts with a header (tag, kind, element count) placed in front
-// of the address handed to Python, so that element access can be bounds
-// checked and a foreign or already freed pointer is refused.  Failures throw
+// Every block is recorded with its kind and element count in a process-wide
+// registry (capacity_registry.h), so that element access is bounds checked,
+// a foreign or already freed pointer is refused without reading its memory,
+// and _zelta can check a block's size before the library uses it.  Failures throw
 // std::invalid_argument (bad pointer or size) or std::out_of_range (bad
 // index); the SWIG wrappers turn them into ValueError and IndexError.
 #ifndef ZELTA_BINDING_ARRAYS_H
@@ -11,7 +12,12 @@
 #include <new>
 #include <stdexcept>
 
+#include "capacity_registry.h"
+
 namespace zelta_arrays {
+
+// The registry's read access, handed to _zelta through a capsule.
+const ZeltaCapacityApi* capacity_api();
 
 double* new_doubles(int n);
 void delete_doubles(double* array);

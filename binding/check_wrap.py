@@ -4,9 +4,10 @@
 Usage: check_wrap.py [--table TABLE] GENERATED OUTPUT
 
 GENERATED is SWIG's output; OUTPUT is the source that is compiled.  With
-TABLE (zpk/functions.tsv: Python name, C declaration, in method-table
-order) the module is _zelta and its function table is checked; without it
-(the zelta_arrays companion) only the runtime is mended.
+TABLE (zpk/functions.tsv: Python name, C declaration, further columns; the
+rows with a Python name, in method-table order) the module is _zelta and its
+function table is checked; without it (the zelta_arrays companion) only the
+runtime is mended.
 
 The module must expose exactly the functions of the table, in table order,
 with the calling form that follows from the number of declared arguments
@@ -43,7 +44,9 @@ def read_table(path):
             line = line.rstrip("\n")
             if not line or line.startswith("#"):
                 continue
-            name, decl = line.split("\t")
+            name, decl = line.split("\t")[:2]
+            if name == "-":  # not exposed to Python
+                continue
             args = decl[decl.index("(") + 1:decl.rindex(")")].strip()
             count = 0 if args in ("", "void") else len(args.split(","))
             rows.append((name, FORMS.get(count, "METH_VARARGS")))

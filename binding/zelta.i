@@ -8,8 +8,12 @@
  * pointer objects for arrays).  Wrappers release the interpreter lock around
  * the library call (swig -threads).
  *
+ * Wrappers with array arguments check the size of arrays made by zelta_arrays
+ * before the call (array_checks.h); the per-function checks are generated
+ * from the extents of zpk/functions.tsv into zelta_array_checks.i.
+ *
  * Generated from this file at build time with
- *   swig -python -c++ -threads -noproxy zelta.i
+ *   swig -python -c++ -threads -noproxy -I<build>/binding zelta.i
  * and checked by check_wrap.py before it is compiled.
  */
 %module _zelta
@@ -284,6 +288,9 @@
 %rename(xshvd) StrHvd;
 %rename(xssv) StrSv;
 %rename(xssvd) StrSvd;
+
+/* Array-size checks (gen_array_checks.py), before the declarations they apply to. */
+%include "zelta_array_checks.i"
 
 /* Library declarations (result, name, argument types). */
 int CFGInt(int);

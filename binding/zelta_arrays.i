@@ -9,9 +9,12 @@
  * records through the swig_runtime_data4 registry and the pointer objects
  * made here pass _zelta's type checks.
  *
- * Every block carries a small header in front of the address handed out
- * (a tag and the element count), so reads and writes are bounds-checked and
- * a pointer that did not come from here is refused rather than freed.  The
+ * Every block is recorded with its kind and element count in a registry
+ * (capacity_registry.h), so reads and writes are bounds-checked, a pointer
+ * that did not come from here is refused rather than freed, and _zelta
+ * checks a block's size against what the library will read or write before
+ * it calls the library (the registry reaches _zelta through the capsule
+ * zelta_arrays._capacity_registry).  The
  * pointer objects do not own the memory: free it with the matching delete_
  * function (the zelta package does that for you).
  */
@@ -19,6 +22,19 @@
 
 %{
 #include "arrays.h"
+%}
+
+/* The registry's capsule, for _zelta. */
+%init %{
+  {
+    PyObject *capsule = PyCapsule_New(const_cast<ZeltaCapacityApi *>(zelta_arrays::capacity_api()),
+                                      ZELTA_CAPACITY_CAPSULE, NULL);
+    if (!capsule || PyDict_SetItemString(d, ZELTA_CAPACITY_ATTRIBUTE, capsule) < 0) {
+      Py_XDECREF(capsule);
+      return NULL;
+    }
+    Py_DECREF(capsule);
+  }
 %}
 
 /* The helpers are cheap; keep the interpreter lock while they run. */

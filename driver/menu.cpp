@@ -83,6 +83,7 @@ bool defaultsPath(const char* folder, char* path) {
 int proptestMain() {
     // Anything the library writes to standard error is discarded.
     (void)std::freopen(nullDevice(), "w", stderr);
+    useBinaryStandardOutput();
     printAdvice();
     for (;;) {
         write("Enter 0 : Exit ; 1 : Test Zelta Properties ; 2 = Test Zelta Editor ->");

@@ -5,6 +5,11 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #else
 #include <time.h>
 #endif
@@ -14,6 +19,13 @@ const char* nullDevice() {
     return "NUL:";
 #else
     return "/dev/null";
+#endif
+}
+
+void useBinaryStandardOutput() {
+#if defined(_WIN32)
+    std::fflush(stdout);
+    (void)_setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
 

@@ -1,11 +1,17 @@
 // The few operating-system services proptest needs, for Windows and POSIX:
-// the null device, and a millisecond clock from the high-resolution counter.
+// the null device, untranslated standard output, and a millisecond clock
+// from the high-resolution counter.
 #pragma once
 
 #include <cstdint>
 
 // Name of the device that discards everything written to it.
 const char* nullDevice();
+
+// Makes standard output pass bytes unchanged.  The program writes its own
+// CR LF line ends; the Windows runtime's text mode would turn each "\r\n"
+// into "\r\r\n".  Nothing to do on POSIX.
+void useBinaryStandardOutput();
 
 // Converts a counter reading c at frequency f (ticks per second) to whole
 // milliseconds: nanoseconds are c * 100 when f is 10,000,000, otherwise

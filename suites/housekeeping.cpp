@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 
 #if defined(_WIN32)
 #include <shlobj.h>

@@ -15,7 +15,7 @@
 #if defined(ZPK_BUILDING_LIBRARY)
 #define ZPK_API __declspec(dllexport)
 #else
-#define ZPK_API __declspec(dllimport)
+#define ZPK_API /* no dllimport: static test doubles link too (docs/windows.md) */
 #endif
 #else
 #define ZPK_API __attribute__((visibility("default")))

@@ -6,7 +6,7 @@
 #if defined(ZPKX_BUILDING_LIBRARY)
 #define ZPKX_API __declspec(dllexport)
 #else
-#define ZPKX_API __declspec(dllimport)
+#define ZPKX_API /* no dllimport: static test doubles link too (docs/windows.md) */
 #endif
 #else
 #define ZPKX_API __attribute__((visibility("default")))

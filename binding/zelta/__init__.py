@@ -4,27 +4,36 @@ _zelta itself is a flat, exact mirror of the zpk C interface: library
 failures come back as return values and the error state is read with
 xerr()/xerrmsg().  This package is optional and adds
 
-- ZeltaError and checked(): turn the library's error state into an exception
-  when you ask for it;
+- ZeltaError, checked() and Sequence: turn the library's error state into an
+  exception when you ask for it, reporting the first failure of a chain of
+  calls (its root cause); LengthError for sequences of the wrong length;
 - DoubleArray, Matrix and Buffer: owned native arrays (from zelta_arrays)
   that can be passed wherever _zelta expects double *, double ** or char *;
 - stream(): a context manager that defines a stream on a free stream number
   and clears it again on exit;
-- fugacities(), fugacity_derivatives() and friends: the derivative functions
-  with Python lists in and out.
+- bind_slot(), fugacities(), fugacity_derivatives() and friends: the
+  derivative functions with Python lists in and out, lengths checked.
 
-NumPy is not needed.
+- Fluid, State, Phase: mixtures by component and model name, flashes at
+  any two specifications, dew and bubble points, envelopes and property
+  tables, all in SI units (see zelta.fluid);
+- components, models, units: names of components and models, unit parsing.
+
+NumPy is needed only for Fluid.table's arrays; matplotlib only for zelta.plot.
 """
-from .errors import ZeltaError, checked, raise_on_error
+from .errors import ZeltaError, ExtrapolationWarning, LengthError, Sequence, checked, raise_on_error
 from .arrays import DoubleArray, Matrix, Buffer
 from .streams import Stream, stream, model_set
-from .derivatives import (fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
+from . import components, models, units
+from .fluid import Fluid, State, Phase, table_frame
+from .derivatives import (bind_slot, fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
                           entropy_derivatives, volume, volume_derivatives)
 
 __all__ = [
-    "ZeltaError", "checked", "raise_on_error",
+    "ZeltaError", "ExtrapolationWarning", "LengthError", "Sequence", "checked", "raise_on_error",
+    "Fluid", "State", "Phase", "table_frame", "components", "models", "units",
     "DoubleArray", "Matrix", "Buffer",
     "Stream", "stream", "model_set",
-    "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",
+    "bind_slot", "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",
     "entropy", "entropy_derivatives", "volume", "volume_derivatives",
 ]

@@ -3,7 +3,7 @@ import threading
 
 import _zelta
 
-from .errors import ZeltaError
+from .errors import LengthError, Sequence, ZeltaError
 
 # Model sets by number: (liquid model for fugacity, liquid model for the
 # other properties, vapour model).  The solid phase always gets model 1.
@@ -16,16 +16,35 @@ _lock = threading.Lock()
 _taken = set()
 
 
-def model_set(number, code):
-    """Give stream `number` the models of model set `code` (1..7, 21, 22) for all phases."""
+def _models(code):
     try:
-        liquid_f, liquid, vapour = _MODEL_SETS[code]
-    except KeyError:
+        return _MODEL_SETS[code]
+    except (KeyError, TypeError):
         raise ValueError("unknown model set %r" % (code,)) from None
+
+
+def model_set(number, code, step=None):
+    """Give stream `number` the models of model set `code` (1..7, 21, 22) for all phases.
+
+    `step` runs each library call (a Sequence; by default the calls are made
+    plainly and the library's error state is left to the caller).
+    """
+    liquid_f, liquid, vapour = _models(code)
+    call = step or (lambda f, *a, context=None: f(*a))
     for prop in (1, 2, 3, 4):
-        _zelta.xsetsm(number, prop, 1, liquid_f if prop == 1 else liquid)
-        _zelta.xsetsm(number, prop, 0, vapour)
-        _zelta.xsetsm(number, prop, 2, 1)
+        for phase, model in ((1, liquid_f if prop == 1 else liquid), (0, vapour), (2, 1)):
+            call(_zelta.xsetsm, number, prop, phase, model,
+                 context="model set %s: property %d, phase %d, model %d" % (code, prop, phase, model))
+
+
+def _check_lengths(components, fractions):
+    """One fraction per component, 1 up to the library's positions per stream."""
+    if len(components) != len(fractions):
+        raise LengthError("stream", "%d components but %d fractions (one fraction per component)"
+                          % (len(components), len(fractions)))
+    most = _zelta.xsmcnr()
+    if not 1 <= len(components) <= most:
+        raise LengthError("stream", "%d components; a stream holds 1 to %d" % (len(components), most))
 
 
 def _take_number():
@@ -51,26 +70,25 @@ class Stream:
     """
 
     def __init__(self, components, fractions, models=6, flow=1.0):
-        if len(components) != len(fractions):
-            raise ValueError("one fraction per component")
+        components, fractions = list(components), list(fractions)
+        _check_lengths(components, fractions)
+        _models(models)
         self.number = _take_number()
         try:
             n = self.number
-            _zelta.xseterr(0)
-            _zelta.xinits(n)
-            _zelta.xsetswm(n, flow)
-            model_set(n, models)
+            step = Sequence("stream")
+            step(_zelta.xinits, n, context="stream %d: clearing it" % n)
+            step(_zelta.xsetswm, n, flow, context="stream %d: mass flow %r" % (n, flow))
+            model_set(n, models, step)
             for i, z in enumerate(fractions, 1):
-                _zelta.xsetsz(n, i, z)
+                step(_zelta.xsetsz, n, i, z, context="stream %d: fraction %d" % (n, i))
             for i, c in enumerate(components, 1):
-                code = _zelta.xidc(c) if c > 10000 else c
-                _zelta.xsetscc(n, i, code)
-            _zelta.xsets(n)
-            if _zelta.xerr() or not _zelta.xsdef(n):
-                message = _zelta.xerrmsg()
-                code = _zelta.xerr()
-                _zelta.xseterr(0)
-                raise ZeltaError(code, message or "stream definition rejected", "Stream")
+                if c > 10000:
+                    c = step(_zelta.xidc, c, context="stream %d: component %d (CAS %d)" % (n, i, c))
+                step(_zelta.xsetscc, n, i, c, context="stream %d: component %d" % (n, i))
+            step(_zelta.xsets, n, context="stream %d: completing the definition" % n)
+            if not _zelta.xsdef(n):
+                raise ZeltaError(0, "stream definition rejected", "stream", "stream %d" % n)
         except BaseException:
             self.close()
             raise

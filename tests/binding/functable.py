@@ -1,4 +1,4 @@
-"""The table of exposed functions (zpk/functions.tsv) for the binding tests."""
+"""The exposed functions of the interface table (zpk/functions.tsv) for the binding tests."""
 import os
 import re
 
@@ -32,7 +32,7 @@ class Function:
 def read_table():
     with open(TABLE, encoding="utf-8") as f:
         rows = [l.rstrip("\n").split("\t") for l in f if l.strip() and not l.startswith("#")]
-    return [Function(p, d) for p, d in rows]
+    return [Function(r[0], r[1]) for r in rows if r[0] != "-"]
 
 
 FUNCTIONS = read_table()

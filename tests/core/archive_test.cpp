@@ -14,6 +14,7 @@
 
 #include "archive/archive.h"
 #include "components/database.h"
+#include "core/data_files.h"
 #include "streams/store.h"
 #include "zpk/zpk.h"
 
@@ -252,14 +253,39 @@ TEST_F(Archives, HandWrittenFileFollowsTheDocumentedFormat) {
     EXPECT_EQ(AFOpen(file.data()), 0);
 }
 
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
 TEST_F(Archives, ShippedDefaultsLoad) {
     const std::string folder = getDATAF();
     ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(folder.back(), kSeparator);
     std::string path = folder + "def.zpk";
     ASSERT_EQ(AFOpen(path.data()), 1) << ErrMsg();
     EXPECT_EQ(isSDef(1), 1);
     EXPECT_EQ(isSDef(kCapacity), 0);
+}
+
+// The data is looked for beside the module holding the library first.  The
+// Windows build keeps a copy in bin\data\ beside the DLL and the test
+// programs, so that is where a Windows build finds it.
+TEST_F(Archives, DataFolderBesideTheModule) {
+    const std::string module = zpk::moduleFolder();
+    ASSERT_FALSE(module.empty());
+    EXPECT_EQ(module.back(), kSeparator);
+    const std::vector<std::string>& folders = zpk::dataFolders();
+    ASSERT_GE(folders.size(), 3u);
+    for (const std::string& f : folders) EXPECT_TRUE(f.back() == '/' || f.back() == '\\') << f;
+#if defined(_WIN32)
+    EXPECT_EQ(folders[0], module + "data\\");
+    EXPECT_EQ(folders[1], module + "..\\share\\zpk\\");
+    EXPECT_EQ(std::string(getDATAF()), module + "data\\");
+#else
+    EXPECT_EQ(folders[0], module + "../share/zpk/");
+#endif
 }
 
 }  // namespace

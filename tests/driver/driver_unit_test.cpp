@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "cycle.h"
 #include "driver.h"
 #include "platform.h"
@@ -109,6 +114,15 @@ TEST(Platform, NullDeviceAcceptsWrites) {
     EXPECT_GE(std::fputs("discarded", f), 0);
     EXPECT_EQ(std::fclose(f), 0);
 }
+
+#if defined(_WIN32)
+// The runtime's text mode would write each "\r\n" as "\r\r\n".
+TEST(Platform, StandardOutputIsSwitchedToBinaryMode) {
+    useBinaryStandardOutput();
+    // _setmode answers with the mode it replaces.
+    EXPECT_EQ(_setmode(_fileno(stdout), _O_BINARY), _O_BINARY);
+}
+#endif
 
 TEST(DefaultsPath, FolderPlusFileNameFillsAtMostTheBuffer) {
     char path[pathBufferSize + 8];

@@ -2,6 +2,7 @@
 // Rachford-Rice edge cases, and three-phase hydrocarbon-water splits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -157,4 +158,37 @@ TEST(FlashTP, HydrocarbonWaterGivesThreePhasesWhenAllowed) {
     const auto sys2 = makeSystem(m, c, 2, 3);
     ASSERT_TRUE(equilibrium::flashTP(sys2, 280, 5e5, z.data(), r));
     EXPECT_EQ(r.phases.size(), 2u);
+}
+
+// The flash started from a neighbouring state's phases finds the state the
+// flash from the feed finds: same phase count, fractions and compositions to
+// 1e-9, along a temperature walk that crosses the phase boundaries of a
+// hydrocarbon-water mixture (one, two and three phases).
+TEST(FlashTPFrom, EqualsTheFlashFromTheFeedAlongAWalk) {
+    const std::vector<models::PureConstants> c = {
+        testdata::methane(), testdata::ethane(), testdata::propane(), testdata::nbutane(), testdata::water()};
+    models::CubicModel m(models::CubicKind::SRK, false, c);
+    const std::vector<double> z = {0.3, 0.1, 0.3, 0.2, 0.1};
+    for (int maxPhases : {2, 3}) {
+        const auto sys = makeSystem(m, c, maxPhases, 4);
+        FlashResult prev, warm, cold;
+        std::vector<std::size_t> seen;
+        for (double T = 230; T <= 420; T += 2.5) {
+            const double P = 3e6;
+            ASSERT_TRUE(equilibrium::flashTP(sys, T, P, z.data(), cold));
+            ASSERT_TRUE(equilibrium::flashTPFrom(sys, T, P, z.data(), prev.phases, warm));
+            ASSERT_EQ(warm.phases.size(), cold.phases.size()) << "T " << T;
+            for (std::size_t k = 0; k < cold.phases.size(); ++k) {
+                EXPECT_EQ(warm.phases[k].kind, cold.phases[k].kind);
+                EXPECT_NEAR(warm.phases[k].beta, cold.phases[k].beta, 1e-9) << "T " << T;
+                for (std::size_t i = 0; i < z.size(); ++i)
+                    EXPECT_NEAR(warm.phases[k].x[i], cold.phases[k].x[i], 1e-9) << "T " << T;
+            }
+            if (std::find(seen.begin(), seen.end(), cold.phases.size()) == seen.end())
+                seen.push_back(cold.phases.size());
+            prev = warm;
+        }
+        EXPECT_EQ(seen.size(), static_cast<std::size_t>(maxPhases))
+            << "the walk must cross the phase boundaries";
+    }
 }

@@ -187,3 +187,41 @@ TEST(StreamEngine, IdealGasMixtureEntropyCarriesTheMixingTerm) {
     }
     EXPECT_NEAR(mixed - pure, mixing, 1e-9 * mixing);
 }
+
+// The per-thread model cache hands back the system built for an equal
+// definition and builds anew for any change the models depend on; a cached
+// system gives the same flash as a freshly built one.
+TEST(SystemCache, ReusesOnlyForEqualDefinitions) {
+    const auto def = makeDef({{kMethane, 0.8}, {kEthane, 0.15}, {kPropane, 0.05}}, 30);
+    const auto a = engine::systemFor(def);
+    EXPECT_EQ(a, engine::systemFor(def));
+    auto flow = def;
+    flow.massFlow = 7.0;
+    flow.name = "renamed";
+    EXPECT_EQ(a, engine::systemFor(flow)) << "mass flow and name do not change the models";
+
+    auto fraction = def;
+    fraction.z[2] = 0.06;
+    auto model = def;
+    model.models[0][1] = 50;
+    auto option = def;
+    option.options = 1;
+    auto entry = def;
+    entry.bips.push_back({1, 2, 30, {0.05}});
+    auto level = def;
+    level.bipLoadLevel = 0;
+    for (const auto* changed : {&fraction, &model, &option, &entry, &level}) {
+        EXPECT_FALSE(engine::sameModels(def, *changed));
+        EXPECT_NE(a, engine::systemFor(*changed));
+    }
+    // Still cached after the others were built (most recently used kept).
+    EXPECT_EQ(a, engine::systemFor(def));
+
+    const engine::StreamSystem fresh(def);
+    const auto s1 = a->flash(200.0, 3e6), s2 = fresh.flash(200.0, 3e6);
+    ASSERT_EQ(s1->phases.size(), s2->phases.size());
+    for (std::size_t k = 0; k < s1->phases.size(); ++k) {
+        EXPECT_EQ(s1->phases[k].beta, s2->phases[k].beta);
+        EXPECT_EQ(s1->phases[k].h, s2->phases[k].h);
+    }
+}

@@ -1,5 +1,6 @@
 // Entropy and enthalpy property procedures against the test double.
 #include <algorithm>
+#include <cmath>
 
 #include "suite_fixture.h"
 #include "zpk/zpk.h"
@@ -76,6 +77,37 @@ TEST_F(FluidPropertiesTest, IdentityRowsFailOnlyOnAnInfiniteQuotient) {
     for (const char* label : {" S23", " S25", " S27", " S29", " S31", " S37", " S39", " S58", " S66"})
         EXPECT_TRUE(hasLabel(e, std::string("Error executing StrS()") + label)) << label;
     EXPECT_FALSE(hasLabel(e, "Error executing StrS() S41"));
+}
+
+// The mixture's entropy references carry (R / M)(sum x log10 x - sum x ln x)
+// on top of the tabulated values; the enthalpy references do not.
+TEST_F(FluidPropertiesTest, MixtureEntropyReferencesAreMendedToTheNaturalLogarithm) {
+    const double x[] = {0.02, 0.55, 0.41, 0.02};
+    double decimal = 0, natural = 0;
+    for (double v : x) {
+        decimal += v * std::log10(v);
+        natural += v * std::log(v);
+    }
+    const double correction = 8.31446261815324 / 50.0 * (decimal - natural);
+    EXPECT_NEAR(correction, 0.0801, 1e-3);
+    zpkdouble::setReturn("CompMw", 50.0);
+    zpkdouble::setReturn("StrS", 52.143 + correction);
+    fixture->testFluidProperties1();
+    auto e = entries();
+    for (const char* label : {" S22", " S24", " S32", " S34", " S36", " S38"})
+        EXPECT_FALSE(hasLabel(e, std::string("Error executing StrS()") + label)) << label;
+    EXPECT_TRUE(hasLabel(e, "Error executing StrS() S40"));
+    // The tabulated value itself now fails: the correction is 0.15 %.
+    errorText[0] = '\0';
+    zpkdouble::setReturn("StrS", 52.143);
+    fixture->testFluidProperties1();
+    e = entries();
+    EXPECT_TRUE(hasLabel(e, "Error executing StrS() S22"));
+    // Enthalpy rows are compared with their tabulated values.
+    errorText[0] = '\0';
+    zpkdouble::setReturn("StrH", 4739);
+    fixture->testFluidProperties2();
+    EXPECT_FALSE(hasLabel(entries(), "Error executing StrH() H32"));
 }
 
 TEST_F(FluidPropertiesTest, PhasePartsAddUpToTheTotal) {

@@ -64,12 +64,25 @@ double present(double v, const db::Component& c, const char* what) {
 double temperature(double tUser) {
     const double t = kelvinFromUser(tUser);
     if (!std::isfinite(t) || !(t > 0))
-        zpk::core::fail("temperature " + std::to_string(tUser) + " is not valid");
+        zpk::core::fail("temperature " + std::to_string(tUser) + " is not a finite temperature above 0 K");
     return t;
 }
 
-double correlation(const db::Component& c, const db::Correlation& k, double tUser, const char* what) {
+// Properties of the saturated liquid or of vaporisation end at the critical
+// point: above Tc there is no liquid to have them.
+enum class Range { AnyTemperature, UpToCritical };
+
+void requireSubcritical(const db::Component& c, double t, double tUser, const char* what) {
+    if (!std::isnan(c.tc) && t > c.tc)
+        zpk::core::fail("temperature " + std::to_string(tUser) + " is above the critical temperature " +
+                        std::to_string(userT(c.tc)) + " of component " + std::to_string(c.index) + " (" +
+                        c.name + "): no " + what + " there");
+}
+
+double correlation(const db::Component& c, const db::Correlation& k, double tUser, const char* what,
+                   Range range = Range::AnyTemperature) {
     const double t = temperature(tUser);
+    if (range == Range::UpToCritical) requireSubcritical(c, t, tUser, what);
     if (k.eq == 0)
         zpk::core::fail(std::string(what) + " correlation of component " + std::to_string(c.index) + " (" +
                             c.name + ") is not in the database",
@@ -113,10 +126,11 @@ double gasH(const db::Component& c, double t) {
 double gasS(const db::Component& c, double t, double p) {
     return zpk::thermo::idealEntropy(c, t, p, zpk::thermo::entropyBase()) / present(c.mw, c, "molar mass");
 }
-// Heat of vaporisation per kg, kJ/kg (0 at and above Tc).
+// Heat of vaporisation per kg, kJ/kg, at t in K (0 at and above Tc, where
+// the liquid functions CompHL ... meet the gas).
 double latent(const db::Component& c, double t) {
     if (!std::isnan(c.tc) && t >= c.tc) return 0.0;
-    return correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 / present(c.mw, c, "molar mass");
+    return correlation(c, c.hv, userT(t), "heat of vaporisation") / 1000.0 / present(c.mw, c, "molar mass");
 }
 
 } // namespace
@@ -262,22 +276,24 @@ double CompMp(int i) {
 double CompVP(int i, double t) {
     return zpk::guarded("CompVP", kNaN, [&] {
         const auto& c = component(i);
-        return userP(correlation(c, c.vp, t, "vapour pressure"));
+        return userP(correlation(c, c.vp, t, "vapour pressure", Range::UpToCritical));
     });
 }
 // Heat of vaporisation, kJ/kg.
 double CompHV(int i, double t) {
     return zpk::guarded("CompHV", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::SpecificEnthalpy, correlation(c, c.hv, t, "heat of vaporisation") / 1000.0 /
-                                             present(c.mw, c, "molar mass"));
+        const double tk = temperature(t);
+        requireSubcritical(c, tk, t, "heat of vaporisation");
+        return user(u::SpecificEnthalpy, latent(c, tk));
     });
 }
 // Saturated liquid density, kg/m3.
 double CompLD(int i, double t) {
     return zpk::guarded("CompLD", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::Density, correlation(c, c.ld, t, "liquid density") * present(c.mw, c, "molar mass"));
+        return user(u::Density, correlation(c, c.ld, t, "liquid density", Range::UpToCritical) *
+                                    present(c.mw, c, "molar mass"));
     });
 }
 // Solid density, kg/m3.
@@ -291,7 +307,7 @@ double CompSD(int i, double t) {
 double CompLV(int i, double t) {
     return zpk::guarded("CompLV", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::Viscosity, correlation(c, c.lvisc, t, "liquid viscosity"));
+        return user(u::Viscosity, correlation(c, c.lvisc, t, "liquid viscosity", Range::UpToCritical));
     });
 }
 // Low-pressure gas viscosity, Pa s.
@@ -305,7 +321,8 @@ double CompGV(int i, double t) {
 double CompLC(int i, double t) {
     return zpk::guarded("CompLC", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::ThermalConductivity, correlation(c, c.lk, t, "liquid thermal conductivity"));
+        return user(u::ThermalConductivity,
+                    correlation(c, c.lk, t, "liquid thermal conductivity", Range::UpToCritical));
     });
 }
 // Low-pressure gas thermal conductivity, W/(m K).
@@ -328,7 +345,7 @@ double CompSC(int i, double t) {
 double CompST(int i, double t) {
     return zpk::guarded("CompST", kNaN, [&] {
         const auto& c = component(i);
-        return user(u::SurfaceTension, correlation(c, c.st, t, "surface tension"));
+        return user(u::SurfaceTension, correlation(c, c.st, t, "surface tension", Range::UpToCritical));
     });
 }
 

@@ -73,8 +73,10 @@ int DCOL(int kind, int nStages, int mode, double* heat, double* stagePressures, 
                 in.heat[k] = units::fromUser(units::EnthalpyFlow, core::requireFinite("stage heat", heat[k]));
             if (efficiency) {
                 const double e = core::requireFinite("stage efficiency", efficiency[k]);
-                if (e < 0 || e > 1) core::fail("stage efficiency " + std::to_string(e) + " is not in (0, 1]");
-                if (e > 0) in.efficiency[k] = e;
+                if (!(e > 0 && e <= 1))
+                    core::fail("stage efficiency " + std::to_string(e) + " of stage " +
+                               std::to_string(k + 1) + " is not in (0, 1]");
+                in.efficiency[k] = e;
             }
             if (guessT && guessT[k] != 0) in.guessT[k] = api::userT(guessT[k]);
         }

@@ -11,7 +11,7 @@
 
 namespace zpk::operations {
 struct StreamResult;
-}  // namespace zpk::operations
+} // namespace zpk::operations
 
 namespace zpk::api {
 
@@ -33,6 +33,21 @@ std::shared_ptr<const EquilibriumCache> currentState(int stream, StreamView* out
 // Store a new state as the stream's operating point unless the definition
 // changed meanwhile; records the phase count for getPNr.
 void storeState(int stream, std::uint64_t revision, std::shared_ptr<const EquilibriumCache> state);
+
+// Validity ranges of the models that describe a stream's fluid phases
+// (docs/models.md): throws kBadArgument outside them, and notes an
+// extrapolation warning where a model is customarily extrapolated.  The
+// first form checks the phases of a state, the second a vapour and/or a
+// liquid at (T, P).  Called wherever a stream's models produce a state the
+// caller reads: stored operating points, unit-operation products, states at
+// a given T and P.
+void requireValidState(const streams::StreamDef& def, const EquilibriumCache& st);
+void requireValidState(const streams::StreamDef& def, double T, double P, bool vapour, bool liquid);
+// Before a flash at a given (T, P): the temperature and pressure limits of
+// the models of both fluid phases (which phases form is not known yet), so
+// that a state far outside fails with its reason rather than with a flash
+// that does not converge there.
+void requireValidConditions(const streams::StreamDef& def, double T, double P);
 
 // Writes a unit operation's product (definition and equilibrium state) into a
 // stream, which then holds it as a defined stream at that operating point.
@@ -57,4 +72,4 @@ double userP(double p);
 double outT(double kelvin);
 double outP(double pascal);
 
-}  // namespace zpk::api
+} // namespace zpk::api

@@ -40,9 +40,11 @@ Eval prepare(int slot, int phase, double t, double p, const double* x) {
                     kBadArgument);
     if (!x) throw Error("composition array is missing");
     Eval e;
-    e.sys = api::systemOf(api::view(stream));
+    const api::StreamView v = api::view(stream);
+    e.sys = api::systemOf(v);
     e.T = api::userT(t);
     e.P = api::userP(p);
+    if (phase < 2) api::requireValidState(v.def, e.T, e.P, phase == 0, phase == 1);
     const int n = e.sys->size();
     e.x.assign(x, x + n);
     e.sum = 0;

@@ -1,7 +1,8 @@
 // C functions of the flashes other than setOp: phase-fraction flashes and
 // state-function flashes.  Arguments are checked and converted here; the
-// engine does the rest.  A failed flash returns 0 (no valid temperature or
-// pressure is 0) and leaves the stream as it was.
+// engine does the rest.  A failed flash returns kFlashFailed (NaN, so that a
+// caller cannot read it as a temperature or pressure, whatever the unit) and
+// leaves the stream as it was.
 #include <cmath>
 #include <string>
 
@@ -15,6 +16,9 @@
 using namespace zpk;
 
 namespace {
+
+// Result of a failed flash that returns a temperature or pressure.
+constexpr double kFlashFailed = kNaN;
 
 double fraction(double f) {
     core::requireFinite("phase fraction", f);
@@ -88,47 +92,47 @@ int solutionNumber(int k) {
 extern "C" {
 
 double LfPF(int s, double P, double f) {
-    return guarded("LfPF", 0.0, [&] { return lfFlash(s, P, true, f, 1); });
+    return guarded("LfPF", kFlashFailed, [&] { return lfFlash(s, P, true, f, 1); });
 }
 double LfTF(int s, double T, double f) {
-    return guarded("LfTF", 0.0, [&] { return lfFlash(s, T, false, f, 1); });
+    return guarded("LfTF", kFlashFailed, [&] { return lfFlash(s, T, false, f, 1); });
 }
 double BPF(int s, double P) {
-    return guarded("BPF", 0.0, [&] { return lfFlash(s, P, true, 1.0, 1); });
+    return guarded("BPF", kFlashFailed, [&] { return lfFlash(s, P, true, 1.0, 1); });
 }
 double DPF(int s, double P) {
-    return guarded("DPF", 0.0, [&] { return lfFlash(s, P, true, 0.0, 1); });
+    return guarded("DPF", kFlashFailed, [&] { return lfFlash(s, P, true, 0.0, 1); });
 }
 // kind 1: f is the liquid fraction; kind 0: f is the vapour fraction.
 double PfPF(int s, double P, double f, int kind, int k) {
-    return guarded("PfPF", 0.0, [&] {
+    return guarded("PfPF", kFlashFailed, [&] {
         if (kind != 0 && kind != 1) core::fail("phase kind " + std::to_string(kind) + " is not 0 or 1");
         return lfFlash(s, P, true, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k), true);
     });
 }
 double PfTF(int s, double T, double f, int kind, int k) {
-    return guarded("PfTF", 0.0, [&] {
+    return guarded("PfTF", kFlashFailed, [&] {
         if (kind != 0 && kind != 1) core::fail("phase kind " + std::to_string(kind) + " is not 0 or 1");
         return lfFlash(s, T, false, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k), true);
     });
 }
 double HPF(int s, double P, double H, double T) {
-    return guarded("HPF", 0.0, [&] { return stateFlash(s, engine::Spec::H, P, true, H, T); });
+    return guarded("HPF", kFlashFailed, [&] { return stateFlash(s, engine::Spec::H, P, true, H, T); });
 }
 double SPF(int s, double P, double S, double T) {
-    return guarded("SPF", 0.0, [&] { return stateFlash(s, engine::Spec::S, P, true, S, T); });
+    return guarded("SPF", kFlashFailed, [&] { return stateFlash(s, engine::Spec::S, P, true, S, T); });
 }
 double VPF(int s, double P, double V, double T) {
-    return guarded("VPF", 0.0, [&] { return stateFlash(s, engine::Spec::V, P, true, V, T); });
+    return guarded("VPF", kFlashFailed, [&] { return stateFlash(s, engine::Spec::V, P, true, V, T); });
 }
 double HTF(int s, double T, double H, double P) {
-    return guarded("HTF", 0.0, [&] { return stateFlash(s, engine::Spec::H, T, false, H, P); });
+    return guarded("HTF", kFlashFailed, [&] { return stateFlash(s, engine::Spec::H, T, false, H, P); });
 }
 double STF(int s, double T, double S, double P) {
-    return guarded("STF", 0.0, [&] { return stateFlash(s, engine::Spec::S, T, false, S, P); });
+    return guarded("STF", kFlashFailed, [&] { return stateFlash(s, engine::Spec::S, T, false, S, P); });
 }
 double VTF(int s, double T, double V, double P) {
-    return guarded("VTF", 0.0, [&] { return stateFlash(s, engine::Spec::V, T, false, V, P); });
+    return guarded("VTF", kFlashFailed, [&] { return stateFlash(s, engine::Spec::V, T, false, V, P); });
 }
 int HVF(int s, double H, double V, double T, double P) {
     return guarded("HVF", 0, [&] { return twoSpec(s, engine::Spec::H, H, engine::Spec::V, V, T, P); });

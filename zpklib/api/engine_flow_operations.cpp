@@ -30,11 +30,15 @@ double PSPF(int stream, double pOut, int mode, double value) {
         const double P2 = api::userP(pOut);
         core::requireFinite("value", value);
         if (mode < 1 || mode > 4) core::fail("mode " + std::to_string(mode) + " is not 1, 2, 3 or 4");
+        if (mode != 2 && !(value > 0 && value <= 1))
+            core::fail("polytropic efficiency " + std::to_string(value) + " is not in (0, 1]");
         api::StreamView v;
         auto inlet = api::currentState(stream, &v);
         auto sys = api::systemOf(v);
         if (mode == 2) {
-            auto outlet = sys->flash(api::userT(value), P2);
+            const double T2 = api::userT(value);
+            api::requireValidConditions(v.def, T2, P2);
+            auto outlet = sys->flash(T2, P2);
             const double eta = operations::polytropicEfficiency(*sys, *inlet, *outlet,
                                                                 operations::PolytropicMethod::PathIntegral);
             api::storeState(stream, v.revision, std::move(outlet));
@@ -64,6 +68,9 @@ double ISPF(int stream, double pBack, int model, double parameter) {
         if (model != 1 && model != 2) core::fail("nozzle model " + std::to_string(model) + " is not 1 or 2");
         api::StreamView v;
         auto inlet = api::currentState(stream, &v);
+        if (!(P2 < inlet->P))
+            core::fail("back pressure " + std::to_string(pBack) + " is not below the stream's pressure " +
+                       std::to_string(api::outP(inlet->P)));
         auto sys = api::systemOf(v);
         const operations::NozzleFlow f =
             model == 1 ? operations::equilibriumNozzle(*sys, *inlet, P2)
@@ -86,6 +93,10 @@ int PIPE(int in, int out, double length, double diameter, double roughness, doub
         pipe.length = units::fromUser(units::Length, core::requireFinite("length", length));
         pipe.diameter = units::fromUser(units::Length, core::requireFinite("diameter", diameter));
         pipe.roughness = units::fromUser(units::Length, core::requireFinite("roughness", roughness));
+        if (!(pipe.length > 0)) core::fail("length " + std::to_string(length) + " is not positive");
+        if (!(pipe.diameter > 0)) core::fail("diameter " + std::to_string(diameter) + " is not positive");
+        if (!(pipe.roughness >= 0 && pipe.roughness < 0.5 * pipe.diameter))
+            core::fail("roughness " + std::to_string(roughness) + " is not in [0, diameter / 2)");
         pipe.rise = units::fromUser(units::Length, core::requireFinite("rise", rise));
         pipe.heat =
             units::fromUser(units::EnthalpyFlow, core::requireFinite("heat", heat)) * 1e3; // kJ/s -> W
@@ -94,6 +105,7 @@ int PIPE(int in, int out, double length, double diameter, double roughness, doub
         auto sys = api::systemOf(v);
         std::shared_ptr<const EquilibriumCache> outlet =
             operations::pipeOutlet(*sys, *inlet, v.def.massFlow, pipe);
+        api::requireValidState(v.def, *outlet);
         streams::withStream(out, [&](streams::Stream& s) {
             s.def = v.def;
             s.touchDefinition();

@@ -8,6 +8,7 @@
 
 #include "api/engine_common.h"
 #include "equilibrium/flashes.h"
+#include "core/config.h"
 #include "core/error.h"
 #include "core/thread_context.h"
 #include "thermo/ideal_gas.h"
@@ -114,10 +115,26 @@ double eprop(const char* fn, int stream, double t, double P, Prop p) {
     return guarded(fn, kNaN, [&] { return evaluate(api::contextAt(stream, t, P), p); });
 }
 
+// A phase number must lie in 1..the most phases a flash reports.
+void checkPhaseNumber(int phase) {
+    if (phase < 1 || phase > config::kMaxPhases)
+        throw Error("phase " + std::to_string(phase) + " is outside 1.." + std::to_string(config::kMaxPhases),
+                    kBadArgument);
+}
+
 const PhaseState& phaseAt(const EquilibriumCache& st, int phase) {
-    if (phase < 1 || phase > static_cast<int>(st.phases.size()))
-        throw Error("phase " + std::to_string(phase) + " does not exist", kBadArgument);
+    checkPhaseNumber(phase);
+    if (phase > static_cast<int>(st.phases.size()))
+        throw Error("phase " + std::to_string(phase) + " does not exist (" + std::to_string(st.phases.size()) +
+                        " phases)",
+                    kNotDefined);
     return st.phases[phase - 1];
+}
+
+// Fraction of a phase; a phase the equilibrium does not have has fraction 0.
+double fractionOf(const EquilibriumCache& st, int phase) {
+    checkPhaseNumber(phase);
+    return phase > static_cast<int>(st.phases.size()) ? 0.0 : st.phases[phase - 1].beta;
 }
 
 double componentOf(const PhaseState* p, int position, int n) {
@@ -136,6 +153,7 @@ int setOp(int stream, double t, double p) {
         api::StreamView v = api::view(stream);
         auto sys = api::systemOf(v);
         core::setLastPhaseCount(0);
+        api::requireValidConditions(v.def, T, P);
         auto st = sys->flash(T, P);
         api::storeState(stream, v.revision, std::move(st));
         return 1;
@@ -147,6 +165,7 @@ int setSOp(int stream) {
         api::StreamView v = api::view(stream);
         auto sys = api::systemOf(v);
         core::setLastPhaseCount(0);
+        api::requireValidConditions(v.def, v.T, v.P);
         api::storeState(stream, v.revision, sys->flash(v.T, v.P));
         return 1;
     });
@@ -231,24 +250,21 @@ double StrSLS(int s) { return prop("StrSLS", s, Prop::SLS); }
 double StrPf(int s, int phase) {
     return guarded("StrPf", kNaN, [&] {
         auto st = api::currentContext(s).st;
-        if (phase < 1) throw Error("phase " + std::to_string(phase) + " out of range");
-        return phase > static_cast<int>(st->phases.size()) ? 0.0 : st->phases[phase - 1].beta;
+        return fractionOf(*st, phase);
     });
 }
 
 double EStrPf(int s, int phase, double t, double p) {
     return guarded("EStrPf", kNaN, [&] {
         auto st = api::contextAt(s, t, p).st;
-        if (phase < 1) throw Error("phase " + std::to_string(phase) + " out of range");
-        return phase > static_cast<int>(st->phases.size()) ? 0.0 : st->phases[phase - 1].beta;
+        return fractionOf(*st, phase);
     });
 }
 
 int StrPt(int s, int phase) {
     return guarded("StrPt", -1, [&] {
         auto st = api::currentContext(s).st;
-        if (phase < 1) throw Error("phase " + std::to_string(phase) + " out of range");
-        return phase > static_cast<int>(st->phases.size()) ? -1 : st->phases[phase - 1].kind;
+        return phaseAt(*st, phase).kind;
     });
 }
 

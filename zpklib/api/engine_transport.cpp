@@ -42,8 +42,11 @@ Ctx current(int stream) {
 Ctx atState(int stream, double t, double p) {
     const double T = api::userT(t), P = api::userP(p);
     Ctx c;
-    c.sys = api::systemOf(api::view(stream));
+    const api::StreamView v = api::view(stream);
+    c.sys = api::systemOf(v);
+    api::requireValidConditions(v.def, T, P);
     c.st = c.sys->flash(T, P);
+    api::requireValidState(v.def, *c.st);
     return c;
 }
 
@@ -62,6 +65,7 @@ transport::Phase phaseOf(const Ctx& c, const engine::PhaseState& p) {
     ph.x = p.x;
     ph.v = p.v;
     ph.cv0 = c.sys->idealCp(c.st->T, p.x.data()) - models::kR;
+    ph.mw = p.mw;
     if (ph.kind == 1) {
         auto sys = c.sys;
         const double T = c.st->T;

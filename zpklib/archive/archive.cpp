@@ -15,12 +15,15 @@
 #include <thread>
 #include <vector>
 
-#if !defined(_WIN32)
-#include <dlfcn.h>
+#if defined(_WIN32)
+#include <io.h>
+#include <process.h>
+#else
 #include <unistd.h>
 #endif
 
 #include "components/database.h"
+#include "core/data_files.h"
 #include "core/error.h"
 #include "models/catalogue.h"
 #include "streams/store.h"
@@ -299,7 +302,9 @@ void save(const std::string& path) {
     // renamed over the target so readers never see a partial archive.
     std::ostringstream tmpName;
     tmpName << path << ".tmp";
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    tmpName << '.' << ::_getpid();
+#else
     tmpName << '.' << ::getpid();
 #endif
     tmpName << '.' << std::hash<std::thread::id>{}(std::this_thread::get_id());
@@ -308,10 +313,10 @@ void save(const std::string& path) {
         std::FILE* f = std::fopen(tmp.c_str(), "wb");
         if (f == nullptr) fail("cannot create '" + tmp + "': " + std::strerror(errno), kFileError);
         const bool ok = std::fwrite(body.data(), 1, body.size(), f) == body.size() && std::fflush(f) == 0;
-#if !defined(_WIN32)
-        const bool synced = ok && ::fsync(::fileno(f)) == 0;
+#if defined(_WIN32)
+        const bool synced = ok && ::_commit(::_fileno(f)) == 0;
 #else
-        const bool synced = ok;
+        const bool synced = ok && ::fsync(::fileno(f)) == 0;
 #endif
         const bool closed = std::fclose(f) == 0;
         if (!ok || !synced || !closed) {
@@ -388,21 +393,11 @@ void open(const std::string& path) {
 
 const std::string& dataFolder() {
     static const std::string folder = [] {
-        namespace fs = std::filesystem;
+        const std::vector<std::string>& folders = dataFolders();
         std::error_code ec;
-#if !defined(_WIN32)
-        Dl_info info{};
-        if (::dladdr(reinterpret_cast<void*>(&dataFolder), &info) != 0 && info.dli_fname != nullptr) {
-            fs::path lib = fs::absolute(fs::path(info.dli_fname), ec);
-            if (!ec) {
-                fs::path share = lib.parent_path().parent_path() / "share" / "zpk";
-                if (fs::exists(share / "def.zpk", ec)) return share.string() + "/";
-            }
-        }
-#endif
-        const std::string installed = ZPK_INSTALL_DATA_DIR;
-        if (fs::exists(fs::path(installed) / "def.zpk", ec)) return installed;
-        return std::string(ZPK_BUILD_DATA_DIR);
+        for (const std::string& candidate : folders)
+            if (std::filesystem::exists(std::filesystem::path(candidate + "def.zpk"), ec)) return candidate;
+        return folders.back();
     }();
     return folder;
 }

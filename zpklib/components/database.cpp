@@ -13,12 +13,8 @@
 #include <sstream>
 #include <unordered_map>
 
-#ifndef ZPK_BUILD_DATA_DIR
-#define ZPK_BUILD_DATA_DIR "data/"
-#endif
-#ifndef ZPK_INSTALL_DATA_DIR
-#define ZPK_INSTALL_DATA_DIR "/usr/local/share/zpk/"
-#endif
+#include "core/data_files.h"
+
 
 namespace zpk::components {
 
@@ -100,16 +96,15 @@ struct Database {
     int maxName = 0, maxFormula = 0;
 };
 
-// The installed file first, then the source tree's.  A file that exists but
-// cannot be parsed (for instance an installed copy older than the library)
-// is passed over when the next one loads; if none loads, the first error is
-// what every component function reports.
+// The data folders in their search order (core/data_files.h).  A file that
+// exists but cannot be parsed (for instance an installed copy older than the
+// library) is passed over when the next one loads; if none loads, the first
+// error is what every component function reports.
 Database load() {
     Database db;
-    const std::string candidates[] = {std::string(ZPK_INSTALL_DATA_DIR) + kFileName,
-                                      std::string(ZPK_BUILD_DATA_DIR) + kFileName};
     std::string firstError;
-    for (const auto& path : candidates) {
+    for (const auto& folder : dataFolders()) {
+        const std::string path = folder + kFileName;
         if (!std::ifstream(path)) continue;
         std::vector<Component> items;
         std::string error;
@@ -128,9 +123,12 @@ Database load() {
         }
         return db;
     }
-    db.error = !firstError.empty() ? firstError
-                                   : "component database not found (looked for " + candidates[0] + " and " +
-                                         candidates[1] + ")";
+    if (firstError.empty()) {
+        std::string looked;
+        for (const auto& folder : dataFolders()) looked += (looked.empty() ? "" : ", ") + folder + kFileName;
+        firstError = "component database not found (looked for " + looked + ")";
+    }
+    db.error = firstError;
     return db;
 }
 

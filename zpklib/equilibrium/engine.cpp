@@ -1,5 +1,6 @@
 #include "equilibrium/engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -37,7 +38,8 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
         if (c->cas == 7732185) fluid_.water = i;
     }
     if (!(sum > 0)) throw Error("stream composition sums to zero", kNotDefined);
-    for (double& v : z_) v /= sum;
+    for (double& v : z_)
+        v /= sum;
     in.bips = def.bips;
     in.bipLoadLevel = def.bipLoadLevel;
     fluid_.maxPhases = (def.options & 1) ? 3 : 2;
@@ -51,6 +53,14 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
         }
     fluid_.vapour = models_[0][0].get();
     fluid_.liquid = models_[0][1].get();
+    // One ideal gas per stream, so that the phases share it: a reference
+    // formulation's own when it describes both fluid phases.
+    const models::FormulationIdealGas* own =
+        fluid_.vapour == fluid_.liquid ? fluid_.vapour->formulationIdealGas() : nullptr;
+    for (int i = 0; i < n_; ++i) {
+        ideal_.push_back({comps_[i], own, i});
+        fluid_.mw[i] = ideal_[i].mw();
+    }
     buildSolids(def, in);
     buildHydrates(def, in);
 }
@@ -107,14 +117,15 @@ void StreamSystem::buildSolids(const streams::StreamDef& def, const models::Mode
             models_[p - 1][2] = it->second;
         }
     } catch (const std::exception& e) {
-        for (auto& m : models_) m[2].reset();
+        for (auto& m : models_)
+            m[2].reset();
         solidError_ = e.what();
     }
     solidsWanted_ = (def.options & (kSolidOption | kHydrateOption)) != 0;
     if (!solidsWanted_ || !models_[0][2]) return;
     fluid_.solid = models_[0][2].get();
-    fluid_.solidSolution =
-        static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() == models::SolidArrangement::Solution;
+    fluid_.solidSolution = static_cast<const models::SolidModel&>(*models_[0][2]).arrangement() ==
+                           models::SolidArrangement::Solution;
 }
 
 const models::PhaseModel& StreamSystem::hydrateModel(int property, int structure) const {
@@ -137,7 +148,8 @@ const models::PhaseModel& StreamSystem::model(int property, int phase) const {
 
 double StreamSystem::feedMw() const {
     double m = 0;
-    for (int i = 0; i < n_; ++i) m += z_[i] * comps_[i]->mw;
+    for (int i = 0; i < n_; ++i)
+        m += z_[i] * molarMass(i);
     return m;
 }
 
@@ -150,7 +162,7 @@ double StreamSystem::offsetH(const double* x) const {
     double h = 0, s = 0;
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
-            h += x[i] * thermo::idealEnthalpy(*comps_[i], 298.15, b);
+            h += x[i] * thermo::idealEnthalpy(ideal_[i], 298.15, b);
             s += x[i];
         }
     return h / s;
@@ -161,7 +173,7 @@ double StreamSystem::offsetS(const double* x) const {
     double v = 0, s = 0;
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
-            v += x[i] * thermo::idealEntropy(*comps_[i], 298.15, 101325.0, b);
+            v += x[i] * thermo::idealEntropy(ideal_[i], 298.15, 101325.0, b);
             s += x[i];
         }
     return v / s;
@@ -172,7 +184,7 @@ double StreamSystem::idealH(double T, const double* x) const {
     double h = 0, s = 0;
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
-            h += x[i] * thermo::idealEnthalpy(*comps_[i], T, b);
+            h += x[i] * thermo::idealEnthalpy(ideal_[i], T, b);
             s += x[i];
         }
     return h / s;
@@ -181,11 +193,12 @@ double StreamSystem::idealH(double T, const double* x) const {
 double StreamSystem::idealS(double T, double P, const double* x) const {
     const thermo::Base& b = kInternal;
     double v = 0, s = 0;
-    for (int i = 0; i < n_; ++i) s += std::max(x[i], 0.0);
+    for (int i = 0; i < n_; ++i)
+        s += std::max(x[i], 0.0);
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
             const double xi = x[i] / s;
-            v += xi * thermo::idealEntropy(*comps_[i], T, P, b);
+            v += xi * thermo::idealEntropy(ideal_[i], T, P, b);
             if (thermo::kEntropyOfMixing) v -= models::kR * xi * std::log(xi);
         }
     return v;
@@ -195,7 +208,7 @@ double StreamSystem::idealCp(double T, const double* x) const {
     double c = 0, s = 0;
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
-            c += x[i] * thermo::idealHeatCapacity(*comps_[i], T);
+            c += x[i] * ideal_[i].cp(T);
             s += x[i];
         }
     return c / s;
@@ -208,8 +221,10 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     st.structure = kind == hydrate::kHydratePhase ? structure : -1;
     st.x = x;
     double sum = 0;
-    for (int i = 0; i < n_; ++i) sum += x[i];
-    for (int i = 0; i < n_; ++i) st.mw += x[i] / sum * comps_[i]->mw;
+    for (int i = 0; i < n_; ++i)
+        sum += x[i];
+    for (int i = 0; i < n_; ++i)
+        st.mw += x[i] / sum * molarMass(i);
     const int ph = kind == models::kVapour ? 0 : kind == models::kLiquid ? 1 : kind;
     auto rootFor = [&](int property) {
         // The flash's own root when the property model is the fugacity model.
@@ -260,19 +275,64 @@ std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const 
     return fromPhases(T, P, std::move(r.phases));
 }
 
+bool sameModels(const streams::StreamDef& a, const streams::StreamDef& b) {
+    return a.defined == b.defined && a.codes == b.codes && a.z == b.z && a.models == b.models &&
+           a.options == b.options && a.settings == b.settings && a.bipLoadLevel == b.bipLoadLevel &&
+           a.bips == b.bips;
+}
+
+std::shared_ptr<const StreamSystem> systemFor(const streams::StreamDef& def) {
+    // Most recently used first; a thread works on a handful of streams at a time.
+    constexpr std::size_t kEntries = 8;
+    struct Entry {
+        streams::StreamDef def;
+        std::shared_ptr<const StreamSystem> sys;
+    };
+    thread_local std::vector<Entry> cache;
+    for (std::size_t k = 0; k < cache.size(); ++k)
+        if (sameModels(cache[k].def, def)) {
+            std::rotate(cache.begin(), cache.begin() + static_cast<long>(k),
+                        cache.begin() + static_cast<long>(k) + 1);
+            return cache.front().sys;
+        }
+    auto sys = std::make_shared<const StreamSystem>(def);
+    if (cache.size() == kEntries) cache.pop_back();
+    cache.insert(cache.begin(), Entry{def, sys});
+    return sys;
+}
+
+std::shared_ptr<EquilibriumCache> StreamSystem::flashFrom(double T, double P,
+                                                          const EquilibriumCache& near) const {
+    if (solidsWanted_ && !fluid_.solid) throw Error("solid phases: " + solidError_, kNotImplemented);
+    std::vector<equilibrium::Phase> guess(near.phases.size());
+    for (std::size_t k = 0; k < guess.size(); ++k) {
+        guess[k].kind = near.phases[k].kind;
+        guess[k].structure = near.phases[k].structure;
+        guess[k].beta = near.phases[k].beta;
+        guess[k].x = near.phases[k].x;
+    }
+    equilibrium::FlashResult r;
+    if (!equilibrium::flashTPFrom(flashFluid_, T, P, z_.data(), guess, r))
+        throw Error("isothermal flash did not converge", kCalculation);
+    return fromPhases(T, P, std::move(r.phases));
+}
+
 double molarEnthalpy(const EquilibriumCache& c) {
     double h = 0;
-    for (const auto& p : c.phases) h += p.beta * p.h;
+    for (const auto& p : c.phases)
+        h += p.beta * p.h;
     return h;
 }
 double molarEntropy(const EquilibriumCache& c) {
     double s = 0;
-    for (const auto& p : c.phases) s += p.beta * p.s;
+    for (const auto& p : c.phases)
+        s += p.beta * p.s;
     return s;
 }
 double molarVolume(const EquilibriumCache& c) {
     double v = 0;
-    for (const auto& p : c.phases) v += p.beta * p.v;
+    for (const auto& p : c.phases)
+        v += p.beta * p.v;
     return v;
 }
 double liquidFraction(const EquilibriumCache& c) {
@@ -307,7 +367,8 @@ PhaseState combined(const EquilibriumCache& c, int kind) {
         }
         const double b = out.beta + p.beta;
         const double a = out.beta / b, e = p.beta / b;
-        for (std::size_t i = 0; i < out.x.size(); ++i) out.x[i] = a * out.x[i] + e * p.x[i];
+        for (std::size_t i = 0; i < out.x.size(); ++i)
+            out.x[i] = a * out.x[i] + e * p.x[i];
         out.mw = a * out.mw + e * p.mw;
         out.v = a * out.v + e * p.v;
         out.h = a * out.h + e * p.h;
@@ -320,4 +381,4 @@ PhaseState combined(const EquilibriumCache& c, int kind) {
     return out;
 }
 
-}  // namespace zpk::engine
+} // namespace zpk::engine

@@ -227,7 +227,16 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
                                                      bool fixedIsP, double estimate) {
     // Unknown u: temperature at fixed pressure, pressure at fixed temperature.
     // States that cannot be computed count as missing (NaN) while bracketing.
-    auto stateAt = [&](double u) { return flashAt(sys, u, fixedIsP, fixed); };
+    // Each flash starts from the last state computed: the search moves
+    // along one isobar (isotherm) in ever smaller steps.
+    std::shared_ptr<EquilibriumCache> last;
+    auto stateAt = [&](double u) {
+        auto st = !last      ? flashAt(sys, u, fixedIsP, fixed)
+                  : fixedIsP ? sys.flashFrom(u, fixed, *last)
+                             : sys.flashFrom(fixed, u, *last);
+        last = st;
+        return st;
+    };
     auto tryState = [&](double u, std::shared_ptr<EquilibriumCache>& st) {
         try {
             st = stateAt(u);

@@ -213,7 +213,7 @@ FormationModel::FormationModel(const equilibrium::FluidSystem& fluid, std::vecto
     if (!anyGuest) throw Error("stream has no hydrate-forming component", kBadArgument);
 }
 
-FluidState FormationModel::fluidState(double T, double P) const {
+FluidState FormationModel::fluidState(double T, double P, std::vector<equilibrium::Phase>* warm) const {
     // The flash can fail at isolated states (near a three-phase boundary);
     // it is then repeated at most 1e-4 away in pressure (relative) or 1e-5
     // in temperature, which moves a formation pressure by about as much.
@@ -223,9 +223,15 @@ FluidState FormationModel::fluidState(double T, double P) const {
     bool ok = false;
     for (const auto& d : kNudge) {
         r = {};
-        ok = equilibrium::flashTP(fluid_, T * (1 + d[1]), P * (1 + d[0]), z_.data(), r) && !r.phases.empty();
+        const double Tn = T * (1 + d[1]), Pn = P * (1 + d[0]);
+        // Along a root search the neighbouring equilibrium is the better start.
+        ok = (warm && !warm->empty() && d[0] == 0 && d[1] == 0
+                  ? equilibrium::flashTPFrom(fluid_, Tn, Pn, z_.data(), *warm, r)
+                  : equilibrium::flashTP(fluid_, Tn, Pn, z_.data(), r)) &&
+             !r.phases.empty();
         if (ok) break;
     }
+    if (warm) *warm = r.phases;
     if (!ok)
         throw Error("isothermal flash for the hydrate condition did not converge at T = " +
                         std::to_string(T) + " K, P = " + std::to_string(P) + " Pa",
@@ -268,8 +274,9 @@ double FormationModel::potentialDifference(const FluidState& st, double T, doubl
     return emptyLatticePotential(l, T, P) - occupationTerm(l, s, guests_, T, st.fugacity) - st.waterPotential;
 }
 
-double FormationModel::drivingForce(double T, double P, Choice choice) const {
-    const FluidState st = fluidState(T, P);
+double FormationModel::drivingForce(double T, double P, Choice choice,
+                                    std::vector<equilibrium::Phase>* warm) const {
+    const FluidState st = fluidState(T, P, warm);
     switch (choice) {
     case Choice::OnlyI:
         return potentialDifference(st, T, P, Structure::I);
@@ -285,7 +292,8 @@ double FormationModel::drivingForce(double T, double P, Choice choice) const {
 double FormationModel::formationPressure(double T, Choice choice) const {
     // The driving force falls with ln P (the guests' fugacities rise), by
     // about the filled cavities per water molecule (0.15 for a gas).
-    auto h = [&](double u) { return -drivingForce(T, std::exp(u), choice); };
+    std::vector<equilibrium::Phase> warm;
+    auto h = [&](double u) { return -drivingForce(T, std::exp(u), choice, &warm); };
     const RootResult r =
         solveIncreasing(h, std::log(2e6), 0.15, std::log(8.0), std::log(kPmin), std::log(kPmax), 1e-6, 1e-11);
     if (r.side < 0) return 0.0; // no hydrate at any pressure searched
@@ -296,7 +304,8 @@ double FormationModel::formationPressure(double T, Choice choice) const {
 double FormationModel::formationTemperature(double P, Choice choice) const {
     // The driving force rises with T, by about the enthalpy of hydrate
     // formation per water molecule over R T^2 (0.014 1/K).
-    auto h = [&](double T) { return drivingForce(T, P, choice); };
+    std::vector<equilibrium::Phase> warm;
+    auto h = [&](double T) { return drivingForce(T, P, choice, &warm); };
     const RootResult r = solveIncreasing(h, 280.0, 0.014, 15.0, kTmin, kTmax, 1e-4, 1e-11);
     if (r.side > 0) return 0.0; // no hydrate at any temperature searched
     if (r.side < 0) throw Error("hydrate is stable up to the highest temperature searched", kCalculation);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "equilibrium/system.h"
+#include "equilibrium/tp_flash.h"
 
 namespace zpk::hydrate {
 
@@ -96,13 +97,16 @@ class FormationModel {
                    const std::vector<std::int64_t>& cas);
 
     // Flash of the feed at (T, P) and the water and guest potentials; throws
-    // zpk::Error when the flash does not converge.
-    FluidState fluidState(double T, double P) const;
+    // zpk::Error when the flash does not converge.  With `warm`, the flash
+    // starts from the phases it holds (a neighbouring state's equilibrium)
+    // and leaves the phases found there for the next call.
+    FluidState fluidState(double T, double P, std::vector<equilibrium::Phase>* warm = nullptr) const;
     // (mu_H - mu_w) / RT of structure s for a fluid state: negative where the
     // hydrate is stable.
     double potentialDifference(const FluidState& st, double T, double P, Structure s) const;
     // The smallest potential difference of the structures of a choice.
-    double drivingForce(double T, double P, Choice choice) const;
+    double drivingForce(double T, double P, Choice choice,
+                        std::vector<equilibrium::Phase>* warm = nullptr) const;
 
     // The lowest pressure (Pa) at which a hydrate forms at T, or 0 when none
     // forms below the highest pressure searched.

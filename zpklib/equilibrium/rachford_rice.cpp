@@ -88,15 +88,25 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
         return q;
     };
     bool converged = false;
-    std::vector<char> freeSet(p, 1);
-    std::vector<double> trial(p);
+    // Per-thread workspace: no heap allocation per iteration once sized.
+    thread_local std::vector<char> freeSet;
+    thread_local std::vector<double> trial;
+    thread_local std::vector<int> idx;
+    thread_local Eigen::VectorXd g, gf, step;
+    thread_local Eigen::MatrixXd H, Hf;
+    thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
+    freeSet.assign(p, 1);
+    trial.resize(p);
+    bool haveQ = false;
+    double qBeta = 0;
+    g.resize(p);
+    H.resize(p, p);
     for (int it = 0; it < 200; ++it) {
         for (int i = 0; i < n; ++i) {
             E[i] = 0;
             for (int k = 0; k < p; ++k) E[i] += beta[k] * th[k * n + i];
         }
-        Eigen::VectorXd g(p);
-        Eigen::MatrixXd H = Eigen::MatrixXd::Zero(p, p);
+        H.setZero();
         for (int k = 0; k < p; ++k) {
             double s = 0;
             for (int i = 0; i < n; ++i)
@@ -119,17 +129,18 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
             converged = true;
             break;
         }
-        std::vector<int> idx;
+        idx.clear();
         for (int k = 0; k < p; ++k)
             if (freeSet[k]) idx.push_back(k);
         const int m = static_cast<int>(idx.size());
-        Eigen::MatrixXd Hf(m, m);
-        Eigen::VectorXd gf(m);
+        Hf.resize(m, m);
+        gf.resize(m);
         for (int a = 0; a < m; ++a) {
             gf(a) = g(idx[a]);
             for (int b = 0; b < m; ++b) Hf(a, b) = H(idx[a], idx[b]);
         }
-        Eigen::VectorXd step = -Hf.ldlt().solve(gf);
+        ldlt.compute(Hf);
+        step = -ldlt.solve(gf);
         if (!step.allFinite()) step = -gf;
         // Largest step keeping every beta non-negative.
         double amax = 1.0;
@@ -137,13 +148,16 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
             if (step(a) < 0 && beta[idx[a]] > 0) amax = std::min(amax, -beta[idx[a]] / step(a));
         // A phase reaching zero leaves; the rest of the step is projected.
         double alpha = (amax > 1e-3) ? amax : 1.0;
-        const double q0 = Q(beta);
+        // Q at beta is known from the step that accepted beta.
+        const double q0 = haveQ ? qBeta : Q(beta);
         bool moved = false;
         for (int ls = 0; ls < 40; ++ls) {
             trial = beta;
             for (int a = 0; a < m; ++a) trial[idx[a]] = std::max(0.0, beta[idx[a]] + alpha * step(a));
-            if (Q(trial) <= q0 + 1e-15 * std::fabs(q0)) {
+            const double qt = Q(trial);
+            if (qt <= q0 + 1e-15 * std::fabs(q0)) {
                 moved = true;
+                qBeta = qt;
                 break;
             }
             alpha *= 0.5;
@@ -154,7 +168,8 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
         }
         double change = 0;
         for (int k = 0; k < p; ++k) change = std::max(change, std::fabs(trial[k] - beta[k]));
-        beta = trial;
+        std::copy(trial.begin(), trial.end(), beta.begin());
+        haveQ = true;
         if (change < 1e-16) {
             converged = gmax < 1e-9;
             break;

@@ -19,8 +19,11 @@ constexpr double kStalledStep = 1e-7;
 double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
                             std::vector<double>& w) {
     const int n = sys.size();
-    thread_local PhaseProps ph;
-    thread_local std::vector<double> lnw;
+    thread_local PhaseProps ph, pt;
+    thread_local std::vector<double> lnw, trial;
+    thread_local Eigen::MatrixXd H;
+    thread_local Eigen::VectorXd g, da;
+    thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
     lnw.resize(n);
     auto tmOf = [&](const std::vector<double>& W, const PhaseProps& p) {
         double tm = 1.0;
@@ -46,8 +49,8 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
         if (change < 1e-22) break;
         if (it >= 12) {
             // Newton step on the modified tangent-plane function (Michelsen's alpha variables).
-            Eigen::MatrixXd H = Eigen::MatrixXd::Identity(n, n);
-            Eigen::VectorXd g = Eigen::VectorXd::Zero(n);
+            H.setIdentity(n, n);
+            g.setZero(n);
             for (int i = 0; i < n; ++i) {
                 if (z[i] <= 0) continue;
                 const double si = std::sqrt(w[i]);
@@ -56,9 +59,10 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
                     if (z[j] > 0) H(i, j) += si * std::sqrt(w[j]) * ph.dlnphi_dn[i * n + j] / sw;
             }
             // dlnphi_dn is per mole of phase total; scaling by 1/sum(W) gives d lnphi / d W.
-            Eigen::VectorXd da = -H.ldlt().solve(g);
+            ldlt.compute(H);
+            da = -ldlt.solve(g);
             if (da.allFinite()) {
-                std::vector<double> trial(w);
+                trial.assign(w.begin(), w.end());
                 double step = 1.0;
                 bool ok = false;
                 for (int ls = 0; ls < 20 && !ok; ++ls, step *= 0.5) {
@@ -67,12 +71,11 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
                         const double a = 2.0 * std::sqrt(w[i]) + step * da(i);
                         trial[i] = std::max(0.25 * a * a, 1e-300);
                     }
-                    thread_local PhaseProps pt;
                     if (evalPhase(sys, T, P, trial.data(), Root::Stable, 0, pt) && tmOf(trial, pt) <= tm + 1e-14)
                         ok = true;
                 }
                 if (ok) {
-                    w = trial;
+                    w.swap(trial);
                     if (da.norm() < 1e-11) break;
                     continue;
                 }
@@ -102,15 +105,29 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
     const int n = sys.size();
     int active = 0;
     for (int i = 0; i < n; ++i) active += z[i] > 0;
-    std::vector<std::vector<double>> trials;
-    std::vector<double> w(n);
-    for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? z[i] * std::exp(sys.lnWilsonK(i, T, P)) : 0.0;
-    trials.push_back(w);
-    for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? z[i] * std::exp(-sys.lnWilsonK(i, T, P)) : 0.0;
-    trials.push_back(w);
+    // Trial compositions in a per-thread pool that keeps its storage.
+    thread_local std::vector<std::vector<double>> trials;
+    std::size_t count = 0;
+    auto next = [&]() -> std::vector<double>& {
+        if (trials.size() <= count) trials.emplace_back();
+        std::vector<double>& w = trials[count++];
+        w.resize(n);
+        return w;
+    };
+    {
+        std::vector<double>& w = next();
+        for (int i = 0; i < n; ++i)
+            w[i] = z[i] > 0 ? z[i] * std::exp(sys.lnWilsonK(i, T, P)) : 0.0;
+    }
+    {
+        std::vector<double>& w = next();
+        for (int i = 0; i < n; ++i)
+            w[i] = z[i] > 0 ? z[i] * std::exp(-sys.lnWilsonK(i, T, P)) : 0.0;
+    }
     auto pure = [&](int j) {
-        for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? (i == j ? 0.999 : 0.001 / n) : 0.0;
-        trials.push_back(w);
+        std::vector<double>& w = next();
+        for (int i = 0; i < n; ++i)
+            w[i] = z[i] > 0 ? (i == j ? 0.999 : 0.001 / n) : 0.0;
     };
     if (active <= 5) {
         for (int j = 0; j < n; ++j)
@@ -119,7 +136,8 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
         pure(sys.water);
     }
     double tmMin = std::numeric_limits<double>::infinity();
-    for (auto& t : trials) {
+    for (std::size_t k = 0; k < count; ++k) {
+        std::vector<double>& t = trials[k];
         const double tm = minimiseTangentPlane(sys, T, P, z, d, t);
         if (tm < tmMin) {
             tmMin = tm;

@@ -77,7 +77,15 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                 std::vector<PhaseProps>& pr) {
     const int n = sys.size();
     const int p = static_cast<int>(ph.size());
-    std::vector<int> act;
+    // Per-thread workspace, sized once: the Newton loop allocates nothing.
+    thread_local std::vector<int> act;
+    thread_local Eigen::MatrixXd H;
+    thread_local Eigen::VectorXd g, dn;
+    thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
+    thread_local std::vector<double> nk;
+    thread_local std::vector<Phase> trial;
+    thread_local std::vector<PhaseProps> tp;
+    act.clear();
     for (int i = 0; i < n; ++i)
         if (z[i] > 0) act.push_back(i);
     const int m = static_cast<int>(act.size());
@@ -88,8 +96,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
         const double nk = ph[k].beta;
         return ((a == b) ? 1.0 / (nk * ph[k].x[i]) : 0.0) - 1.0 / nk + pr[k].dlnphi_dn[i * n + j] / nk;
     };
-    Eigen::MatrixXd H(dim, dim);
-    Eigen::VectorXd g(dim);
+    H.resize(dim, dim);
+    g.resize(dim);
     for (int k = 1; k < p; ++k)
         for (int a = 0; a < m; ++a) {
             const int r = (k - 1) * m + a, i = act[a];
@@ -100,11 +108,11 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                     H(r, c) = A(0, a, b) + (k == l ? A(k, a, b) : 0.0);
                 }
         }
-    Eigen::LDLT<Eigen::MatrixXd> ldlt(H);
-    Eigen::VectorXd dn = -ldlt.solve(g);
+    ldlt.compute(H);
+    dn = -ldlt.solve(g);
     if (!dn.allFinite() || dn.dot(g) >= 0) return false;
     // Current mole numbers.
-    std::vector<double> nk(static_cast<std::size_t>(p) * n);
+    nk.resize(static_cast<std::size_t>(p) * n);
     for (int k = 0; k < p; ++k)
         for (int i = 0; i < n; ++i) nk[k * n + i] = ph[k].beta * ph[k].x[i];
     const double g0 = gibbs(ph, pr, z, n);
@@ -119,8 +127,7 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
             for (int l = 1; l < p; ++l) d0 -= dn((l - 1) * m + a);
             if (nk[i] + step * d0 <= 0) step = std::min(step, -0.9 * nk[i] / d0);
         }
-    std::vector<Phase> trial = ph;
-    std::vector<PhaseProps> tp;
+    trial = ph;
     for (int ls = 0; ls < 30; ++ls, step *= 0.5) {
         for (int k = 0; k < p; ++k) {
             double tot = 0;
@@ -141,8 +148,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
         }
         if (!evalAll(sys, T, P, trial, 1, tp)) continue;
         if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0)) {
-            ph = trial;
-            pr = tp;
+            ph.swap(trial);
+            pr.swap(tp);
             return true;
         }
     }
@@ -154,20 +161,32 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
 bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
                       int* iterations) {
     const int n = sys.size();
-    std::vector<PhaseProps> pr;
-    std::vector<double> beta, x, lnphi, prevDelta, prevLnphi;
+    // Per-thread workspace (this function does not recurse).
+    thread_local std::vector<PhaseProps> pr;
+    thread_local std::vector<double> beta, x, lnphi, delta, prevDelta, prevLnphi;
+    prevDelta.clear();
+    prevLnphi.clear();
+    // Composition derivatives are known only once evaluated in this call.
+    for (auto& q : pr)
+        q.dlnphi_dn.clear();
     int it = 0;
     bool useNewton = false;
+    // True when pr already holds the properties of ph at order 1: an
+    // accepted Newton step evaluated its new point.
+    bool current = false;
     for (; it < 500; ++it) {
         if (ph.size() < 2) break;
-        if (!evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
+        if (!current && !evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
+        current = false;
         const double err = fugacityError(ph, pr, z, n);
         if (err < kFugacityTol) break;
         if (!useNewton && (err < 1e-5 || it > 60)) useNewton = true;
         if (useNewton) {
             if (pr[0].dlnphi_dn.empty() && !evalAll(sys, T, P, ph, 1, pr)) return false;
             if (newtonStep(sys, T, P, z, ph, pr)) {
+                const std::size_t before = ph.size();
                 prune(ph, n);
+                current = ph.size() == before;
                 continue;
             }
             useNewton = false;  // back to substitution, longer this time
@@ -179,7 +198,7 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
             for (int i = 0; i < n; ++i) lnphi[k * n + i] = pr[k].lnphi[i];
         // Dominant-eigenvalue acceleration every fifth step.
         if (prevLnphi.size() == lnphi.size()) {
-            std::vector<double> delta(lnphi.size());
+            delta.resize(lnphi.size());
             for (std::size_t q = 0; q < lnphi.size(); ++q) delta[q] = lnphi[q] - prevLnphi[q];
             if (it % 5 == 4 && prevDelta.size() == delta.size()) {
                 double num = 0, den = 0;
@@ -191,7 +210,7 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
                 if (lam > 0 && lam < 0.95)
                     for (std::size_t q = 0; q < delta.size(); ++q) lnphi[q] += delta[q] * lam / (1 - lam);
             }
-            prevDelta = delta;
+            prevDelta.swap(delta);
         }
         prevLnphi.assign(lnphi.begin(), lnphi.end());
         beta.resize(p);
@@ -257,25 +276,29 @@ void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>&
     for (auto& s : solids) phases.push_back(std::move(s));
 }
 
-bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, FlashResult& result) {
-    const int n = sys.size();
-    result.phases.clear();
-    result.iterations = 0;
-    if (!(T > 0) || !(P > 0) || n == 0) return false;
-    std::vector<double> z(zin, zin + n);
+namespace {
+
+// Normalised non-negative feed; false when it has no material.
+bool normalisedFeed(int n, const double* zin, std::vector<double>& z) {
+    z.assign(zin, zin + n);
     double s = 0;
     for (double v : z) s += std::max(v, 0.0);
     if (!(s > 0)) return false;
     for (double& v : z) v = std::max(v, 0.0) / s;
+    return true;
+}
 
-    std::vector<Phase> ph(1);
-    ph[0].x = z;
-    ph[0].beta = 1.0;
+// Stability rounds from round `first` on: while the first phase of the
+// current equilibrium ph is unstable and the phase limit allows, the trial
+// phase found is added and the equilibrium solved again.
+bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::vector<double>& z, int first,
+                       std::vector<Phase>& ph, int& iterations) {
+    const int n = sys.size();
     int active = 0;
     for (double v : z) active += v > 0;
     PhaseProps ref;
     std::vector<double> d(n), w;
-    for (int round = 0; round < 4 && active > 1; ++round) {
+    for (int round = first; round < 4 && active > 1; ++round) {
         if (static_cast<int>(ph.size()) >= sys.maxPhases) break;
         // Stability of the current equilibrium, tested on its first phase.
         if (!evalPhase(sys, T, P, ph[0].x.data(), Root::Stable, 0, ref)) return false;
@@ -317,14 +340,103 @@ bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, Flas
             for (auto& q : trial) q.beta *= 0.5;
             trial.push_back(add);
         }
-        if (!solveEquilibrium(sys, T, P, z.data(), trial, &result.iterations)) return false;
+        if (!solveEquilibrium(sys, T, P, z.data(), trial, &iterations)) return false;
         if (trial.size() <= ph.size() && round > 0) break;
         ph = std::move(trial);
     }
+    return true;
+}
+
+// True when the split ph has a lower Gibbs energy than the feed as one
+// phase.  A split that does not (phases converging towards each other, the
+// trivial solution approached from a neighbouring state's split) is no
+// equilibrium to keep.
+bool belowFeedGibbs(const FluidSystem& sys, double T, double P, const std::vector<double>& z,
+                    const std::vector<Phase>& ph) {
+    const int n = sys.size();
+    PhaseProps pp;
+    if (!evalPhase(sys, T, P, z.data(), Root::Stable, 0, pp)) return false;
+    double gFeed = 0;
+    for (int i = 0; i < n; ++i)
+        if (z[i] > 0) gFeed += z[i] * (std::log(z[i]) + pp.lnphi[i]);
+    std::vector<PhaseProps> pr;
+    if (!evalAll(sys, T, P, ph, 0, pr)) return false;
+    const double gSplit = gibbs(ph, pr, z.data(), n);
+    return gSplit < gFeed - 1e-12 * (1.0 + std::fabs(gFeed));
+}
+
+// Solid phases (when allowed), phase order and the result.
+bool finish(const FluidSystem& sys, double T, double P, const std::vector<double>& z, std::vector<Phase>& ph,
+            FlashResult& result) {
     if (sys.solid && !addSolidPhases(sys, T, P, z.data(), ph, &result.iterations)) return false;
     orderPhases(sys, T, P, ph);
     result.phases = std::move(ph);
     return true;
+}
+
+} // namespace
+
+bool flashTP(const FluidSystem& sys, double T, double P, const double* zin, FlashResult& result) {
+    const int n = sys.size();
+    result.phases.clear();
+    result.iterations = 0;
+    if (!(T > 0) || !(P > 0) || n == 0) return false;
+    std::vector<double> z;
+    if (!normalisedFeed(n, zin, z)) return false;
+    std::vector<Phase> ph(1);
+    ph[0].x = z;
+    ph[0].beta = 1.0;
+    if (!addUnstablePhases(sys, T, P, z, 0, ph, result.iterations)) return false;
+    return finish(sys, T, P, z, ph, result);
+}
+
+bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* zin,
+                 const std::vector<Phase>& guess, FlashResult& result) {
+    const int n = sys.size();
+    bool usable = guess.size() >= 2 && !sys.solid;
+    for (const auto& q : guess)
+        usable = usable && q.kind != models::kSolidPhase && static_cast<int>(q.x.size()) == n && q.beta > 0;
+    if (!usable || !(T > 0) || !(P > 0)) return flashTP(sys, T, P, zin, result);
+    result.phases.clear();
+    result.iterations = 0;
+    std::vector<double> z;
+    if (!normalisedFeed(n, zin, z)) return false;
+    // The guess's phase amounts re-split for this feed at its compositions,
+    // then the equilibrium at (T, P).
+    std::vector<Phase> ph = guess;
+    {
+        std::vector<double> lnphi(ph.size() * n), beta, x;
+        PhaseProps pp;
+        for (std::size_t k = 0; k < ph.size(); ++k) {
+            if (!evalPhase(sys, T, P, ph[k].x.data(), Root::Stable, 0, pp))
+                return flashTP(sys, T, P, zin, result);
+            for (int i = 0; i < n; ++i)
+                lnphi[k * n + i] = pp.lnphi[i];
+            beta.push_back(ph[k].beta);
+        }
+        multiphaseSplit(z.data(), lnphi.data(), n, static_cast<int>(ph.size()), beta, x);
+        for (std::size_t k = 0; k < ph.size(); ++k) {
+            ph[k].beta = beta[k];
+            std::copy(x.begin() + static_cast<long>(k * n), x.begin() + static_cast<long>((k + 1) * n),
+                      ph[k].x.begin());
+        }
+        prune(ph, n);
+    }
+    if (ph.size() < 2 || !solveEquilibrium(sys, T, P, z.data(), ph, &result.iterations) || ph.size() < 2 ||
+        !belowFeedGibbs(sys, T, P, z, ph))
+        return flashTP(sys, T, P, zin, result);
+    // Iterations from a nearby start end inside the tolerance at a point that
+    // depends on the start; one more Newton step converges the state to
+    // rounding, so that it is a smooth function of (T, P) as the flash from
+    // the feed is (searches on the flash's enthalpy or entropy rely on it).
+    {
+        std::vector<PhaseProps> pr;
+        if (evalAll(sys, T, P, ph, 1, pr) && newtonStep(sys, T, P, z.data(), ph, pr)) prune(ph, n);
+    }
+    // The neighbouring solution converged here: test it for stability and
+    // add phases as the flash from the feed does after its first split.
+    if (!addUnstablePhases(sys, T, P, z, 1, ph, result.iterations)) return flashTP(sys, T, P, zin, result);
+    return finish(sys, T, P, z, ph, result);
 }
 
 }  // namespace zpk::equilibrium

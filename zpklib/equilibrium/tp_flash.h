@@ -26,6 +26,14 @@ struct FlashResult {
 // false, leaving result empty, when no converged state is found.
 bool flashTP(const FluidSystem& sys, double T, double P, const double* z, FlashResult& result);
 
+// The same flash started from the phases of a neighbouring state (guess: at
+// least two fluid phases, e.g. the result at a nearby T or P): their
+// equilibrium at (T, P) is solved first and then tested for stability as
+// after the first split of the flash from the feed.  Falls back to flashTP
+// when the guess is unusable or does not converge to two or more phases.
+bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* z, const std::vector<Phase>& guess,
+                 FlashResult& result);
+
 // Equilibrium between the given phases at (T, P) starting from their
 // compositions and fractions (successive substitution, then Newton).
 // Phases that vanish are removed.  Returns false when not converged.

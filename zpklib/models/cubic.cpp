@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 
 #include "thermo/evaluator.h"
@@ -62,8 +63,8 @@ int solveCubic(double a2, double a1, double a0, double r[3]) {
         const double th = std::acos(std::clamp(rr / std::sqrt(q3), -1.0, 1.0));
         const double sq = -2.0 * std::sqrt(q);
         r[0] = sq * std::cos(th / 3.0) - a2 / 3.0;
-        r[1] = sq * std::cos((th + 2.0 * M_PI) / 3.0) - a2 / 3.0;
-        r[2] = sq * std::cos((th - 2.0 * M_PI) / 3.0) - a2 / 3.0;
+        r[1] = sq * std::cos((th + 2.0 * std::numbers::pi) / 3.0) - a2 / 3.0;
+        r[2] = sq * std::cos((th - 2.0 * std::numbers::pi) / 3.0) - a2 / 3.0;
         count = 3;
     } else {
         const double a = -std::copysign(std::cbrt(std::fabs(rr) + std::sqrt(rr * rr - q3)), rr);
@@ -267,10 +268,18 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
         C += n[i] * c_[i];
         const std::size_t row = static_cast<std::size_t>(i) * n_;
         double ri = 0, rip = 0, ripp = 0;
-        for (int j = 0; j < n_; ++j) {
-            ri += n[j] * at.a[row + j];
-            rip += n[j] * at.ap[row + j];
-            ripp += n[j] * at.app[row + j];
+        if (order < 1) {
+            // The second temperature derivative is not needed at order 0.
+            for (int j = 0; j < n_; ++j) {
+                ri += n[j] * at.a[row + j];
+                rip += n[j] * at.ap[row + j];
+            }
+        } else {
+            for (int j = 0; j < n_; ++j) {
+                ri += n[j] * at.a[row + j];
+                rip += n[j] * at.ap[row + j];
+                ripp += n[j] * at.app[row + j];
+            }
         }
         Di[i] = 2.0 * ri;
         DiT[i] = 2.0 * rip;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <map>
 #include <string>
 
@@ -103,7 +104,7 @@ int cubicRoots(double c2, double c1, double c0, double z[3]) {
         const double theta = std::acos(std::clamp(Rr / std::sqrt(Q * Q * Q), -1.0, 1.0));
         const double s = -2.0 * std::sqrt(Q);
         for (int k = 0; k < 3; ++k)
-            z[k] = s * std::cos((theta + 2.0 * M_PI * (k - 1)) / 3.0) - c2 / 3.0;
+            z[k] = s * std::cos((theta + 2.0 * std::numbers::pi * (k - 1)) / 3.0) - c2 / 3.0;
         count = 3;
     } else {
         const double u = -std::copysign(std::cbrt(std::fabs(Rr) + std::sqrt(Rr * Rr - Q * Q * Q)), Rr);

@@ -16,7 +16,6 @@
 #include "thermo/evaluator.h"
 #include "thermo/jet.h"
 
-
 namespace zpk::models::gerg2008 {
 
 namespace {
@@ -444,6 +443,62 @@ double idealCp(int c, double T) {
     return kRStar * cv + kRGerg;
 }
 
+namespace {
+// ln sinh u and ln cosh u for u >= 0 without overflow.
+double logSinh(double u) {
+    return u + std::log1p(-std::exp(-2 * u)) - std::log(2.0);
+}
+double logCosh(double u) {
+    return u + std::log1p(std::exp(-2 * u)) - std::log(2.0);
+}
+} // namespace
+
+// Integrals of cp0 = R + R* (n3 + sum ...): with u = theta / T, a sinh term
+// contributes R* n theta coth u to h and R* n (u coth u - ln sinh u) to s, a
+// cosh term -R* n theta tanh u and R* n (ln cosh u - u tanh u) (all even in
+// theta).
+double idealH(int c, double T) {
+    const Fluid& fl = formulation().fluids.at(static_cast<std::size_t>(c));
+    double h = (kRGerg + kRStar * fl.n3) * T;
+    for (int k = 0; k < 4; ++k) {
+        const double theta = std::fabs(fl.peTheta[k] * fl.Tc), u = theta / T;
+        if (u == 0) continue;
+        h += kRStar * fl.peN[k] * theta * ((k % 2 == 0) ? 1 / std::tanh(u) : -std::tanh(u));
+    }
+    return h;
+}
+
+double idealS(int c, double T) {
+    const Fluid& fl = formulation().fluids.at(static_cast<std::size_t>(c));
+    double s = (kRGerg + kRStar * fl.n3) * std::log(T);
+    for (int k = 0; k < 4; ++k) {
+        const double u = std::fabs(fl.peTheta[k] * fl.Tc) / T;
+        if (u == 0) continue;
+        s += kRStar * fl.peN[k] *
+             ((k % 2 == 0) ? u / std::tanh(u) - logSinh(u) : logCosh(u) - u * std::tanh(u));
+    }
+    return s;
+}
+
+double molarMass(int c) {
+    return 1e3 * formulation().fluids.at(static_cast<std::size_t>(c)).M;
+}
+
+GasConstantTerm gasConstantTerm(double T, double V, double n) {
+    const double r = kRGerg / kR, e = r - 1;
+    GasConstantTerm q;
+    q.F_i = e * std::log(n * kRGerg * T / (V * kP0)) + std::log(r);
+    q.F = n * (q.F_i - e);
+    q.F_T = n * e / T;
+    q.F_V = -n * e / V;
+    q.F_TT = -n * e / (T * T);
+    q.F_VV = n * e / (V * V);
+    q.F_iT = e / T;
+    q.F_iV = -e / V;
+    q.F_ij = e / n;
+    return q;
+}
+
 State stateTRho(const std::vector<int>& comp, const double* x, double T, double rho) {
     const Formulation& f = formulation();
     double Tr, rhor;
@@ -479,6 +534,19 @@ namespace zpk::models {
 namespace g = gerg2008;
 using J2 = thermo::Jet<2>;
 
+double Gerg2008IdealGas::molarMass(int i) const {
+    return g::molarMass(comp_[i]);
+}
+double Gerg2008IdealGas::cp(int i, double T) const {
+    return g::idealCp(comp_[i], T);
+}
+double Gerg2008IdealGas::deltaH(int i, double T0, double T) const {
+    return g::idealH(comp_[i], T) - g::idealH(comp_[i], T0);
+}
+double Gerg2008IdealGas::deltaS(int i, double T0, double T) const {
+    return g::idealS(comp_[i], T) - g::idealS(comp_[i], T0);
+}
+
 Gerg2008Model::Gerg2008Model(const std::vector<std::int64_t>& cas) {
     // Identifies this model in the per-thread root memory (addresses are reused).
     static std::atomic<std::uint64_t> counter{0};
@@ -492,6 +560,7 @@ Gerg2008Model::Gerg2008Model(const std::vector<std::int64_t>& cas) {
         comp_.push_back(k);
     }
     if (comp_.empty()) throw Error("model 315 (GERG-2008) needs at least one component", kBadArgument);
+    ideal_ = Gerg2008IdealGas(comp_);
 }
 
 bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, int order,
@@ -592,19 +661,25 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
     d.F_i.resize(n);
     for (int i = 0; i < n; ++i)
         d.F_i[i] = F.g[2 + i];
+    const g::GasConstantTerm q = g::gasConstantTerm(T, V, total);
+    d.F += q.F;
+    d.F_T += q.F_T;
+    d.F_V += q.F_V;
+    for (int i = 0; i < n; ++i)
+        d.F_i[i] += q.F_i;
     if (F.h.empty()) return true;
     auto H = [&](int a, int b) { return F.h[static_cast<std::size_t>(a) * K + b]; };
-    d.F_TT = H(0, 0);
+    d.F_TT = H(0, 0) + q.F_TT;
     d.F_TV = H(0, 1);
-    d.F_VV = H(1, 1);
+    d.F_VV = H(1, 1) + q.F_VV;
     d.F_iT.resize(n);
     d.F_iV.resize(n);
     d.F_ij.resize(static_cast<std::size_t>(n) * n);
     for (int i = 0; i < n; ++i) {
-        d.F_iT[i] = H(2 + i, 0);
-        d.F_iV[i] = H(2 + i, 1);
+        d.F_iT[i] = H(2 + i, 0) + q.F_iT;
+        d.F_iV[i] = H(2 + i, 1) + q.F_iV;
         for (int j = 0; j < n; ++j)
-            d.F_ij[static_cast<std::size_t>(i) * n + j] = 0.5 * (H(2 + i, 2 + j) + H(2 + j, 2 + i));
+            d.F_ij[static_cast<std::size_t>(i) * n + j] = 0.5 * (H(2 + i, 2 + j) + H(2 + j, 2 + i)) + q.F_ij;
     }
     return true;
 }
@@ -637,8 +712,8 @@ struct Isotherm {
     PD at(double rho) const {
         const J2 a = g::mixtureAlpha(f, comp, x, Tr / T, rho / rhor);
         const double delta = rho / rhor, ad = a.d(1), add2 = a.d2(1, 1);
-        return {rho * T * (kR + g::kRGerg * delta * ad),
-                T * (kR + g::kRGerg * (2 * delta * ad + delta * delta * add2))};
+        return {rho * T * g::kRGerg * (1 + delta * ad),
+                T * g::kRGerg * (1 + 2 * delta * ad + delta * delta * add2)};
     }
     double tol(double P, double rho) const { return 1e-13 * P + 1e-14 * rho * kR * T * 10; }
 
@@ -652,7 +727,7 @@ struct Isotherm {
         double lo = 0, hi = 0; // bracket: p(lo) < P < p(hi), both stable
         bool haveLo = up, haveHi = false;
         if (up) {
-            x0 = std::min(P / (kR * T), 0.1 * rhor);
+            x0 = std::min(P / (g::kRGerg * T), 0.1 * rhor);
         } else {
             x0 = 3.0 * rhor;
             for (int k = 0;; ++k) {
@@ -755,11 +830,11 @@ bool Gerg2008Model::solveVolume(double T, double P, const double* x, Root root, 
     } else if (root == Root::Vapour) {
         rho = rv, liquidLike = false;
     } else {
-        // Lower residual Gibbs energy per mole: alpha_r R/kR + Z - 1 - ln Z.
+        // Lower residual Gibbs energy per mole: alpha_r + Z - 1 - ln Z.
         auto gres = [&](double r) {
             const J2 a = g::mixtureAlpha(f, comp_, x, iso.Tr / T, r / iso.rhor);
-            const double z = P / (r * kR * T);
-            return a.v * g::kRGerg / kR + z - 1 - std::log(z);
+            const double z = P / (r * g::kRGerg * T);
+            return a.v + z - 1 - std::log(z);
         };
         liquidLike = gres(rl) < gres(rv);
         rho = liquidLike ? rl : rv;

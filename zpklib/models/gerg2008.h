@@ -14,12 +14,14 @@
 // chain rule, so every derivative the engine needs comes from one code path.
 //
 // Units here: K, Pa, mol/m3, J/mol.  The formulation's gas constant
-// R = 8.314472 J/(mol K) is used for its own properties; towards the engine
-// the residual Helmholtz energy is passed as F = n (R / kR) alpha_r so that
-// kR T F is the formulation's residual Helmholtz energy.
+// R = 8.314472 J/(mol K) is used throughout: towards the engine the Helmholtz
+// energy is passed relative to the engine's ideal gas (see gasConstantTerm),
+// and the formulation's ideal part, molar masses included, is offered as the
+// stream's ideal gas (Gerg2008IdealGas).
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "models/phase_model.h"
@@ -50,12 +52,46 @@ struct State {
 };
 State stateTRho(const std::vector<int>& comp, const double* x, double T, double rho);
 
-// Ideal-gas isobaric heat capacity (J/(mol K)) of component position c at T.
+// The GERG-2008 ideal gas of component position c: isobaric heat capacity
+// (J/(mol K)) at T, and the enthalpy (J/mol) and entropy at constant
+// pressure (J/(mol K)) up to constants of integration; molar mass in kg/kmol.
 double idealCp(int c, double T);
+double idealH(int c, double T);
+double idealS(int c, double T);
+double molarMass(int c);
+
+// The formulation's gas constant R against the engine's kR: the engine's
+// ideal gas has P V = n kR T, so the Helmholtz energy n R T (alpha0 +
+// alpha_r) of the formulation differs from the engine's ideal gas at the same
+// (T, V, n) by kR T F with F = n (R / kR) alpha_r plus this term,
+//   n (r - 1) (ln(n R T / (V P0)) - 1) + n ln r,  r = R / kR,
+// (its ideal-gas enthalpy and entropy at P0 being the same).  Adding it
+// makes every property the engine derives the formulation's own, pressure
+// n R T / V (1 + delta alpha_r,delta) included.  Derivatives in (T, V, n),
+// F_i etc. for each component alike.
+struct GasConstantTerm {
+    double F = 0, F_T = 0, F_V = 0, F_TT = 0, F_VV = 0;
+    double F_i = 0, F_iT = 0, F_iV = 0, F_ij = 0;
+};
+GasConstantTerm gasConstantTerm(double T, double V, double n);
 
 } // namespace zpk::models::gerg2008
 
 namespace zpk::models {
+
+// The ideal part of GERG-2008 for the components of one model.
+class Gerg2008IdealGas final : public FormulationIdealGas {
+  public:
+    Gerg2008IdealGas() = default;
+    explicit Gerg2008IdealGas(std::vector<int> comp) : comp_(std::move(comp)) {}
+    double molarMass(int i) const override;
+    double cp(int i, double T) const override;
+    double deltaH(int i, double T0, double T) const override;
+    double deltaS(int i, double T0, double T) const override;
+
+  private:
+    std::vector<int> comp_;
+};
 
 class Gerg2008Model final : public PhaseModel {
   public:
@@ -68,8 +104,9 @@ class Gerg2008Model final : public PhaseModel {
     bool residualDerivatives(double T, double V, const double* n, int order,
                              ResidualDerivs& d) const override;
     double volumeScale(const double* x) const override;
+    const FormulationIdealGas* formulationIdealGas() const override { return &ideal_; }
 
-    // Engine pressure kR T rho + R T rho delta alpha_r,delta at (T, V per mole of x).
+    // Pressure R T rho (1 + delta alpha_r,delta) at (T, V per mole of x).
     double pressure(double T, double V, const double* x) const;
     // Molar volume roots at (T, P, x): false when the requested branch has
     // none (Stable: the lower Gibbs energy of the branches found).
@@ -80,6 +117,7 @@ class Gerg2008Model final : public PhaseModel {
     bool solveVolume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const;
     std::uint64_t id_ = 0;
     std::vector<int> comp_;
+    Gerg2008IdealGas ideal_;
 };
 
 } // namespace zpk::models

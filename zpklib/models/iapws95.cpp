@@ -12,7 +12,6 @@
 #include "core/error.h"
 #include "thermo/jet.h"
 
-
 namespace zpk::models::iapws95 {
 
 namespace {
@@ -547,6 +546,37 @@ template <class P> auto clearPressureFree(P& p, int) -> decltype(p.lnfx.clear(),
 template <class P> void clearPressureFree(P&, long) {}
 } // namespace
 
+namespace {
+// Ideal-gas enthalpy R T (1 + tau phi0_tau) and entropy at constant
+// pressure R (tau phi0_tau - phi0(tau, 1) + ln T), up to a constant.
+double idealEnthalpy(double T) {
+    const iapws95::Constants& c = iapws95::constants();
+    const double tau = c.Tc / T;
+    return c.Rm() * T * (1 + tau * iapws95::ideal(tau, 1.0).a_t);
+}
+double idealEntropy(double T) {
+    const iapws95::Constants& c = iapws95::constants();
+    const double tau = c.Tc / T;
+    const iapws95::Derivs d = iapws95::ideal(tau, 1.0);
+    return c.Rm() * (tau * d.a_t - d.a + std::log(T));
+}
+} // namespace
+
+double Iapws95IdealGas::molarMass(int) const {
+    return 1e3 * iapws95::constants().M;
+}
+double Iapws95IdealGas::cp(int, double T) const {
+    const iapws95::Constants& c = iapws95::constants();
+    const double tau = c.Tc / T;
+    return c.Rm() * (1 - tau * tau * iapws95::ideal(tau, 1.0).a_tt);
+}
+double Iapws95IdealGas::deltaH(int, double T0, double T) const {
+    return idealEnthalpy(T) - idealEnthalpy(T0);
+}
+double Iapws95IdealGas::deltaS(int, double T0, double T) const {
+    return idealEntropy(T) - idealEntropy(T0);
+}
+
 Iapws95Model::Iapws95Model() {
     (void)iapws95::constants();
 }
@@ -589,7 +619,7 @@ bool Iapws95Model::evaluate(double T, double P, const double* x, Root root, int 
     out.hres = RT * (tau * r.a_t + delta * r.a_d);
     // The engine's ideal-gas entropy carries -kR ln(P / 101325 Pa).
     const double gasConstantShift = kR - R;
-    out.sres = R * (tau * r.a_t - r.a + std::log(Z)) + gasConstantShift * std::log(P / 101325.0);
+    out.sres = R * (tau * r.a_t - r.a + std::log(Z)) + gasConstantShift * std::log(P / kP0);
     if (order < 1) return true;
 
     const double dPdrho = RT * (1 + 2 * delta * r.a_d + delta * delta * r.a_dd);

@@ -73,11 +73,21 @@ bool saturationP(double P, Saturation& s);
 
 namespace zpk::models {
 
+// The ideal part phi0 of IAPWS-95 and the formulation's molar mass
+// 18.015268 g/mol, as the stream's ideal gas of water.
+class Iapws95IdealGas final : public FormulationIdealGas {
+  public:
+    double molarMass(int i) const override;
+    double cp(int i, double T) const override;
+    double deltaH(int i, double T0, double T) const override;
+    double deltaS(int i, double T0, double T) const override;
+};
+
 // Pure water on IAPWS-95.  Residual properties are given relative to the
-// engine's ideal gas: its ideal-gas heat capacity of water is the IAPWS-95
-// ideal part (the same Planck-Einstein terms), and the small difference
-// between the formulation's gas constant and the engine's enters the
-// residual entropy and cv so that totals are those of IAPWS-95.
+// engine's ideal gas, which for a stream of this model is the formulation's
+// ideal part (Iapws95IdealGas); the small difference between the
+// formulation's gas constant and the engine's enters the residual entropy and
+// cv so that totals are those of IAPWS-95.
 class Iapws95Model final : public PhaseModel {
   public:
     Iapws95Model();
@@ -86,6 +96,10 @@ class Iapws95Model final : public PhaseModel {
     bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
     // Maxwell saturation of the formulation (see iapws95::saturationT/P).
     bool pureSaturation(bool atPressure, double& T, double& P) const override;
+    const FormulationIdealGas* formulationIdealGas() const override { return &ideal_; }
+
+  private:
+    Iapws95IdealGas ideal_;
 };
 
 } // namespace zpk::models

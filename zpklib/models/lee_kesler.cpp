@@ -13,7 +13,6 @@
 #include "models/factory.h"
 #include "thermo/evaluator.h"
 
-
 namespace zpk::models {
 
 // ---------------------------------------------------------------------------
@@ -473,7 +472,13 @@ bool LeeKeslerGibbsModel::evaluate(double T, double P, const double* xin, Root r
     const J Tr = TJ / Tcm, Pr = PJ / Pcm;
     const J f = om / LeeKeslerModel::kOmegaRef;
 
-    // Densities of both fluids on both branches.
+    // Densities of both fluids on both branches.  A phase puts both fluids
+    // on the same branch: the liquid pair exists when both fluids have a
+    // liquid root, the vapour pair when both have a vapour root.  Mixing a
+    // vapour root of one fluid with a liquid root of the other is no phase
+    // of either kind; with a negative acentric factor (argon) the reference
+    // fluid's weight is negative, and such a mix would even look more stable
+    // than the vapour.
     double rl[2], rv[2];
     bool hl[2], hv[2];
     for (int k = 0; k < 2; ++k) {
@@ -483,15 +488,23 @@ bool LeeKeslerGibbsModel::evaluate(double T, double P, const double* xin, Root r
         if (!hl[k]) rl[k] = rv[k];
         if (!hv[k]) rv[k] = rl[k];
     }
-    const bool two = hl[0] && hv[0] && std::fabs(rl[0] - rv[0]) > 1e-7 * rl[0];
+    const bool liquidPair = hl[0] && hl[1], vapourPair = hv[0] && hv[1];
+    const bool two = liquidPair && vapourPair &&
+                     (std::fabs(rl[0] - rv[0]) > 1e-7 * rl[0] || std::fabs(rl[1] - rv[1]) > 1e-7 * rl[1]);
     bool liquid = root == Root::Liquid;
-    if (root == Root::Stable) {
+    if (!liquidPair && vapourPair) {
+        liquid = false; // the only phase there is serves both requests
+    } else if (liquidPair && !vapourPair) {
+        liquid = true;
+    } else if (two && root == Root::Stable) {
         auto gmix = [&](const double* r) {
             return (1.0 - f.v) * lkGibbsValue(kLk[0], Tr.v, Pr.v, r[0]) +
                    f.v * lkGibbsValue(kLk[1], Tr.v, Pr.v, r[1]);
         };
         liquid = gmix(rl) < gmix(rv);
     }
+    // Neither pair (each fluid has only its own branch): both sets hold the
+    // single roots, which the choice above does not change.
     const double* rho = liquid ? rl : rv;
     const J core = N * ((1.0 - f) * lkGibbs(kLk[0], Tr, Pr, rho[0]) + f * lkGibbs(kLk[1], Tr, Pr, rho[1]));
     if (!std::isfinite(core.v)) return false;

@@ -683,11 +683,8 @@ StreamResult product(const streams::StreamDef& columnDef, const std::vector<doub
     for (double v : flows)
         n += v;
     r.def.z.assign(flows.size(), 0.0);
-    double mw = 0;
-    for (std::size_t i = 0; i < flows.size(); ++i) {
+    for (std::size_t i = 0; i < flows.size(); ++i)
         r.def.z[i] = n > 0 ? flows[i] / n : 0.0;
-        mw += r.def.z[i] * components::byIndex(columnDef.codes[i])->mw;
-    }
     if (!(n > 0)) {
         // No flow: the column's overall composition at the stage state.
         r.def.massFlow = 0;
@@ -695,8 +692,10 @@ StreamResult product(const streams::StreamDef& columnDef, const std::vector<doub
         r.state = s.flash(T, P);
         return r;
     }
-    r.def.massFlow = n * mw;
+    // Mass flow on the stream's own molar masses (a formulation's, where its
+    // models bring them), as the feeds' molar flows were computed.
     engine::StreamSystem s(r.def);
+    r.def.massFlow = n * s.feedMw();
     r.state = engine::stateFunctionFlash(s, engine::Spec::H, h, P, true, T);
     return r;
 }

@@ -27,8 +27,20 @@ std::shared_ptr<EquilibriumCache> atPS(const engine::StreamSystem& sys, double P
 }
 
 void checkEfficiency(double eta) {
-    if (!(eta > 0) || !std::isfinite(eta))
-        throw Error("polytropic efficiency must be positive", kBadArgument);
+    if (!isPhysicalEfficiency(eta))
+        throw Error("polytropic efficiency " + std::to_string(eta) +
+                        " is not in (0, 1] (above 1 the outlet would be colder than the isentropic one)",
+                    kBadArgument);
+}
+
+// An efficiency found for a given outlet: above 1 the outlet lies beyond
+// the isentropic one (colder in compression, warmer in expansion), which no
+// adiabatic machine reaches.  Rounding of the path search is allowed for.
+void requireReachable(double eta) {
+    if (!(eta > 0) || !(eta <= 1.0 + 1e-9))
+        throw Error("the outlet needs a polytropic efficiency of " + std::to_string(eta) +
+                        ", outside (0, 1]: it lies beyond the isentropic outlet",
+                    kBadArgument);
 }
 
 // n/(n-1) (P2 v2 - P1 v1) with n = ln(P2/P1) / ln(v1/v2): the head of the
@@ -190,8 +202,11 @@ double polytropicEfficiency(const engine::StreamSystem& sys, const EquilibriumCa
     const double P2 = outlet.P;
     const double h1 = engine::molarEnthalpy(inlet), h2 = engine::molarEnthalpy(outlet);
     if (!(std::fabs(h2 - h1) > 0)) throw Error("inlet and outlet have the same enthalpy", kCalculation);
-    if (method == PolytropicMethod::Schultz)
-        return schultzEfficiency(schultzInlet(sys, inlet, P2), engine::molarVolume(outlet), h2);
+    if (method == PolytropicMethod::Schultz) {
+        const double eta = schultzEfficiency(schultzInlet(sys, inlet, P2), engine::molarVolume(outlet), h2);
+        requireReachable(eta);
+        return eta;
+    }
     if (method != PolytropicMethod::PathIntegral)
         throw Error("the efficiency is found for the path integral and the Schultz method only",
                     kBadArgument);
@@ -205,7 +220,9 @@ double polytropicEfficiency(const engine::StreamSystem& sys, const EquilibriumCa
     double eta0 = compression ? w1 / (h2 - h1) : (h2 - h1) / w1;
     if (!(eta0 > 0)) throw Error("the outlet cannot be reached by a polytropic process", kCalculation);
     eta0 = std::clamp(eta0, 0.02, 5.0);
-    return solveSecant(residual, eta0, eta0 * 0.98, 0.01, 10.0, 1e-11, 40);
+    const double eta = solveSecant(residual, eta0, eta0 * 0.98, 0.01, 10.0, 1e-11, 40);
+    requireReachable(eta);
+    return eta;
 }
 
 } // namespace zpk::operations

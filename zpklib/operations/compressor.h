@@ -29,6 +29,12 @@ enum class PolytropicMethod { PathIntegral, Stepwise, Schultz };
 
 inline constexpr int kStepwiseSteps = 50;
 
+// Polytropic (and isentropic) efficiencies of a real machine lie in (0, 1]:
+// 1 is the isentropic process, above 1 the outlet would lie beyond it.
+inline bool isPhysicalEfficiency(double eta) {
+    return eta > 0 && eta <= 1.0;
+}
+
 // Outlet state at pressure P2 for polytropic efficiency eta (0 < eta <= 1).
 std::shared_ptr<EquilibriumCache> polytropicOutlet(const engine::StreamSystem& sys,
                                                    const EquilibriumCache& inlet, double P2, double eta,

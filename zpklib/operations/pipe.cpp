@@ -30,6 +30,7 @@ double homogeneousViscosity(const engine::StreamSystem& sys, const EquilibriumCa
         ph.x = p.x;
         ph.v = p.v;
         ph.cv0 = sys.idealCp(st.T, p.x.data()) - models::kR;
+        ph.mw = p.mw;
         const double mu = transport::viscosity(comps, ph);
         if (!(mu > 0)) throw Error("no viscosity for a phase of the stream", kCalculation);
         inverse += p.beta * p.mw / mw / mu;

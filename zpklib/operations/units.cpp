@@ -11,34 +11,37 @@ namespace zpk::operations {
 
 namespace {
 
-double molarMass(const streams::StreamDef& def) {
-    double m = 0, s = 0;
-    for (int i = 0; i < def.positions(); ++i) {
-        const auto* c = components::byIndex(def.codes[i]);
-        if (!c) throw Error("position " + std::to_string(i + 1) + " has no component", kNotDefined);
-        m += std::max(def.z[i], 0.0) * c->mw;
-        s += std::max(def.z[i], 0.0);
+// Mass per mole of a state (kg/kmol), from its phases' molar masses, so that
+// products split the mass flow on the same molar masses as their phases.
+double molarMass(const EquilibriumCache& st) {
+    double m = 0, b = 0;
+    for (const auto& p : st.phases) {
+        m += p.beta * p.mw;
+        b += p.beta;
     }
-    return m / s;
+    return m / b;
 }
 
 std::vector<double> normalised(const streams::StreamDef& def) {
     std::vector<double> z(def.z);
     double s = 0;
-    for (double& v : z) s += (v = std::max(v, 0.0));
-    for (double& v : z) v /= s;
+    for (double& v : z)
+        s += (v = std::max(v, 0.0));
+    for (double& v : z)
+        v /= s;
     return z;
 }
 
-}  // namespace
+} // namespace
 
 StreamResult mix(const MixInput& a, const MixInput& b, double outletP, double duty) {
     if (!a.state || !b.state) throw Error("both inlets need an operating point", kNotDefined);
     StreamResult r;
     r.def = a.def;
     // Union of the components, mapping b's positions into the outlet.
-    std::map<int, int> pos;  // component code -> 0-based outlet position
-    for (int i = 0; i < a.def.positions(); ++i) pos.emplace(a.def.codes[i], i);
+    std::map<int, int> pos; // component code -> 0-based outlet position
+    for (int i = 0; i < a.def.positions(); ++i)
+        pos.emplace(a.def.codes[i], i);
     std::vector<int> mapB(b.def.positions());
     for (int i = 0; i < b.def.positions(); ++i) {
         auto it = pos.find(b.def.codes[i]);
@@ -49,14 +52,18 @@ StreamResult mix(const MixInput& a, const MixInput& b, double outletP, double du
         }
         mapB[i] = it->second;
     }
-    const double na = a.def.massFlow / molarMass(a.def), nb = b.def.massFlow / molarMass(b.def);  // kmol/s
+    engine::StreamSystem sa(a.def), sb(b.def);
+    const double na = a.def.massFlow / sa.feedMw(), nb = b.def.massFlow / sb.feedMw(); // kmol/s
     const auto za = normalised(a.def), zb = normalised(b.def);
     std::vector<double> n(r.def.positions(), 0.0);
-    for (int i = 0; i < a.def.positions(); ++i) n[i] += na * za[i];
-    for (int i = 0; i < b.def.positions(); ++i) n[mapB[i]] += nb * zb[i];
+    for (int i = 0; i < a.def.positions(); ++i)
+        n[i] += na * za[i];
+    for (int i = 0; i < b.def.positions(); ++i)
+        n[mapB[i]] += nb * zb[i];
     const double ntot = na + nb;
     if (!(ntot > 0)) throw Error("both inlets have no flow", kNotDefined);
-    for (int i = 0; i < r.def.positions(); ++i) r.def.z[i] = n[i] / ntot;
+    for (int i = 0; i < r.def.positions(); ++i)
+        r.def.z[i] = n[i] / ntot;
     r.def.massFlow = a.def.massFlow + b.def.massFlow;
     for (const auto& e : b.def.bips) {
         streams::BipEntry m = e;
@@ -69,7 +76,7 @@ StreamResult mix(const MixInput& a, const MixInput& b, double outletP, double du
     r.def.options |= b.def.options;
     r.def.defined = true;
     // Enthalpy balance on one base (kJ/s = J/mol * kmol/s).
-    engine::StreamSystem sa(a.def), sb(b.def), so(r.def);
+    engine::StreamSystem so(r.def);
     const double ha = (engine::molarEnthalpy(*a.state) + sa.offsetH(sa.feed().data())) * na;
     const double hb = (engine::molarEnthalpy(*b.state) + sb.offsetH(sb.feed().data())) * nb;
     const double hOut = (ha + hb + duty) / ntot - so.offsetH(so.feed().data());
@@ -86,7 +93,7 @@ StreamResult phaseProduct(const streams::StreamDef& feed, const EquilibriumCache
     StreamResult r;
     r.def = feed;
     r.def.z = p.x;
-    r.def.massFlow = feed.massFlow * p.beta * p.mw / molarMass(feed);
+    r.def.massFlow = feed.massFlow * p.beta * p.mw / molarMass(st);
     auto c = std::make_shared<EquilibriumCache>();
     c->T = st.T;
     c->P = st.P;
@@ -112,12 +119,13 @@ StreamResult kindProduct(const streams::StreamDef& feed, const EquilibriumCache&
     std::vector<double> z(feed.positions(), 0.0);
     for (const auto& p : st.phases)
         if (p.kind == kind) {
-            for (std::size_t i = 0; i < z.size(); ++i) z[i] += p.beta * p.x[i] / beta;
+            for (std::size_t i = 0; i < z.size(); ++i)
+                z[i] += p.beta * p.x[i] / beta;
             c->phases.push_back(p);
             c->phases.back().beta = p.beta / beta;
         }
     r.def.z = z;
-    r.def.massFlow = feed.massFlow * mass / molarMass(feed);
+    r.def.massFlow = feed.massFlow * mass / molarMass(st);
     r.state = std::move(c);
     return r;
 }
@@ -131,4 +139,4 @@ StreamResult emptyProduct(const streams::StreamDef& feed, const EquilibriumCache
     return r;
 }
 
-}  // namespace zpk::operations
+} // namespace zpk::operations

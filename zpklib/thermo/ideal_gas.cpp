@@ -10,7 +10,7 @@
 namespace zpk::thermo {
 
 namespace {
-constexpr double kP0 = 101325.0;
+using models::kP0;
 constexpr double kTf = 298.15;
 
 struct Bases {
@@ -31,7 +31,7 @@ double need(double v, const components::Component& c, const char* what) {
     if (!std::isfinite(v)) throw Error(std::string("component ") + c.name + " has no " + what, kCalculation);
     return v;
 }
-}  // namespace
+} // namespace
 
 Base enthalpyBase() {
     std::lock_guard l(bases().m);
@@ -52,20 +52,42 @@ void setEntropyBase(int kind, double T0, double value) {
     bases().s = {kind, T0, value};
 }
 
+double IdealGasSource::mw() const {
+    return own ? own->molarMass(index) : c->mw;
+}
+double IdealGasSource::cp(double T) const {
+    return own ? own->cp(index, T) : need(components::idealCp(*c, T), *c, "ideal-gas heat capacity");
+}
+double IdealGasSource::deltaH(double T0, double T) const {
+    return own ? own->deltaH(index, T0, T)
+               : need(components::idealDeltaH(*c, T0, T), *c, "ideal-gas heat capacity");
+}
+double IdealGasSource::deltaS(double T0, double T) const {
+    return own ? own->deltaS(index, T0, T)
+               : need(components::idealDeltaS(*c, T0, T), *c, "ideal-gas heat capacity");
+}
+
+double idealEnthalpy(const IdealGasSource& g, double T, const Base& b) {
+    if (b.kind == 2) return need(g.c->hf, *g.c, "formation enthalpy") + g.deltaH(kTf, T);
+    return b.value * g.mw() + g.deltaH(b.T0, T);
+}
+
+double idealEntropy(const IdealGasSource& g, double T, double P, const Base& b) {
+    const double pr = -models::kR * std::log(P / kP0);
+    if (b.kind == 2) return need(g.c->sf, *g.c, "formation entropy") + g.deltaS(kTf, T) + pr;
+    return b.value * g.mw() + g.deltaS(b.T0, T) + pr;
+}
+
 double idealEnthalpy(const components::Component& c, double T, const Base& b) {
-    if (b.kind == 2) return need(c.hf, c, "formation enthalpy") + need(components::idealDeltaH(c, kTf, T), c, "ideal-gas heat capacity");
-    return b.value * c.mw + need(components::idealDeltaH(c, b.T0, T), c, "ideal-gas heat capacity");
+    return idealEnthalpy(IdealGasSource{&c}, T, b);
 }
 
 double idealEntropy(const components::Component& c, double T, double P, const Base& b) {
-    const double pr = -models::kR * std::log(P / kP0);
-    if (b.kind == 2)
-        return need(c.sf, c, "formation entropy") + need(components::idealDeltaS(c, kTf, T), c, "ideal-gas heat capacity") + pr;
-    return b.value * c.mw + need(components::idealDeltaS(c, b.T0, T), c, "ideal-gas heat capacity") + pr;
+    return idealEntropy(IdealGasSource{&c}, T, P, b);
 }
 
 double idealHeatCapacity(const components::Component& c, double T) {
-    return need(components::idealCp(c, T), c, "ideal-gas heat capacity");
+    return IdealGasSource{&c}.cp(T);
 }
 
-}  // namespace zpk::thermo
+} // namespace zpk::thermo

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "components/database.h"
+#include "models/phase_model.h"
 
 namespace zpk::thermo {
 
@@ -30,7 +31,22 @@ double idealEnthalpy(const components::Component& c, double T, const Base& b);
 double idealEntropy(const components::Component& c, double T, double P, const Base& b);
 double idealHeatCapacity(const components::Component& c, double T);
 
+// Ideal gas of one component of a stream: the database's, or the ideal part
+// of a reference formulation (component `index` of `own`), which also brings
+// its molar mass.  The bases above apply to either in the same way.
+struct IdealGasSource {
+    const components::Component* c = nullptr;
+    const models::FormulationIdealGas* own = nullptr;
+    int index = 0;
+    double mw() const;                        // kg/kmol
+    double cp(double T) const;                // J/(mol K)
+    double deltaH(double T0, double T) const; // J/mol
+    double deltaS(double T0, double T) const; // J/(mol K), constant pressure
+};
+double idealEnthalpy(const IdealGasSource& g, double T, const Base& b);
+double idealEntropy(const IdealGasSource& g, double T, double P, const Base& b);
+
 // The ideal entropy of a mixture includes -R sum x ln x (see docs/models.md).
 inline constexpr bool kEntropyOfMixing = true;
 
-}  // namespace zpk::thermo
+} // namespace zpk::thermo

@@ -30,11 +30,17 @@ std::vector<double> normalised(const std::vector<double>& x) {
     return out;
 }
 
-double massDensity(const Components& comps, const std::vector<double>& x, double v) {
-    double mw = 0;
-    for (std::size_t i = 0; i < x.size(); ++i)
-        mw += x[i] * comps[i]->mw;
-    return mw * 1e-3 / v; // kg/kmol -> kg/mol
+// Mass density of a phase (kg/m3): on the phase's own molar mass when the
+// stream gives it (a formulation's, e.g. IAPWS-95 water), so that the
+// density the water correlations see is the stream's density.
+double massDensity(const Components& comps, const Phase& ph) {
+    double mw = ph.mw;
+    if (!(mw > 0)) {
+        const std::vector<double> x = normalised(ph.x);
+        for (std::size_t i = 0; i < x.size(); ++i)
+            mw += x[i] * comps[i]->mw;
+    }
+    return mw * 1e-3 / ph.v; // kg/kmol -> kg/mol
 }
 
 ChungComponent chungData(const components::Component& c) {
@@ -267,7 +273,7 @@ double liquidDensityScale(const Components& comps, const Phase& ph) {
 double viscosity(const Components& comps, const Phase& ph) {
     if (!(ph.T > 0) || !(ph.v > 0)) throw Error("phase state without temperature or volume");
     const int w = pureWaterIndex(comps, ph.x);
-    if (w >= 0) return water::viscosity(ph.T, massDensity(comps, normalised(ph.x), ph.v));
+    if (w >= 0) return water::viscosity(ph.T, massDensity(comps, ph));
     if (ph.kind == 1) {
         const double mu = correlatedLiquidViscosity(comps, ph);
         if (mu > 0) return mu;
@@ -281,7 +287,7 @@ double viscosity(const Components& comps, const Phase& ph) {
 double conductivity(const Components& comps, const Phase& ph) {
     if (!(ph.T > 0) || !(ph.v > 0)) throw Error("phase state without temperature or volume");
     const int w = pureWaterIndex(comps, ph.x);
-    if (w >= 0) return water::conductivity(ph.T, massDensity(comps, normalised(ph.x), ph.v));
+    if (w >= 0) return water::conductivity(ph.T, massDensity(comps, ph));
     if (ph.kind == 1) {
         const double l = correlatedLiquidConductivity(comps, ph);
         if (l > 0) return l;

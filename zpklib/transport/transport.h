@@ -38,6 +38,7 @@ struct Phase {
     std::vector<double> x; // mole fractions (need not be normalised)
     double v = 0;          // molar volume, m3/mol
     double cv0 = 0;        // ideal-gas isochoric heat capacity, J/(mol K)
+    double mw = 0;         // molar mass of the phase, kg/kmol (0: from the components' database values)
     // Optional: molar volume (m3/mol) that the phase's own volume model gives
     // pure component i as a liquid at (T, p).  With it, Chung's method for a
     // liquid outside the correlation path is evaluated at the phase density

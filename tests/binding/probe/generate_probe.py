@@ -18,7 +18,9 @@ def main(argv):
             line = line.rstrip("\n")
             if not line or line.startswith("#"):
                 continue
-            _, decl = line.split("\t")
+            python, decl = line.split("\t")[:2]
+            if python == "-":  # not exposed to Python
+                continue
             m = re.match(r"^(int|double|char \*)\s*(\w+)\((.*)\)$", decl)
             if not m:
                 raise SystemExit("generate_probe.py: cannot read %r" % decl)

@@ -39,6 +39,11 @@ struct State {
     bool gateOpen = false;
     int inFlight = 0;
     int peak = 0;
+    // The binding-only entries (zpk/zpk_binding.h): the programmed size of
+    // every slot's stream, and the last failure the binding reported.
+    int slotPositions = -1;
+    int bindingCode = 0;
+    std::string bindingMessage;
 };
 
 State& state() {
@@ -125,6 +130,9 @@ PROBE_API void probe_reset(void) {
     s.gateOpen = true;
     s.gate.notify_all();
     s.peak = 0;
+    s.slotPositions = -1;
+    s.bindingCode = 0;
+    s.bindingMessage.clear();
 }
 
 PROBE_API void probe_set_logging(int on) {
@@ -218,4 +226,42 @@ PROBE_API int probe_arg(const char* name, int i, double* num, int* isNull, const
         std::memcpy(buffer, a.bytes.data(),
                     std::min<std::size_t>(a.bytes.size(), static_cast<std::size_t>(capacity)));
     return a.kind;
+}
+
+// The binding-only entries.  They are not recorded in the call log: the
+// tests count library calls, and these are the binding's own look-ups.
+PROBE_API int zpkBindingSlotPositions(int) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.slotPositions;
+}
+
+PROBE_API int zpkBindingSetError(int code, const char* message) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    const int previous = s.bindingCode;
+    s.bindingCode = code;
+    s.bindingMessage = message ? message : "";
+    return previous;
+}
+
+// Stream size that zpkBindingSlotPositions reports for every slot (-1: unknown).
+PROBE_API void probe_set_slot_positions(int n) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.slotPositions = n;
+}
+
+// The last failure reported through zpkBindingSetError: its code (0: none)
+// and up to `capacity` bytes of its message, NUL-terminated.
+PROBE_API int probe_binding_error(char* buffer, int capacity) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    if (buffer && capacity > 0) {
+        const std::size_t n =
+            std::min<std::size_t>(s.bindingMessage.size(), static_cast<std::size_t>(capacity - 1));
+        std::memcpy(buffer, s.bindingMessage.data(), n);
+        buffer[n] = '\0';
+    }
+    return s.bindingCode;
 }
