@@ -5,7 +5,9 @@
 //   (kJ/(kmol K)) and volume (m3/kmol) of the phase at (T, P, x).
 // Derivatives are per K, per Pa and per unit of x_m (x is not renormalised).
 // Phase 0 is evaluated on the vapour root, phase 1 on the liquid root,
-// phase 2 by the stream's solid models (see docs/solids.md).
+// phase 2 by the stream's solid models (see docs/solids.md), phase 3 by the
+// stream's hydrate model, in the structure of lower Gibbs energy at x (see
+// docs/hydrates.md).
 #include <cmath>
 #include <memory>
 #include <string>
@@ -33,9 +35,9 @@ struct Eval {
 Eval prepare(int slot, int phase, double t, double p, const double* x) {
     const int stream = core::derivativeSlotStream(slot);
     if (stream == 0) throw Error("derivative slot " + std::to_string(slot) + " is not bound (DPinit)", kNotDefined);
-    if (phase < 0 || phase > 2)
-        throw Error("phase " + std::to_string(phase) + ": only vapour, liquid and solid (0, 1, 2) have models here",
-                    kNotImplemented);
+    if (phase < 0 || phase > 3)
+        throw Error("phase " + std::to_string(phase) + " is not 0 (vapour), 1 (liquid), 2 (solid) or 3 (hydrate)",
+                    kBadArgument);
     if (!x) throw Error("composition array is missing");
     Eval e;
     const api::StreamView v = api::view(stream);

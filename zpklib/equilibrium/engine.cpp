@@ -6,6 +6,8 @@
 #include <string>
 
 #include "core/error.h"
+#include "equilibrium/hydrate_phase.h"
+#include "models/catalogue.h"
 #include "models/factory.h"
 
 namespace zpk::engine {
@@ -60,6 +62,42 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
         fluid_.mw[i] = ideal_[i].mw();
     }
     buildSolids(def, in);
+    buildHydrates(def, in);
+}
+
+// Hydrate phase: the hydrate model code (170, 171) on the fugacity property
+// of phase 3.  Each property's hydrate is referred to pure liquid water of
+// the stream's liquid model of that property, so that the hydrate's
+// enthalpy, entropy and volume differ from the stream's liquid water by the
+// lattice and guest terms alone (the heat of hydrate formation does not
+// depend on the models).  The hydrate enters the flash with putKO bit 4.
+void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::ModelInputs& in) {
+    flashFluid_ = fluid_;
+    const models::ModelInfo* info = models::find(def.model(1, hydrate::kHydratePhase));
+    if (!info || info->family != models::Family::Hydrate) {
+        hydrateError_ = "stream has no hydrate model (setMP(s, 1, 3, 170 or 171))";
+        return;
+    }
+    try {
+        std::map<std::pair<const models::PhaseModel*, int>, std::shared_ptr<const models::PhaseModel>> built;
+        for (int p = 0; p < 4; ++p) {
+            for (int s = 0; s < 3; ++s) {
+                const auto key = std::make_pair(models_[p][1].get(), s);
+                auto it = built.find(key);
+                if (it == built.end())
+                    it = built.emplace(key, std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[p][1], s - 1))
+                             .first;
+                hydrates_[p][s] = it->second;
+            }
+            models_[p][hydrate::kHydratePhase] = hydrates_[p][0];
+        }
+    } catch (const std::exception& e) {
+        hydrateError_ = std::string("hydrate phase model: ") + e.what();
+        return;
+    }
+    if ((def.options & kHydrateOption) && fluid_.water >= 0)
+        for (int s = 0; s < 2; ++s)
+            flashFluid_.hydrate[s] = static_cast<const hydrate::HydratePhaseModel*>(hydrates_[0][s + 1].get());
 }
 
 // Solid phase: the fugacity model's code decides between pure solids and a
@@ -90,7 +128,17 @@ void StreamSystem::buildSolids(const streams::StreamDef& def, const models::Mode
                            models::SolidArrangement::Solution;
 }
 
+const models::PhaseModel& StreamSystem::hydrateModel(int property, int structure) const {
+    const auto& m = hydrates_[property - 1][structure < 0 ? 0 : structure + 1];
+    if (!m) throw Error(hydrateError_, kNotDefined);
+    return *m;
+}
+
 const models::PhaseModel& StreamSystem::model(int property, int phase) const {
+    if (phase == hydrate::kHydratePhase) {
+        if (!models_[property - 1][phase]) throw Error(hydrateError_, kNotDefined);
+        return *models_[property - 1][phase];
+    }
     if (phase == models::kSolidPhase) {
         if (!models_[property - 1][2]) throw Error("solid phase model: " + solidError_, kNotImplemented);
         return *models_[property - 1][2];
@@ -166,26 +214,30 @@ double StreamSystem::idealCp(double T, const double* x) const {
     return c / s;
 }
 
-PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double>& x, int kind,
-                                    bool stable) const {
+PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable,
+                                    int structure) const {
     PhaseState st;
     st.kind = kind;
+    st.structure = kind == hydrate::kHydratePhase ? structure : -1;
     st.x = x;
     double sum = 0;
     for (int i = 0; i < n_; ++i)
         sum += x[i];
     for (int i = 0; i < n_; ++i)
         st.mw += x[i] / sum * molarMass(i);
-    const int ph = kind == models::kVapour ? 0 : kind == models::kSolidPhase ? 2 : 1;
+    const int ph = kind == models::kVapour ? 0 : kind == models::kLiquid ? 1 : kind;
     auto rootFor = [&](int property) {
         // The flash's own root when the property model is the fugacity model.
         if (stable && models_[property - 1][ph] == models_[0][ph]) return Root::Stable;
         return kind == models::kVapour ? Root::Vapour : Root::Liquid;
     };
     thread_local PhaseProps hp, sp, vp;
-    if (!model(2, ph).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
-        !model(3, ph).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
-        !model(4, ph).evaluate(T, P, x.data(), rootFor(4), 1, vp))
+    auto modelOf = [&](int property) -> const models::PhaseModel& {
+        return ph == hydrate::kHydratePhase ? hydrateModel(property, structure) : model(property, ph);
+    };
+    if (!modelOf(2).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
+        !modelOf(3).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
+        !modelOf(4).evaluate(T, P, x.data(), rootFor(4), 1, vp))
         throw Error("phase properties cannot be evaluated at this state", kCalculation);
     const double cpig = idealCp(T, x.data());
     st.h = idealH(T, x.data()) + hp.hres;
@@ -208,7 +260,7 @@ std::shared_ptr<EquilibriumCache> StreamSystem::fromPhases(double T, double P,
     c->T = T;
     c->P = P;
     for (auto& ph : phases) {
-        PhaseState st = phaseState(T, P, ph.x, ph.kind, true);
+        PhaseState st = phaseState(T, P, ph.x, ph.kind, true, ph.structure);
         st.beta = ph.beta;
         c->phases.push_back(std::move(st));
     }
@@ -218,7 +270,7 @@ std::shared_ptr<EquilibriumCache> StreamSystem::fromPhases(double T, double P,
 std::shared_ptr<EquilibriumCache> StreamSystem::flash(double T, double P, const double* z) const {
     if (solidsWanted_ && !fluid_.solid) throw Error("solid phases: " + solidError_, kNotImplemented);
     equilibrium::FlashResult r;
-    if (!equilibrium::flashTP(fluid_, T, P, z ? z : z_.data(), r))
+    if (!equilibrium::flashTP(flashFluid_, T, P, z ? z : z_.data(), r))
         throw Error("isothermal flash did not converge", kCalculation);
     return fromPhases(T, P, std::move(r.phases));
 }
@@ -255,11 +307,12 @@ std::shared_ptr<EquilibriumCache> StreamSystem::flashFrom(double T, double P,
     std::vector<equilibrium::Phase> guess(near.phases.size());
     for (std::size_t k = 0; k < guess.size(); ++k) {
         guess[k].kind = near.phases[k].kind;
+        guess[k].structure = near.phases[k].structure;
         guess[k].beta = near.phases[k].beta;
         guess[k].x = near.phases[k].x;
     }
     equilibrium::FlashResult r;
-    if (!equilibrium::flashTPFrom(fluid_, T, P, z_.data(), guess, r))
+    if (!equilibrium::flashTPFrom(flashFluid_, T, P, z_.data(), guess, r))
         throw Error("isothermal flash did not converge", kCalculation);
     return fromPhases(T, P, std::move(r.phases));
 }

@@ -23,7 +23,8 @@ namespace zpk::engine {
 // Properties of one phase, per mole of the phase (SI: J/mol, m3/mol, ...).
 struct PhaseState {
     int kind = models::kVapour;
-    double beta = 1; // mole fraction of the stream in this phase
+    int structure = -1; // hydrate structure (0 I, 1 II)
+    double beta = 1;    // mole fraction of the stream in this phase
     std::vector<double> x;
     double mw = 0;                              // kg/kmol
     double v = 0, h = 0, s = 0, cp = 0, cv = 0; // h, s on the internal base (see StreamSystem)
@@ -60,11 +61,18 @@ class StreamSystem {
     // liquid fugacity models are one reference formulation that brings its
     // ideal part (IAPWS-95, GERG-2008), else the database's.
     const thermo::IdealGasSource& idealGas(int i) const { return ideal_[i]; }
-    // Model for property 1..4 and phase 0 (vapour), 1 (liquid) or 2
-    // (solid; throws when the stream's solid model cannot be built).
+    // Model for property 1..4 and phase 0 (vapour), 1 (liquid), 2 (solid;
+    // throws when the stream's solid model cannot be built) or 3 (hydrate of
+    // the more stable structure at the composition; throws without a
+    // hydrate model).
     const models::PhaseModel& model(int property, int phase) const;
+    // The hydrate model of property 1..4 for one structure (0 I, 1 II; -1 as
+    // model(property, 3)).
+    const models::PhaseModel& hydrateModel(int property, int structure) const;
     // True when the flash may form solid phases (putKO bits 2 or 4).
     bool solidsAllowed() const { return fluid_.solid != nullptr; }
+    // True when the flash may form hydrate phases (putKO bit 4 and a hydrate model).
+    bool hydratesAllowed() const { return flashFluid_.hydratesAllowed(); }
 
     // Isothermal flash of the feed (or of composition z when given).
     std::shared_ptr<EquilibriumCache> flash(double T, double P, const double* z = nullptr) const;
@@ -75,8 +83,10 @@ class StreamSystem {
     std::shared_ptr<EquilibriumCache> fromPhases(double T, double P,
                                                  std::vector<equilibrium::Phase> phases) const;
     // Properties of one phase of composition x treated as the given kind;
-    // stable = true evaluates the fugacity model's lower-Gibbs root.
-    PhaseState phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable) const;
+    // stable = true evaluates the fugacity model's lower-Gibbs root; a
+    // hydrate (kind 3) of the given structure (-1: the more stable one).
+    PhaseState phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable,
+                          int structure = -1) const;
 
     // Ideal-gas parts of composition x (J/mol, J/(mol K)) on the internal
     // base (every component 0 at 298.15 K, 101325 Pa); the caller's base is
@@ -93,14 +103,20 @@ class StreamSystem {
 
   private:
     void buildSolids(const streams::StreamDef& def, const models::ModelInputs& in);
+    void buildHydrates(const streams::StreamDef& def, const models::ModelInputs& in);
     int n_ = 0;
     std::vector<double> z_;
     std::vector<const components::Component*> comps_;
     std::vector<thermo::IdealGasSource> ideal_;
     equilibrium::FluidSystem fluid_;
-    std::array<std::array<std::shared_ptr<const models::PhaseModel>, 3>, 4> models_;
-    std::string solidError_;    // why the solid models could not be built
-    bool solidsWanted_ = false; // the options ask for solid phases
+    std::array<std::array<std::shared_ptr<const models::PhaseModel>, 4>, 4> models_;
+    // Hydrate models per property and structure (index 0 the more stable,
+    // 1 structure I, 2 structure II); models_[p][3] is [p][0].
+    std::array<std::array<std::shared_ptr<const models::PhaseModel>, 3>, 4> hydrates_;
+    equilibrium::FluidSystem flashFluid_; // fluid_ plus the hydrate phases the flash may form
+    std::string solidError_;              // why the solid models could not be built
+    std::string hydrateError_;            // why the hydrate models could not be built
+    bool solidsWanted_ = false;           // the options ask for solid phases
 };
 
 // The models of a definition, built once per thread and reused while the

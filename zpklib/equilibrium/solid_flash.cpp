@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "equilibrium/hydrate_phase.h"
 #include "equilibrium/rachford_rice.h"
 #include "equilibrium/stability.h"
 #include "models/solid.h"
@@ -25,6 +26,12 @@ constexpr int kMaxIterations = 3000;
 bool isSolid(const Phase& p) {
     return p.kind == kSolidPhase;
 }
+bool isHydrate(const Phase& p) {
+    return p.kind == hydrate::kHydratePhase;
+}
+bool isFluid(const Phase& p) {
+    return !isSolid(p) && !isHydrate(p);
+}
 
 // True when component i freezes as a pure solid of its own: every freezing
 // component with pure solids, only water (ice takes no hydrocarbons or gases
@@ -43,16 +50,36 @@ Phase solidPhase(int n, int pure) {
     return s;
 }
 
+// ln f_i (Pa) of the fluid phases, each from the first fluid phase that
+// holds the component (-inf when none does).
+std::vector<double> fluidLnFugacities(const std::vector<Phase>& ph, const std::vector<double>& rows, int n,
+                                      double P) {
+    std::vector<double> lnf(n, -std::numeric_limits<double>::infinity());
+    for (int i = 0; i < n; ++i)
+        for (std::size_t k = 0; k < ph.size(); ++k)
+            if (isFluid(ph[k]) && ph[k].x[i] > 0 && rows[k * n + i] != kNoSolid) {
+                lnf[i] = std::log(ph[k].x[i]) + rows[k * n + i] + std::log(P);
+                break;
+            }
+    return lnf;
+}
+
 // ln phi of every phase (row k * n + i): fluids by their models, solids from
-// the solid reference (composition independent).
+// the solid reference (composition independent), hydrates as the hydrate in
+// equilibrium with the fluid's guest fugacities (so that a hydrate row does
+// not depend on the hydrate's own loading, which successive substitution
+// could not follow near full cavities).
 bool lnphiRows(const FluidSystem& sys, double T, double P, const std::vector<Phase>& ph,
                const std::vector<double>& ref, std::vector<double>& rows) {
     const int n = sys.size();
     rows.assign(ph.size() * n, kNoSolid);
     thread_local PhaseProps pp;
+    bool hydrates = false;
     for (std::size_t k = 0; k < ph.size(); ++k) {
         double* r = rows.data() + k * n;
-        if (!isSolid(ph[k])) {
+        if (isHydrate(ph[k])) {
+            hydrates = true;
+        } else if (!isSolid(ph[k])) {
             if (!evalPhase(sys, T, P, ph[k].x.data(), Root::Stable, 0, pp)) return false;
             std::copy(pp.lnphi.begin(), pp.lnphi.end(), r);
         } else if (ph[k].pureSolid >= 0) {
@@ -61,6 +88,28 @@ bool lnphiRows(const FluidSystem& sys, double T, double P, const std::vector<Pha
             for (int i = 0; i < n; ++i)
                 if (!freezesPure(sys, i)) r[i] = ref[i];
         }
+    }
+    if (!hydrates) return true;
+    if (std::none_of(ph.begin(), ph.end(), isFluid)) {
+        // No fluid to be in equilibrium with: the hydrates' own compositions
+        // (a feed inside the solid-solution range of a hydrate, or hydrate
+        // and ice); false when a composition exceeds what the cavities hold.
+        for (std::size_t k = 0; k < ph.size(); ++k) {
+            if (!isHydrate(ph[k])) continue;
+            if (!sys.hydrate[ph[k].structure]->evaluate(T, P, ph[k].x.data(), Root::Liquid, 0, pp))
+                return false;
+            std::copy(pp.lnphi.begin(), pp.lnphi.end(), rows.begin() + static_cast<long>(k) * n);
+        }
+        return true;
+    }
+    const std::vector<double> lnf = fluidLnFugacities(ph, rows, n, P);
+    const double lnfw0 = sys.hydrate[0]->lnPureWaterFugacity(T, P);
+    if (!std::isfinite(lnfw0)) return false;
+    std::vector<double> xh, row;
+    for (std::size_t k = 0; k < ph.size(); ++k) {
+        if (!isHydrate(ph[k])) continue;
+        sys.hydrate[ph[k].structure]->equilibriumHydrate(T, P, lnfw0, lnf, xh, row);
+        std::copy(row.begin(), row.end(), rows.begin() + static_cast<long>(k) * n);
     }
     return true;
 }
@@ -95,7 +144,7 @@ void prune(std::vector<Phase>& ph, int n) {
             double d = 0;
             for (int i = 0; i < n; ++i)
                 d += (ph[a].x[i] - ph[b].x[i]) * (ph[a].x[i] - ph[b].x[i]);
-            if (!isSolid(ph[a]) && !isSolid(ph[b]) && d < 1e-12) {
+            if (isFluid(ph[a]) && isFluid(ph[b]) && d < 1e-12) {
                 ph[a].beta += ph[b].beta;
                 ph.erase(ph.begin() + static_cast<long>(b));
             } else {
@@ -160,6 +209,18 @@ bool solveAll(const FluidSystem& sys, double T, double P, const double* z, std::
             std::copy(x.begin() + static_cast<long>(k) * n, x.begin() + static_cast<long>(k + 1) * n,
                       ph[k].x.begin());
         }
+        // Fixed hydrate rows can send the whole feed into a hydrate at once
+        // (its water and guest both "prefer" it at the fluid's present
+        // fugacities); the fluid phase then stays with a small amount, so
+        // that its fugacities can follow.
+        const bool fluidLeft =
+            std::any_of(ph.begin(), ph.end(), [](const Phase& q) { return isFluid(q) && q.beta > 1e-14; });
+        if (!fluidLeft && std::any_of(ph.begin(), ph.end(), isHydrate) && it < kMaxIterations / 2)
+            for (auto& q : ph)
+                if (isFluid(q)) {
+                    q.beta = 1e-6;
+                    break;
+                }
         const std::size_t before = ph.size();
         prune(ph, n);
         if (ph.size() != before) {
@@ -168,7 +229,8 @@ bool solveAll(const FluidSystem& sys, double T, double P, const double* z, std::
         }
     }
     if (iterations) *iterations += it;
-    if (ph.size() < 2) return true;
+    // A hydrate alone holds the feed only within what its cavities hold.
+    if (ph.size() < 2) return !isHydrate(ph[0]) || lnphiRows(sys, T, P, ph, ref, rows);
     if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
     return fugacityError(ph, rows, z, n) < 1e-7;
 }
@@ -200,8 +262,11 @@ bool solveWithinPhaseRule(const FluidSystem& sys, double T, double P, const doub
     std::vector<Phase> best;
     double gBest = std::numeric_limits<double>::infinity();
     std::vector<double> rows;
+    // With a hydrate a solid may be the one too many as well (gas, ice and
+    // hydrate of two components: the ice leaves); otherwise a fluid.
+    const bool hydrate = std::any_of(ph.begin(), ph.end(), isHydrate);
     for (std::size_t drop = 0; drop < ph.size(); ++drop) {
-        if (isSolid(ph[drop])) continue;
+        if (isHydrate(ph[drop]) || (isSolid(ph[drop]) && !hydrate)) continue;
         std::vector<Phase> trial;
         for (std::size_t k = 0; k < ph.size(); ++k)
             if (k != drop) trial.push_back(ph[k]);
@@ -218,16 +283,53 @@ bool solveWithinPhaseRule(const FluidSystem& sys, double T, double P, const doub
     return true;
 }
 
+// The hydrate structure (not yet a phase) whose water fugacity at the guest
+// fugacities of the reference d (ln f/P) lies lowest below that of water in
+// the other phases: its equilibrium composition as a new phase h.  False
+// when no hydrate is more stable than the water of the current phases.
+bool unstableHydrate(const FluidSystem& sys, double T, double P, const double* z,
+                     const std::vector<double>& d, const std::vector<Phase>& ph, Phase& h) {
+    const int n = sys.size();
+    std::vector<double> lnf(n, -std::numeric_limits<double>::infinity());
+    for (int i = 0; i < n; ++i)
+        if (z[i] > 0 && d[i] != kNoSolid) lnf[i] = d[i] + std::log(P);
+    const double lnfw0 = sys.hydrate[0]->lnPureWaterFugacity(T, P);
+    if (!std::isfinite(lnfw0)) return false;
+    double best = kInstability;
+    bool found = false;
+    std::vector<double> x, row;
+    for (int s = 0; s < 2; ++s) {
+        if (std::any_of(ph.begin(), ph.end(),
+                        [&](const Phase& q) { return isHydrate(q) && q.structure == s; }))
+            continue;
+        const double dmu = sys.hydrate[s]->equilibriumHydrate(T, P, lnfw0, lnf, x, row) - lnf[sys.water];
+        if (dmu < best) {
+            best = dmu;
+            found = true;
+            h = Phase{};
+            h.kind = hydrate::kHydratePhase;
+            h.structure = s;
+            h.beta = 0;
+            h.x = x;
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
                     int* iterations) {
-    if (!sys.solid) return true;
+    if (!sys.solid && !sys.hydratesAllowed()) return true;
     const int n = sys.size();
-    PhaseProps sp;
-    if (!sys.solid->evaluate(T, P, z, Root::Liquid, 0, sp)) return false;
-    const std::vector<double> ref = sp.lnphi;
-    bool any = false;
+    std::vector<double> ref(n, kNoSolid);
+    if (sys.solid) {
+        PhaseProps sp;
+        if (!sys.solid->evaluate(T, P, z, Root::Liquid, 0, sp)) return false;
+        ref = sp.lnphi;
+    }
+    const bool hydrates = sys.hydratesAllowed() && sys.water >= 0 && z[sys.water] > 0;
+    bool any = hydrates;
     for (int i = 0; i < n; ++i)
         any = any || (z[i] > 0 && ref[i] != kNoSolid);
     if (!any) return true;
@@ -250,12 +352,13 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
         }
         return true;
     }
+    bool hydrateAdded = false;
     for (int round = 0; round < kMaxRounds; ++round) {
         // Reference fugacities ln(f_i / P) = ln x_i + ln phi_i of the equilibrium.
         if (!lnphiRows(sys, T, P, ph, ref, rows)) return false;
         int fluid = -1, fluids = 0;
         for (std::size_t k = 0; k < ph.size(); ++k)
-            if (!isSolid(ph[k])) {
+            if (isFluid(ph[k])) {
                 if (fluid < 0) fluid = static_cast<int>(k);
                 ++fluids;
             }
@@ -296,6 +399,10 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
                 added.push_back(std::move(s));
             }
         }
+        if (hydrates && d[sys.water] != kNoSolid) {
+            Phase h;
+            if (unstableHydrate(sys, T, P, z, d, ph, h)) added.push_back(std::move(h));
+        }
         if (added.empty() && fluids < sys.maxPhases) {
             // A fluid phase the solids have made stable (or left missing).
             const double* xr = fluid >= 0 ? ph[kref].x.data() : z;
@@ -306,7 +413,7 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
                 const double tm = stabilityTest(sys, T, P, xr, d.data(), w);
                 bool known = !(tm < kInstability) || static_cast<int>(w.size()) != n;
                 for (const auto& q : ph) {
-                    if (known || isSolid(q)) continue;
+                    if (known || !isFluid(q)) continue;
                     double dd = 0;
                     for (int i = 0; i < n; ++i)
                         dd += (q.x[i] - w[i]) * (q.x[i] - w[i]);
@@ -321,11 +428,14 @@ bool addSolidPhases(const FluidSystem& sys, double T, double P, const double* z,
             }
         }
         if (added.empty()) return true;
+        hydrateAdded = std::any_of(added.begin(), added.end(), isHydrate);
         for (auto& a : added)
             ph.push_back(std::move(a));
         if (!solveWithinPhaseRule(sys, T, P, z, actives, ph, ref, iterations)) return false;
     }
-    return true;
+    // A hydrate that is still found unstable after the last round was not
+    // equilibrated: no state rather than one without it.
+    return !hydrateAdded;
 }
 
 } // namespace zpk::equilibrium

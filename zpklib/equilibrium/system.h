@@ -3,9 +3,14 @@
 // starting values.  Algorithms are generic over the phase models.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "models/phase_model.h"
+
+namespace zpk::hydrate {
+class HydratePhaseModel;
+}
 
 namespace zpk::equilibrium {
 
@@ -19,6 +24,10 @@ struct FluidSystem {
     // solids of the freezing components, or one solid solution.
     const models::PhaseModel* solid = nullptr;
     bool solidSolution = false;
+    // Hydrate phases of structures I and II the isothermal flash may form
+    // (nullptr: none; see equilibrium/hydrate_phase.h).
+    std::array<const hydrate::HydratePhaseModel*, 2> hydrate{};
+    bool hydratesAllowed() const { return hydrate[0] != nullptr; }
 
     int size() const { return static_cast<int>(tc.size()); }
     // Wilson's estimate ln K_i = ln(Pc/P) + 5.373 (1 + omega)(1 - Tc/T).

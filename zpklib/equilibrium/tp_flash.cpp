@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "equilibrium/rachford_rice.h"
+#include "equilibrium/hydrate_phase.h"
 #include "equilibrium/solid_flash.h"
 #include "equilibrium/stability.h"
 #include "models/solid.h"
@@ -234,10 +235,11 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
 
 void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases) {
     const int n = sys.size();
-    // Solid phases keep their kind and follow the fluid phases.
+    // Solid and hydrate phases keep their kind and follow the fluid phases,
+    // the solids first.
     std::vector<Phase> solids;
     for (auto it = phases.begin(); it != phases.end();) {
-        if (it->kind == models::kSolidPhase) {
+        if (it->kind == models::kSolidPhase || it->kind == hydrate::kHydratePhase) {
             solids.push_back(std::move(*it));
             it = phases.erase(it);
         } else {
@@ -270,6 +272,7 @@ void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>&
     for (std::size_t k = 1; k < out.size(); ++k) out[k].kind = models::kLiquid;
     if (out.size() > 1 && (sys.maxPhases <= 2 || out.size() >= 3)) out[0].kind = models::kVapour;
     phases = std::move(out);
+    std::stable_sort(solids.begin(), solids.end(), [](const Phase& a, const Phase& b) { return a.kind < b.kind; });
     for (auto& s : solids) phases.push_back(std::move(s));
 }
 

@@ -9,11 +9,12 @@
 namespace zpk::equilibrium {
 
 struct Phase {
-    int kind = models::kVapour;  // 0 vapour, 1 liquid, 2 solid
+    int kind = models::kVapour;  // 0 vapour, 1 liquid, 2 solid, 3 hydrate
     double beta = 1;             // mole fraction of the feed in this phase
     double v = 0;                // molar volume, m3/mol
     std::vector<double> x;       // composition
     int pureSolid = -1;          // solid of one component (its position), -1: solid solution
+    int structure = -1;          // hydrate structure (0 I, 1 II)
 };
 
 struct FlashResult {
