@@ -1,7 +1,7 @@
 // C functions of the flashes other than setOp: phase-fraction flashes and
 // state-function flashes.  Arguments are checked and converted here; the
-// engine does the rest.  A failed flash returns 0 (no valid temperature or
-// pressure is 0) and leaves the stream as it was.
+// engine does the rest and verifies its results.  A failed flash returns NaN
+// (the int ones 0) and leaves the stream as it was.
 #include <cmath>
 #include <string>
 
@@ -23,12 +23,12 @@ double fraction(double f) {
 }
 
 // Liquid-fraction flash at fixed P (returns T) or fixed T (returns P).
-double lfFlash(int stream, double fixedUser, bool fixedIsP, double f, int k, bool counted = false) {
+double lfFlash(int stream, double fixedUser, bool fixedIsP, double f, int k) {
     const double fixed = fixedIsP ? api::userP(fixedUser) : api::userT(fixedUser);
     api::StreamView v = api::view(stream);
     auto sys = api::systemOf(v);
     core::setLastPhaseCount(0);
-    auto st = engine::liquidFractionFlash(*sys, fixed, fixedIsP, fraction(f), k, counted);
+    auto st = engine::liquidFractionFlash(*sys, fixed, fixedIsP, fraction(f), k);
     const double result = fixedIsP ? api::outT(st->T) : api::outP(st->P);
     api::storeState(stream, v.revision, std::move(st));
     return result;
@@ -88,47 +88,47 @@ int solutionNumber(int k) {
 extern "C" {
 
 double LfPF(int s, double P, double f) {
-    return guarded("LfPF", 0.0, [&] { return lfFlash(s, P, true, f, 1); });
+    return guarded("LfPF", kNaN, [&] { return lfFlash(s, P, true, f, 0); });
 }
 double LfTF(int s, double T, double f) {
-    return guarded("LfTF", 0.0, [&] { return lfFlash(s, T, false, f, 1); });
+    return guarded("LfTF", kNaN, [&] { return lfFlash(s, T, false, f, 0); });
 }
 double BPF(int s, double P) {
-    return guarded("BPF", 0.0, [&] { return lfFlash(s, P, true, 1.0, 1); });
+    return guarded("BPF", kNaN, [&] { return lfFlash(s, P, true, 1.0, 0); });
 }
 double DPF(int s, double P) {
-    return guarded("DPF", 0.0, [&] { return lfFlash(s, P, true, 0.0, 1); });
+    return guarded("DPF", kNaN, [&] { return lfFlash(s, P, true, 0.0, 0); });
 }
 // kind 1: f is the liquid fraction; kind 0: f is the vapour fraction.
 double PfPF(int s, double P, double f, int kind, int k) {
-    return guarded("PfPF", 0.0, [&] {
+    return guarded("PfPF", kNaN, [&] {
         if (kind != 0 && kind != 1) core::fail("phase kind " + std::to_string(kind) + " is not 0 or 1");
-        return lfFlash(s, P, true, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k), true);
+        return lfFlash(s, P, true, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k));
     });
 }
 double PfTF(int s, double T, double f, int kind, int k) {
-    return guarded("PfTF", 0.0, [&] {
+    return guarded("PfTF", kNaN, [&] {
         if (kind != 0 && kind != 1) core::fail("phase kind " + std::to_string(kind) + " is not 0 or 1");
-        return lfFlash(s, T, false, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k), true);
+        return lfFlash(s, T, false, kind == 1 ? fraction(f) : 1.0 - fraction(f), solutionNumber(k));
     });
 }
 double HPF(int s, double P, double H, double T) {
-    return guarded("HPF", 0.0, [&] { return stateFlash(s, engine::Spec::H, P, true, H, T); });
+    return guarded("HPF", kNaN, [&] { return stateFlash(s, engine::Spec::H, P, true, H, T); });
 }
 double SPF(int s, double P, double S, double T) {
-    return guarded("SPF", 0.0, [&] { return stateFlash(s, engine::Spec::S, P, true, S, T); });
+    return guarded("SPF", kNaN, [&] { return stateFlash(s, engine::Spec::S, P, true, S, T); });
 }
 double VPF(int s, double P, double V, double T) {
-    return guarded("VPF", 0.0, [&] { return stateFlash(s, engine::Spec::V, P, true, V, T); });
+    return guarded("VPF", kNaN, [&] { return stateFlash(s, engine::Spec::V, P, true, V, T); });
 }
 double HTF(int s, double T, double H, double P) {
-    return guarded("HTF", 0.0, [&] { return stateFlash(s, engine::Spec::H, T, false, H, P); });
+    return guarded("HTF", kNaN, [&] { return stateFlash(s, engine::Spec::H, T, false, H, P); });
 }
 double STF(int s, double T, double S, double P) {
-    return guarded("STF", 0.0, [&] { return stateFlash(s, engine::Spec::S, T, false, S, P); });
+    return guarded("STF", kNaN, [&] { return stateFlash(s, engine::Spec::S, T, false, S, P); });
 }
 double VTF(int s, double T, double V, double P) {
-    return guarded("VTF", 0.0, [&] { return stateFlash(s, engine::Spec::V, T, false, V, P); });
+    return guarded("VTF", kNaN, [&] { return stateFlash(s, engine::Spec::V, T, false, V, P); });
 }
 int HVF(int s, double H, double V, double T, double P) {
     return guarded("HVF", 0, [&] { return twoSpec(s, engine::Spec::H, H, engine::Spec::V, V, T, P); });
