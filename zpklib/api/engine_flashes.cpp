@@ -3,9 +3,11 @@
 // engine does the rest and verifies its results.  A failed flash returns NaN
 // (the int ones 0) and leaves the stream as it was.
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "api/engine_common.h"
+#include "api/envelope_cache.h"
 #include "core/error.h"
 #include "core/thread_context.h"
 #include "equilibrium/flashes.h"
@@ -22,13 +24,33 @@ double fraction(double f) {
     return f;
 }
 
+// " (above the cricondenbar ...)" when the pressure lies above the stream's
+// envelope, else "" (also when the envelope cannot be traced).
+std::string aboveCricondenbar(int stream, double P) {
+    try {
+        const auto env = api::envelopeOf(stream);
+        if (!env->cricondenbar.found || !(P > env->cricondenbar.P)) return "";
+        char buf[96];
+        std::snprintf(buf, sizeof buf, " (above the cricondenbar %.4g Pa)", env->cricondenbar.P);
+        return buf;
+    } catch (const Error&) {
+        return "";
+    }
+}
+
 // Liquid-fraction flash at fixed P (returns T) or fixed T (returns P).
 double lfFlash(int stream, double fixedUser, bool fixedIsP, double f, int k) {
     const double fixed = fixedIsP ? api::userP(fixedUser) : api::userT(fixedUser);
     api::StreamView v = api::view(stream);
     auto sys = api::systemOf(v);
     core::setLastPhaseCount(0);
-    auto st = engine::liquidFractionFlash(*sys, fixed, fixedIsP, fraction(f), k);
+    std::shared_ptr<EquilibriumCache> st;
+    try {
+        st = engine::liquidFractionFlash(*sys, fixed, fixedIsP, fraction(f), k);
+    } catch (const Error& e) {
+        if (e.code() != kCalculation || !fixedIsP) throw;
+        throw Error(e.what() + aboveCricondenbar(stream, fixed), e.code());
+    }
     const double result = fixedIsP ? api::outT(st->T) : api::outP(st->P);
     api::storeState(stream, v.revision, std::move(st));
     return result;
