@@ -28,10 +28,11 @@ using robustness::RootRule;
 constexpr int kIsopentane = 78784, kNPentane = 109660;
 
 struct Gas {
+    Gas(Mixture m, int code, int koOptions = 0) : mix(std::move(m)), model(code), options(koOptions) {}
     Mixture mix;
-    int model = 30;
-    int options = 0;                                // putKO
-    std::vector<std::pair<int, int>> bipPositions;  // explicit k_ij entries
+    int model;
+    int options;                                   // putKO
+    std::vector<std::pair<int, int>> bipPositions; // explicit k_ij entries
     std::vector<double> bipValues;
 };
 
@@ -55,10 +56,12 @@ void defineGas(int s, const Gas& g) {
 using States = std::vector<std::pair<double, double>>; // (T K, P Pa)
 
 // Points around (T, P): every combination of the factors.
-void around(States& out, double T, double P, std::initializer_list<double> ft, std::initializer_list<double> fp) {
+void around(States& out, double T, double P, std::initializer_list<double> ft,
+            std::initializer_list<double> fp) {
     if (!(T > 0) || !(P > 0)) return;
     for (double a : ft)
-        for (double b : fp) out.push_back({T * a, P * b});
+        for (double b : fp)
+            out.push_back({T * a, P * b});
 }
 
 std::string where(const char* fn, double a, double b) {
@@ -73,6 +76,7 @@ void expectClean(bool failed, const std::string& call, const char* fn) {
     EXPECT_NE(getErrFlag(), 0) << call << " failed without setting the error flag";
     const std::string msg = ErrMsg();
     EXPECT_EQ(msg.rfind(std::string(fn) + ":", 0), 0u) << call << ": message \"" << msg << "\"";
+    std::printf("[  failed  ] %s: %s\n", call.c_str(), msg.c_str());
     setErrFlag(0);
 }
 
@@ -115,7 +119,7 @@ void checkSaturation(int s, double value, double f, const std::string& call, con
     EXPECT_NEAR(zpk::engine::liquidFraction(*ctx.st), f, 1e-8) << call;
     EXPECT_GE(ctx.st->phases.size(), 2u) << call;
     robustness::Tolerances tol;
-    tol.tangentPlane = 1e-7;  // the incipient phase sits on the tangent plane
+    tol.tangentPlane = 1e-7; // the incipient phase sits on the tangent plane
     const std::string why = invariantFailure(*ctx.sys, *ctx.st, RootRule::OfKind, tol);
     EXPECT_EQ(why, "") << call << " = " << value;
 }
@@ -128,7 +132,8 @@ void checkSaturations(int s, const std::vector<double>& pressures, const std::ve
         checkSaturation(s, BPF(s, P), 1.0, where("BPF", s, P), "BPF", t);
         checkSaturation(s, LfPF(s, P, 0.5), 0.5, where("LfPF", P, 0.5), "LfPF", t);
     }
-    for (double T : temperatures) checkSaturation(s, LfTF(s, T, 0.5), 0.5, where("LfTF", T, 0.5), "LfTF", t);
+    for (double T : temperatures)
+        checkSaturation(s, LfTF(s, T, 0.5), 0.5, where("LfTF", T, 0.5), "LfTF", t);
 }
 
 class HardStates : public UnitSet1Test {
@@ -136,7 +141,7 @@ class HardStates : public UnitSet1Test {
     static constexpr int s = 73;
     void TearDown() override {
         UnitSet1Test::TearDown();
-        std::printf("[   tally  ] %d states: %d results verified, %d clean failures\n", tally.states,
+        std::printf("[   tally  ] %d calls: %d returned a result, %d failed cleanly\n", tally.states,
                     tally.succeeded, tally.failedCleanly);
     }
     // States within 1 % of the first critical point, around the
@@ -154,9 +159,11 @@ class HardStates : public UnitSet1Test {
         around(st, cbt, cbp, {0.99, 1.0, 1.01}, {0.995, 0.999, 1.001});
         around(st, ctt, ctp, {0.999, 1.0, 1.001}, {0.99, 1.0, 1.01});
         checkFlashes(s, st, tally);
-        for (double f : {0.99, 0.999, 1.001}) ps.push_back(cbp * f);
+        for (double f : {0.99, 0.999, 1.001})
+            ps.push_back(cbp * f);
         if (pc > 0) ps.push_back(pc * 0.995);
-        for (double f : {0.999, 1.001}) ts.push_back(ctt * f);
+        for (double f : {0.999, 1.001})
+            ts.push_back(ctt * f);
         if (tc > 0) ts.push_back(tc * 0.995);
         checkSaturations(s, ps, ts, tally);
     }
@@ -164,47 +171,59 @@ class HardStates : public UnitSet1Test {
 };
 
 Gas sourGas() {
-    return {{{kH2S, 0.15}, {kMethane, 0.7}, {kCO2, 0.15}}, 30, 0, {{3, 2}, {3, 1}, {1, 2}}, {0.097, 0.102, 0.085}};
+    Gas g({{kH2S, 0.15}, {kMethane, 0.7}, {kCO2, 0.15}}, 30);
+    g.bipPositions = {{3, 2}, {3, 1}, {1, 2}};
+    g.bipValues = {0.097, 0.102, 0.085};
+    return g;
 }
 
 Gas elevenComponentGas() {
-    return {{{kWater, 0.0001},
-             {kNitrogen, 0.0145},
-             {kCO2, 0.0215},
-             {kMethane, 0.8067},
-             {kEthane, 0.0634},
-             {kPropane, 0.0311},
-             {kIsobutane, 0.0063},
-             {kNButane, 0.0114},
-             {kIsopentane, 0.0046},
-             {kNPentane, 0.0049},
-             {kNHexane, 0.0355}},
-            50};
+    return Gas({{kWater, 0.0001},
+                {kNitrogen, 0.0145},
+                {kCO2, 0.0215},
+                {kMethane, 0.8067},
+                {kEthane, 0.0634},
+                {kPropane, 0.0311},
+                {kIsobutane, 0.0063},
+                {kNButane, 0.0114},
+                {kIsopentane, 0.0046},
+                {kNPentane, 0.0049},
+                {kNHexane, 0.0355}},
+               50);
 }
 
 } // namespace
 
-TEST_F(HardStates, SixteenComponentGasNearCriticalAndRetrograde) { envelopeStates({sixteenComponentGas(), 30}); }
+TEST_F(HardStates, SixteenComponentGasNearCriticalAndRetrograde) {
+    envelopeStates(Gas(sixteenComponentGas(), 30));
+}
 
-TEST_F(HardStates, ElevenComponentGasNearCriticalAndRetrograde) { envelopeStates(elevenComponentGas()); }
+TEST_F(HardStates, ElevenComponentGasNearCriticalAndRetrograde) {
+    envelopeStates(elevenComponentGas());
+}
 
-TEST_F(HardStates, SourGasNearCriticalAndRetrograde) { envelopeStates(sourGas()); }
+TEST_F(HardStates, SourGasNearCriticalAndRetrograde) {
+    envelopeStates(sourGas());
+}
 
-TEST_F(HardStates, CarbonDioxideRichGas) { envelopeStates({{{kCO2, 0.9}, {kMethane, 0.08}, {kNButane, 0.02}}, 50}); }
+TEST_F(HardStates, CarbonDioxideRichGas) {
+    envelopeStates(Gas({{kCO2, 0.9}, {kMethane, 0.08}, {kNButane, 0.02}}, 50));
+}
 
 TEST_F(HardStates, HydrogenSulfideRichGas) {
-    envelopeStates({{{kH2S, 0.8}, {kMethane, 0.15}, {kCO2, 0.05}}, 30});
+    envelopeStates(Gas({{kH2S, 0.8}, {kMethane, 0.15}, {kCO2, 0.05}}, 30));
 }
 
 // Two isomers of close boiling points: a two-phase band a few kelvin wide.
 TEST_F(HardStates, NarrowBoilingMixture) {
-    defineGas(s, {{{kIsopentane, 0.5}, {kNPentane, 0.5}}, 50});
+    defineGas(s, Gas({{kIsopentane, 0.5}, {kNPentane, 0.5}}, 50));
     States st;
     for (double P : {1e5, 5e5, 2e6}) {
         const double tb = BPF(s, P), td = DPF(s, P);
         ASSERT_EQ(getErrFlag(), 0) << ErrMsg();
         ASSERT_LT(tb, td);
-        for (double T : {tb - 0.01, tb, 0.5 * (tb + td), td, td + 0.01}) st.push_back({T, P});
+        for (double T : {tb - 0.01, tb, 0.5 * (tb + td), td, td + 0.01})
+            st.push_back({T, P});
     }
     checkFlashes(s, st, tally);
     checkSaturations(s, {1e5, 5e5, 2e6, 3.3e6}, {350, 400, 450}, tally);
@@ -215,14 +234,15 @@ TEST_F(HardStates, NarrowBoilingMixture) {
 // saturation pressure.
 TEST_F(HardStates, PureComponentsOnTheSaturationLine) {
     for (int cas : {kMethane, kCO2, kNHexane, kWater}) {
-        defineGas(s, {{{cas, 1.0}}, 50});
+        defineGas(s, Gas({{cas, 1.0}}, 50));
         const double tc = CompTc(CompCID(cas));
         States st;
         std::vector<double> ps;
         for (double r : {0.6, 0.8, 0.95, 0.99, 0.999}) {
             const double T = r * tc, P = LfTF(s, T, 0.5);
             ASSERT_EQ(getErrFlag(), 0) << cas << " " << ErrMsg();
-            for (double f : {1.0, 1 + 1e-9, 1 - 1e-9}) st.push_back({T, P * f});
+            for (double f : {1.0, 1 + 1e-9, 1 - 1e-9})
+                st.push_back({T, P * f});
             ps.push_back(P);
         }
         checkFlashes(s, st, tally);
@@ -235,10 +255,11 @@ TEST_F(HardStates, PureComponentsOnTheSaturationLine) {
 TEST_F(HardStates, ThreePhasesWithWater) {
     for (double water : {1e-5, 0.001, 0.5}) {
         const double rest = 1 - water;
-        defineGas(s, {{{kMethane, 0.9 * rest}, {kNHexane, 0.1 * rest}, {kWater, water}}, 30, 1});
+        defineGas(s, Gas({{kMethane, 0.9 * rest}, {kNHexane, 0.1 * rest}, {kWater, water}}, 30, 1));
         States st;
         for (double T : {155.91, 200.0, 250.0, 300.0, 350.0, 420.0})
-            for (double P : {1e5, 1.3e6, 5e6, 2e7}) st.push_back({T, P});
+            for (double P : {1e5, 1.3e6, 5e6, 2e7})
+                st.push_back({T, P});
         checkFlashes(s, st, tally);
         checkSaturations(s, {1.3e6}, {300}, tally);
     }
@@ -246,10 +267,28 @@ TEST_F(HardStates, ThreePhasesWithWater) {
 
 // A component at 1e-10 of the feed (n-decane in a methane-ethane gas).
 TEST_F(HardStates, ComponentAtOneInTenBillion) {
-    defineGas(s, {{{kMethane, 0.9}, {kEthane, 0.1 - 1e-10}, {kNDecane, 1e-10}}, 30});
+    defineGas(s, Gas({{kMethane, 0.9}, {kEthane, 0.1 - 1e-10}, {kNDecane, 1e-10}}, 30));
     States st;
     for (double T : {120.0, 150.0, 180.0, 200.0, 250.0, 300.0})
-        for (double P : {1e5, 2e6, 5e6}) st.push_back({T, P});
+        for (double P : {1e5, 2e6, 5e6})
+            st.push_back({T, P});
     checkFlashes(s, st, tally);
     checkSaturations(s, {1e5, 2e6, 4.5e6}, {150, 180}, tally);
+}
+
+// The battery's gas G2 with 100 ppm water and PR: below its water dew point
+// a nearly pure water phase condenses out of the dense gas, also where no
+// second liquid is asked for.
+TEST_F(HardStates, WaterDewPointOfAWetGas) {
+    Gas g = elevenComponentGas();
+    defineGas(s, g);
+    States st;
+    std::vector<double> ps;
+    for (double P : {5e6, 15e6, 20e6}) {
+        const double td = DPF(s, P);
+        ASSERT_EQ(getErrFlag(), 0) << ErrMsg();
+        for (double dt : {-5.0, -1.0, -0.1, 0.1, 1.0})
+            st.push_back({td + dt, P});
+    }
+    checkFlashes(s, st, tally);
 }

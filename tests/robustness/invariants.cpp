@@ -15,8 +15,10 @@ namespace {
 
 std::vector<double> normalised(std::vector<double> x) {
     double s = 0;
-    for (double v : x) s += v;
-    for (double& v : x) v /= s;
+    for (double v : x)
+        s += v;
+    for (double& v : x)
+        v /= s;
     return x;
 }
 
@@ -53,12 +55,14 @@ double smallestTangentPlaneDistance(const FluidSystem& sys, double T, double P, 
     std::vector<std::vector<double>> starts = extra;
     std::vector<double> w(n);
     for (int sign : {1, -1}) {
-        for (int i = 0; i < n; ++i) w[i] = x[i] > 0 ? x[i] * std::exp(sign * sys.lnWilsonK(i, T, P)) : 0.0;
+        for (int i = 0; i < n; ++i)
+            w[i] = x[i] > 0 ? x[i] * std::exp(sign * sys.lnWilsonK(i, T, P)) : 0.0;
         starts.push_back(w);
     }
     for (int j = 0; j < n; ++j) {
         if (!(x[j] > 0)) continue;
-        for (int i = 0; i < n; ++i) w[i] = x[i] > 0 ? (i == j ? 1.0 : 1e-6 * x[i]) : 0.0;
+        for (int i = 0; i < n; ++i)
+            w[i] = x[i] > 0 ? (i == j ? 1.0 : 1e-6 * x[i]) : 0.0;
         starts.push_back(w);
     }
     double best = std::numeric_limits<double>::infinity();
@@ -69,10 +73,12 @@ double smallestTangentPlaneDistance(const FluidSystem& sys, double T, double P, 
         double tm = std::numeric_limits<double>::infinity();
         for (int it = 0; it < 400; ++it) {
             double sw = 0;
-            for (double v : W) sw += v;
+            for (double v : W)
+                sw += v;
             if (!(sw > 0) || !std::isfinite(sw)) break;
             std::vector<double> xw(n);
-            for (int i = 0; i < n; ++i) xw[i] = W[i] / sw;
+            for (int i = 0; i < n; ++i)
+                xw[i] = W[i] / sw;
             PhaseProps p;
             if (!zpk::equilibrium::evalPhase(sys, T, P, xw.data(), Root::Stable, 0, p)) break;
             tm = 1.0;
@@ -91,8 +97,8 @@ double smallestTangentPlaneDistance(const FluidSystem& sys, double T, double P, 
     return best;
 }
 
-std::string invariantFailure(const zpk::engine::StreamSystem& system, const zpk::EquilibriumCache& st, RootRule rule,
-                             const Tolerances& tol) {
+std::string invariantFailure(const zpk::engine::StreamSystem& system, const zpk::EquilibriumCache& st,
+                             RootRule rule, const Tolerances& tol) {
     const FluidSystem& sys = system.fluid();
     const int n = sys.size();
     const std::vector<double>& z = system.feed();
@@ -101,7 +107,8 @@ std::string invariantFailure(const zpk::engine::StreamSystem& system, const zpk:
     // Material balance.
     for (int i = 0; i < n; ++i) {
         double m = 0;
-        for (const auto& ph : st.phases) m += ph.beta * normalised(ph.x)[i];
+        for (const auto& ph : st.phases)
+            m += ph.beta * normalised(ph.x)[i];
         if (!(std::fabs(m - z[i]) <= tol.balance)) {
             why << "material balance of component " << i + 1 << " off by " << m - z[i];
             return why.str();
@@ -132,7 +139,8 @@ std::string invariantFailure(const zpk::engine::StreamSystem& system, const zpk:
             }
         }
     bool solids = false;
-    for (const auto& ph : st.phases) solids = solids || !isFluid(ph);
+    for (const auto& ph : st.phases)
+        solids = solids || !isFluid(ph);
     if (!solids) {
         std::vector<double> f;
         double g1 = 0;

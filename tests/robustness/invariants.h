@@ -27,13 +27,13 @@ enum class RootRule { Stable, OfKind };
 
 // "" when the state of stream system sys passes every invariant, else the
 // first one it fails.
-std::string invariantFailure(const zpk::engine::StreamSystem& sys, const zpk::EquilibriumCache& st, RootRule rule,
-                             const Tolerances& tol = {});
+std::string invariantFailure(const zpk::engine::StreamSystem& sys, const zpk::EquilibriumCache& st,
+                             RootRule rule, const Tolerances& tol = {});
 
 // The smallest tangent-plane distance of phase composition x (evaluated on
 // root) at (T, P) found from the trial starts above plus the extra starts.
 double smallestTangentPlaneDistance(const zpk::equilibrium::FluidSystem& sys, double T, double P,
-                                    const std::vector<double>& x, const std::vector<std::vector<double>>& extra,
-                                    zpk::models::Root root);
+                                    const std::vector<double>& x,
+                                    const std::vector<std::vector<double>>& extra, zpk::models::Root root);
 
 } // namespace robustness

@@ -25,12 +25,14 @@ void defineGas(int s, const Mixture& mix, int model) {
     ASSERT_EQ(setS(s), 1);
 }
 
-// Natural gas of eleven components (water, nitrogen, CO2, methane to
-// n-hexane), the battery's gas G2.
-Mixture elevenComponentGas() {
-    return {{kWater, 0.0001},  {kNitrogen, 0.0145}, {kCO2, 0.0215},     {kMethane, 0.8067},
-            {kEthane, 0.0634}, {kPropane, 0.0311},  {kIsobutane, 0.0063}, {kNButane, 0.0114},
-            {78784, 0.0046},   {109660, 0.0049},    {kNHexane, 0.0355}};
+// A rich natural gas of ten components (nitrogen 0.0145, CO2 0.0215,
+// methane 0.8067, ethane 0.0634, propane 0.0311, isobutane 0.0063, n-butane
+// 0.0114, isopentane 0.0046, n-pentane 0.0049, n-hexane 0.0355: the
+// battery's gas G2 without its water).
+Mixture richGas() {
+    return {{kNitrogen, 0.0145}, {kCO2, 0.0215},       {kMethane, 0.8067}, {kEthane, 0.0634},
+            {kPropane, 0.0311},  {kIsobutane, 0.0063}, {kNButane, 0.0114}, {78784, 0.0046},
+            {109660, 0.0049},    {kNHexane, 0.0355}};
 }
 
 // A failed call: NaN, the flag set and a message naming the function and
@@ -86,24 +88,41 @@ TEST_F(SaturationChoice, UpperDewPointBelowTheCricondenbarSixteenComponentGas) {
     EXPECT_NEAR(LfPF(s, P, 1e-7), upper, 1e-3);
 }
 
-// The eleven-component gas with PR: no dew point from 115 to 200 bar; at
-// 110 bar two, of which DPF returns the upper one (Newton's method from
-// Wilson's estimates reaches the lower one).
-TEST_F(SaturationChoice, ElevenComponentGasWithPengRobinson) {
-    defineGas(s, elevenComponentGas(), 50);
+// The rich gas with PR: no dew point above its cricondenbar (14.84 MPa);
+// at 13.35 MPa two, of which DPF returns the upper one (Newton's method
+// from Wilson's estimates reaches the lower one, 256.6 K).
+TEST_F(SaturationChoice, RichGasWithPengRobinson) {
+    defineGas(s, richGas(), 50);
     const double cbp = StrCBp(s);
-    ASSERT_LT(cbp, 115e5);
-    for (double P : {115e5, 150e5, 200e5}) expectCleanFailure(DPF(s, P), "DPF", "no dew point");
-    const double upper = DPF(s, 110e5);
+    ASSERT_GT(cbp, 14.7e6);
+    ASSERT_LT(cbp, 15e6);
+    for (double P : {15e6, 16e6, 20e6})
+        expectCleanFailure(DPF(s, P), "DPF", "no dew point");
+    const double P = 13.35e6;
+    const double upper = DPF(s, P);
     ASSERT_EQ(getErrFlag(), 0) << ErrMsg();
-    EXPECT_NEAR(upper, 276.8, 0.5);
-    const double lower = PfPF(s, 110e5, 0.0, 1, 2);
+    EXPECT_NEAR(upper, 318.4, 0.5);
+    const double lower = PfPF(s, P, 0.0, 1, 2);
     ASSERT_EQ(getErrFlag(), 0) << ErrMsg();
-    EXPECT_NEAR(lower, 252.1, 0.5);
-    EXPECT_NEAR(PfPF(s, 110e5, 0.0, 1, 1), upper, 1e-6 * upper);
-    EXPECT_NEAR(LfPF(s, 110e5, 1e-6), upper, 0.01);
+    EXPECT_NEAR(lower, 256.6, 0.5);
+    EXPECT_NEAR(PfPF(s, P, 0.0, 1, 1), upper, 1e-6 * upper);
+    EXPECT_NEAR(LfPF(s, P, 1e-6), upper, 0.01);
     // Asking for a third solution names what was found.
-    expectCleanFailure(PfPF(s, 110e5, 0.0, 1, 3), "PfPF", "(2 found)");
+    expectCleanFailure(PfPF(s, P, 0.0, 1, 3), "PfPF", "(2 found)");
+}
+
+// With its 100 ppm of water (the battery's gas G2) the gas has a water dew
+// point above the hydrocarbon cricondenbar: the highest-temperature dew
+// point at 15 MPa, where nearly pure water condenses.
+TEST_F(SaturationChoice, WaterDewPointAboveTheHydrocarbonCricondenbar) {
+    Mixture g2 = richGas();
+    g2.insert(g2.begin(), {kWater, 0.0001});
+    defineGas(s, g2, 50);
+    const double td = DPF(s, 15e6);
+    ASSERT_EQ(getErrFlag(), 0) << ErrMsg();
+    EXPECT_NEAR(td, 219.06, 0.1);
+    EXPECT_GT(getX(s, 1), 0.9999);
+    EXPECT_NEAR(PfPF(s, 15e6, 0.0, 1, 1), td, 1e-6 * td);
 }
 
 // The battery's sour gas: a bubble point at 7.88 MPa that agrees with the

@@ -63,25 +63,32 @@ double molarFlow(const engine::StreamSystem& sys, const streams::StreamDef& def)
 }
 
 // User value of an extensive specification -> molar value on the internal base.
-double molarTarget(const engine::StreamSystem& sys, const streams::StreamDef& def, engine::Spec spec, double value) {
+double molarTarget(const engine::StreamSystem& sys, const streams::StreamDef& def, engine::Spec spec,
+                   double value) {
     core::requireFinite("specification", value);
     const double n = molarFlow(sys, def);
     switch (spec) {
-    case engine::Spec::H: return units::fromUser(units::EnthalpyFlow, value) / n - sys.offsetH(sys.feed().data());
-    case engine::Spec::S: return units::fromUser(units::EntropyFlow, value) / n - sys.offsetS(sys.feed().data());
-    case engine::Spec::V: return units::fromUser(units::VolumeFlow, value) / n * 1e-3;
+    case engine::Spec::H:
+        return units::fromUser(units::EnthalpyFlow, value) / n - sys.offsetH(sys.feed().data());
+    case engine::Spec::S:
+        return units::fromUser(units::EntropyFlow, value) / n - sys.offsetS(sys.feed().data());
+    case engine::Spec::V:
+        return units::fromUser(units::VolumeFlow, value) / n * 1e-3;
     }
     return kNaN;
 }
 
-double stateFlash(int stream, engine::Spec spec, double fixedUser, bool fixedIsP, double value, double estimate) {
+double stateFlash(int stream, engine::Spec spec, double fixedUser, bool fixedIsP, double value,
+                  double estimate) {
     const double fixed = fixedIsP ? api::userP(fixedUser) : api::userT(fixedUser);
     api::StreamView v = api::view(stream);
     auto sys = api::systemOf(v);
     const double target = molarTarget(*sys, v.def, spec, value);
     double est = 0;
-    if (std::isfinite(estimate) && estimate > 0) est = fixedIsP ? api::userT(estimate) : api::userP(estimate);
-    else if (v.opDefined) est = fixedIsP ? v.T : v.P;
+    if (std::isfinite(estimate) && estimate > 0)
+        est = fixedIsP ? api::userT(estimate) : api::userP(estimate);
+    else if (v.opDefined)
+        est = fixedIsP ? v.T : v.P;
     core::setLastPhaseCount(0);
     auto st = engine::stateFunctionFlash(*sys, spec, target, fixed, fixedIsP, est);
     const double result = fixedIsP ? api::outT(st->T) : api::outP(st->P);
@@ -105,7 +112,7 @@ int solutionNumber(int k) {
     return k;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -162,4 +169,4 @@ int HSF(int s, double H, double S, double T, double P) {
     return guarded("HSF", 0, [&] { return twoSpec(s, engine::Spec::H, H, engine::Spec::S, S, T, P); });
 }
 
-}  // extern "C"
+} // extern "C"

@@ -11,4 +11,4 @@ namespace zpk::api {
 
 std::shared_ptr<const equilibrium::Envelope> envelopeOf(int stream);
 
-}  // namespace zpk::api
+} // namespace zpk::api

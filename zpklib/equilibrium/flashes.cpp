@@ -33,7 +33,8 @@ constexpr double kSpecTolerance = 1e-9;
 
 int activeCount(const StreamSystem& sys) {
     int a = 0;
-    for (double v : sys.feed()) a += v > 0;
+    for (double v : sys.feed())
+        a += v > 0;
     return a;
 }
 
@@ -60,7 +61,8 @@ std::shared_ptr<EquilibriumCache> fromSplit(const StreamSystem& sys, const Split
 // Saturation point of a single-component feed: from the fugacity model's
 // own saturation curve when it has one (both phases on the same equation),
 // else Newton's method on the split (start: sp and lnK, or Wilson).
-bool pureSplitPoint(const StreamSystem& sys, bool fixedIsP, double beta, SplitPoint& sp, std::vector<double> lnK = {}) {
+bool pureSplitPoint(const StreamSystem& sys, bool fixedIsP, double beta, SplitPoint& sp,
+                    std::vector<double> lnK = {}) {
     const models::PhaseModel& m = sys.model(1, 0);
     if (&m == &sys.model(1, 1) && activeCount(sys) == 1) {
         double T = sp.T, P = sp.P;
@@ -98,10 +100,10 @@ std::string fractionDefect(const StreamSystem& sys, const EquilibriumCache& st, 
 // One state of the scan of the unknown u (T at fixed P, P at fixed T).
 struct Probe {
     double u = 0;
-    std::shared_ptr<EquilibriumCache> st;  // null when the flash failed
-    bool multi = false;                    // two or more fluid phases
+    std::shared_ptr<EquilibriumCache> st; // null when the flash failed
+    bool multi = false;                   // two or more fluid phases
     double lf = 0;
-    int label = 0;  // kind of a single fluid phase
+    int label = 0; // kind of a single fluid phase
 };
 
 Probe probeAt(const StreamSystem& sys, double u, bool fixedIsP, double fixed) {
@@ -165,7 +167,8 @@ class FractionScan {
             double tmin = 1e9, tmax = 0;
             for (int i = 0; i < sys_.size(); ++i)
                 if (z[i] > 0) {
-                    const double ts = fl.tc[i] / (1 - std::log(fixed_ / fl.pc[i]) / (5.373 * (1 + fl.omega[i])));
+                    const double ts =
+                        fl.tc[i] / (1 - std::log(fixed_ / fl.pc[i]) / (5.373 * (1 + fl.omega[i])));
                     if (ts > 0) {
                         tmin = std::min(tmin, ts);
                         tmax = std::max(tmax, ts);
@@ -208,7 +211,7 @@ class FractionScan {
                                              : (f_ >= 1 - 1e-12) || side(m.lf) != side(edge);
                 if (hit) record(m);
             }
-            return;  // two single phases of different labels: no boundary
+            return; // two single phases of different labels: no boundary
         }
         Probe m = probeAt(sys_, std::sqrt(a.u * b.u), fixedIsP_, fixed_);
         if (!m.st) return;
@@ -227,8 +230,8 @@ class FractionScan {
 };
 
 // Newton's method on the exact fraction from a two-phase state near it.
-std::shared_ptr<EquilibriumCache> polish(const StreamSystem& sys, std::shared_ptr<EquilibriumCache> st, double f,
-                                         bool fixedIsP) {
+std::shared_ptr<EquilibriumCache> polish(const StreamSystem& sys, std::shared_ptr<EquilibriumCache> st,
+                                         double f, bool fixedIsP) {
     const PhaseState* v = phaseOfKind(*st, models::kVapour);
     const PhaseState* l = phaseOfKind(*st, models::kLiquid);
     if (!v || !l || st->phases.size() != 2) return st;
@@ -277,10 +280,10 @@ bool wantedSolution(const StreamSystem& sys, const EquilibriumCache& st, double 
     return dew ? !split : split;
 }
 
-}  // namespace
+} // namespace
 
-std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP, double f,
-                                                      int k) {
+std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP,
+                                                      double f, int k) {
     if (!(f >= 0 && f <= 1)) throw Error("liquid fraction " + std::to_string(f) + " is not in [0, 1]");
     if (k < 0) throw Error("solution number " + std::to_string(k) + " is negative");
     const double* z = sys.feed().data();
@@ -319,9 +322,12 @@ std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, d
 
 double specValue(const EquilibriumCache& st, Spec spec) {
     switch (spec) {
-    case Spec::H: return molarEnthalpy(st);
-    case Spec::S: return molarEntropy(st);
-    case Spec::V: return molarVolume(st);
+    case Spec::H:
+        return molarEnthalpy(st);
+    case Spec::S:
+        return molarEntropy(st);
+    case Spec::V:
+        return molarVolume(st);
     }
     return kNaN;
 }
@@ -336,7 +342,9 @@ double slope(const EquilibriumCache& st, Spec spec, bool fixedIsP) {
         if (fixedIsP)
             v = spec == Spec::H ? p.cp : spec == Spec::S ? p.cp / st.T : p.v * p.alpha;
         else
-            v = spec == Spec::H ? p.v * (1 - st.T * p.alpha) : spec == Spec::S ? -p.v * p.alpha : -p.v * p.kappa;
+            v = spec == Spec::H   ? p.v * (1 - st.T * p.alpha)
+                : spec == Spec::S ? -p.v * p.alpha
+                                  : -p.v * p.kappa;
         d += p.beta * v;
     }
     return d;
@@ -370,8 +378,8 @@ std::shared_ptr<EquilibriumCache> pureLeverState(const StreamSystem& sys, Spec s
 }
 
 // The search of stateFunctionFlash: the state it ends on (not verified).
-std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, Spec spec, double target, double fixed,
-                                                      bool fixedIsP, double estimate) {
+std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, Spec spec, double target,
+                                                      double fixed, bool fixedIsP, double estimate) {
     // Unknown u: temperature at fixed pressure, pressure at fixed temperature.
     // States that cannot be computed count as missing (NaN) while bracketing.
     auto stateAt = [&](double u) { return flashAt(sys, u, fixedIsP, fixed); };
@@ -491,12 +499,13 @@ std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, S
     };
     if (sa && sb && hasSolid(*sa) != hasSolid(*sb)) {
         const double a = specValue(*sa, spec) - target, b = specValue(*sb, spec) - target;
-        const double w = a / (a - b);  // share of the state at ub
+        const double w = a / (a - b); // share of the state at ub
         if (w >= 0 && w <= 1) {
             auto out = std::make_shared<EquilibriumCache>(*sa);
             out->T = fixedIsP ? 0.5 * (ua + ub) : sa->T;
             out->P = fixedIsP ? sa->P : 0.5 * (ua + ub);
-            for (auto& p : out->phases) p.beta *= 1 - w;
+            for (auto& p : out->phases)
+                p.beta *= 1 - w;
             for (auto p : sb->phases) {
                 p.beta *= w;
                 out->phases.push_back(std::move(p));
@@ -519,8 +528,9 @@ std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, S
         sp.P = u;
     }
     std::vector<double> lnK(sys.size(), 0.0);
-    if (activeCount(sys) == 1 ? pureSplitPoint(sys, fixedIsP, 0.5, sp, lnK)
-                              : equilibrium::solveSplitPoint(sys.fluid(), sys.feed().data(), 0.5, fixedIsP, sp, lnK)) {
+    if (activeCount(sys) == 1
+            ? pureSplitPoint(sys, fixedIsP, 0.5, sp, lnK)
+            : equilibrium::solveSplitPoint(sys.fluid(), sys.feed().data(), 0.5, fixedIsP, sp, lnK)) {
         auto st = fromSplit(sys, sp);
         const PhaseState& v = st->phases[0];
         const PhaseState& l = st->phases[1];
@@ -547,16 +557,19 @@ std::string specDefect(const StreamSystem& sys, const EquilibriumCache& st, Spec
         return "the closest state found is off the specification by " + numberText((value - target) / scale) +
                " (relative)";
     std::vector<equilibrium::CheckedPhase> ph;
-    for (const auto& p : st.phases) ph.push_back({p.kind, p.beta, &p.x});
+    for (const auto& p : st.phases)
+        ph.push_back({p.kind, p.beta, &p.x});
     return equilibrium::equilibriumDefect(sys.fluid(), st.T, st.P, sys.feed().data(), ph);
 }
 
-const char* specName(Spec spec) { return spec == Spec::H ? "enthalpy" : spec == Spec::S ? "entropy" : "volume"; }
+const char* specName(Spec spec) {
+    return spec == Spec::H ? "enthalpy" : spec == Spec::S ? "entropy" : "volume";
+}
 
-}  // namespace
+} // namespace
 
-std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target, double fixed,
-                                                     bool fixedIsP, double estimate) {
+std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target,
+                                                     double fixed, bool fixedIsP, double estimate) {
     auto st = searchStateFunction(sys, spec, target, fixed, fixedIsP, estimate);
     const std::string defect = specDefect(sys, *st, spec, target);
     if (!defect.empty())
@@ -594,4 +607,4 @@ std::shared_ptr<EquilibriumCache> twoSpecFlash(const StreamSystem& sys, Spec a, 
     throw Error("two-specification flash did not converge", kCalculation);
 }
 
-}  // namespace zpk::engine
+} // namespace zpk::engine

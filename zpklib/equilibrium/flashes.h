@@ -22,18 +22,18 @@ namespace zpk::engine {
 // is checked to be that one.  Every result is verified (fraction, equal
 // fugacities, two distinct phases).  Throws zpk::Error (kCalculation) when
 // there is none, naming what was not found.
-std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP, double f,
-                                                      int k = 0);
+std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP,
+                                                      double f, int k = 0);
 
 enum class Spec { H, S, V };
 // Molar value of a specification for a state (internal base for H and S).
 double specValue(const EquilibriumCache& st, Spec spec);
 // State with the given molar H, S (internal base) or V at fixed P (fixedIsP)
 // or T; estimate of the unknown (0: none).
-std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target, double fixed,
-                                                     bool fixedIsP, double estimate);
+std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target,
+                                                     double fixed, bool fixedIsP, double estimate);
 // State with two given molar specifications (a, b) from a start (T0, P0).
 std::shared_ptr<EquilibriumCache> twoSpecFlash(const StreamSystem& sys, Spec a, double ta, Spec b, double tb,
                                                double T0, double P0);
 
-}  // namespace zpk::engine
+} // namespace zpk::engine

@@ -23,7 +23,8 @@ std::string format(const char* fmt, double a, double b = 0) {
 
 double sumOf(const std::vector<double>& x) {
     double s = 0;
-    for (double v : x) s += v;
+    for (double v : x)
+        s += v;
     return s;
 }
 
@@ -55,13 +56,13 @@ double fugacityGap(const RootEval& a, const RootEval& b, const double* z) {
     for (std::size_t i = 0; i < a.lnf.size(); ++i) {
         if (!(z[i] > 0)) continue;
         const double d = std::fabs(a.lnf[i] - b.lnf[i]);
-        if (std::isnan(d)) continue;  // a component absent from one phase (underflow)
+        if (std::isnan(d)) continue; // a component absent from one phase (underflow)
         gap = std::max(gap, d);
     }
     return gap;
 }
 
-}  // namespace
+} // namespace
 
 std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const double* z,
                               const std::vector<CheckedPhase>& phases) {
@@ -71,7 +72,8 @@ std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const 
         return format("the state is not a valid temperature and pressure (%g K, %g Pa)", T, P);
     // Material balance.
     double zs = 0;
-    for (int i = 0; i < n; ++i) zs += std::max(z[i], 0.0);
+    for (int i = 0; i < n; ++i)
+        zs += std::max(z[i], 0.0);
     double worst = 0;
     for (int i = 0; i < n; ++i) {
         double m = 0;
@@ -94,16 +96,6 @@ std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const 
     }
     for (std::size_t a = 0; a < fluid.size(); ++a)
         for (std::size_t b = a + 1; b < fluid.size(); ++b) {
-            double best = std::numeric_limits<double>::infinity();
-            const RootEval *ra = nullptr, *rb = nullptr;
-            for (const auto& ea : ev[a])
-                for (const auto& eb : ev[b]) {
-                    if (!ea.ok || !eb.ok) continue;
-                    const double g = fugacityGap(ea, eb, z);
-                    if (g < best) best = g, ra = &ea, rb = &eb;
-                }
-            if (!(best <= kFugacityTolerance))
-                return format("the fugacities of two phases differ (ln f by %.3g)", best);
             double dist = 0;
             const auto &xa = *fluid[a]->x, &xb = *fluid[b]->x;
             const double sa = sumOf(xa), sb = sumOf(xb);
@@ -112,8 +104,24 @@ std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const 
                     const double d = std::log(xa[i] / sa) - std::log(xb[i] / sb);
                     dist += d * d;
                 }
-            if (dist <= kDistinctComposition && std::fabs(ra->v - rb->v) <= kDistinctVolume * std::fabs(ra->v))
-                return "two phases are the same phase (trivial solution)";
+            const bool sameComposition = dist <= kDistinctComposition;
+            // The pair of roots with the smallest fugacity gap among those
+            // that make two distinct phases.
+            double best = std::numeric_limits<double>::infinity();
+            bool trivialOnly = false;
+            for (const auto& ea : ev[a])
+                for (const auto& eb : ev[b]) {
+                    if (!ea.ok || !eb.ok) continue;
+                    const double g = fugacityGap(ea, eb, z);
+                    if (sameComposition && std::fabs(ea.v - eb.v) <= kDistinctVolume * std::fabs(ea.v)) {
+                        trivialOnly = trivialOnly || g <= kFugacityTolerance;
+                        continue;
+                    }
+                    best = std::min(best, g);
+                }
+            if (best <= kFugacityTolerance) continue;
+            if (trivialOnly) return "two phases are the same phase (trivial solution)";
+            return format("the fugacities of two phases differ (ln f by %.3g)", best);
         }
     return "";
 }
@@ -128,4 +136,4 @@ double trialDistance(const FluidSystem& sys, double T, double P, const double* z
     return minimiseTangentPlane(sys, T, P, z, d.data(), w);
 }
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium

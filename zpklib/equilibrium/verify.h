@@ -25,8 +25,8 @@ inline constexpr double kDistinctVolume = 1e-6;
 inline constexpr double kDistinctComposition = 1e-8;
 
 struct CheckedPhase {
-    int kind = models::kVapour;  // 0 vapour, 1 liquid, 2 solid (solids enter the balance only)
-    double beta = 0;             // mole fraction of the feed
+    int kind = models::kVapour; // 0 vapour, 1 liquid, 2 solid (solids enter the balance only)
+    double beta = 0;            // mole fraction of the feed
     const std::vector<double>* x = nullptr;
 };
 
@@ -43,4 +43,4 @@ std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const 
 // lower the Gibbs energy, +inf when the trial collapses onto the feed.
 double trialDistance(const FluidSystem& sys, double T, double P, const double* z, std::vector<double> w);
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium
