@@ -276,16 +276,17 @@ TEST_F(HardStates, ComponentAtOneInTenBillion) {
     checkSaturations(s, {1e5, 2e6, 4.5e6}, {150, 180}, tally);
 }
 
-// The battery's gas G2 with 100 ppm water and PR: below its water dew point
-// a nearly pure water phase condenses out of the dense gas, also where no
-// second liquid is asked for.
+// The battery's gas G2 with 100 ppm water and PR around its first dew point
+// (the hydrocarbon one at 5 MPa, the water dew point above the
+// cricondenbar): below a water dew point a nearly pure water phase
+// condenses out of the dense gas, also where no second liquid is asked for.
 TEST_F(HardStates, WaterDewPointOfAWetGas) {
     Gas g = elevenComponentGas();
     defineGas(s, g);
     States st;
     std::vector<double> ps;
     for (double P : {5e6, 15e6, 20e6}) {
-        const double td = DPF(s, P);
+        const double td = PfPF(s, P, 0.0, 1, 1);
         ASSERT_EQ(getErrFlag(), 0) << ErrMsg();
         for (double dt : {-5.0, -1.0, -0.1, 0.1, 1.0})
             st.push_back({td + dt, P});

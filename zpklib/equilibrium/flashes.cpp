@@ -97,6 +97,18 @@ std::string fractionDefect(const StreamSystem& sys, const EquilibriumCache& st, 
     return equilibrium::equilibriumDefect(sys.fluid(), st.T, st.P, sys.feed().data(), ph);
 }
 
+// A water dew point: the liquid of the state is mostly water (it condenses
+// out of a wet gas; the dew point of the hydrocarbons is another one).
+bool waterDewPoint(const StreamSystem& sys, const EquilibriumCache& st) {
+    const int w = sys.fluid().water;
+    const PhaseState* l = phaseOfKind(st, models::kLiquid);
+    if (w < 0 || !l) return false;
+    double sum = 0;
+    for (double v : l->x)
+        sum += v;
+    return l->x[w] > 0.5 * sum;
+}
+
 // One state of the scan of the unknown u (T at fixed P, P at fixed T).
 struct Probe {
     double u = 0;
@@ -139,8 +151,9 @@ Probe probeAt(const StreamSystem& sys, double u, bool fixedIsP, double fixed) {
 // nothing.  k = 0 asks for the last state; otherwise the k-th.
 class FractionScan {
   public:
-    FractionScan(const StreamSystem& sys, double fixed, bool fixedIsP, double f, int k)
-        : sys_(sys), fixed_(fixed), fixedIsP_(fixedIsP), f_(f), k_(k) {}
+    // skipWater: water dew points (see waterDewPoint) are not counted.
+    FractionScan(const StreamSystem& sys, double fixed, bool fixedIsP, double f, int k, bool skipWater)
+        : sys_(sys), fixed_(fixed), fixedIsP_(fixedIsP), f_(f), k_(k), skipWater_(skipWater) {}
 
     std::shared_ptr<EquilibriumCache> run() {
         const int N = 160;
@@ -188,6 +201,7 @@ class FractionScan {
     }
 
     void record(const Probe& p) {
+        if (skipWater_ && waterDewPoint(sys_, *p.st)) return;
         ++found_;
         if (k_ == 0 || found_ == k_) result_ = p.st;
         if (found_ == k_) done_ = true;
@@ -224,6 +238,7 @@ class FractionScan {
     bool fixedIsP_;
     double f_;
     int k_;
+    bool skipWater_;
     int found_ = 0;
     bool done_ = false;
     std::shared_ptr<EquilibriumCache> result_;
@@ -263,14 +278,16 @@ std::string numberText(double v) {
 
 // Whether a solution of Newton's method is the one the rule of
 // liquidFractionFlash asks for (k = 0), for fractions within kNearSaturation
-// of a dew or bubble point: the feed must not split just above a dew point
-// (or just below a dew pressure) and must split just above a bubble point
+// of a dew or bubble point: a dew point must be no water dew point, and the
+// feed must not split just above it (or just below a dew pressure); it must
+// split just above a bubble point
 // (or just below a bubble pressure).  One tangent-plane minimisation from
 // the incipient phase slightly beyond the solution.  Other fractions are
 // taken as Newton's method finds them.
 bool wantedSolution(const StreamSystem& sys, const EquilibriumCache& st, double f, bool fixedIsP) {
     const bool dew = f <= kNearSaturation, bubble = f >= 1 - kNearSaturation;
     if (!dew && !bubble) return true;
+    if (dew && waterDewPoint(sys, st)) return false;
     const PhaseState* inc = phaseOfKind(st, dew ? models::kLiquid : models::kVapour);
     if (!inc) return false;
     const double T = fixedIsP ? st.T * (1 + kSideStep) : st.T;
@@ -305,7 +322,7 @@ std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, d
     // The rule of k = 0: the first state from the vapour side for the dew
     // side of the envelope, the last one for the bubble side.
     const int nth = k > 0 ? k : (f < 0.5 ? 1 : 0);
-    FractionScan scan(sys, fixed, fixedIsP, f, nth);
+    FractionScan scan(sys, fixed, fixedIsP, f, nth, k == 0 && f <= kNearSaturation);
     auto st = scan.run();
     if (!st) {
         if (k > 1 && scan.found() > 0)

@@ -17,7 +17,9 @@ namespace zpk::engine {
 // fixed temperature, by a scan of isothermal flashes.  k = 0: the solution
 // reached from the single phase nearer to f: on the dew side (f < 0.5) the
 // first one counted so (a cooled or compressed vapour: the upper dew point),
-// on the bubble side the last one (a heated or expanded liquid).  Newton's
+// on the bubble side the last one (a heated or expanded liquid); dew points
+// (f within 1e-6 of 0) where a mostly aqueous liquid condenses (water dew
+// points) do not count for k = 0: it gives the hydrocarbon dew point.  Newton's
 // method is tried first for k = 0; near a dew or bubble point its solution
 // is checked to be that one.  Every result is verified (fraction, equal
 // fugacities, two distinct phases).  Throws zpk::Error (kCalculation) when

@@ -34,7 +34,8 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
         if (!evalPhase(sys, T, P, w.data(), Root::Stable, it >= 12 ? 1 : 0, ph)) return tm;
         tm = tmOf(w, ph);
         double change = 0, dist = 0, sw = 0;
-        for (int i = 0; i < n; ++i) sw += w[i];
+        for (int i = 0; i < n; ++i)
+            sw += w[i];
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
             const double nl = d[i] - ph.lnphi[i];
@@ -42,7 +43,7 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
             lnw[i] = nl;
         }
-        if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity();  // trivial
+        if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity(); // trivial
         if (change < 1e-22) break;
         if (it >= 12) {
             // Newton step on the modified tangent-plane function (Michelsen's alpha variables).
@@ -68,7 +69,8 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
                         trial[i] = std::max(0.25 * a * a, 1e-300);
                     }
                     thread_local PhaseProps pt;
-                    if (evalPhase(sys, T, P, trial.data(), Root::Stable, 0, pt) && tmOf(trial, pt) <= tm + 1e-14)
+                    if (evalPhase(sys, T, P, trial.data(), Root::Stable, 0, pt) &&
+                        tmOf(trial, pt) <= tm + 1e-14)
                         ok = true;
                 }
                 if (ok) {
@@ -84,15 +86,19 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             // moves ln W by rounding noise: the stationary point is reached.
             if (change < kStalledChange) break;
         }
-        for (int i = 0; i < n; ++i) w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
+        for (int i = 0; i < n; ++i)
+            w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
     }
     double sw = 0;
-    for (int i = 0; i < n; ++i) sw += w[i];
+    for (int i = 0; i < n; ++i)
+        sw += w[i];
     if (!(sw > 0) || !std::isfinite(sw)) return std::numeric_limits<double>::infinity();
     // Collapse check on the final composition.
     double dist = 0;
-    for (int i = 0; i < n; ++i) dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
-    for (int i = 0; i < n; ++i) w[i] /= sw;
+    for (int i = 0; i < n; ++i)
+        dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
+    for (int i = 0; i < n; ++i)
+        w[i] /= sw;
     if (dist < 1e-10) return std::numeric_limits<double>::infinity();
     return tm;
 }
@@ -101,21 +107,27 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
                      std::vector<double>& best) {
     const int n = sys.size();
     int active = 0;
-    for (int i = 0; i < n; ++i) active += z[i] > 0;
+    for (int i = 0; i < n; ++i)
+        active += z[i] > 0;
     std::vector<std::vector<double>> trials;
     std::vector<double> w(n);
-    for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? z[i] * std::exp(sys.lnWilsonK(i, T, P)) : 0.0;
+    for (int i = 0; i < n; ++i)
+        w[i] = z[i] > 0 ? z[i] * std::exp(sys.lnWilsonK(i, T, P)) : 0.0;
     trials.push_back(w);
-    for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? z[i] * std::exp(-sys.lnWilsonK(i, T, P)) : 0.0;
+    for (int i = 0; i < n; ++i)
+        w[i] = z[i] > 0 ? z[i] * std::exp(-sys.lnWilsonK(i, T, P)) : 0.0;
     trials.push_back(w);
     auto pure = [&](int j) {
-        for (int i = 0; i < n; ++i) w[i] = z[i] > 0 ? (i == j ? 0.999 : 0.001 / n) : 0.0;
+        for (int i = 0; i < n; ++i)
+            w[i] = z[i] > 0 ? (i == j ? 0.999 : 0.001 / n) : 0.0;
         trials.push_back(w);
     };
     if (active <= 5) {
         for (int j = 0; j < n; ++j)
             if (z[j] > 0) pure(j);
-    } else if (sys.maxPhases > 2 && sys.water >= 0 && z[sys.water] > 0) {
+    } else if (sys.water >= 0 && z[sys.water] > 0) {
+        // Nearly pure water condenses out of a wet gas even where no second
+        // liquid is asked for (its dew point); the Wilson trials miss it.
         pure(sys.water);
     }
     double tmMin = std::numeric_limits<double>::infinity();
@@ -129,4 +141,4 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
     return tmMin;
 }
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium
