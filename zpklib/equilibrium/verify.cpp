@@ -65,7 +65,7 @@ double fugacityGap(const RootEval& a, const RootEval& b, const double* z) {
 } // namespace
 
 std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const double* z,
-                              const std::vector<CheckedPhase>& phases) {
+                              const std::vector<CheckedPhase>& phases, double fugacityTolerance) {
     const int n = sys.size();
     if (phases.empty()) return "the state has no phase";
     if (!(T > 0) || !(P > 0) || !std::isfinite(T) || !std::isfinite(P))
@@ -114,12 +114,12 @@ std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const 
                     if (!ea.ok || !eb.ok) continue;
                     const double g = fugacityGap(ea, eb, z);
                     if (sameComposition && std::fabs(ea.v - eb.v) <= kDistinctVolume * std::fabs(ea.v)) {
-                        trivialOnly = trivialOnly || g <= kFugacityTolerance;
+                        trivialOnly = trivialOnly || g <= fugacityTolerance;
                         continue;
                     }
                     best = std::min(best, g);
                 }
-            if (best <= kFugacityTolerance) continue;
+            if (best <= fugacityTolerance) continue;
             if (trivialOnly) return "two phases are the same phase (trivial solution)";
             return format("the fugacities of two phases differ (ln f by %.3g)", best);
         }

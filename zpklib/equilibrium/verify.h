@@ -35,8 +35,10 @@ struct CheckedPhase {
 // phase on the root of its model that matches the other phase best) and
 // distinct phases (no trivial split).  Phases with zero fraction (incipient
 // phases) take part in the fugacity and distinctness checks.
+// fugacityTolerance: largest accepted |ln f^a - ln f^b|.
 std::string equilibriumDefect(const FluidSystem& sys, double T, double P, const double* z,
-                              const std::vector<CheckedPhase>& phases);
+                              const std::vector<CheckedPhase>& phases,
+                              double fugacityTolerance = kFugacityTolerance);
 
 // Tangent-plane distance of the feed z at (T, P) towards a trial phase
 // started from w (one minimisation): negative when a phase near w would
