@@ -136,6 +136,31 @@ void checkSaturations(int s, const std::vector<double>& pressures, const std::ve
         checkSaturation(s, LfTF(s, T, 0.5), 0.5, where("LfTF", T, 0.5), "LfTF", t);
 }
 
+// HPF to an enthalpy halfway between the states 0.5 K below and above T
+// at P: a result meets the enthalpy and passes the invariants, or the call
+// fails cleanly.
+void checkEnthalpyFlash(int s, double T, double P, Tally& t) {
+    setErrFlag(0);
+    if (setOp(s, T - 0.5, P) != 1) return;
+    const double h0 = StrH(s);
+    if (setOp(s, T + 0.5, P) != 1) return;
+    const double h = 0.5 * (h0 + StrH(s));
+    ++t.states;
+    const std::string call = where("HPF", P, h);
+    const double result = HPF(s, P, h, T);
+    if (std::isnan(result)) {
+        ++t.failedCleanly;
+        expectClean(true, call, "HPF");
+        return;
+    }
+    ++t.succeeded;
+    EXPECT_NEAR(StrH(s), h, 1e-8 * std::max(1.0, std::fabs(h))) << call;
+    const auto ctx = zpk::api::currentContext(s);
+    robustness::Tolerances tol;
+    tol.tangentPlane = 1e-7;
+    EXPECT_EQ(invariantFailure(*ctx.sys, *ctx.st, RootRule::OfKind, tol), "") << call << " = " << result;
+}
+
 class HardStates : public UnitSet1Test {
   protected:
     static constexpr int s = 73;
@@ -246,6 +271,8 @@ TEST_F(HardStates, PureComponentsOnTheSaturationLine) {
             ps.push_back(P);
         }
         checkFlashes(s, st, tally);
+        for (std::size_t k = 0; k < st.size(); k += 3)
+            checkEnthalpyFlash(s, st[k].first, st[k].second, tally);
         checkSaturations(s, ps, {}, tally);
     }
 }
@@ -292,4 +319,6 @@ TEST_F(HardStates, WaterDewPointOfAWetGas) {
             st.push_back({td + dt, P});
     }
     checkFlashes(s, st, tally);
+    for (const auto& [T, P] : st)
+        checkEnthalpyFlash(s, T, P, tally);
 }

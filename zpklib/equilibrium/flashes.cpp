@@ -97,16 +97,18 @@ std::string fractionDefect(const StreamSystem& sys, const EquilibriumCache& st, 
     return equilibrium::equilibriumDefect(sys.fluid(), st.T, st.P, sys.feed().data(), ph);
 }
 
-// A water dew point: the liquid of the state is mostly water (it condenses
-// out of a wet gas; the dew point of the hydrocarbons is another one).
+// A water dew point: nearly pure water (at least 90 %) condenses out of a
+// feed of at most 10 % water, a wet gas (the dew point of its hydrocarbons
+// is another one).  Aqueous mixtures such as water-methanol have ordinary
+// dew points.
 bool waterDewPoint(const StreamSystem& sys, const EquilibriumCache& st) {
     const int w = sys.fluid().water;
     const PhaseState* l = phaseOfKind(st, models::kLiquid);
-    if (w < 0 || !l) return false;
+    if (w < 0 || !l || sys.feed()[w] > 0.1) return false;
     double sum = 0;
     for (double v : l->x)
         sum += v;
-    return l->x[w] > 0.5 * sum;
+    return l->x[w] > 0.9 * sum;
 }
 
 // One state of the scan of the unknown u (T at fixed P, P at fixed T).
@@ -244,24 +246,32 @@ class FractionScan {
     std::shared_ptr<EquilibriumCache> result_;
 };
 
-// Newton's method on the exact fraction from a two-phase state near it.
+// Newton's method on the exact fraction from a vapour-liquid state near it;
+// where the fraction jumps on the flash path (a second liquid that the
+// two-phase split leaves out), by continuation in the fraction from the
+// state's own one in steps of at most 0.05.
 std::shared_ptr<EquilibriumCache> polish(const StreamSystem& sys, std::shared_ptr<EquilibriumCache> st,
                                          double f, bool fixedIsP) {
     const PhaseState* v = phaseOfKind(*st, models::kVapour);
     const PhaseState* l = phaseOfKind(*st, models::kLiquid);
     if (!v || !l || st->phases.size() != 2) return st;
     const double* z = sys.feed().data();
-    SplitPoint sp;
-    sp.T = st->T;
-    sp.P = st->P;
     std::vector<double> lnK(sys.size(), 0.0);
     for (int c = 0; c < sys.size(); ++c)
         if (z[c] > 0) lnK[c] = std::log(v->x[c] / l->x[c]);
-    if (equilibrium::solveSplitPoint(sys.fluid(), z, 1 - f, fixedIsP, sp, lnK)) {
-        auto out = fromSplit(sys, sp);
-        if (fractionDefect(sys, *out, f).empty()) return out;
+    const double lf0 = liquidFraction(*st);
+    const int steps = std::clamp(static_cast<int>(std::ceil(std::fabs(f - lf0) / 0.05)), 1, 20);
+    SplitPoint sp;
+    sp.T = st->T;
+    sp.P = st->P;
+    for (int k = 1; k <= steps; ++k) {
+        const double fk = lf0 + (f - lf0) * k / steps;
+        if (!equilibrium::solveSplitPoint(sys.fluid(), z, 1 - fk, fixedIsP, sp, lnK)) return st;
+        for (int c = 0; c < sys.size(); ++c)
+            if (z[c] > 0) lnK[c] = std::log(sp.y[c] / sp.x[c]);
     }
-    return st;
+    auto out = fromSplit(sys, sp);
+    return fractionDefect(sys, *out, f).empty() ? out : st;
 }
 
 std::string describeFraction(double f) {

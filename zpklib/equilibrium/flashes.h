@@ -18,8 +18,9 @@ namespace zpk::engine {
 // reached from the single phase nearer to f: on the dew side (f < 0.5) the
 // first one counted so (a cooled or compressed vapour: the upper dew point),
 // on the bubble side the last one (a heated or expanded liquid); dew points
-// (f within 1e-6 of 0) where a mostly aqueous liquid condenses (water dew
-// points) do not count for k = 0: it gives the hydrocarbon dew point.  Newton's
+// (f within 1e-6 of 0) where nearly pure water condenses out of a feed of at
+// most 10 % water (water dew points of a wet gas) do not count for k = 0:
+// it gives the hydrocarbon dew point.  Newton's
 // method is tried first for k = 0; near a dew or bubble point its solution
 // is checked to be that one.  Every result is verified (fraction, equal
 // fugacities, two distinct phases).  Throws zpk::Error (kCalculation) when
@@ -31,7 +32,9 @@ enum class Spec { H, S, V };
 // Molar value of a specification for a state (internal base for H and S).
 double specValue(const EquilibriumCache& st, Spec spec);
 // State with the given molar H, S (internal base) or V at fixed P (fixedIsP)
-// or T; estimate of the unknown (0: none).
+// or T; estimate of the unknown (0: none).  The state is verified (the
+// specification to 1e-9 relative, equal fugacities, material balance);
+// throws zpk::Error (kCalculation) when no state meets it.
 std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target,
                                                      double fixed, bool fixedIsP, double estimate);
 // State with two given molar specifications (a, b) from a start (T0, P0).
