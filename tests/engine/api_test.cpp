@@ -14,7 +14,8 @@
 namespace {
 
 void units() {
-    for (int q = 15; q <= 54; ++q) setUMC(q, 1);
+    for (int q = 15; q <= 54; ++q)
+        setUMC(q, 1);
 }
 
 // Methane / propane with SRK for all properties.
@@ -32,19 +33,19 @@ void defineGas(int s, double methane = 0.3) {
     ASSERT_EQ(setS(s), 1) << ErrMsg();
 }
 
-}  // namespace
+} // namespace
 
 TEST(EngineApi, FailedCallsReturnTheFailureValueAndAMessage) {
     units();
     setErrFlag(0);
     initS(7);
-    EXPECT_EQ(setOp(7, 300, 1e5), 0);  // not defined
+    EXPECT_EQ(setOp(7, 300, 1e5), 0); // not defined
     EXPECT_NE(getErrFlag(), 0);
     setErrFlag(0);
     defineGas(7);
     EXPECT_EQ(setOp(7, -5, 1e5), 0);
-    EXPECT_TRUE(std::isnan(StrH(7)));  // no operating point yet
-    EXPECT_TRUE(std::isnan(LfPF(7, 1e5, 1.5)));  // fraction outside [0, 1]
+    EXPECT_TRUE(std::isnan(StrH(7)));           // no operating point yet
+    EXPECT_TRUE(std::isnan(LfPF(7, 1e5, 1.5))); // fraction outside [0, 1]
     setErrFlag(0);
     EXPECT_EQ(setOp(7, 330, 1e5), 1);
     EXPECT_EQ(getErrFlag(), 0);
@@ -101,7 +102,8 @@ TEST(EngineApi, DerivativeFunctionsMatchDifferences) {
         const double h = 1e-4 * T;
         StrFv(1, phase, T + h, P, x, Fp);
         StrFv(1, phase, T - h, P, x, Fm);
-        for (int i = 0; i < 2; ++i) EXPECT_NEAR((Fp[i] - Fm[i]) / (2 * h), dT[i], 1e-6 * std::fabs(dT[i]) + 1e-9);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_NEAR((Fp[i] - Fm[i]) / (2 * h), dT[i], 1e-6 * std::fabs(dT[i]) + 1e-9);
         double H, HT, HP, Hx[2], a, b;
         ASSERT_EQ(StrHvd(1, phase, T, P, x, &H, &HT, &HP, Hx), 1);
         for (int m = 0; m < 2; ++m) {
@@ -114,7 +116,7 @@ TEST(EngineApi, DerivativeFunctionsMatchDifferences) {
             EXPECT_NEAR((a - b) / (2 * e), Hx[m], 1e-5 * std::fabs(Hx[m]) + 1e-3);
         }
     }
-    EXPECT_EQ(StrFv(5, 0, 300, 1e5, x, x), 0);  // slot 5 is not bound
+    EXPECT_EQ(StrFv(5, 0, 300, 1e5, x, x), 0); // slot 5 is not bound
 }
 
 TEST(EngineApi, ManyThreadsGiveTheSerialResults) {
@@ -128,10 +130,14 @@ TEST(EngineApi, ManyThreadsGiveTheSerialResults) {
     };
     constexpr int kThreads = 12;
     std::vector<std::array<double, 3>> serial(kThreads), parallel(kThreads);
-    for (int k = 0; k < kThreads; ++k) work(100 + k, serial[k].data());
-    std::vector<std::thread> pool;
-    for (int k = 0; k < kThreads; ++k) pool.emplace_back([&, k] { work(200 + k, parallel[k].data()); });
-    for (auto& t : pool) t.join();
     for (int k = 0; k < kThreads; ++k)
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(serial[k][j], parallel[k][j]) << k << " " << j;
+        work(100 + k, serial[k].data());
+    std::vector<std::thread> pool;
+    for (int k = 0; k < kThreads; ++k)
+        pool.emplace_back([&, k] { work(200 + k, parallel[k].data()); });
+    for (auto& t : pool)
+        t.join();
+    for (int k = 0; k < kThreads; ++k)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_EQ(serial[k][j], parallel[k][j]) << k << " " << j;
 }

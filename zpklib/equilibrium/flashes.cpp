@@ -171,6 +171,9 @@ class FractionScan {
         return result_;
     }
     int found() const { return found_; }
+    // The state on the other side of the one run() returned (null at a
+    // phase boundary).
+    std::shared_ptr<EquilibriumCache> other() const { return other_; }
 
   private:
     bool side(double lf) const { return f_ >= 0.5 ? lf >= f_ - 1e-12 : lf > f_ + 1e-12; }
@@ -202,10 +205,15 @@ class FractionScan {
         return {std::max(1.0, 0.2 * pmin), std::min(1e9, 20.0 * std::max(pmax, 1e5))};
     }
 
-    void record(const Probe& p) {
+    // p: the state found; q: the state on the other side of a jump of the
+    // fraction, when there is one.
+    void record(const Probe& p, const Probe* q = nullptr) {
         if (skipWater_ && waterDewPoint(sys_, *p.st)) return;
         ++found_;
-        if (k_ == 0 || found_ == k_) result_ = p.st;
+        if (k_ == 0 || found_ == k_) {
+            result_ = p.st;
+            other_ = q ? q->st : nullptr;
+        }
         if (found_ == k_) done_ = true;
     }
 
@@ -216,7 +224,7 @@ class FractionScan {
         if (a.multi && b.multi && side(a.lf) == side(b.lf)) return;
         if (std::fabs(b.u - a.u) <= 1e-13 * b.u || depth > 80) {
             if (a.multi && b.multi) {
-                record(b);
+                record(b, &a);
             } else if (a.multi != b.multi) {
                 // A phase boundary: the single phase takes the boundary's
                 // fraction; f counts when it lies between that and the
@@ -243,7 +251,7 @@ class FractionScan {
     bool skipWater_;
     int found_ = 0;
     bool done_ = false;
-    std::shared_ptr<EquilibriumCache> result_;
+    std::shared_ptr<EquilibriumCache> result_, other_;
 };
 
 // Newton's method on the exact fraction from a vapour-liquid state near it;
@@ -259,9 +267,15 @@ std::shared_ptr<EquilibriumCache> polish(const StreamSystem& sys, std::shared_pt
     std::vector<double> lnK(sys.size(), 0.0);
     for (int c = 0; c < sys.size(); ++c)
         if (z[c] > 0) lnK[c] = std::log(v->x[c] / l->x[c]);
+    SplitPoint sp;
+    sp.T = st->T;
+    sp.P = st->P;
+    if (equilibrium::solveSplitPoint(sys.fluid(), z, 1 - f, fixedIsP, sp, lnK)) {
+        auto out = fromSplit(sys, sp);
+        if (fractionDefect(sys, *out, f).empty()) return out;
+    }
     const double lf0 = liquidFraction(*st);
     const int steps = std::clamp(static_cast<int>(std::ceil(std::fabs(f - lf0) / 0.05)), 1, 20);
-    SplitPoint sp;
     sp.T = st->T;
     sp.P = st->P;
     for (int k = 1; k <= steps; ++k) {
@@ -342,6 +356,10 @@ std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, d
         throw Error("no " + what, kCalculation);
     }
     st = polish(sys, st, f, fixedIsP);
+    if (!fractionDefect(sys, *st, f).empty() && scan.other()) {
+        auto alt = polish(sys, scan.other(), f, fixedIsP);
+        if (fractionDefect(sys, *alt, f).empty()) st = alt;
+    }
     const std::string defect = fractionDefect(sys, *st, f);
     if (!defect.empty()) throw Error("no " + what + " verified: " + defect, kCalculation);
     return st;
