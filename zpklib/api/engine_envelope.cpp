@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "api/engine_common.h"
+#include "api/envelope_cache.h"
 #include "core/error.h"
 #include "equilibrium/envelope.h"
 #include "zpk/zpk.h"
@@ -56,14 +57,7 @@ EnvelopeCache& cache() {
     return c;
 }
 
-std::shared_ptr<const Envelope> envelopeOf(int stream) {
-    api::StreamView v = api::view(stream);
-    if (auto e = cache().find(stream, v.def)) return e;
-    auto sys = api::systemOf(v);
-    auto env = std::make_shared<const Envelope>(equilibrium::phaseEnvelope(sys->fluid(), sys->feed().data()));
-    cache().store(stream, v.def, env);
-    return env;
-}
+using api::envelopeOf;
 
 const equilibrium::EnvelopeLine& lineOf(const Envelope& env, int line) {
     if (line < 1 || line > static_cast<int>(env.lines.size()))
@@ -108,6 +102,15 @@ equilibrium::Extremum extremumOf(int stream, bool cricondenbar) {
 }
 
 } // namespace
+
+std::shared_ptr<const Envelope> api::envelopeOf(int stream) {
+    api::StreamView v = api::view(stream);
+    if (auto e = cache().find(stream, v.def)) return e;
+    auto sys = api::systemOf(v);
+    auto env = std::make_shared<const Envelope>(equilibrium::phaseEnvelope(sys->fluid(), sys->feed().data()));
+    cache().store(stream, v.def, env);
+    return env;
+}
 
 extern "C" {
 

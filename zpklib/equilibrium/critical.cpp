@@ -205,6 +205,10 @@ class Analysis {
     models::ResidualDerivs d_;
 };
 
+// Largest |smallest eigenvalue| of the scaled Hessian (whose ideal part is
+// the identity) at an accepted critical point.
+constexpr double kEigenTolerance = 1e-8;
+
 struct GridPoint {
     double V = 0, T = kNaNd, c = kNaNd;
     Eigen::VectorXd u;
@@ -260,6 +264,15 @@ std::vector<CriticalPoint> criticalPoints(const models::PhaseModel& model, const
         const double V = std::exp(lnV);
         const double P = a.pressure(T, V);
         if (!(P > 0) || !std::isfinite(P)) continue;
+        // Verified before it is kept: on the stability limit (smallest
+        // eigenvalue zero) and, also for a grid point that hit it exactly,
+        // with a vanishing cubic form.
+        Eigen::VectorXd u;
+        const double lambda = a.eigen(T, V, nullptr);
+        const double c = a.cubicForm(T, V, &lo.u, u);
+        if (!(std::fabs(lambda) <= kEigenTolerance) ||
+            !(std::fabs(c) <= 1e-4 * std::max(std::fabs(lo.c), std::fabs(hi.c))))
+            continue;
         out.push_back({T, P, V, true});
     }
     std::sort(out.begin(), out.end(),

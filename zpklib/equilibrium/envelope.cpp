@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "equilibrium/saturation.h"
+#include "equilibrium/verify.h"
 
 namespace zpk::equilibrium {
 
@@ -12,6 +13,10 @@ using models::PhaseProps;
 using models::Root;
 
 namespace {
+
+// Largest |ln f^a - ln f^b| accepted when an extremum is verified: the
+// tracer's corrector stops at residuals of 1e-9, so a margin above it.
+constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
 // The continuation equations of one line (see envelope.h) over the
 // components present; X = (ln K of act..., ln T, ln P).
@@ -311,8 +316,27 @@ bool solveOnLine(const FluidSystem& sys, const double* z, double beta, const Env
     return true;
 }
 
+// Whether a traced (not interpolated) point is a two-phase equilibrium of
+// the feed: equal fugacities to the tracer's own tolerance with margin,
+// distinct phases, material balance.
+bool verifiedPoint(const FluidSystem& sys, const double* z, double beta, const EnvelopePoint& p) {
+    if (p.critical || p.lnK.empty()) return false;
+    const int n = sys.size();
+    std::vector<double> x(n, 0.0), y(n, 0.0);
+    for (int i = 0; i < n; ++i) {
+        if (!(z[i] > 0)) continue;
+        const double K = std::exp(p.lnK[i]);
+        x[i] = z[i] / (1 + beta * (K - 1));
+        y[i] = K * x[i];
+    }
+    const std::vector<CheckedPhase> phases = {{models::kVapour, beta, &y}, {models::kLiquid, 1 - beta, &x}};
+    return equilibriumDefect(sys, p.T, p.P, z, phases, kEnvelopeFugacityTolerance).empty();
+}
+
 // Maximum of P over T (cricondenbar, maxP) or of T over P along the lines,
 // refined by successive parabolic interpolation through re-solved points.
+// The result is a verified point (the refined one, else the traced one);
+// a maximum at an interpolated critical point is kept as it is.
 Extremum extremum(const FluidSystem& sys, const double* z, double beta, const EnvelopeLine& line, bool maxP) {
     Extremum e;
     auto val = [&](const EnvelopePoint& p) { return maxP ? p.P : p.T; };
@@ -325,7 +349,10 @@ Extremum extremum(const FluidSystem& sys, const double* z, double beta, const En
     e.found = true;
     e.T = (*best)[bi].T;
     e.P = (*best)[bi].P;
-    if (bi == 0 || bi + 1 >= best->size()) return e;
+    if (bi == 0 || bi + 1 >= best->size()) {
+        e.found = (*best)[bi].critical || verifiedPoint(sys, z, beta, (*best)[bi]);
+        return e;
+    }
     // Three points around the maximum: (arg, val), refined.
     std::vector<EnvelopePoint> pts = {(*best)[bi - 1], (*best)[bi], (*best)[bi + 1]};
     const EnvelopePoint* seed = &(*best)[bi];
@@ -349,6 +376,8 @@ Extremum extremum(const FluidSystem& sys, const double* z, double beta, const En
         pts.resize(3);
         if (std::fabs(a - a1) < 1e-7 * std::fabs(a1)) break;
     }
+    if (!verifiedPoint(sys, z, beta, bestPoint)) bestPoint = (*best)[bi];
+    if (!bestPoint.critical && !verifiedPoint(sys, z, beta, bestPoint)) e.found = false;
     e.T = bestPoint.T;
     e.P = bestPoint.P;
     return e;

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "core/error.h"
 #include "equilibrium/saturation.h"
+#include "equilibrium/verify.h"
 
 namespace zpk::engine {
 
@@ -15,9 +17,24 @@ using equilibrium::SplitPoint;
 
 namespace {
 
+// Largest difference between the liquid fraction of a result and the target.
+constexpr double kFractionTolerance = 1e-8;
+// Relative temperature step above a saturation point at which the side of
+// the two-phase region is tested, and the tangent-plane distance below which
+// the feed counts as splitting there.
+constexpr double kSideStep = 1e-5;
+constexpr double kSideDistance = 1e-10;
+// Fractions this close to 0 or 1 count as dew or bubble points for the
+// choice among several solutions.
+constexpr double kNearSaturation = 1e-6;
+// Largest relative deviation of a state-function flash from its
+// specification (scale: |target|, at least R T for H and R for S).
+constexpr double kSpecTolerance = 1e-9;
+
 int activeCount(const StreamSystem& sys) {
     int a = 0;
-    for (double v : sys.feed()) a += v > 0;
+    for (double v : sys.feed())
+        a += v > 0;
     return a;
 }
 
@@ -44,7 +61,8 @@ std::shared_ptr<EquilibriumCache> fromSplit(const StreamSystem& sys, const Split
 // Saturation point of a single-component feed: from the fugacity model's
 // own saturation curve when it has one (both phases on the same equation),
 // else Newton's method on the split (start: sp and lnK, or Wilson).
-bool pureSplitPoint(const StreamSystem& sys, bool fixedIsP, double beta, SplitPoint& sp, std::vector<double> lnK = {}) {
+bool pureSplitPoint(const StreamSystem& sys, bool fixedIsP, double beta, SplitPoint& sp,
+                    std::vector<double> lnK = {}) {
     const models::PhaseModel& m = sys.model(1, 0);
     if (&m == &sys.model(1, 1) && activeCount(sys) == 1) {
         double T = sp.T, P = sp.P;
@@ -63,118 +81,298 @@ std::shared_ptr<EquilibriumCache> flashAt(const StreamSystem& sys, double u, boo
     return fixedIsP ? sys.flash(u, fixed) : sys.flash(fixed, u);
 }
 
-// Scan of the unknown for the k-th change of (Lf >= f), refined by bisection
-// with isothermal flashes, then polished with Newton's method.
-std::shared_ptr<EquilibriumCache> scanLiquidFraction(const StreamSystem& sys, double fixed, bool fixedIsP, double f,
-                                                     int k) {
-    const auto& fl = sys.fluid();
-    const double* z = sys.feed().data();
-    auto side = [&](const EquilibriumCache& st) {
-        const double lf = liquidFraction(st);
-        return f >= 0.5 ? lf >= f - 1e-12 : lf > f + 1e-12;
-    };
-    // Range of the unknown from Wilson estimates of the dew and bubble points.
-    SplitPoint a, b;
-    a.P = b.P = fixed;
-    a.T = b.T = fixed;
-    double lo, hi;
-    if (fixedIsP) {
-        double tmin = 1e9, tmax = 0;
-        for (int i = 0; i < sys.size(); ++i)
-            if (z[i] > 0) {
-                const double ts = fl.tc[i] / (1 - std::log(fixed / fl.pc[i]) / (5.373 * (1 + fl.omega[i])));
-                if (ts > 0) {
-                    tmin = std::min(tmin, ts);
-                    tmax = std::max(tmax, ts);
+// What the state misses of being an equilibrium at liquid fraction f with at
+// least two fluid phases ("" when nothing).
+std::string fractionDefect(const StreamSystem& sys, const EquilibriumCache& st, double f) {
+    std::vector<equilibrium::CheckedPhase> ph;
+    int fluid = 0;
+    for (const auto& p : st.phases) {
+        ph.push_back({p.kind, p.beta, &p.x});
+        fluid += p.kind == models::kVapour || p.kind == models::kLiquid;
+    }
+    if (fluid < 2) return "the state has a single fluid phase";
+    const double lf = liquidFraction(st);
+    if (!(std::fabs(lf - f) <= kFractionTolerance))
+        return "the liquid fraction is " + std::to_string(lf) + " instead of " + std::to_string(f);
+    return equilibrium::equilibriumDefect(sys.fluid(), st.T, st.P, sys.feed().data(), ph);
+}
+
+// A water dew point: nearly pure water (at least 90 %) condenses out of a
+// feed of at most 10 % water, a wet gas (the dew point of its hydrocarbons
+// is another one).  Aqueous mixtures such as water-methanol have ordinary
+// dew points.
+bool waterDewPoint(const StreamSystem& sys, const EquilibriumCache& st) {
+    const int w = sys.fluid().water;
+    const PhaseState* l = phaseOfKind(st, models::kLiquid);
+    if (w < 0 || !l || sys.feed()[w] > 0.1) return false;
+    double sum = 0;
+    for (double v : l->x)
+        sum += v;
+    return l->x[w] > 0.9 * sum;
+}
+
+// One state of the scan of the unknown u (T at fixed P, P at fixed T).
+struct Probe {
+    double u = 0;
+    std::shared_ptr<EquilibriumCache> st; // null when the flash failed
+    bool multi = false;                   // two or more fluid phases
+    double lf = 0;
+    int label = 0; // kind of a single fluid phase
+};
+
+Probe probeAt(const StreamSystem& sys, double u, bool fixedIsP, double fixed) {
+    Probe p;
+    p.u = u;
+    try {
+        p.st = flashAt(sys, u, fixedIsP, fixed);
+    } catch (const Error&) {
+        return p;
+    }
+    int fluid = 0;
+    for (const auto& ph : p.st->phases)
+        if (ph.kind == models::kVapour || ph.kind == models::kLiquid) {
+            ++fluid;
+            p.label = ph.kind;
+        }
+    p.multi = fluid >= 2;
+    p.lf = liquidFraction(*p.st);
+    return p;
+}
+
+// Scan of the unknown for the states where the liquid fraction passes f,
+// counted from high to low temperature at fixed pressure and from low to
+// high pressure at fixed temperature.
+//
+// The liquid fraction of a single phase is only a label (the models call a
+// dense fluid above its critical temperature a vapour or a liquid by their
+// own rules), so single-phase states take the fraction of the boundary of
+// the two-phase region next to them: 0 at a dew boundary, 1 at a bubble
+// boundary.  Between two single-phase states of different labels the scan
+// looks for a narrow two-phase region; where it finds none the label change
+// is no phase boundary (a path around the critical point) and counts for
+// nothing.  k = 0 asks for the last state; otherwise the k-th.
+class FractionScan {
+  public:
+    // skipWater: water dew points (see waterDewPoint) are not counted.
+    FractionScan(const StreamSystem& sys, double fixed, bool fixedIsP, double f, int k, bool skipWater)
+        : sys_(sys), fixed_(fixed), fixedIsP_(fixedIsP), f_(f), k_(k), skipWater_(skipWater) {}
+
+    std::shared_ptr<EquilibriumCache> run() {
+        const int N = 160;
+        const double l0 = std::log(range().first), l1 = std::log(range().second);
+        Probe prev;
+        for (int i = 0; i <= N && !done_; ++i) {
+            const double u = fixedIsP_ ? std::exp(l1 - (l1 - l0) * i / N) : std::exp(l0 + (l1 - l0) * i / N);
+            Probe cur = probeAt(sys_, u, fixedIsP_, fixed_);
+            if (!cur.st) continue;
+            if (prev.st) between(prev, cur, 0);
+            prev = std::move(cur);
+        }
+        return result_;
+    }
+    int found() const { return found_; }
+    // The state on the other side of the one run() returned (null at a
+    // phase boundary).
+    std::shared_ptr<EquilibriumCache> other() const { return other_; }
+
+  private:
+    bool side(double lf) const { return f_ >= 0.5 ? lf >= f_ - 1e-12 : lf > f_ + 1e-12; }
+
+    std::pair<double, double> range() const {
+        const auto& fl = sys_.fluid();
+        const double* z = sys_.feed().data();
+        if (fixedIsP_) {
+            double tmin = 1e9, tmax = 0;
+            for (int i = 0; i < sys_.size(); ++i)
+                if (z[i] > 0) {
+                    const double ts =
+                        fl.tc[i] / (1 - std::log(fixed_ / fl.pc[i]) / (5.373 * (1 + fl.omega[i])));
+                    if (ts > 0) {
+                        tmin = std::min(tmin, ts);
+                        tmax = std::max(tmax, ts);
+                    }
                 }
-            }
-        if (tmax <= 0) tmax = 1000, tmin = 50;
-        lo = std::max(10.0, 0.5 * tmin);
-        hi = std::min(5000.0, 1.6 * tmax);
-    } else {
+            if (tmax <= 0) tmax = 1000, tmin = 50;
+            return {std::max(10.0, 0.5 * tmin), std::min(5000.0, 1.6 * tmax)};
+        }
         double pmin = 1e12, pmax = 0;
-        for (int i = 0; i < sys.size(); ++i)
+        for (int i = 0; i < sys_.size(); ++i)
             if (z[i] > 0) {
-                const double ps = fl.pc[i] * std::exp(5.373 * (1 + fl.omega[i]) * (1 - fl.tc[i] / fixed));
+                const double ps = fl.pc[i] * std::exp(5.373 * (1 + fl.omega[i]) * (1 - fl.tc[i] / fixed_));
                 pmin = std::min(pmin, ps);
                 pmax = std::max(pmax, ps);
             }
-        lo = std::max(1.0, 0.2 * pmin);
-        hi = std::min(1e9, 20.0 * std::max(pmax, 1e5));
+        return {std::max(1.0, 0.2 * pmin), std::min(1e9, 20.0 * std::max(pmax, 1e5))};
     }
-    // Grid in the log of the unknown; at fixed pressure from high T down.
-    const int N = 160;
-    const double l0 = std::log(lo), l1 = std::log(hi);
-    std::vector<double> grid(N + 1);
-    for (int i = 0; i <= N; ++i) grid[i] = fixedIsP ? std::exp(l1 - (l1 - l0) * i / N) : std::exp(l0 + (l1 - l0) * i / N);
-    int found = 0;
-    bool prev = false;
-    double uPrev = 0;
-    for (int i = 0; i <= N; ++i) {
-        std::shared_ptr<EquilibriumCache> st;
-        try {
-            st = flashAt(sys, grid[i], fixedIsP, fixed);
-        } catch (const Error&) {
-            continue;
+
+    // p: the state found; q: the state on the other side of a jump of the
+    // fraction, when there is one.
+    void record(const Probe& p, const Probe* q = nullptr) {
+        if (skipWater_ && waterDewPoint(sys_, *p.st)) return;
+        ++found_;
+        if (k_ == 0 || found_ == k_) {
+            result_ = p.st;
+            other_ = q ? q->st : nullptr;
         }
-        const bool s = side(*st);
-        if (i > 0 && s != prev && ++found == k) {
-            double ua = uPrev, ub = grid[i];
-            bool sa = prev;
-            for (int it = 0; it < 60 && std::fabs(ub - ua) > 1e-13 * ub; ++it) {
-                const double um = std::sqrt(ua * ub);
-                const bool sm = side(*flashAt(sys, um, fixedIsP, fixed));
-                if (sm == sa)
-                    ua = um;
-                else
-                    ub = um;
-            }
-            // The state on the two-phase side, then Newton on the exact fraction.
-            auto sA = flashAt(sys, ua, fixedIsP, fixed), sB = flashAt(sys, ub, fixedIsP, fixed);
-            auto best = sA->phases.size() >= sB->phases.size() ? sA : sB;
-            const PhaseState* v = phaseOfKind(*best, models::kVapour);
-            const PhaseState* l = phaseOfKind(*best, models::kLiquid);
-            if (v && l && best->phases.size() == 2) {
-                SplitPoint sp;
-                sp.T = best->T;
-                sp.P = best->P;
-                std::vector<double> lnK(sys.size(), 0.0);
-                for (int c = 0; c < sys.size(); ++c)
-                    if (z[c] > 0) lnK[c] = std::log(v->x[c] / l->x[c]);
-                if (equilibrium::solveSplitPoint(fl, z, 1 - f, fixedIsP, sp, lnK)) return fromSplit(sys, sp);
-            }
-            return best;
-        }
-        prev = s;
-        uPrev = grid[i];
+        if (found_ == k_) done_ = true;
     }
-    throw Error("no state with liquid fraction " + std::to_string(f) + " found", kCalculation);
+
+    // Crossings strictly between a and b, in scan order.
+    void between(const Probe& a, const Probe& b, int depth) {
+        if (done_) return;
+        if (!a.multi && !b.multi && a.label == b.label) return;
+        if (a.multi && b.multi && side(a.lf) == side(b.lf)) return;
+        if (std::fabs(b.u - a.u) <= 1e-13 * b.u || depth > 80) {
+            if (a.multi && b.multi) {
+                record(b, &a);
+            } else if (a.multi != b.multi) {
+                // A phase boundary: the single phase takes the boundary's
+                // fraction; f counts when it lies between that and the
+                // fraction of the two-phase state (closed at the boundary).
+                const Probe& m = a.multi ? a : b;
+                const double edge = m.lf < 0.5 ? 0.0 : 1.0;
+                const bool hit = edge == 0.0 ? (f_ >= 0 && f_ <= 1e-12) || side(m.lf) != side(edge)
+                                             : (f_ >= 1 - 1e-12) || side(m.lf) != side(edge);
+                if (hit) record(m);
+            }
+            return; // two single phases of different labels: no boundary
+        }
+        Probe m = probeAt(sys_, std::sqrt(a.u * b.u), fixedIsP_, fixed_);
+        if (!m.st) return;
+        between(a, m, depth + 1);
+        between(m, b, depth + 1);
+    }
+
+    const StreamSystem& sys_;
+    double fixed_;
+    bool fixedIsP_;
+    double f_;
+    int k_;
+    bool skipWater_;
+    int found_ = 0;
+    bool done_ = false;
+    std::shared_ptr<EquilibriumCache> result_, other_;
+};
+
+// Newton's method on the exact fraction from a vapour-liquid state near it;
+// where the fraction jumps on the flash path (a second liquid that the
+// two-phase split leaves out), by continuation in the fraction from the
+// state's own one in steps of at most 0.05.
+std::shared_ptr<EquilibriumCache> polish(const StreamSystem& sys, std::shared_ptr<EquilibriumCache> st,
+                                         double f, bool fixedIsP) {
+    const PhaseState* v = phaseOfKind(*st, models::kVapour);
+    const PhaseState* l = phaseOfKind(*st, models::kLiquid);
+    if (!v || !l || st->phases.size() != 2) return st;
+    const double* z = sys.feed().data();
+    std::vector<double> lnK(sys.size(), 0.0);
+    for (int c = 0; c < sys.size(); ++c)
+        if (z[c] > 0) lnK[c] = std::log(v->x[c] / l->x[c]);
+    SplitPoint sp;
+    sp.T = st->T;
+    sp.P = st->P;
+    if (equilibrium::solveSplitPoint(sys.fluid(), z, 1 - f, fixedIsP, sp, lnK)) {
+        auto out = fromSplit(sys, sp);
+        if (fractionDefect(sys, *out, f).empty()) return out;
+    }
+    const double lf0 = liquidFraction(*st);
+    const int steps = std::clamp(static_cast<int>(std::ceil(std::fabs(f - lf0) / 0.05)), 1, 20);
+    sp.T = st->T;
+    sp.P = st->P;
+    for (int k = 1; k <= steps; ++k) {
+        const double fk = lf0 + (f - lf0) * k / steps;
+        if (!equilibrium::solveSplitPoint(sys.fluid(), z, 1 - fk, fixedIsP, sp, lnK)) return st;
+        for (int c = 0; c < sys.size(); ++c)
+            if (z[c] > 0) lnK[c] = std::log(sp.y[c] / sp.x[c]);
+    }
+    auto out = fromSplit(sys, sp);
+    return fractionDefect(sys, *out, f).empty() ? out : st;
 }
 
-}  // namespace
+std::string describeFraction(double f) {
+    if (f == 0) return "dew point";
+    if (f == 1) return "bubble point";
+    return "state with liquid fraction " + std::to_string(f);
+}
 
-std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP, double f,
-                                                      int k, bool counted) {
+std::string numberText(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.4g", v);
+    return buf;
+}
+
+// Whether a solution of Newton's method is the one the rule of
+// liquidFractionFlash asks for (k = 0), for fractions within kNearSaturation
+// of a dew or bubble point: a dew point must be no water dew point, and the
+// feed must not split just above it (or just below a dew pressure); it must
+// split just above a bubble point
+// (or just below a bubble pressure).  One tangent-plane minimisation from
+// the incipient phase slightly beyond the solution.  Other fractions are
+// taken as Newton's method finds them.
+bool wantedSolution(const StreamSystem& sys, const EquilibriumCache& st, double f, bool fixedIsP) {
+    const bool dew = f <= kNearSaturation, bubble = f >= 1 - kNearSaturation;
+    if (!dew && !bubble) return true;
+    if (dew && waterDewPoint(sys, st)) return false;
+    const PhaseState* inc = phaseOfKind(st, dew ? models::kLiquid : models::kVapour);
+    if (!inc) return false;
+    const double T = fixedIsP ? st.T * (1 + kSideStep) : st.T;
+    const double P = fixedIsP ? st.P : st.P * (1 - kSideStep);
+    const double tm = equilibrium::trialDistance(sys.fluid(), T, P, sys.feed().data(), inc->x);
+    const bool split = tm < -kSideDistance;
+    return dew ? !split : split;
+}
+
+} // namespace
+
+std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP,
+                                                      double f, int k) {
     if (!(f >= 0 && f <= 1)) throw Error("liquid fraction " + std::to_string(f) + " is not in [0, 1]");
-    if (k < 1) throw Error("solution number " + std::to_string(k) + " is not positive");
+    if (k < 0) throw Error("solution number " + std::to_string(k) + " is negative");
     const double* z = sys.feed().data();
-    const bool threePhase = sys.fluid().maxPhases > 2 && activeCount(sys) > 1;
-    if (k == 1 && ((!threePhase && !counted) || activeCount(sys) == 1)) {
+    const bool single = activeCount(sys) == 1;
+    const bool threePhase = sys.fluid().maxPhases > 2 && !single;
+    const std::string what = describeFraction(f) + " at " + numberText(fixed) + (fixedIsP ? " Pa" : " K");
+    if (single || (k == 0 && !threePhase)) {
         SplitPoint sp;
         sp.T = sp.P = fixed;
-        if (activeCount(sys) == 1 ? pureSplitPoint(sys, fixedIsP, 1 - f, sp)
-                                  : equilibrium::solveSplitPoint(sys.fluid(), z, 1 - f, fixedIsP, sp))
-            return fromSplit(sys, sp);
+        if (single ? pureSplitPoint(sys, fixedIsP, 1 - f, sp)
+                   : equilibrium::solveSplitPoint(sys.fluid(), z, 1 - f, fixedIsP, sp)) {
+            auto st = fromSplit(sys, sp);
+            const std::string defect = fractionDefect(sys, *st, f);
+            if (single && !defect.empty()) throw Error("no " + what + ": " + defect, kCalculation);
+            if (defect.empty() && (single || wantedSolution(sys, *st, f, fixedIsP))) return st;
+        }
+        if (single) throw Error("no " + what + " (no saturation state)", kCalculation);
     }
-    if (activeCount(sys) == 1) throw Error("no saturation state at this condition", kCalculation);
-    return scanLiquidFraction(sys, fixed, fixedIsP, f, k);
+    // The rule of k = 0: the first state from the vapour side for the dew
+    // side of the envelope, the last one for the bubble side.
+    const int nth = k > 0 ? k : (f < 0.5 ? 1 : 0);
+    FractionScan scan(sys, fixed, fixedIsP, f, nth, k == 0 && f <= kNearSaturation);
+    auto st = scan.run();
+    if (!st) {
+        if (k > 1 && scan.found() > 0)
+            throw Error("no " + what + " number " + std::to_string(k) + " (" + std::to_string(scan.found()) +
+                            " found)",
+                        kCalculation);
+        throw Error("no " + what, kCalculation);
+    }
+    st = polish(sys, st, f, fixedIsP);
+    if (!fractionDefect(sys, *st, f).empty() && scan.other()) {
+        auto alt = polish(sys, scan.other(), f, fixedIsP);
+        if (fractionDefect(sys, *alt, f).empty()) st = alt;
+    }
+    const std::string defect = fractionDefect(sys, *st, f);
+    if (!defect.empty()) throw Error("no " + what + " verified: " + defect, kCalculation);
+    return st;
 }
 
 double specValue(const EquilibriumCache& st, Spec spec) {
     switch (spec) {
-    case Spec::H: return molarEnthalpy(st);
-    case Spec::S: return molarEntropy(st);
-    case Spec::V: return molarVolume(st);
+    case Spec::H:
+        return molarEnthalpy(st);
+    case Spec::S:
+        return molarEntropy(st);
+    case Spec::V:
+        return molarVolume(st);
     }
     return kNaN;
 }
@@ -189,7 +387,9 @@ double slope(const EquilibriumCache& st, Spec spec, bool fixedIsP) {
         if (fixedIsP)
             v = spec == Spec::H ? p.cp : spec == Spec::S ? p.cp / st.T : p.v * p.alpha;
         else
-            v = spec == Spec::H ? p.v * (1 - st.T * p.alpha) : spec == Spec::S ? -p.v * p.alpha : -p.v * p.kappa;
+            v = spec == Spec::H   ? p.v * (1 - st.T * p.alpha)
+                : spec == Spec::S ? -p.v * p.alpha
+                                  : -p.v * p.kappa;
         d += p.beta * v;
     }
     return d;
@@ -221,10 +421,10 @@ std::shared_ptr<EquilibriumCache> pureLeverState(const StreamSystem& sys, Spec s
     st->phases[1].beta = 1 - beta;
     return st;
 }
-}  // namespace
 
-std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target, double fixed,
-                                                     bool fixedIsP, double estimate) {
+// The search of stateFunctionFlash: the state it ends on (not verified).
+std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, Spec spec, double target,
+                                                      double fixed, bool fixedIsP, double estimate) {
     // Unknown u: temperature at fixed pressure, pressure at fixed temperature.
     // States that cannot be computed count as missing (NaN) while bracketing.
     // Each flash starts from the last state computed: the search moves
@@ -353,12 +553,13 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
     };
     if (sa && sb && hasSolid(*sa) != hasSolid(*sb)) {
         const double a = specValue(*sa, spec) - target, b = specValue(*sb, spec) - target;
-        const double w = a / (a - b);  // share of the state at ub
+        const double w = a / (a - b); // share of the state at ub
         if (w >= 0 && w <= 1) {
             auto out = std::make_shared<EquilibriumCache>(*sa);
             out->T = fixedIsP ? 0.5 * (ua + ub) : sa->T;
             out->P = fixedIsP ? sa->P : 0.5 * (ua + ub);
-            for (auto& p : out->phases) p.beta *= 1 - w;
+            for (auto& p : out->phases)
+                p.beta *= 1 - w;
             for (auto p : sb->phases) {
                 p.beta *= w;
                 out->phases.push_back(std::move(p));
@@ -381,8 +582,9 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
         sp.P = u;
     }
     std::vector<double> lnK(sys.size(), 0.0);
-    if (activeCount(sys) == 1 ? pureSplitPoint(sys, fixedIsP, 0.5, sp, lnK)
-                              : equilibrium::solveSplitPoint(sys.fluid(), sys.feed().data(), 0.5, fixedIsP, sp, lnK)) {
+    if (activeCount(sys) == 1
+            ? pureSplitPoint(sys, fixedIsP, 0.5, sp, lnK)
+            : equilibrium::solveSplitPoint(sys.fluid(), sys.feed().data(), 0.5, fixedIsP, sp, lnK)) {
         auto st = fromSplit(sys, sp);
         const PhaseState& v = st->phases[0];
         const PhaseState& l = st->phases[1];
@@ -396,6 +598,39 @@ std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Sp
         }
     }
     return std::fabs(ga) < std::fabs(gb) ? sa : sb;
+}
+
+// What the state misses of meeting the specification and of being an
+// equilibrium ("" when nothing).
+std::string specDefect(const StreamSystem& sys, const EquilibriumCache& st, Spec spec, double target) {
+    const double value = specValue(st, spec);
+    const double scale = spec == Spec::H   ? std::max(std::fabs(target), models::kR * st.T)
+                         : spec == Spec::S ? std::max(std::fabs(target), models::kR)
+                                           : std::fabs(target);
+    if (!(std::fabs(value - target) <= kSpecTolerance * scale))
+        return "the closest state found is off the specification by " + numberText((value - target) / scale) +
+               " (relative)";
+    std::vector<equilibrium::CheckedPhase> ph;
+    for (const auto& p : st.phases)
+        ph.push_back({p.kind, p.beta, &p.x});
+    return equilibrium::equilibriumDefect(sys.fluid(), st.T, st.P, sys.feed().data(), ph);
+}
+
+const char* specName(Spec spec) {
+    return spec == Spec::H ? "enthalpy" : spec == Spec::S ? "entropy" : "volume";
+}
+
+} // namespace
+
+std::shared_ptr<EquilibriumCache> stateFunctionFlash(const StreamSystem& sys, Spec spec, double target,
+                                                     double fixed, bool fixedIsP, double estimate) {
+    auto st = searchStateFunction(sys, spec, target, fixed, fixedIsP, estimate);
+    const std::string defect = specDefect(sys, *st, spec, target);
+    if (!defect.empty())
+        throw Error(std::string("no state of the given ") + specName(spec) + " at " + numberText(fixed) +
+                        (fixedIsP ? " Pa: " : " K: ") + defect,
+                    kCalculation);
+    return st;
 }
 
 std::shared_ptr<EquilibriumCache> twoSpecFlash(const StreamSystem& sys, Spec a, double ta, Spec b, double tb,
@@ -426,4 +661,4 @@ std::shared_ptr<EquilibriumCache> twoSpecFlash(const StreamSystem& sys, Spec a, 
     throw Error("two-specification flash did not converge", kCalculation);
 }
 
-}  // namespace zpk::engine
+} // namespace zpk::engine

@@ -132,7 +132,9 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
     if (active <= 5) {
         for (int j = 0; j < n; ++j)
             if (z[j] > 0) pure(j);
-    } else if (sys.maxPhases > 2 && sys.water >= 0 && z[sys.water] > 0) {
+    } else if (sys.water >= 0 && z[sys.water] > 0) {
+        // Nearly pure water condenses out of a wet gas even where no second
+        // liquid is asked for (its dew point); the Wilson trials miss it.
         pure(sys.water);
     }
     double tmMin = std::numeric_limits<double>::infinity();

@@ -10,7 +10,7 @@ namespace zpk::equilibrium {
 // Tests the phase of composition z whose fugacity terms are
 // d_i = ln z_i + ln phi_i(z).  Trial phases: Wilson vapour-like and
 // liquid-like, and pure-component trials (every component for small systems,
-// water when a second liquid is allowed).  Returns the smallest tangent-plane
+// water whenever the feed holds it).  Returns the smallest tangent-plane
 // distance found; w receives that trial's normalised composition.
 double stabilityTest(const FluidSystem& sys, double T, double P, const double* z, const double* d,
                      std::vector<double>& w);
@@ -21,4 +21,4 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
 double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
                             std::vector<double>& w);
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium
