@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build and the tests need, when missing,
+# and any further packages named as arguments.
 set -euo pipefail
-pkgs=(build-essential cmake libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
+pkgs=("$@"
+      build-essential cmake libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
       swig python3 python3-dev python3-pytest python3-numpy python3-matplotlib python3-distributed
       python3-iapws python3-venv python3-setuptools python3-wheel pkg-config)
 missing=()
