@@ -42,7 +42,7 @@ class ApidocCheck(unittest.TestCase):
         self.edit("zpk/zpk.h", "ZPK_API double BPF(int, double);", "ZPK_API double BPF(int, int);")
         code, err = self.check()
         self.assertEqual(code, 1)
-        self.assertIn("BPF: table says double(int, double), zpk/zpk.h says double(int, int)", err)
+        self.assertIn("BPF: the table asks zpk/zpk.h for double(int, double), zpk/zpk.h says double(int, int)", err)
 
     def test_function_missing_from_the_table(self):
         self.edit("zpk/zpk.h", "ZPK_API int getASNr(void);", "ZPK_API int getASNr(void);\nZPK_API int extra(int);")
@@ -52,7 +52,7 @@ class ApidocCheck(unittest.TestCase):
 
     def test_order_differs(self):
         self.edit("zpk/zpk.h", "ZPK_API double CFGReal(int);\n", "")
-        self.edit("zpk/zpk.h", "ZPK_API int AFOpen(char*);", "ZPK_API int AFOpen(char*);\nZPK_API double CFGReal(int);")
+        self.edit("zpk/zpk.h", "ZPK_API int AFOpen(const char*);", "ZPK_API int AFOpen(const char*);\nZPK_API double CFGReal(int);")
         code, err = self.check()
         self.assertEqual(code, 1)
         self.assertIn("not in the order of zpk/zpk.h", err)
