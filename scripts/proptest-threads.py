@@ -36,6 +36,12 @@ def parse(path):
                 current = thread
                 summaries[thread] = [rest]
                 continue
+        if line.startswith(b"Enter 0 : Exit"):
+            # The menu shown again after the run ends the last summary; it
+            # belongs to no thread (whichever finished last printed before it).
+            current = None
+            header.append(line)
+            continue
         if current is not None:
             summaries[current].append(re.sub(rb"^total time=\d+ seconds", b"total time=N seconds", line))
         elif not progress:
