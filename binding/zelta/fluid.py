@@ -86,7 +86,7 @@ class State:
     the vapour [-]; molar_mass [kg/mol]; h, s: molar enthalpy [J/mol] and
     entropy [J/(mol K)] of the whole fluid, h_mass, s_mass per kg;
     density [kg/m3] of the whole fluid; surface_tension [N/m] between vapour
-    and liquid (None unless both exist); inputs: the specification given.
+    and liquid (None unless both exist); inputs: the specifications given.
     """
     T: float
     P: float

@@ -600,7 +600,7 @@ std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, S
     return std::fabs(ga) < std::fabs(gb) ? sa : sb;
 }
 
-// What the state misses of meeting the specification and of being an
+// What the state misses of meeting the specified value and of being an
 // equilibrium ("" when nothing).
 std::string specDefect(const StreamSystem& sys, const EquilibriumCache& st, Spec spec, double target) {
     const double value = specValue(st, spec);
@@ -608,7 +608,7 @@ std::string specDefect(const StreamSystem& sys, const EquilibriumCache& st, Spec
                          : spec == Spec::S ? std::max(std::fabs(target), models::kR)
                                            : std::fabs(target);
     if (!(std::fabs(value - target) <= kSpecTolerance * scale))
-        return "the closest state found is off the specification by " + numberText((value - target) / scale) +
+        return "the closest state found is off the specified value by " + numberText((value - target) / scale) +
                " (relative)";
     std::vector<equilibrium::CheckedPhase> ph;
     for (const auto& p : st.phases)
