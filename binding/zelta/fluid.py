@@ -332,7 +332,8 @@ class Fluid:
         given = {k: v for k, v in (("T", T), ("P", P), ("H", H), ("S", S), ("V", V),
                                     ("vapour_fraction", vapour_fraction)) if v is not None}
         if len(given) != 2:
-            raise ValueError("give exactly two of T, P, H, S, V, vapour_fraction (got %s)" % ", ".join(given) or "none")
+            raise ValueError("give exactly two of T, P, H, S, V, vapour_fraction (got %s)"
+                             % (", ".join(given) or "none"))
         for k, v in given.items():
             if not isinstance(v, (int, float)) or not math.isfinite(v):
                 raise ValueError("%s must be a finite number, got %r" % (k, v))
@@ -354,37 +355,21 @@ class Fluid:
             lib["S"] = _to((S + ds) * flow, _Q["entropy_flow"])
         if "V" in given:
             lib["V"] = _to(V * flow, _Q["volume_flow"])
-        key = frozenset(given)
+        try:
+            name, first, second, extra = _FLASHES[frozenset(given)]
+        except KeyError:
+            raise ValueError("the pair %s is not a flash specification" % " and ".join(sorted(given))) from None
+        function = getattr(_zelta, name)
         nan = float("nan")
-        g = guess if guess is not None else nan
-        if key == {"T", "P"}:
-            call(_zelta.xftp, n, lib["T"], lib["P"], fails=0)
-        elif key == {"P", "H"}:
-            call(_zelta.xfhp, n, lib["P"], lib["H"], _to(g, Tq) if guess else nan)
-        elif key == {"P", "S"}:
-            call(_zelta.xfsp, n, lib["P"], lib["S"], _to(g, Tq) if guess else nan)
-        elif key == {"P", "V"}:
-            call(_zelta.xfvp, n, lib["P"], lib["V"], _to(g, Tq) if guess else nan)
-        elif key == {"T", "H"}:
-            call(_zelta.xfht, n, lib["T"], lib["H"], _to(g, Pq) if guess else nan)
-        elif key == {"T", "S"}:
-            call(_zelta.xfst, n, lib["T"], lib["S"], _to(g, Pq) if guess else nan)
-        elif key == {"T", "V"}:
-            call(_zelta.xfvt, n, lib["T"], lib["V"], _to(g, Pq) if guess else nan)
-        elif key == {"P", "vapour_fraction"}:
+        if extra == "fraction":
             _check_fraction(vapour_fraction)
-            call(_zelta.xfpfp, n, lib["P"], vapour_fraction, 0, 1)
-        elif key == {"T", "vapour_fraction"}:
-            _check_fraction(vapour_fraction)
-            call(_zelta.xfpft, n, lib["T"], vapour_fraction, 0, 1)
-        elif key == {"H", "S"}:
-            call(_zelta.xfhs, n, lib["H"], lib["S"], nan, nan, fails=0)
-        elif key == {"H", "V"}:
-            call(_zelta.xfhv, n, lib["H"], lib["V"], nan, nan, fails=0)
-        elif key == {"S", "V"}:
-            call(_zelta.xfsv, n, lib["S"], lib["V"], nan, nan, fails=0)
+            call(function, n, lib[first], vapour_fraction, 0, 1)
+        elif extra in ("temperature", "pressure"):  # the unknown, with the caller's estimate
+            call(function, n, lib[first], lib[second], nan if guess is None else _to(guess, _Q[extra]))
+        elif extra == "estimates":  # both unknown: the library starts from the stream's state
+            call(function, n, lib[first], lib[second], nan, nan, fails=0)
         else:
-            raise ValueError("the pair %s is not a flash specification" % " and ".join(sorted(given)))
+            call(function, n, lib[first], lib[second], fails=0)
         return self._state(n, given)
 
     def dew_point(self, P=None, T=None):
@@ -631,6 +616,26 @@ class Fluid:
             call(_zelta.xsetsz, m, i, max(xi, 0.0), fails=0)
         call(_zelta.xftp, m, _to(T, _Q["temperature"]), _to(P, _Q["pressure"]), fails=0)
         return _phase_properties(m, kind, T, P)
+
+
+# Flash of each pair of specifications: the library function, its two
+# specification arguments in order, and what follows them ("temperature" or
+# "pressure": an estimate of that unknown; "estimates": estimates of both;
+# "fraction": the first argument with the vapour fraction, kind 0, solution 1).
+_FLASHES = {
+    frozenset(("T", "P")): ("xftp", "T", "P", None),
+    frozenset(("P", "H")): ("xfhp", "P", "H", "temperature"),
+    frozenset(("P", "S")): ("xfsp", "P", "S", "temperature"),
+    frozenset(("P", "V")): ("xfvp", "P", "V", "temperature"),
+    frozenset(("T", "H")): ("xfht", "T", "H", "pressure"),
+    frozenset(("T", "S")): ("xfst", "T", "S", "pressure"),
+    frozenset(("T", "V")): ("xfvt", "T", "V", "pressure"),
+    frozenset(("P", "vapour_fraction")): ("xfpfp", "P", None, "fraction"),
+    frozenset(("T", "vapour_fraction")): ("xfpft", "T", None, "fraction"),
+    frozenset(("H", "S")): ("xfhs", "H", "S", "estimates"),
+    frozenset(("H", "V")): ("xfhv", "H", "V", "estimates"),
+    frozenset(("S", "V")): ("xfsv", "S", "V", "estimates"),
+}
 
 
 def _check_fraction(f):

@@ -44,13 +44,10 @@ def split_doc(text):
 
 
 def main(argv):
-    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-    args = argv[1:]
-    if args[:1] == ["--root"]:
-        root, args = args[1], args[2:]
-    if args not in (["--write"], ["--check"]):
-        sys.stderr.write(__doc__)
+    parsed = interface_table.command_line(argv, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."), __doc__)
+    if parsed is None:
         return 2
+    root, mode = parsed
     doc_path = os.path.join(root, "docs", "api.md")
     try:
         functions = interface_table.read(os.path.join(root, "zpk", "functions.tsv"))
@@ -63,7 +60,7 @@ def main(argv):
         return 1
     problems = interface_table.compare_with_header(functions, header)
     wanted = failure_section(functions)
-    if args == ["--write"]:
+    if mode == "--write":
         with open(doc_path, "w", encoding="utf-8") as f:
             f.write(head + wanted + tail)
     elif current != wanted:

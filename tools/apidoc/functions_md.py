@@ -120,13 +120,10 @@ def page(ref, functions):
 
 
 def main(argv):
-    root = os.path.join(HERE, "..", "..")
-    args = argv[1:]
-    if args[:1] == ["--root"]:
-        root, args = args[1], args[2:]
-    if args not in (["--write"], ["--check"]):
-        sys.stderr.write(__doc__)
+    parsed = interface_table.command_line(argv, os.path.join(HERE, "..", ".."), __doc__)
+    if parsed is None:
         return 2
+    root, mode = parsed
     table = os.path.join(root, "zpk", "functions.tsv")
     doc_path = os.path.join(root, "docs", "functions.md")
     try:
@@ -139,7 +136,7 @@ def main(argv):
         return 1
     problems = interface_table.compare_with_header(checked, header)
     wanted = page(ref, functions)
-    if args == ["--write"]:
+    if mode == "--write":
         with open(doc_path, "w", encoding="utf-8") as out:
             out.write(wanted)
     else:

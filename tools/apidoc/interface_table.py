@@ -4,6 +4,7 @@ Gives one Function per row with its parsed arguments, and checks the table
 against the declarations of zpk/zpk.h.
 """
 import re
+import sys
 
 TYPES = ("int", "double", "char*", "int*", "double*", "double**")
 FAILURES = ("0", "NaN", "NULL", "-1", "never fails")
@@ -140,3 +141,15 @@ def compare_with_header(functions, header):
     if not problems and [n for n, _, _ in header] != [f.name for f in functions]:
         problems.append("the table is not in the order of zpk/zpk.h")
     return problems
+
+
+def command_line(argv, default_root, usage):
+    """(root, mode) of a generator's arguments `[--root DIR] --write|--check`, or None
+    after printing `usage` to standard error."""
+    root, args = default_root, argv[1:]
+    if args[:1] == ["--root"]:
+        root, args = args[1], args[2:]
+    if args not in (["--write"], ["--check"]):
+        sys.stderr.write(usage)
+        return None
+    return root, args[0]
