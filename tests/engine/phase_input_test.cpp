@@ -162,7 +162,7 @@ TEST_F(PhaseInput, InconsistentInputIsRejectedWithTheReason) {
         {{v, {l.kind, l.beta + 1e-6, l.x}}, 2, "phase fractions of phases 1..2 sum to"},
         {{v, {l.kind, l.beta, {l.x[0], l.x[1] + 1e-6}}}, 2, "phase 2: mole fractions sum to"},
         {{v, {0, l.beta, l.x}}, 2, "phase 2 is a second vapour phase"},
-        {{v, {3, l.beta, l.x}}, 2, "phase 2: hydrate phases cannot be installed"},
+        {{v, {3, l.beta, l.x}}, 2, "phase 2 is a hydrate: stream has no hydrate model"},
         {{v}, 2, "phase 2 has not been given"},
     };
     for (const Case& c : cases) {

@@ -25,12 +25,12 @@ class HydratePhase : public UnitSet1Test {
   protected:
     static constexpr int s = 71;
     // Methane 0.9, water 0.1, PR with stored k_ij, hydrate model 171.
-    static void defineMethaneWater(int options, int hydrateModel = 171) {
-        define(s, {{kMethane, 0.9}, {kWater, 0.1}}, 50);
-        setMP(s, 1, 3, hydrateModel);
-        ASSERT_EQ(setS(s), 1);
-        loadSB(s, 3);
-        putKO(s, options);
+    static void defineMethaneWater(int options, int hydrateModel = 171, int stream = s) {
+        define(stream, {{kMethane, 0.9}, {kWater, 0.1}}, 50);
+        setMP(stream, 1, 3, hydrateModel);
+        ASSERT_EQ(setS(stream), 1);
+        loadSB(stream, 3);
+        putKO(stream, options);
     }
     // Position of the first phase of a kind, 0 when none.
     static int phaseOfKind(int kind) {
@@ -76,6 +76,52 @@ TEST_F(HydratePhase, MethaneWaterFormsHydrate) {
     for (int i = 0; i < 2; ++i)
         EXPECT_NEAR(xh[i] * fh[i] / (y[i] * fv[i]), 1.0, 1e-8) << i;
     EXPECT_EQ(getErrFlag(), 0);
+}
+
+// A flash result with a hydrate phase handed to another stream through the
+// phase setters (putPt kind 3, putPf, putW, setValidPhase) gives the same
+// properties: the hydrate is evaluated by the stream's hydrate model in the
+// structure of lower Gibbs energy, which is the flash's structure I.  A
+// stream without a hydrate model refuses the phase, naming it.
+TEST_F(HydratePhase, HydratePhaseGivenByTheCaller) {
+    constexpr int other = 72;
+    defineMethaneWater(kHydrateOption);
+    ASSERT_EQ(setOp(s, 275.0, 1.0e7), 1) << ErrMsg();
+    ASSERT_EQ(getPNr(), 2);
+    ASSERT_EQ(StrPt(s, 2), kHydrateKind);
+    defineMethaneWater(0, 171, other); // the option only lets flashes form hydrate
+    ASSERT_EQ(putT(other, 275.0), 1);
+    ASSERT_EQ(putP(other, 1.0e7), 1);
+    for (int k = 1; k <= 2; ++k) {
+        ASSERT_EQ(putPt(other, k, StrPt(s, k)), 1);
+        ASSERT_EQ(putPf(other, k, StrPf(s, k)), 1);
+        for (int i = 1; i <= 2; ++i)
+            ASSERT_EQ(putW(other, k, i, getW(s, k, i)), 1);
+    }
+    ASSERT_EQ(setValidPhase(other, 2), 1) << ErrMsg();
+    EXPECT_EQ(isValidPhase(other, 2), 1);
+    EXPECT_EQ(StrPt(other, 2), kHydrateKind);
+    for (auto f : {StrH, StrS, StrV})
+        EXPECT_NEAR(f(other), f(s), 1e-12 * std::fabs(f(s)));
+    EXPECT_NEAR(StrPf(other, 2), StrPf(s, 2), 1e-14);
+    EXPECT_EQ(getErrFlag(), 0) << ErrMsg();
+
+    define(other, {{kMethane, 0.9}, {kWater, 0.1}}, 50);
+    ASSERT_EQ(setS(other), 1);
+    ASSERT_EQ(putT(other, 275.0), 1);
+    ASSERT_EQ(putP(other, 1.0e7), 1);
+    for (int k = 1; k <= 2; ++k) {
+        ASSERT_EQ(putPt(other, k, StrPt(s, k)), 1);
+        ASSERT_EQ(putPf(other, k, StrPf(s, k)), 1);
+        for (int i = 1; i <= 2; ++i)
+            ASSERT_EQ(putW(other, k, i, getW(s, k, i)), 1);
+    }
+    EXPECT_EQ(setValidPhase(other, 2), 0);
+    EXPECT_NE(std::string(ErrMsg()).find("phase 2 is a hydrate: stream has no hydrate model"),
+              std::string::npos)
+        << ErrMsg();
+    EXPECT_EQ(isValidPhase(other, 1), 0);
+    setErrFlag(0);
 }
 
 // The flash forms hydrate exactly where the formation temperature says:

@@ -12,6 +12,7 @@
 #include "api/engine_common.h"
 #include "core/config.h"
 #include "core/error.h"
+#include "equilibrium/hydrate_phase.h"
 #include "zpk/zpk.h"
 
 using namespace zpk;
@@ -92,6 +93,17 @@ InputView inputView(int stream) {
     });
 }
 
+// A hydrate phase given by the caller is evaluated by the stream's hydrate
+// model in the structure of lower Gibbs energy at its composition (as the
+// derivative functions do), so the stream needs that model.
+void requireHydrateModel(const engine::StreamSystem& sys, const std::string& name) {
+    try {
+        sys.hydrateModel(1, hydrate::kAnyStructure);
+    } catch (const Error& e) {
+        core::fail(name + " is a hydrate: " + e.what(), kNotDefined);
+    }
+}
+
 // Checks phases 1..n of the input against the stream's feed and returns
 // them normalised, ready for the engine.
 std::vector<equilibrium::Phase> checkedPhases(const engine::StreamSystem& sys,
@@ -108,8 +120,7 @@ std::vector<equilibrium::Phase> checkedPhases(const engine::StreamSystem& sys,
         const PhaseInput& in = input[k];
         const std::string name = "phase " + str(k + 1);
         if (in.kind < 0) core::fail(name + " has no kind (putPt)", kNotDefined);
-        if (in.kind == streams::kHydrateKind)
-            core::fail(name + ": hydrate phases cannot be installed by the caller", kNotImplemented);
+        if (in.kind == streams::kHydrateKind) requireHydrateModel(sys, name);
         if (in.kind == models::kVapour && vapour++ > 0) core::fail(name + " is a second vapour phase");
         if (in.beta < 0) core::fail(name + " has no phase fraction (putPf)", kNotDefined);
         if (in.x.empty()) core::fail(name + " has no composition (putW)", kNotDefined);
