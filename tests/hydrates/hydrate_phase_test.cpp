@@ -234,7 +234,7 @@ TEST_F(HydratePhase, DissociationEnthalpy) {
 // at 275 K against 18.0 measured) the density of methane hydrate is within
 // 2 % of the crystallographic one at the same loading: cubic unit cell of
 // 46 water molecules, a = 11.88 Angstrom near 273 K.  (The default volume
-// model, Rackett, gives water 16.5 cm3/mol and the hydrate 975 kg/m3; PR
+// model (1, Rackett volumes) gives water 16.5 cm3/mol and the hydrate 975 kg/m3; PR
 // 20.9 cm3/mol and 810 kg/m3: docs/hydrates.md.)
 TEST_F(HydratePhase, DensityNearTheCrystallographicOne) {
     defineAllProperties(s, 111, {kMethane, kWater}, {0.9, 0.1});
