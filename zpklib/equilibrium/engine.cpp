@@ -51,6 +51,16 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
             if (it == built.end()) it = built.emplace(code, models::buildPhaseModel(code, in)).first;
             models_[p - 1][ph] = it->second;
         }
+    // A gamma-phi liquid's Gibbs energy is fixed by its fugacities, so only
+    // the enthalpy and entropy of its own model are consistent with the phase
+    // equilibria the flashes compute (h - T s = sum x_i mu_i).  The liquid
+    // therefore takes them from the activity model whatever codes are set for
+    // liquid enthalpy and entropy; its volume follows its code (the gamma-phi
+    // fugacity implies none).  See docs/models.md.
+    const models::ModelInfo* liquidFugacity = models::find(def.model(1, models::kLiquid));
+    if (liquidFugacity && liquidFugacity->family == models::Family::Activity)
+        for (int p : {2, 3})
+            models_[p - 1][1] = models_[0][1];
     fluid_.vapour = models_[0][0].get();
     fluid_.liquid = models_[0][1].get();
     // One ideal gas per stream, so that the phases share it: a reference
@@ -85,7 +95,9 @@ void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::Mo
                 const auto key = std::make_pair(models_[p][1].get(), s);
                 auto it = built.find(key);
                 if (it == built.end())
-                    it = built.emplace(key, std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[p][1], s - 1))
+                    it = built
+                             .emplace(key, std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[p][1],
+                                                                                        s - 1))
                              .first;
                 hydrates_[p][s] = it->second;
             }
@@ -97,7 +109,8 @@ void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::Mo
     }
     if ((def.options & kHydrateOption) && fluid_.water >= 0)
         for (int s = 0; s < 2; ++s)
-            flashFluid_.hydrate[s] = static_cast<const hydrate::HydratePhaseModel*>(hydrates_[0][s + 1].get());
+            flashFluid_.hydrate[s] =
+                static_cast<const hydrate::HydratePhaseModel*>(hydrates_[0][s + 1].get());
 }
 
 // Solid phase: the fugacity model's code decides between pure solids and a
