@@ -227,6 +227,14 @@ double StreamSystem::idealCp(double T, const double* x) const {
     return c / s;
 }
 
+bool StreamSystem::denseVapourRootWins(double T, double P, const double* x) const {
+    if (fluid_.vapour == fluid_.liquid) return false;
+    thread_local PhaseProps v, l;
+    if (!fluid_.vapour->evaluate(T, P, x, Root::Vapour, 0, v)) return false;
+    if (!fluid_.liquid->evaluate(T, P, x, Root::Liquid, 0, l)) return true;
+    return !(l.gres(x, n_) < v.gres(x, n_));
+}
+
 PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable,
                                     int structure) const {
     PhaseState st;
@@ -239,14 +247,22 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     for (int i = 0; i < n_; ++i)
         st.mw += x[i] / sum * molarMass(i);
     const int ph = kind == models::kVapour ? 0 : kind == models::kLiquid ? 1 : kind;
+    // A liquid the flash found may be the vapour model's dense root (when
+    // that has the lower Gibbs energy, equilibrium::evalPhase); properties
+    // that follow the liquid's fugacity model then follow the vapour's.
+    const bool vapourModelLiquid = stable && ph == 1 && denseVapourRootWins(T, P, x.data());
+    auto followsFugacity = [&](int property) { return models_[property - 1][ph] == models_[0][ph]; };
     auto rootFor = [&](int property) {
+        if (vapourModelLiquid && followsFugacity(property)) return Root::Vapour;
         // The flash's own root when the property model is the fugacity model.
-        if (stable && models_[property - 1][ph] == models_[0][ph]) return Root::Stable;
+        if (stable && followsFugacity(property)) return Root::Stable;
         return kind == models::kVapour ? Root::Vapour : Root::Liquid;
     };
     thread_local PhaseProps hp, sp, vp;
     auto modelOf = [&](int property) -> const models::PhaseModel& {
-        return ph == hydrate::kHydratePhase ? hydrateModel(property, structure) : model(property, ph);
+        if (ph == hydrate::kHydratePhase) return hydrateModel(property, structure);
+        if (vapourModelLiquid && followsFugacity(property)) return *fluid_.vapour;
+        return model(property, ph);
     };
     if (!modelOf(2).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
         !modelOf(3).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
