@@ -198,3 +198,23 @@ TEST(GammaPhiLiquid, EnthalpyAndEntropyFlashesReturnToTheState) {
         }
     }
 }
+
+// cv of the gamma-phi liquid: its cp with the volume model's p-v-T
+// (cp - cv = T (dv/dT)^2 / (-dv/dP)), which also gives the speed of sound.
+TEST(GammaPhiLiquid, HeatCapacityRatioUsesTheVolumeModel) {
+    for (int code : kActivityCodes) {
+        engine::StreamSystem sys(activitySet({{kPropane, 0.55}, {kIsobutane, 0.45}}, code));
+        const double T = 200, P = 5e5;
+        const std::vector<double> x = sys.feed();
+        const auto ph = sys.phaseState(T, P, x, models::kLiquid, true);
+        models::PhaseProps h, v;
+        ASSERT_TRUE(sys.model(2, models::kLiquid).evaluate(T, P, x.data(), models::Root::Liquid, 1, h));
+        ASSERT_TRUE(sys.model(4, models::kLiquid).evaluate(T, P, x.data(), models::Root::Liquid, 1, v));
+        EXPECT_NEAR(ph.cp, sys.idealCp(T, x.data()) + h.cpres, 1e-9 * ph.cp) << code;
+        const double cpMinusCv = T * v.dv_dT * v.dv_dT / -v.dv_dP;
+        EXPECT_NEAR(ph.cp - ph.cv, cpMinusCv, 1e-9 * cpMinusCv) << code;
+        EXPECT_GT(ph.cp - ph.cv, 2 * models::kR) << code << ": a liquid, not cp - R";
+        const double w = std::sqrt(-v.v * v.v * ph.cp / ph.cv * v.dP_dV / (ph.mw * 1e-3));
+        EXPECT_NEAR(ph.w, w, 1e-9 * w) << code;
+    }
+}

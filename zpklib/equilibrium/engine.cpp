@@ -273,6 +273,12 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     st.s = idealS(T, P, x.data()) + sp.sres;
     st.cp = cpig + hp.cpres;
     st.cv = cpig - models::kR + hp.cvres;
+    // An enthalpy model without a pressure-volume behaviour of its own (an
+    // incompressible liquid: model 1's, the activity liquids') beside a
+    // compressible volume model: cv from cp - cv = T (dv/dT)^2 / (-dv/dP) of
+    // the volume model, so that cp / cv and the speed of sound combine this
+    // cp with that model's p-v-T.
+    if (std::isinf(hp.dP_dV) && vp.dv_dP < 0) st.cv = st.cp + T * vp.dv_dT * vp.dv_dT / vp.dv_dP;
     st.v = vp.v;
     st.z = vp.z;
     st.kappa = -vp.dv_dP / vp.v;
