@@ -17,6 +17,7 @@
 #include "equilibrium/flashes.h"
 #include "equilibrium/system.h"
 #include "models/phase_model.h"
+#include "zpk/zpk.h"
 
 using namespace zpk;
 
@@ -216,5 +217,37 @@ TEST(GammaPhiLiquid, HeatCapacityRatioUsesTheVolumeModel) {
         EXPECT_GT(ph.cp - ph.cv, 2 * models::kR) << code << ": a liquid, not cp - R";
         const double w = std::sqrt(-v.v * v.v * ph.cp / ph.cv * v.dP_dV / (ph.mw * 1e-3));
         EXPECT_NEAR(ph.w, w, 1e-9 * w) << code;
+    }
+}
+
+// Through the interface, with the models set as setModelAllPhases sets 2 to
+// 5 sets them: a two-phase state read back by HPF and SPF from the vapour.
+TEST(GammaPhiLiquid, InterfaceFlashesOfTheActivitySets) {
+    for (int q = 15; q <= 54; ++q)
+        setUMC(q, 1);
+    const int s = 1998;
+    for (int code : kActivityCodes) {
+        ASSERT_NE(initS(s), 0);
+        setWm(s, 1.0);
+        for (int p = 1; p <= 4; ++p) {
+            ASSERT_NE(setMP(s, p, 1, p == 1 ? code : 51), 0);
+            ASSERT_NE(setMP(s, p, 0, 51), 0);
+        }
+        putZ(s, 1, 0.55);
+        putZ(s, 2, 0.45);
+        putCC(s, 1, CompCID(kPropane));
+        putCC(s, 2, CompCID(kIsobutane));
+        ASSERT_NE(setS(s), 0) << ErrMsg();
+        const double P = 5e5, T = LfPF(s, P, 0.4);
+        ASSERT_TRUE(std::isfinite(T)) << ErrMsg();
+        EXPECT_EQ(getMP(s, 2, 1), 51) << "the codes set are reported";
+        const double h = StrH(s), entropy = StrS(s);
+        EXPECT_NEAR((StrGS(s) + StrLS(s)) / entropy, 1.0, 1e-12) << code;
+        setOp(s, T + 30, P);
+        EXPECT_NEAR(HPF(s, P, h, 0), T, 1e-6) << code << " " << ErrMsg();
+        EXPECT_NEAR(StrLf(s), 0.4, 1e-7) << code;
+        setOp(s, T + 30, P);
+        EXPECT_NEAR(SPF(s, P, entropy, 0), T, 1e-6) << code << " " << ErrMsg();
+        EXPECT_NEAR(StrLf(s), 0.4, 1e-7) << code;
     }
 }

@@ -253,10 +253,14 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     const bool vapourModelLiquid = stable && ph == 1 && denseVapourRootWins(T, P, x.data());
     auto followsFugacity = [&](int property) { return models_[property - 1][ph] == models_[0][ph]; };
     auto rootFor = [&](int property) {
-        if (vapourModelLiquid && followsFugacity(property)) return Root::Vapour;
-        // The flash's own root when the property model is the fugacity model.
-        if (stable && followsFugacity(property)) return Root::Stable;
-        return kind == models::kVapour ? Root::Vapour : Root::Liquid;
+        const Root own = kind == models::kVapour ? Root::Vapour : Root::Liquid;
+        if (!stable || !followsFugacity(property)) return own;
+        // The root the flash used when the property model is the fugacity
+        // model (equilibrium::evalPhase): the lower-Gibbs root of one model
+        // for both fluid phases, else the vapour model's vapour root and the
+        // liquid model's liquid root.
+        if (ph > 1 || fluid_.vapour == fluid_.liquid) return Root::Stable;
+        return vapourModelLiquid ? Root::Vapour : own;
     };
     thread_local PhaseProps hp, sp, vp;
     auto modelOf = [&](int property) -> const models::PhaseModel& {
