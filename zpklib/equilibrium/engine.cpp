@@ -51,6 +51,16 @@ StreamSystem::StreamSystem(const streams::StreamDef& def) {
             if (it == built.end()) it = built.emplace(code, models::buildPhaseModel(code, in)).first;
             models_[p - 1][ph] = it->second;
         }
+    // A gamma-phi liquid's Gibbs energy is fixed by its fugacities, so only
+    // the enthalpy and entropy of its own model are consistent with the phase
+    // equilibria the flashes compute (h - T s = sum x_i mu_i).  The liquid
+    // therefore takes them from the activity model whatever codes are set for
+    // liquid enthalpy and entropy; its volume follows its code (the gamma-phi
+    // fugacity implies none).  See docs/models.md.
+    const models::ModelInfo* liquidFugacity = models::find(def.model(1, models::kLiquid));
+    if (liquidFugacity && liquidFugacity->family == models::Family::Activity)
+        for (int p : {2, 3})
+            models_[p - 1][1] = models_[0][1];
     fluid_.vapour = models_[0][0].get();
     fluid_.liquid = models_[0][1].get();
     // One ideal gas per stream, so that the phases share it: a reference
@@ -85,7 +95,9 @@ void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::Mo
                 const auto key = std::make_pair(models_[p][1].get(), s);
                 auto it = built.find(key);
                 if (it == built.end())
-                    it = built.emplace(key, std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[p][1], s - 1))
+                    it = built
+                             .emplace(key, std::make_shared<hydrate::HydratePhaseModel>(in.cas, models_[p][1],
+                                                                                        s - 1))
                              .first;
                 hydrates_[p][s] = it->second;
             }
@@ -97,7 +109,8 @@ void StreamSystem::buildHydrates(const streams::StreamDef& def, const models::Mo
     }
     if ((def.options & kHydrateOption) && fluid_.water >= 0)
         for (int s = 0; s < 2; ++s)
-            flashFluid_.hydrate[s] = static_cast<const hydrate::HydratePhaseModel*>(hydrates_[0][s + 1].get());
+            flashFluid_.hydrate[s] =
+                static_cast<const hydrate::HydratePhaseModel*>(hydrates_[0][s + 1].get());
 }
 
 // Solid phase: the fugacity model's code decides between pure solids and a
@@ -214,6 +227,14 @@ double StreamSystem::idealCp(double T, const double* x) const {
     return c / s;
 }
 
+bool StreamSystem::denseVapourRootWins(double T, double P, const double* x) const {
+    if (fluid_.vapour == fluid_.liquid) return false;
+    thread_local PhaseProps v, l;
+    if (!fluid_.vapour->evaluate(T, P, x, Root::Vapour, 0, v)) return false;
+    if (!fluid_.liquid->evaluate(T, P, x, Root::Liquid, 0, l)) return true;
+    return !(l.gres(x, n_) < v.gres(x, n_));
+}
+
 PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double>& x, int kind, bool stable,
                                     int structure) const {
     PhaseState st;
@@ -226,14 +247,26 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     for (int i = 0; i < n_; ++i)
         st.mw += x[i] / sum * molarMass(i);
     const int ph = kind == models::kVapour ? 0 : kind == models::kLiquid ? 1 : kind;
+    // A liquid the flash found may be the vapour model's dense root (when
+    // that has the lower Gibbs energy, equilibrium::evalPhase); properties
+    // that follow the liquid's fugacity model then follow the vapour's.
+    const bool vapourModelLiquid = stable && ph == 1 && denseVapourRootWins(T, P, x.data());
+    auto followsFugacity = [&](int property) { return models_[property - 1][ph] == models_[0][ph]; };
     auto rootFor = [&](int property) {
-        // The flash's own root when the property model is the fugacity model.
-        if (stable && models_[property - 1][ph] == models_[0][ph]) return Root::Stable;
-        return kind == models::kVapour ? Root::Vapour : Root::Liquid;
+        const Root own = kind == models::kVapour ? Root::Vapour : Root::Liquid;
+        if (!stable || !followsFugacity(property)) return own;
+        // The root the flash used when the property model is the fugacity
+        // model (equilibrium::evalPhase): the lower-Gibbs root of one model
+        // for both fluid phases, else the vapour model's vapour root and the
+        // liquid model's liquid root.
+        if (ph > 1 || fluid_.vapour == fluid_.liquid) return Root::Stable;
+        return vapourModelLiquid ? Root::Vapour : own;
     };
     thread_local PhaseProps hp, sp, vp;
     auto modelOf = [&](int property) -> const models::PhaseModel& {
-        return ph == hydrate::kHydratePhase ? hydrateModel(property, structure) : model(property, ph);
+        if (ph == hydrate::kHydratePhase) return hydrateModel(property, structure);
+        if (vapourModelLiquid && followsFugacity(property)) return *fluid_.vapour;
+        return model(property, ph);
     };
     if (!modelOf(2).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
         !modelOf(3).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
@@ -244,6 +277,12 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     st.s = idealS(T, P, x.data()) + sp.sres;
     st.cp = cpig + hp.cpres;
     st.cv = cpig - models::kR + hp.cvres;
+    // An enthalpy model without a pressure-volume behaviour of its own (an
+    // incompressible liquid: model 1's, the activity liquids') beside a
+    // compressible volume model: cv from cp - cv = T (dv/dT)^2 / (-dv/dP) of
+    // the volume model, so that cp / cv and the speed of sound combine this
+    // cp with that model's p-v-T.
+    if (std::isinf(hp.dP_dV) && vp.dv_dP < 0) st.cv = st.cp + T * vp.dv_dT * vp.dv_dT / vp.dv_dP;
     st.v = vp.v;
     st.z = vp.z;
     st.kappa = -vp.dv_dP / vp.v;

@@ -102,6 +102,10 @@ class StreamSystem {
     static constexpr int kSolidOption = 2, kHydrateOption = 4;
 
   private:
+    // True when the fluid phases have different fugacity models and the
+    // vapour model's root of composition x has the lower Gibbs energy, so
+    // that a liquid the flash found there is that model's dense root.
+    bool denseVapourRootWins(double T, double P, const double* x) const;
     void buildSolids(const streams::StreamDef& def, const models::ModelInputs& in);
     void buildHydrates(const streams::StreamDef& def, const models::ModelInputs& in);
     int n_ = 0;

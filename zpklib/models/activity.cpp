@@ -11,7 +11,6 @@
 
 #include "core/error.h"
 
-
 namespace zpk::models {
 
 namespace {
@@ -251,7 +250,9 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
 
 // ---- data tables ------------------------------------------------------
 
-std::ifstream openData(const std::string& name) { return openDataFile(name); }
+std::ifstream openData(const std::string& name) {
+    return openDataFile(name);
+}
 
 struct UnifacData {
     struct Group {
@@ -571,20 +572,23 @@ bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, i
     dn.resize(static_cast<std::size_t>(n) * n);
     lnGamma(params_, T, x.data(), lng.data(), dT.data(), order >= 1 ? dn.data() : nullptr);
     const double lnP = std::log(P);
-    double gE = 0, hE = 0; // reduced gE / RT and excess enthalpy (J/mol)
+    double hE = 0; // excess enthalpy, J/mol
     for (int i = 0; i < n; ++i) {
         const double lnPs = ref_->lnPsat(i, T, &dlnp[i]);
         if (!std::isfinite(lng[i]) || !std::isfinite(lnPs)) return false;
         out.lnfx[i] = lng[i] + lnPs;
         out.lnphi[i] = out.lnfx[i] - lnP;
-        gE += x[i] * lng[i];
         hE -= kR * T * T * x[i] * dT[i];
     }
-    const double sE = hE / T - kR * gE;
-    // Reference liquid of model 1 without its regular-solution term, plus the
-    // excess parts of this model.
+    // Enthalpy: model 1's pure liquids (ideal gas minus the latent heat)
+    // without its regular-solution term, plus the excess enthalpy of this
+    // model.  Entropy: the one that belongs to these fugacities,
+    // T s_res = h_res - R T sum x_i ln phi_i, so that h - T s = sum x_i mu_i.
     out.hres += hE;
-    out.sres += sE;
+    double gres = 0;
+    for (int i = 0; i < n; ++i)
+        gres += x[i] * out.lnphi[i];
+    out.sres = out.hres / T - kR * gres;
     if (order < 1) return true;
     for (int i = 0; i < n; ++i) {
         out.dlnphi_dT[i] = dT[i] + dlnp[i];
@@ -592,50 +596,48 @@ bool ActivityModel::evaluate(double T, double P, const double* xin, Root root, i
         for (int j = 0; j < n; ++j)
             out.dlnphi_dn[i * n + j] = dn[i * n + j];
     }
-    // Temperature and composition derivatives of the excess enthalpy and
-    // entropy by central differences (they only feed heat capacities and
-    // property derivatives of this liquid when it is chosen for them).
-    auto excess = [&](double t, const double* xx, double& h, double& se) {
+    // Temperature and composition derivatives of the excess enthalpy by
+    // central differences (they feed the heat capacities and the property
+    // derivatives of this liquid).
+    auto excessEnthalpy = [&](double t, const double* xx) {
         thread_local std::vector<double> l2, d2;
         l2.resize(n);
         d2.resize(n);
         lnGamma(params_, t, xx, l2.data(), d2.data());
-        double sx = 0, g = 0;
-        h = 0;
+        double sx = 0, h = 0;
         for (int i = 0; i < n; ++i)
             sx += xx[i];
-        for (int i = 0; i < n; ++i) {
-            g += xx[i] / sx * l2[i];
+        for (int i = 0; i < n; ++i)
             h -= kR * t * t * xx[i] / sx * d2[i];
-        }
-        se = h / t - kR * g;
+        return h;
     };
     const double hT = 1e-4 * T;
-    double hp, sp, hm, sm;
-    excess(T + hT, x.data(), hp, sp);
-    excess(T - hT, x.data(), hm, sm);
-    out.dhres_dT += (hp - hm) / (2 * hT);
-    out.dsres_dT += (sp - sm) / (2 * hT);
-    out.cpres += (hp - hm) / (2 * hT);
-    out.cvres += (hp - hm) / (2 * hT);
+    const double dhEdT = (excessEnthalpy(T + hT, x.data()) - excessEnthalpy(T - hT, x.data())) / (2 * hT);
+    out.dhres_dT += dhEdT;
+    out.cpres += dhEdT;
+    out.cvres += dhEdT;
     thread_local std::vector<double> xp;
     for (int m = 0; m < n; ++m) {
         xp = x;
         const double h = 1e-6;
         xp[m] += h;
-        excess(T, xp.data(), hp, sp);
+        const double hp = excessEnthalpy(T, xp.data());
         xp[m] -= 2 * h;
         if (xp[m] < 0) {
-            xp[m] = x[m];
-            excess(T, xp.data(), hm, sm);
-            out.dhres_dx[m] += (hp - hm) / h;
-            out.dsres_dx[m] += (sp - sm) / h;
+            out.dhres_dx[m] += (hp - hE) / h;
         } else {
-            excess(T, xp.data(), hm, sm);
-            out.dhres_dx[m] += (hp - hm) / (2 * h);
-            out.dsres_dx[m] += (sp - sm) / (2 * h);
+            out.dhres_dx[m] += (hp - excessEnthalpy(T, xp.data())) / (2 * h);
         }
     }
+    // The entropy's derivatives follow from T s_res = h_res - R T sum x ln phi
+    // (Gibbs-Duhem removes sum_i x_i d ln phi_i / d x_m).
+    double gresT = 0;
+    for (int i = 0; i < n; ++i)
+        gresT += x[i] * out.dlnphi_dT[i];
+    out.dsres_dT = out.dhres_dT / T - out.hres / (T * T) - kR * gresT;
+    out.dsres_dP = out.dhres_dP / T + kR / P;
+    for (int m = 0; m < n; ++m)
+        out.dsres_dx[m] = out.dhres_dx[m] / T - kR * (out.lnphi[m] - gres);
     return true;
 }
 
