@@ -249,6 +249,25 @@ TEST_F(ComponentApi, TemperatureCorrelations) {
     EXPECT_NE(getErrFlag(), 0);
 }
 
+// Solid conductivity: ice against measurements (about 2.2 W/(m K) at the
+// melting point, rising as 1/T: 2.4 near 250 K, Slack 1980); other solids
+// and temperatures where ice does not exist fail with their reason.
+TEST_F(ComponentApi, SolidThermalConductivity) {
+    const int w = CompCID(7732185), m = CompCID(74828);
+    EXPECT_NEAR(CompSC(w, 273.15), 2.2, 2.2 * 0.05);
+    EXPECT_NEAR(CompSC(w, 250.0), 2.4, 2.4 * 0.05);
+    EXPECT_GT(CompSC(w, 150.0), CompSC(w, 250.0));
+    EXPECT_EQ(getErrFlag(), 0) << message();
+    EXPECT_TRUE(std::isnan(CompSC(w, 300.0))); // liquid water
+    EXPECT_EQ(getErrFlag(), 1);
+    EXPECT_NE(message().find("273.16"), std::string::npos) << message();
+    setErrFlag(0);
+    EXPECT_TRUE(std::isnan(CompSC(m, 80.0))); // no data for solid methane
+    EXPECT_EQ(getErrFlag(), 2);
+    EXPECT_NE(message().find("METHANE"), std::string::npos) << message();
+    setErrFlag(0);
+}
+
 TEST_F(ComponentApi, UserListSortedByName) {
     const int n = getFCNr();
     EXPECT_EQ(sortUL(0), n);

@@ -15,6 +15,7 @@
 #include "components/database.h"
 #include "core/error.h"
 #include "thermo/ideal_gas.h"
+#include "transport/data.h"
 #include "units/units.h"
 #include "zpk/zpk.h"
 
@@ -332,13 +333,19 @@ double CompGC(int i, double t) {
         return user(u::ThermalConductivity, correlation(c, c.gk, t, "gas thermal conductivity"));
     });
 }
-// Solid thermal conductivity: no source in the database.
+// Solid thermal conductivity, W/(m K), for the solids of
+// data/solid_conductivity.tsv (ice); within the correlation's range.
 double CompSC(int i, double t) {
     return zpk::guarded("CompSC", kNaN, [&] {
-        component(i);
-        temperature(t);
-        zpk::core::fail("not implemented (no solid thermal conductivity data)", zpk::kNotImplemented);
-        return kNaN;
+        const auto& c = component(i);
+        const auto& k = zpk::transport::solidConductivity(c.cas);
+        const double T = temperature(t);
+        if (k.eq != 0 && (T < k.tmin || T > k.tmax))
+            zpk::core::fail("solid thermal conductivity of component " + std::to_string(c.index) + " (" +
+                                c.name + ") is known from " + std::to_string(k.tmin) + " K to " +
+                                std::to_string(k.tmax) + " K, not at T = " + std::to_string(T) + " K",
+                            zpk::kBadArgument);
+        return user(u::ThermalConductivity, correlation(c, k, t, "solid thermal conductivity"));
     });
 }
 // Surface tension, N/m.

@@ -1,5 +1,6 @@
 #include "transport/data.h"
 #include "core/data_files.h"
+#include "core/error.h"
 
 #include <cmath>
 #include <fstream>
@@ -7,7 +8,7 @@
 #include <map>
 #include <sstream>
 #include <string>
-
+#include <vector>
 
 namespace zpk::transport {
 
@@ -81,6 +82,61 @@ double parachor(const components::Component& c) {
 double kappa(const components::Component& c) {
     const double k = extraData(c.cas).kappa;
     return k > 0 ? k : 0.0;
+}
+
+namespace {
+
+// The solid conductivity table, or the reason it could not be read (a
+// damaged file fails every call that needs it instead of dropping rows).
+struct SolidTable {
+    std::map<std::int64_t, components::Correlation> rows;
+    std::string error;
+};
+
+SolidTable loadSolid() {
+    SolidTable t;
+    std::ifstream in = openDataFile("solid_conductivity.tsv");
+    if (!in) return t; // no file: no component has data
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (line.empty() || line[0] == '#' || line.compare(0, 4, "cas\t") == 0) continue;
+        std::istringstream ls(line);
+        std::vector<std::string> f;
+        for (std::string c; std::getline(ls, c, '\t');)
+            f.push_back(c);
+        components::Correlation k;
+        double cas = kNaN, eq = kNaN;
+        bool ok = f.size() >= 10;
+        if (ok) {
+            cas = cell(f[0]);
+            eq = cell(f[2]);
+            for (int i = 3; i < 8; ++i)
+                k.c.push_back(cell(f[i]));
+            k.tmin = cell(f[8]);
+            k.tmax = cell(f[9]);
+            ok = cas > 0 && eq == 104 && k.tmin > 0 && k.tmax > k.tmin;
+            for (double v : k.c)
+                ok = ok && std::isfinite(v);
+        }
+        if (!ok) {
+            t.error = "solid_conductivity.tsv line " + std::to_string(number) + " is not a valid row";
+            t.rows.clear();
+            return t;
+        }
+        k.eq = static_cast<int>(eq);
+        t.rows[static_cast<std::int64_t>(cas)] = k;
+    }
+    return t;
+}
+
+} // namespace
+
+const components::Correlation& solidConductivity(std::int64_t cas) {
+    static const SolidTable t = loadSolid();
+    static const components::Correlation none{};
+    if (!t.error.empty()) core::fail(t.error, kFileError);
+    auto it = t.rows.find(cas);
+    return it == t.rows.end() ? none : it->second;
 }
 
 } // namespace zpk::transport

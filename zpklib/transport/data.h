@@ -31,4 +31,8 @@ double impliedParachor(const components::Component& c);
 // Association factor (0 when not tabulated).
 double kappa(const components::Component& c);
 
+// Thermal conductivity correlation of the solid (data/solid_conductivity.tsv,
+// W/(m K)); equation number 0 when the component is not listed.
+const components::Correlation& solidConductivity(std::int64_t cas);
+
 } // namespace zpk::transport
