@@ -18,6 +18,9 @@ namespace {
 // tracer's corrector stops at residuals of 1e-9, so a margin above it.
 constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
+// Newton iterations of one correction of a predicted point.
+constexpr int kMaxCorrections = 12;
+
 // The continuation equations of one line (see envelope.h) over the
 // components present; X = (ln K of act..., ln T, ln P).
 class LineEquations {
@@ -85,8 +88,15 @@ class LineEquations {
         Eigen::MatrixXd& J = lastJ_;
         haveLastJ_ = false;
         X(s) = S;
-        for (iterations = 1; iterations <= 25; ++iterations) {
+        double lastNorm = 1e300;
+        for (iterations = 1; iterations <= kMaxCorrections; ++iterations) {
             if (!evaluate(X, s, S, swapped, F, J)) return false;
+            // From a predicted point Newton's method converges in a few
+            // iterations; one that no longer contracts is given up early (the
+            // caller retries with a shorter step).
+            const double norm = F.cwiseAbs().maxCoeff();
+            if (iterations > 4 && !(norm < 0.5 * lastNorm)) return false;
+            lastNorm = norm;
             Eigen::VectorXd dX = J.partialPivLu().solve(-F);
             if (!dX.allFinite()) return false;
             double scale = 1;
@@ -96,7 +106,7 @@ class LineEquations {
             }
             X += scale * dX;
             if (F.cwiseAbs().maxCoeff() < 1e-9 && dX.cwiseAbs().maxCoeff() < 1e-8) break;
-            if (iterations == 25) return false;
+            if (iterations == kMaxCorrections) return false;
         }
         if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false; // trivial solution
         haveLastJ_ = true;
@@ -173,7 +183,7 @@ Eigen::VectorXd predict(const Eigen::VectorXd& X, const Eigen::VectorXd& v, int 
                         const Eigen::VectorXd* prev) {
     Eigen::VectorXd Xn = X + h * v;
     if (!prev) return Xn;
-    const double tau = ((*prev)(s) - X(s)) / v(s);
+    const double tau = ((*prev)(s)-X(s)) / v(s);
     if (!(tau < 0) || std::fabs(tau) < 1e-12) return Xn;
     const Eigen::VectorXd c = (*prev - X - tau * v) / (tau * tau);
     const Eigen::VectorXd q = (h * h) * c;
@@ -251,7 +261,7 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
     direction(m + 1) = 1; // upwards in pressure from the start
     double h = 0.02;      // step of the specified variable
     const double lnMinP = std::log(o.minP), lnMaxP = std::log(o.maxP);
-    Eigen::VectorXd prev;       // the previous point of the line on the same side
+    Eigen::VectorXd prev; // the previous point of the line on the same side
     bool havePrev = false;
     for (int step = 0; step < o.maxSteps; ++step) {
         Eigen::VectorXd v;
