@@ -34,7 +34,16 @@ struct StageThermo {
     double hL = 0, hV = 0; // J/mol, internal base
     int liquids = 1;       // liquid phases of the stage
     bool ok = false;
+    // The parts K, hL and hV are made of, kept so that a change of one
+    // phase's composition at the same T re-evaluates that phase only.
+    double T = 0;
+    std::vector<double> lnphiL, lnphiV; // ln fugacity coefficients of liquid and vapour
+    std::vector<double> hIdeal;         // pure components' ideal-gas enthalpies at T
+    double hresL = 0, hresV = 0;        // residual enthalpies
 };
+
+// Which variables of a stage changed since its thermodynamics was computed.
+enum class StageChange { All, Liquid, Vapour };
 
 // The column's equations; flows are scaled by the total molar feed.
 class Column {
@@ -240,8 +249,13 @@ class Column {
         return X;
     }
 
-    // Thermodynamics of stage j from the variables X.
-    void stage(int j, const std::vector<double>& X, StageThermo& st) const {
+    // Thermodynamics of stage j from the variables X.  With change Liquid
+    // (Vapour) st holds the stage at the same temperature and vapour
+    // (liquid) composition, and only the liquid (vapour) is evaluated again;
+    // the result is the same as from All.
+    void stage(int j, const std::vector<double>& X, StageThermo& st,
+               StageChange change = StageChange::All) const {
+        const bool wasOk = st.ok;
         st.ok = false;
         const double T = X[j * m_];
         const double* l = &X[j * m_ + 1];
@@ -256,41 +270,85 @@ class Column {
         for (int i = 0; i < c_; ++i)
             x[i] = l[i] / L, y[i] = v[i] / V;
         const double P = in_.pressure[j];
-        thread_local PhaseProps pl, pv, hl, hv;
-        if (!equilibrium::evalPhase(sys_.fluid(), T, P, x.data(), Root::Liquid, 0, pl)) return;
-        if (!equilibrium::evalPhase(sys_.fluid(), T, P, y.data(), Root::Vapour, 0, pv)) return;
+        const bool partial = change != StageChange::All && wasOk && !vll_ && st.T == T;
+        if (!partial || change == StageChange::Liquid) {
+            if (!liquidPart(T, P, x.data(), st)) return;
+        }
+        if (!partial || change == StageChange::Vapour) {
+            if (!vapourPart(T, P, y.data(), st)) return;
+        }
+        if (!partial) {
+            st.T = T;
+            st.hIdeal.resize(c_);
+            thread_local std::vector<double> unit;
+            unit.assign(c_, 0.0);
+            for (int i = 0; i < c_; ++i) {
+                unit[i] = 1;
+                st.hIdeal[i] = sys_.idealH(T, unit.data());
+                unit[i] = 0;
+            }
+        }
         st.K.resize(c_);
         for (int i = 0; i < c_; ++i)
-            st.K[i] = std::exp(pl.lnphi[i] - pv.lnphi[i]);
-        double hresL = pl.hres, hresV = pv.hres;
-        if (&sys_.model(2, 1) != sys_.fluid().liquid) {
-            if (!sys_.model(2, 1).evaluate(T, P, x.data(), Root::Liquid, 0, hl)) return;
-            hresL = hl.hres;
-        }
-        if (&sys_.model(2, 0) != sys_.fluid().vapour) {
-            if (!sys_.model(2, 0).evaluate(T, P, y.data(), Root::Vapour, 0, hv)) return;
-            hresV = hv.hres;
-        }
-        st.hL = sys_.idealH(T, x.data()) + hresL;
+            st.K[i] = std::exp(st.lnphiL[i] - st.lnphiV[i]);
+        st.hL = idealH(st, x.data()) + st.hresL;
         st.liquids = 1;
         if (vll_ && liquidSplit(j, T, P, x)) {
             // Two liquids: the fugacities are those of either liquid phase,
             // the enthalpy the sum of the phases'.
+            thread_local PhaseProps pl, hl;
             const auto& ph = split_[j];
             if (!equilibrium::evalPhase(sys_.fluid(), T, P, ph[0].x.data(), Root::Liquid, 0, pl)) return;
             for (int i = 0; i < c_; ++i)
-                if (x[i] > 0) st.K[i] = ph[0].x[i] * std::exp(pl.lnphi[i] - pv.lnphi[i]) / x[i];
+                if (x[i] > 0) st.K[i] = ph[0].x[i] * std::exp(pl.lnphi[i] - st.lnphiV[i]) / x[i];
             st.hL = 0;
             for (const auto& p : ph) {
                 if (!sys_.model(2, 1).evaluate(T, P, p.x.data(), Root::Liquid, 0, hl)) return;
-                st.hL += p.beta * (sys_.idealH(T, p.x.data()) + hl.hres);
+                st.hL += p.beta * (idealH(st, p.x.data()) + hl.hres);
             }
             st.liquids = 2;
         }
-        st.hV = sys_.idealH(T, y.data()) + hresV;
+        st.hV = idealH(st, y.data()) + st.hresV;
         st.ok = std::isfinite(st.hL) && std::isfinite(st.hV);
         for (double k : st.K)
             st.ok = st.ok && std::isfinite(k);
+    }
+
+    // Fugacity coefficients and residual enthalpy of the liquid (vapour) of
+    // composition x at T, P into st.
+    bool liquidPart(double T, double P, const double* x, StageThermo& st) const {
+        thread_local PhaseProps pl, hl;
+        if (!equilibrium::evalPhase(sys_.fluid(), T, P, x, Root::Liquid, 0, pl)) return false;
+        st.lnphiL.assign(pl.lnphi.begin(), pl.lnphi.begin() + c_);
+        st.hresL = pl.hres;
+        if (&sys_.model(2, 1) != sys_.fluid().liquid) {
+            if (!sys_.model(2, 1).evaluate(T, P, x, Root::Liquid, 0, hl)) return false;
+            st.hresL = hl.hres;
+        }
+        return true;
+    }
+    bool vapourPart(double T, double P, const double* y, StageThermo& st) const {
+        thread_local PhaseProps pv, hv;
+        if (!equilibrium::evalPhase(sys_.fluid(), T, P, y, Root::Vapour, 0, pv)) return false;
+        st.lnphiV.assign(pv.lnphi.begin(), pv.lnphi.begin() + c_);
+        st.hresV = pv.hres;
+        if (&sys_.model(2, 0) != sys_.fluid().vapour) {
+            if (!sys_.model(2, 0).evaluate(T, P, y, Root::Vapour, 0, hv)) return false;
+            st.hresV = hv.hres;
+        }
+        return true;
+    }
+
+    // Ideal-gas enthalpy of composition x at the stage's temperature from
+    // the pure components' (as engine::StreamSystem::idealH sums them).
+    static double idealH(const StageThermo& st, const double* x) {
+        double h = 0, sum = 0;
+        for (std::size_t i = 0; i < st.hIdeal.size(); ++i)
+            if (x[i] > 0) {
+                h += x[i] * st.hIdeal[i];
+                sum += x[i];
+            }
+        return h / sum;
     }
 
     bool evaluateAll(const std::vector<double>& X) {
@@ -357,11 +415,16 @@ class Column {
                     const int col = j * m_ + k;
                     const double x0 = X[col];
                     const double h = k == 0 ? 1e-6 * x0 : 1e-7 * std::fabs(x0) + 1e-13;
+                    // A liquid (vapour) flow changes that phase's composition only.
+                    const StageChange change =
+                        k == 0 ? StageChange::All : (k <= c_ ? StageChange::Liquid : StageChange::Vapour);
                     X[col] = x0 + h;
-                    stage(j, X, th_[j]);
+                    th_[j] = saved[0];
+                    stage(j, X, th_[j], change);
                     if (!th_[j].ok) {
                         X[col] = x0 - h;
-                        stage(j, X, th_[j]);
+                        th_[j] = saved[0];
+                        stage(j, X, th_[j], change);
                         if (!th_[j].ok) return false;
                         residuals(X, th_, Gp);
                         for (int r = 0; r < n; ++r)
