@@ -371,28 +371,44 @@ class Column {
     void residuals(const std::vector<double>& X, const std::vector<StageThermo>& th,
                    std::vector<double>& G) const {
         G.assign(size(), 0.0);
-        for (int j = 0; j < N_; ++j) {
-            const double* l = &X[j * m_ + 1];
-            const double* v = l + c_;
-            const double L = total(X, j, 0), V = total(X, j, 1);
-            double* g = &G[j * m_];
-            if (j == 0 && bottomSpec_ >= 0)
-                g[0] = specResidual(in_.specs[bottomSpec_], X, th);
-            else if (j == N_ - 1 && topSpec_ >= 0)
-                g[0] = specResidual(in_.specs[topSpec_], X, th);
-            else
-                g[0] = energyBalance(j, X, th) / kEnergyScale;
-            const double Vb = j > 0 ? total(X, j - 1, 1) : 0.0;
-            for (int i = 0; i < c_; ++i) {
-                double r = l[i] * (1 + UL_[j] / L) + v[i] * (1 + UV_[j] / V) - f_[j * c_ + i];
-                if (j + 1 < N_) r -= X[(j + 1) * m_ + 1 + i];
-                if (j > 0) r -= X[(j - 1) * m_ + 1 + c_ + i];
-                g[1 + i] = r;
-                const double E = eff_[j];
-                double e = E * th[j].K[i] * l[i] / L * V - v[i];
-                if (j > 0 && E < 1) e += (1 - E) * X[(j - 1) * m_ + 1 + c_ + i] / Vb * V;
-                g[1 + c_ + i] = e;
-            }
+        for (int j = 0; j < N_; ++j)
+            stageResiduals(j, X, th, &G[j * m_]);
+    }
+
+    // Residuals after a change of stage j's variables only, from those
+    // before (G): the rows of stages j - 1, j and j + 1 and the rows of the
+    // specifications; the other rows do not depend on stage j.
+    void residualsAround(int j, const std::vector<double>& X, const std::vector<StageThermo>& th,
+                         const std::vector<double>& G, std::vector<double>& Gp) const {
+        Gp = G;
+        for (int r = std::max(0, j - 1); r <= std::min(N_ - 1, j + 1); ++r)
+            stageResiduals(r, X, th, &Gp[r * m_]);
+        if (bottomSpec_ >= 0 && j > 1) stageResiduals(0, X, th, &Gp[0]);
+        if (topSpec_ >= 0 && j + 1 < N_ - 1) stageResiduals(N_ - 1, X, th, &Gp[(N_ - 1) * m_]);
+    }
+
+    // The m_ residuals of stage j into g.
+    void stageResiduals(int j, const std::vector<double>& X, const std::vector<StageThermo>& th,
+                        double* g) const {
+        const double* l = &X[j * m_ + 1];
+        const double* v = l + c_;
+        const double L = total(X, j, 0), V = total(X, j, 1);
+        if (j == 0 && bottomSpec_ >= 0)
+            g[0] = specResidual(in_.specs[bottomSpec_], X, th);
+        else if (j == N_ - 1 && topSpec_ >= 0)
+            g[0] = specResidual(in_.specs[topSpec_], X, th);
+        else
+            g[0] = energyBalance(j, X, th) / kEnergyScale;
+        const double Vb = j > 0 ? total(X, j - 1, 1) : 0.0;
+        for (int i = 0; i < c_; ++i) {
+            double r = l[i] * (1 + UL_[j] / L) + v[i] * (1 + UV_[j] / V) - f_[j * c_ + i];
+            if (j + 1 < N_) r -= X[(j + 1) * m_ + 1 + i];
+            if (j > 0) r -= X[(j - 1) * m_ + 1 + c_ + i];
+            g[1 + i] = r;
+            const double E = eff_[j];
+            double e = E * th[j].K[i] * l[i] / L * V - v[i];
+            if (j > 0 && E < 1) e += (1 - E) * X[(j - 1) * m_ + 1 + c_ + i] / Vb * V;
+            g[1 + c_ + i] = e;
         }
     }
 
@@ -426,11 +442,11 @@ class Column {
                         th_[j] = saved[0];
                         stage(j, X, th_[j], change);
                         if (!th_[j].ok) return false;
-                        residuals(X, th_, Gp);
+                        residualsAround(j, X, th_, G, Gp);
                         for (int r = 0; r < n; ++r)
                             J[static_cast<std::size_t>(r) * n + col] = (G[r] - Gp[r]) / h;
                     } else {
-                        residuals(X, th_, Gp);
+                        residualsAround(j, X, th_, G, Gp);
                         for (int r = 0; r < n; ++r)
                             J[static_cast<std::size_t>(r) * n + col] = (Gp[r] - G[r]) / h;
                     }
