@@ -687,7 +687,21 @@ class Column {
             x[j] = (d[j] - c[j] * x[j + 1]) / b[j];
     }
 
+    // Gaussian elimination with partial pivoting.  The column's Jacobian is
+    // nearly block tridiagonal: each row's last nonzero column is tracked
+    // (rows take on the pivot row's reach when they are eliminated), so the
+    // row operations stop there instead of at the matrix's last column.
     static bool luSolve(std::vector<double>& A, std::vector<double>& b, int n) {
+        thread_local std::vector<int> reach;
+        reach.assign(n, -1);
+        for (int r = 0; r < n; ++r) {
+            const double* row = &A[static_cast<std::size_t>(r) * n];
+            for (int col = n - 1; col >= 0; --col)
+                if (row[col] != 0) {
+                    reach[r] = col;
+                    break;
+                }
+        }
         for (int k = 0; k < n; ++k) {
             int p = k;
             double best = std::fabs(A[static_cast<std::size_t>(k) * n + k]);
@@ -701,23 +715,26 @@ class Column {
                                  A.begin() + static_cast<std::ptrdiff_t>(k + 1) * n,
                                  A.begin() + static_cast<std::ptrdiff_t>(p) * n);
                 std::swap(b[k], b[p]);
+                std::swap(reach[k], reach[p]);
             }
             const double* rowK = &A[static_cast<std::size_t>(k) * n];
             const double piv = rowK[k];
+            const int end = reach[k];
             for (int r = k + 1; r < n; ++r) {
                 double* row = &A[static_cast<std::size_t>(r) * n];
                 const double w = row[k] / piv;
                 if (w == 0) continue;
-                for (int col = k + 1; col < n; ++col)
+                for (int col = k + 1; col <= end; ++col)
                     row[col] -= w * rowK[col];
                 row[k] = 0;
                 b[r] -= w * b[k];
+                reach[r] = std::max(reach[r], end);
             }
         }
         for (int k = n - 1; k >= 0; --k) {
             const double* row = &A[static_cast<std::size_t>(k) * n];
             double s = b[k];
-            for (int col = k + 1; col < n; ++col)
+            for (int col = k + 1; col <= reach[k]; ++col)
                 s -= row[col] * b[col];
             b[k] = s / row[k];
         }
