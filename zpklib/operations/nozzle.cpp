@@ -246,7 +246,9 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
     };
 
     NozzleFlow f;
-    Point throat = throatOf(eq, in.P0, backP, f.choked);
+    // The equilibrium throat first; its states are kept for the blends.
+    auto eqKept = [&](double P) { return partsAt(P, false).eq; };
+    Point throat = throatOf(eqKept, in.P0, backP, f.choked);
     if (fixedDelay >= 0) {
         N = std::min(1.0, fixedDelay);
         if (N < 1) throat = throatOf(blend, in.P0, backP, f.choked);
