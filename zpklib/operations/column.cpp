@@ -387,6 +387,19 @@ class Column {
         if (topSpec_ >= 0 && j + 1 < N_ - 1) stageResiduals(N_ - 1, X, th, &Gp[(N_ - 1) * m_]);
     }
 
+    // Calls row(r) for every residual row residualsAround recomputes.
+    template <class Row> void forRowsAround(int j, Row&& row) const {
+        const int first = std::max(0, j - 1) * m_, last = (std::min(N_ - 1, j + 1) + 1) * m_;
+        for (int r = first; r < last; ++r)
+            row(r);
+        if (bottomSpec_ >= 0 && j > 1)
+            for (int r = 0; r < m_; ++r)
+                row(r);
+        if (topSpec_ >= 0 && j + 1 < N_ - 1)
+            for (int r = (N_ - 1) * m_; r < N_ * m_; ++r)
+                row(r);
+    }
+
     // The m_ residuals of stage j into g.
     void stageResiduals(int j, const std::vector<double>& X, const std::vector<StageThermo>& th,
                         double* g) const {
@@ -424,7 +437,9 @@ class Column {
         for (iterations = 0; iterations < kMaxIterations; ++iterations) {
             if (norm < tolerance(X)) return true;
             // Jacobian by forward differences, one variable at a time; only
-            // the perturbed stage's thermodynamics is recomputed.
+            // the perturbed stage's thermodynamics is recomputed, and only
+            // the rows that depend on it are written.
+            std::fill(J.begin(), J.end(), 0.0);
             for (int j = 0; j < N_; ++j) {
                 saved[0] = th_[j];
                 for (int k = 0; k < m_; ++k) {
@@ -443,12 +458,12 @@ class Column {
                         stage(j, X, th_[j], change);
                         if (!th_[j].ok) return false;
                         residualsAround(j, X, th_, G, Gp);
-                        for (int r = 0; r < n; ++r)
-                            J[static_cast<std::size_t>(r) * n + col] = (G[r] - Gp[r]) / h;
+                        forRowsAround(
+                            j, [&](int r) { J[static_cast<std::size_t>(r) * n + col] = (G[r] - Gp[r]) / h; });
                     } else {
                         residualsAround(j, X, th_, G, Gp);
-                        for (int r = 0; r < n; ++r)
-                            J[static_cast<std::size_t>(r) * n + col] = (Gp[r] - G[r]) / h;
+                        forRowsAround(
+                            j, [&](int r) { J[static_cast<std::size_t>(r) * n + col] = (Gp[r] - G[r]) / h; });
                     }
                     X[col] = x0;
                 }
@@ -688,24 +703,35 @@ class Column {
     }
 
     // Gaussian elimination with partial pivoting.  The column's Jacobian is
-    // nearly block tridiagonal: each row's last nonzero column is tracked
-    // (rows take on the pivot row's reach when they are eliminated), so the
-    // row operations stop there instead of at the matrix's last column.
+    // nearly block tridiagonal: each row's last nonzero column (reach) and
+    // each column's last row that may hold a nonzero (low) are tracked, so
+    // the pivot search, the eliminated rows and the row operations stop
+    // there instead of at the matrix's last row and column; skipped entries
+    // are zeros, the result is that of the full elimination.
     static bool luSolve(std::vector<double>& A, std::vector<double>& b, int n) {
-        thread_local std::vector<int> reach;
+        thread_local std::vector<int> reach, low;
         reach.assign(n, -1);
+        low.assign(n, -1);
         for (int r = 0; r < n; ++r) {
             const double* row = &A[static_cast<std::size_t>(r) * n];
-            for (int col = n - 1; col >= 0; --col)
+            int first = n;
+            for (int col = 0; col < n; ++col)
+                if (row[col] != 0) {
+                    first = col;
+                    break;
+                }
+            for (int col = n - 1; col >= first; --col)
                 if (row[col] != 0) {
                     reach[r] = col;
                     break;
                 }
+            for (int col = first; col <= reach[r]; ++col)
+                low[col] = r;
         }
         for (int k = 0; k < n; ++k) {
             int p = k;
             double best = std::fabs(A[static_cast<std::size_t>(k) * n + k]);
-            for (int r = k + 1; r < n; ++r) {
+            for (int r = k + 1; r <= low[k]; ++r) {
                 const double v = std::fabs(A[static_cast<std::size_t>(r) * n + k]);
                 if (v > best) best = v, p = r;
             }
@@ -715,12 +741,15 @@ class Column {
                                  A.begin() + static_cast<std::ptrdiff_t>(k + 1) * n,
                                  A.begin() + static_cast<std::ptrdiff_t>(p) * n);
                 std::swap(b[k], b[p]);
+                for (int col = k; col <= reach[k]; ++col)
+                    low[col] = std::max(low[col], p);
                 std::swap(reach[k], reach[p]);
             }
             const double* rowK = &A[static_cast<std::size_t>(k) * n];
             const double piv = rowK[k];
             const int end = reach[k];
-            for (int r = k + 1; r < n; ++r) {
+            int lastRow = -1;
+            for (int r = k + 1; r <= low[k]; ++r) {
                 double* row = &A[static_cast<std::size_t>(r) * n];
                 const double w = row[k] / piv;
                 if (w == 0) continue;
@@ -729,7 +758,10 @@ class Column {
                 row[k] = 0;
                 b[r] -= w * b[k];
                 reach[r] = std::max(reach[r], end);
+                lastRow = r;
             }
+            for (int col = k + 1; col <= end; ++col)
+                low[col] = std::max(low[col], lastRow);
         }
         for (int k = n - 1; k >= 0; --k) {
             const double* row = &A[static_cast<std::size_t>(k) * n];
