@@ -11,6 +11,7 @@
 #include "equilibrium/flashes.h"
 #include "equilibrium/system.h"
 #include "equilibrium/tp_flash.h"
+#include "operations/nearly_banded.h"
 
 namespace zpk::operations {
 
@@ -471,7 +472,7 @@ class Column {
             }
             for (int r = 0; r < n; ++r)
                 dx[r] = -G[r];
-            if (!luSolve(J, dx, n)) return false;
+            if (!solveNearlyBanded(J, dx, n)) return false;
             // Step control: limited temperature change, flows kept positive.
             double alpha = 1;
             for (int j = 0; j < N_; ++j) {
@@ -700,79 +701,6 @@ class Column {
         x[n - 1] = d[n - 1] / b[n - 1];
         for (int j = n - 2; j >= 0; --j)
             x[j] = (d[j] - c[j] * x[j + 1]) / b[j];
-    }
-
-    // Gaussian elimination with partial pivoting.  The column's Jacobian is
-    // nearly block tridiagonal: each row's last nonzero column (reach) and
-    // each column's last row that may hold a nonzero (low) are tracked, so
-    // the pivot search, the eliminated rows and the row operations stop
-    // there instead of at the matrix's last row and column; skipped entries
-    // are zeros, the result is that of the full elimination.
-    static bool luSolve(std::vector<double>& A, std::vector<double>& b, int n) {
-        thread_local std::vector<int> reach, low;
-        reach.assign(n, -1);
-        low.assign(n, -1);
-        for (int r = 0; r < n; ++r) {
-            const double* row = &A[static_cast<std::size_t>(r) * n];
-            int first = n;
-            for (int col = 0; col < n; ++col)
-                if (row[col] != 0) {
-                    first = col;
-                    break;
-                }
-            for (int col = n - 1; col >= first; --col)
-                if (row[col] != 0) {
-                    reach[r] = col;
-                    break;
-                }
-            for (int col = first; col <= reach[r]; ++col)
-                low[col] = r;
-        }
-        for (int k = 0; k < n; ++k) {
-            int p = k;
-            double best = std::fabs(A[static_cast<std::size_t>(k) * n + k]);
-            for (int r = k + 1; r <= low[k]; ++r) {
-                const double v = std::fabs(A[static_cast<std::size_t>(r) * n + k]);
-                if (v > best) best = v, p = r;
-            }
-            if (!(best > 0) || !std::isfinite(best)) return false;
-            if (p != k) {
-                std::swap_ranges(A.begin() + static_cast<std::ptrdiff_t>(k) * n,
-                                 A.begin() + static_cast<std::ptrdiff_t>(k + 1) * n,
-                                 A.begin() + static_cast<std::ptrdiff_t>(p) * n);
-                std::swap(b[k], b[p]);
-                for (int col = k; col <= reach[k]; ++col)
-                    low[col] = std::max(low[col], p);
-                std::swap(reach[k], reach[p]);
-            }
-            const double* rowK = &A[static_cast<std::size_t>(k) * n];
-            const double piv = rowK[k];
-            const int end = reach[k];
-            int lastRow = -1;
-            for (int r = k + 1; r <= low[k]; ++r) {
-                double* row = &A[static_cast<std::size_t>(r) * n];
-                const double w = row[k] / piv;
-                if (w == 0) continue;
-                for (int col = k + 1; col <= end; ++col)
-                    row[col] -= w * rowK[col];
-                row[k] = 0;
-                b[r] -= w * b[k];
-                reach[r] = std::max(reach[r], end);
-                lastRow = r;
-            }
-            for (int col = k + 1; col <= end; ++col)
-                low[col] = std::max(low[col], lastRow);
-        }
-        for (int k = n - 1; k >= 0; --k) {
-            const double* row = &A[static_cast<std::size_t>(k) * n];
-            double s = b[k];
-            for (int col = k + 1; col <= reach[k]; ++col)
-                s -= row[col] * b[col];
-            b[k] = s / row[k];
-        }
-        for (double v : b)
-            if (!std::isfinite(v)) return false;
-        return true;
     }
 
     static double maxAbs(const std::vector<double>& v) {
