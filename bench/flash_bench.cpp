@@ -10,7 +10,12 @@
 //   * one hydrate formation pressure and temperature (HPFORM / HTFORM) of the
 //     battery's methane-ethane-water case with the CPA-HV fluid model;
 //   * a property table of the gas, 10,000 states through setOp, on one and
-//     two threads (wall time per table).
+//     two threads (wall time per table);
+//   * unit operations of the battery through the C interface: the
+//     equilibrium nozzle (ISPF) of methane with 0.1 % n-butane (PR, 340 K,
+//     2 MPa, back pressure 101327 Pa), the polytropic efficiency of an
+//     ethylene compressor (PSPF rating, LKP, 310 K, 2.5 MPa to 30 MPa and
+//     535 K) and the four-stage ethane / n-hexane column (DCOL, SRK).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -83,6 +88,13 @@ void defineStream(int s, Feed comps, int model) {
     for (int prop = 1; prop <= 4; ++prop)
         for (int ph = 0; ph <= 1; ++ph)
             setMP(s, prop, ph, model);
+    setS(s);
+}
+
+// The same with a mass flow (kg/s) for the unit operations.
+void defineStream(int s, Feed comps, int model, double massFlow) {
+    defineStream(s, comps, model);
+    setWm(s, massFlow);
     setS(s);
 }
 
@@ -191,6 +203,52 @@ void TableGas16(benchmark::State& state) {
     }
 }
 
+void NozzleMethaneButane(benchmark::State& state) {
+    defineStream(1, {{74828, 0.999}, {106978, 0.001}}, 50, 1.23);
+    double flow = 0;
+    for (auto _ : state) {
+        setOp(1, 340, 2000000);
+        flow = ISPF(1, 101327, 1, 0);
+        benchmark::DoNotOptimize(flow);
+    }
+    state.counters["kg/s"] = flow;
+}
+
+void CompressorEthyleneRating(benchmark::State& state) {
+    defineStream(1, {{74851, 1.0}}, 91, 4.32);
+    double eta = 0;
+    for (auto _ : state) {
+        setOp(1, 310, 2500000);
+        eta = PSPF(1, 30000000, 2, 535);
+        benchmark::DoNotOptimize(eta);
+    }
+    state.counters["eta"] = eta;
+}
+
+// Four stages at 530, 520, 510, 500 kPa from the top, the feed on stage 2
+// at its 99 % liquid point at 510 kPa; top to feed ratio 0.5 and reflux
+// ratio 10.
+void ColumnEthaneHexane(benchmark::State& state) {
+    constexpr int kStages = 4;
+    double zeroA[kStages] = {}, zeroB[kStages] = {}, pressure[kStages], stageValue[kStages];
+    for (int k = 0; k < kStages; ++k) {
+        pressure[k] = 530000 - k * 10000.0;
+        stageValue[k] = 1.0;
+    }
+    int feedStream[2] = {1, 0}, feedStage[2] = {2, 0}, none[2] = {};
+    double noAmount[2] = {}, duties[2] = {}, specValue[2] = {0.5, 10}, results[1024] = {};
+    int specA[2] = {1, 3}, specB[2] = {3, 1}, specC[2] = {};
+    defineStream(1, {{74840, 0.4}, {110543, 0.6}}, 30, 1.0);
+    int ok = 0;
+    for (auto _ : state) {
+        LfPF(1, pressure[2], 0.99);
+        ok = DCOL(1, kStages, 0, zeroA, pressure, stageValue, zeroB, 3, 4, 1, feedStream, feedStage, 0, none,
+                  none, none, noAmount, 2, duties, specA, specB, specC, specValue, results);
+        benchmark::DoNotOptimize(results);
+    }
+    state.counters["ok"] = ok;
+}
+
 } // namespace
 
 BENCHMARK(NaturalGas16)->Unit(benchmark::kMicrosecond);
@@ -201,5 +259,8 @@ BENCHMARK(PSGas16)->Arg(2456)->Arg(2500)->Arg(3000)->Unit(benchmark::kMicrosecon
 BENCHMARK(EnvelopeGas16)->Unit(benchmark::kMillisecond);
 BENCHMARK(HydratePressure)->Unit(benchmark::kMillisecond);
 BENCHMARK(HydrateTemperature)->Unit(benchmark::kMillisecond);
+BENCHMARK(NozzleMethaneButane)->Unit(benchmark::kMillisecond);
+BENCHMARK(CompressorEthyleneRating)->Unit(benchmark::kMillisecond);
+BENCHMARK(ColumnEthaneHexane)->Unit(benchmark::kMillisecond);
 BENCHMARK(TableGas16)->Arg(1)->Arg(2)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

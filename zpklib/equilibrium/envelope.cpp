@@ -18,6 +18,9 @@ namespace {
 // tracer's corrector stops at residuals of 1e-9, so a margin above it.
 constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
+// Newton iterations of one correction of a predicted point.
+constexpr int kMaxCorrections = 12;
+
 // The continuation equations of one line (see envelope.h) over the
 // components present; X = (ln K of act..., ln T, ln P).
 class LineEquations {
@@ -38,7 +41,10 @@ class LineEquations {
         const int n = sys_.size();
         const double T = std::exp(X(m_)), P = std::exp(X(m_ + 1));
         if (!std::isfinite(T) || !std::isfinite(P)) return false;
-        std::vector<double> x(n, 0.0), y(n, 0.0);
+        std::vector<double>& x = x_;
+        std::vector<double>& y = y_;
+        x.assign(n, 0.0);
+        y.assign(n, 0.0);
         double sx = 0, sy = 0;
         for (int a = 0; a < m_; ++a) {
             const int i = act_[a];
@@ -53,7 +59,7 @@ class LineEquations {
         if (!evalPhase(sys_, T, P, y.data(), ry, 1, py_) || !evalPhase(sys_, T, P, x.data(), rx, 1, px_))
             return false;
         F.resize(dim());
-        J = Eigen::MatrixXd::Zero(dim(), dim());
+        J.setZero(dim(), dim());
         for (int a = 0; a < m_; ++a) {
             const int i = act_[a];
             F(a) = X(a) + py_.lnphi[i] - px_.lnphi[i];
@@ -75,12 +81,22 @@ class LineEquations {
     }
 
     // Newton's method from X with X_s = S; X holds the solution on success.
+    // The Jacobian of the last iteration (at the solution to within the
+    // final Newton step) is kept for the next tangent (see sensitivity).
     bool correct(Eigen::VectorXd& X, int s, double S, bool swapped, int& iterations) const {
         Eigen::VectorXd F;
-        Eigen::MatrixXd J;
+        Eigen::MatrixXd& J = lastJ_;
+        haveLastJ_ = false;
         X(s) = S;
-        for (iterations = 1; iterations <= 25; ++iterations) {
+        double lastNorm = 1e300;
+        for (iterations = 1; iterations <= kMaxCorrections; ++iterations) {
             if (!evaluate(X, s, S, swapped, F, J)) return false;
+            // From a predicted point Newton's method converges in a few
+            // iterations; one that no longer contracts is given up early (the
+            // caller retries with a shorter step).
+            const double norm = F.cwiseAbs().maxCoeff();
+            if (iterations > 4 && !(norm < 0.5 * lastNorm)) return false;
+            lastNorm = norm;
             Eigen::VectorXd dX = J.partialPivLu().solve(-F);
             if (!dX.allFinite()) return false;
             double scale = 1;
@@ -90,17 +106,27 @@ class LineEquations {
             }
             X += scale * dX;
             if (F.cwiseAbs().maxCoeff() < 1e-9 && dX.cwiseAbs().maxCoeff() < 1e-8) break;
-            if (iterations == 25) return false;
+            if (iterations == kMaxCorrections) return false;
         }
         if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false; // trivial solution
+        haveLastJ_ = true;
         return true;
     }
 
-    // dX/dS for the variable s at a converged X.
-    bool sensitivity(const Eigen::VectorXd& X, int s, bool swapped, Eigen::VectorXd& v) const {
-        Eigen::VectorXd F;
-        Eigen::MatrixXd J;
-        if (!evaluate(X, s, X(s), swapped, F, J)) return false;
+    // dX/dS for the variable s at a converged X.  With fromLastCorrection
+    // the Jacobian of the last successful correction is used (its point
+    // differs from X by the last Newton step, below 1e-8): the tangent
+    // costs no model evaluation.
+    bool sensitivity(const Eigen::VectorXd& X, int s, bool swapped, Eigen::VectorXd& v,
+                     bool fromLastCorrection = false) const {
+        Eigen::MatrixXd& J = lastJ_;
+        if (!fromLastCorrection || !haveLastJ_) {
+            Eigen::VectorXd F;
+            if (!evaluate(X, s, X(s), swapped, F, J)) return false;
+        } else {
+            J.row(dim() - 1).setZero();
+            J(dim() - 1, s) = 1;
+        }
         Eigen::VectorXd rhs = Eigen::VectorXd::Zero(dim());
         rhs(dim() - 1) = 1;
         v = J.partialPivLu().solve(rhs);
@@ -133,11 +159,36 @@ class LineEquations {
     std::vector<int> act_;
     int m_ = 0;
     mutable PhaseProps py_, px_;
+    mutable std::vector<double> x_, y_;
+    mutable Eigen::MatrixXd lastJ_;
+    mutable bool haveLastJ_ = false;
 };
 
-// Largest step of each variable kind along the line.
-double maxStep(const LineEquations& eq, int k) {
-    return k < eq.m() ? 0.12 : (k == eq.m() ? 0.02 : 0.06);
+// Largest step of each variable along the line: ln T by 0.02, ln P by 0.06,
+// ln K by 0.12 next to K = 1 (where the line may pass a critical point) and
+// in proportion to |ln K| away from it (the ln K of a heavy component in a
+// light vapour are large and change with 1/T; they do not decide the
+// resolution of the line).
+double maxStep(const LineEquations& eq, const Eigen::VectorXd& X, int k) {
+    if (k < eq.m()) return std::max(0.12, 0.15 * std::fabs(X(k)));
+    return k == eq.m() ? 0.02 : 0.06;
+}
+
+// Predictor of the next point: the tangent at X plus the quadratic term that
+// puts the previous point prev of the line on the same parabola in the
+// specified variable s (v holds dX/dX_s with |v(s)| = 1).  The quadratic term
+// is left out when there is no previous point behind X or when it is not
+// small next to the tangent step (a sharp turn of the line).
+Eigen::VectorXd predict(const Eigen::VectorXd& X, const Eigen::VectorXd& v, int s, double h,
+                        const Eigen::VectorXd* prev) {
+    Eigen::VectorXd Xn = X + h * v;
+    if (!prev) return Xn;
+    const double tau = ((*prev)(s)-X(s)) / v(s);
+    if (!(tau < 0) || std::fabs(tau) < 1e-12) return Xn;
+    const Eigen::VectorXd c = (*prev - X - tau * v) / (tau * tau);
+    const Eigen::VectorXd q = (h * h) * c;
+    if (!q.allFinite() || q.norm() > 0.3 * h * v.norm()) return Xn;
+    return Xn + q;
 }
 
 // The split point at pressure P from several starts: Wilson's estimate and
@@ -210,9 +261,11 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
     direction(m + 1) = 1; // upwards in pressure from the start
     double h = 0.02;      // step of the specified variable
     const double lnMinP = std::log(o.minP), lnMaxP = std::log(o.maxP);
+    Eigen::VectorXd prev; // the previous point of the line on the same side
+    bool havePrev = false;
     for (int step = 0; step < o.maxSteps; ++step) {
         Eigen::VectorXd v;
-        if (!eq.sensitivity(X, s, swapped, v)) break;
+        if (!eq.sensitivity(X, s, swapped, v, true)) break;
         int ns = 0;
         for (int k = 1; k < dim; ++k)
             if (std::fabs(v(k)) > std::fabs(v(ns))) ns = k;
@@ -222,11 +275,11 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
         // Largest step allowed by every variable.
         double hMax = 1e300;
         for (int k = 0; k < dim; ++k)
-            if (std::fabs(v(k)) > 0) hMax = std::min(hMax, maxStep(eq, k) / std::fabs(v(k)));
+            if (std::fabs(v(k)) > 0) hMax = std::min(hMax, maxStep(eq, X, k) / std::fabs(v(k)));
         h = std::min(h, hMax);
         bool done = false, moved = false;
         while (h > 1e-7) {
-            Eigen::VectorXd Xn = X + h * v;
+            Eigen::VectorXd Xn = predict(X, v, s, h, havePrev ? &prev : nullptr);
             bool crossing = s < m && (X(s) > 0) != (Xn(s) > 0);
             bool sw = swapped;
             double target = Xn(s);
@@ -253,6 +306,8 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
                     }
                 }
                 direction = Xn - X;
+                prev = X;
+                havePrev = !crossing;
                 X = Xn;
                 swapped = sw;
                 line.push_back(eq.point(X, swapped));
@@ -285,6 +340,7 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
                     if (stopAtCritical) break;
                     direction = Xn - X;
                     X = Xn;
+                    havePrev = false;
                     swapped = !swapped;
                     s = ks;
                     line.push_back(eq.point(X, swapped));

@@ -11,6 +11,7 @@
 #include "equilibrium/flashes.h"
 #include "equilibrium/system.h"
 #include "equilibrium/tp_flash.h"
+#include "operations/nearly_banded.h"
 
 namespace zpk::operations {
 
@@ -34,7 +35,16 @@ struct StageThermo {
     double hL = 0, hV = 0; // J/mol, internal base
     int liquids = 1;       // liquid phases of the stage
     bool ok = false;
+    // The parts K, hL and hV are made of, kept so that a change of one
+    // phase's composition at the same T re-evaluates that phase only.
+    double T = 0;
+    std::vector<double> lnphiL, lnphiV; // ln fugacity coefficients of liquid and vapour
+    std::vector<double> hIdeal;         // pure components' ideal-gas enthalpies at T
+    double hresL = 0, hresV = 0;        // residual enthalpies
 };
+
+// Which variables of a stage changed since its thermodynamics was computed.
+enum class StageChange { All, Liquid, Vapour };
 
 // The column's equations; flows are scaled by the total molar feed.
 class Column {
@@ -240,8 +250,13 @@ class Column {
         return X;
     }
 
-    // Thermodynamics of stage j from the variables X.
-    void stage(int j, const std::vector<double>& X, StageThermo& st) const {
+    // Thermodynamics of stage j from the variables X.  With change Liquid
+    // (Vapour) st holds the stage at the same temperature and vapour
+    // (liquid) composition, and only the liquid (vapour) is evaluated again;
+    // the result is the same as from All.
+    void stage(int j, const std::vector<double>& X, StageThermo& st,
+               StageChange change = StageChange::All) const {
+        const bool wasOk = st.ok;
         st.ok = false;
         const double T = X[j * m_];
         const double* l = &X[j * m_ + 1];
@@ -256,41 +271,85 @@ class Column {
         for (int i = 0; i < c_; ++i)
             x[i] = l[i] / L, y[i] = v[i] / V;
         const double P = in_.pressure[j];
-        thread_local PhaseProps pl, pv, hl, hv;
-        if (!equilibrium::evalPhase(sys_.fluid(), T, P, x.data(), Root::Liquid, 0, pl)) return;
-        if (!equilibrium::evalPhase(sys_.fluid(), T, P, y.data(), Root::Vapour, 0, pv)) return;
+        const bool partial = change != StageChange::All && wasOk && !vll_ && st.T == T;
+        if (!partial || change == StageChange::Liquid) {
+            if (!liquidPart(T, P, x.data(), st)) return;
+        }
+        if (!partial || change == StageChange::Vapour) {
+            if (!vapourPart(T, P, y.data(), st)) return;
+        }
+        if (!partial) {
+            st.T = T;
+            st.hIdeal.resize(c_);
+            thread_local std::vector<double> unit;
+            unit.assign(c_, 0.0);
+            for (int i = 0; i < c_; ++i) {
+                unit[i] = 1;
+                st.hIdeal[i] = sys_.idealH(T, unit.data());
+                unit[i] = 0;
+            }
+        }
         st.K.resize(c_);
         for (int i = 0; i < c_; ++i)
-            st.K[i] = std::exp(pl.lnphi[i] - pv.lnphi[i]);
-        double hresL = pl.hres, hresV = pv.hres;
-        if (&sys_.model(2, 1) != sys_.fluid().liquid) {
-            if (!sys_.model(2, 1).evaluate(T, P, x.data(), Root::Liquid, 0, hl)) return;
-            hresL = hl.hres;
-        }
-        if (&sys_.model(2, 0) != sys_.fluid().vapour) {
-            if (!sys_.model(2, 0).evaluate(T, P, y.data(), Root::Vapour, 0, hv)) return;
-            hresV = hv.hres;
-        }
-        st.hL = sys_.idealH(T, x.data()) + hresL;
+            st.K[i] = std::exp(st.lnphiL[i] - st.lnphiV[i]);
+        st.hL = idealH(st, x.data()) + st.hresL;
         st.liquids = 1;
         if (vll_ && liquidSplit(j, T, P, x)) {
             // Two liquids: the fugacities are those of either liquid phase,
             // the enthalpy the sum of the phases'.
+            thread_local PhaseProps pl, hl;
             const auto& ph = split_[j];
             if (!equilibrium::evalPhase(sys_.fluid(), T, P, ph[0].x.data(), Root::Liquid, 0, pl)) return;
             for (int i = 0; i < c_; ++i)
-                if (x[i] > 0) st.K[i] = ph[0].x[i] * std::exp(pl.lnphi[i] - pv.lnphi[i]) / x[i];
+                if (x[i] > 0) st.K[i] = ph[0].x[i] * std::exp(pl.lnphi[i] - st.lnphiV[i]) / x[i];
             st.hL = 0;
             for (const auto& p : ph) {
                 if (!sys_.model(2, 1).evaluate(T, P, p.x.data(), Root::Liquid, 0, hl)) return;
-                st.hL += p.beta * (sys_.idealH(T, p.x.data()) + hl.hres);
+                st.hL += p.beta * (idealH(st, p.x.data()) + hl.hres);
             }
             st.liquids = 2;
         }
-        st.hV = sys_.idealH(T, y.data()) + hresV;
+        st.hV = idealH(st, y.data()) + st.hresV;
         st.ok = std::isfinite(st.hL) && std::isfinite(st.hV);
         for (double k : st.K)
             st.ok = st.ok && std::isfinite(k);
+    }
+
+    // Fugacity coefficients and residual enthalpy of the liquid (vapour) of
+    // composition x at T, P into st.
+    bool liquidPart(double T, double P, const double* x, StageThermo& st) const {
+        thread_local PhaseProps pl, hl;
+        if (!equilibrium::evalPhase(sys_.fluid(), T, P, x, Root::Liquid, 0, pl)) return false;
+        st.lnphiL.assign(pl.lnphi.begin(), pl.lnphi.begin() + c_);
+        st.hresL = pl.hres;
+        if (&sys_.model(2, 1) != sys_.fluid().liquid) {
+            if (!sys_.model(2, 1).evaluate(T, P, x, Root::Liquid, 0, hl)) return false;
+            st.hresL = hl.hres;
+        }
+        return true;
+    }
+    bool vapourPart(double T, double P, const double* y, StageThermo& st) const {
+        thread_local PhaseProps pv, hv;
+        if (!equilibrium::evalPhase(sys_.fluid(), T, P, y, Root::Vapour, 0, pv)) return false;
+        st.lnphiV.assign(pv.lnphi.begin(), pv.lnphi.begin() + c_);
+        st.hresV = pv.hres;
+        if (&sys_.model(2, 0) != sys_.fluid().vapour) {
+            if (!sys_.model(2, 0).evaluate(T, P, y, Root::Vapour, 0, hv)) return false;
+            st.hresV = hv.hres;
+        }
+        return true;
+    }
+
+    // Ideal-gas enthalpy of composition x at the stage's temperature from
+    // the pure components' (as engine::StreamSystem::idealH sums them).
+    static double idealH(const StageThermo& st, const double* x) {
+        double h = 0, sum = 0;
+        for (std::size_t i = 0; i < st.hIdeal.size(); ++i)
+            if (x[i] > 0) {
+                h += x[i] * st.hIdeal[i];
+                sum += x[i];
+            }
+        return h / sum;
     }
 
     bool evaluateAll(const std::vector<double>& X) {
@@ -313,28 +372,57 @@ class Column {
     void residuals(const std::vector<double>& X, const std::vector<StageThermo>& th,
                    std::vector<double>& G) const {
         G.assign(size(), 0.0);
-        for (int j = 0; j < N_; ++j) {
-            const double* l = &X[j * m_ + 1];
-            const double* v = l + c_;
-            const double L = total(X, j, 0), V = total(X, j, 1);
-            double* g = &G[j * m_];
-            if (j == 0 && bottomSpec_ >= 0)
-                g[0] = specResidual(in_.specs[bottomSpec_], X, th);
-            else if (j == N_ - 1 && topSpec_ >= 0)
-                g[0] = specResidual(in_.specs[topSpec_], X, th);
-            else
-                g[0] = energyBalance(j, X, th) / kEnergyScale;
-            const double Vb = j > 0 ? total(X, j - 1, 1) : 0.0;
-            for (int i = 0; i < c_; ++i) {
-                double r = l[i] * (1 + UL_[j] / L) + v[i] * (1 + UV_[j] / V) - f_[j * c_ + i];
-                if (j + 1 < N_) r -= X[(j + 1) * m_ + 1 + i];
-                if (j > 0) r -= X[(j - 1) * m_ + 1 + c_ + i];
-                g[1 + i] = r;
-                const double E = eff_[j];
-                double e = E * th[j].K[i] * l[i] / L * V - v[i];
-                if (j > 0 && E < 1) e += (1 - E) * X[(j - 1) * m_ + 1 + c_ + i] / Vb * V;
-                g[1 + c_ + i] = e;
-            }
+        for (int j = 0; j < N_; ++j)
+            stageResiduals(j, X, th, &G[j * m_]);
+    }
+
+    // Residuals after a change of stage j's variables only, from those
+    // before (G): the rows of stages j - 1, j and j + 1 and the rows of the
+    // specifications; the other rows do not depend on stage j.
+    void residualsAround(int j, const std::vector<double>& X, const std::vector<StageThermo>& th,
+                         const std::vector<double>& G, std::vector<double>& Gp) const {
+        Gp = G;
+        for (int r = std::max(0, j - 1); r <= std::min(N_ - 1, j + 1); ++r)
+            stageResiduals(r, X, th, &Gp[r * m_]);
+        if (bottomSpec_ >= 0 && j > 1) stageResiduals(0, X, th, &Gp[0]);
+        if (topSpec_ >= 0 && j + 1 < N_ - 1) stageResiduals(N_ - 1, X, th, &Gp[(N_ - 1) * m_]);
+    }
+
+    // Calls row(r) for every residual row residualsAround recomputes.
+    template <class Row> void forRowsAround(int j, Row&& row) const {
+        const int first = std::max(0, j - 1) * m_, last = (std::min(N_ - 1, j + 1) + 1) * m_;
+        for (int r = first; r < last; ++r)
+            row(r);
+        if (bottomSpec_ >= 0 && j > 1)
+            for (int r = 0; r < m_; ++r)
+                row(r);
+        if (topSpec_ >= 0 && j + 1 < N_ - 1)
+            for (int r = (N_ - 1) * m_; r < N_ * m_; ++r)
+                row(r);
+    }
+
+    // The m_ residuals of stage j into g.
+    void stageResiduals(int j, const std::vector<double>& X, const std::vector<StageThermo>& th,
+                        double* g) const {
+        const double* l = &X[j * m_ + 1];
+        const double* v = l + c_;
+        const double L = total(X, j, 0), V = total(X, j, 1);
+        if (j == 0 && bottomSpec_ >= 0)
+            g[0] = specResidual(in_.specs[bottomSpec_], X, th);
+        else if (j == N_ - 1 && topSpec_ >= 0)
+            g[0] = specResidual(in_.specs[topSpec_], X, th);
+        else
+            g[0] = energyBalance(j, X, th) / kEnergyScale;
+        const double Vb = j > 0 ? total(X, j - 1, 1) : 0.0;
+        for (int i = 0; i < c_; ++i) {
+            double r = l[i] * (1 + UL_[j] / L) + v[i] * (1 + UV_[j] / V) - f_[j * c_ + i];
+            if (j + 1 < N_) r -= X[(j + 1) * m_ + 1 + i];
+            if (j > 0) r -= X[(j - 1) * m_ + 1 + c_ + i];
+            g[1 + i] = r;
+            const double E = eff_[j];
+            double e = E * th[j].K[i] * l[i] / L * V - v[i];
+            if (j > 0 && E < 1) e += (1 - E) * X[(j - 1) * m_ + 1 + c_ + i] / Vb * V;
+            g[1 + c_ + i] = e;
         }
     }
 
@@ -350,26 +438,33 @@ class Column {
         for (iterations = 0; iterations < kMaxIterations; ++iterations) {
             if (norm < tolerance(X)) return true;
             // Jacobian by forward differences, one variable at a time; only
-            // the perturbed stage's thermodynamics is recomputed.
+            // the perturbed stage's thermodynamics is recomputed, and only
+            // the rows that depend on it are written.
+            std::fill(J.begin(), J.end(), 0.0);
             for (int j = 0; j < N_; ++j) {
                 saved[0] = th_[j];
                 for (int k = 0; k < m_; ++k) {
                     const int col = j * m_ + k;
                     const double x0 = X[col];
                     const double h = k == 0 ? 1e-6 * x0 : 1e-7 * std::fabs(x0) + 1e-13;
+                    // A liquid (vapour) flow changes that phase's composition only.
+                    const StageChange change =
+                        k == 0 ? StageChange::All : (k <= c_ ? StageChange::Liquid : StageChange::Vapour);
                     X[col] = x0 + h;
-                    stage(j, X, th_[j]);
+                    th_[j] = saved[0];
+                    stage(j, X, th_[j], change);
                     if (!th_[j].ok) {
                         X[col] = x0 - h;
-                        stage(j, X, th_[j]);
+                        th_[j] = saved[0];
+                        stage(j, X, th_[j], change);
                         if (!th_[j].ok) return false;
-                        residuals(X, th_, Gp);
-                        for (int r = 0; r < n; ++r)
-                            J[static_cast<std::size_t>(r) * n + col] = (G[r] - Gp[r]) / h;
+                        residualsAround(j, X, th_, G, Gp);
+                        forRowsAround(
+                            j, [&](int r) { J[static_cast<std::size_t>(r) * n + col] = (G[r] - Gp[r]) / h; });
                     } else {
-                        residuals(X, th_, Gp);
-                        for (int r = 0; r < n; ++r)
-                            J[static_cast<std::size_t>(r) * n + col] = (Gp[r] - G[r]) / h;
+                        residualsAround(j, X, th_, G, Gp);
+                        forRowsAround(
+                            j, [&](int r) { J[static_cast<std::size_t>(r) * n + col] = (Gp[r] - G[r]) / h; });
                     }
                     X[col] = x0;
                 }
@@ -377,7 +472,7 @@ class Column {
             }
             for (int r = 0; r < n; ++r)
                 dx[r] = -G[r];
-            if (!luSolve(J, dx, n)) return false;
+            if (!solveNearlyBanded(J, dx, n)) return false;
             // Step control: limited temperature change, flows kept positive.
             double alpha = 1;
             for (int j = 0; j < N_; ++j) {
@@ -606,45 +701,6 @@ class Column {
         x[n - 1] = d[n - 1] / b[n - 1];
         for (int j = n - 2; j >= 0; --j)
             x[j] = (d[j] - c[j] * x[j + 1]) / b[j];
-    }
-
-    static bool luSolve(std::vector<double>& A, std::vector<double>& b, int n) {
-        for (int k = 0; k < n; ++k) {
-            int p = k;
-            double best = std::fabs(A[static_cast<std::size_t>(k) * n + k]);
-            for (int r = k + 1; r < n; ++r) {
-                const double v = std::fabs(A[static_cast<std::size_t>(r) * n + k]);
-                if (v > best) best = v, p = r;
-            }
-            if (!(best > 0) || !std::isfinite(best)) return false;
-            if (p != k) {
-                std::swap_ranges(A.begin() + static_cast<std::ptrdiff_t>(k) * n,
-                                 A.begin() + static_cast<std::ptrdiff_t>(k + 1) * n,
-                                 A.begin() + static_cast<std::ptrdiff_t>(p) * n);
-                std::swap(b[k], b[p]);
-            }
-            const double* rowK = &A[static_cast<std::size_t>(k) * n];
-            const double piv = rowK[k];
-            for (int r = k + 1; r < n; ++r) {
-                double* row = &A[static_cast<std::size_t>(r) * n];
-                const double w = row[k] / piv;
-                if (w == 0) continue;
-                for (int col = k + 1; col < n; ++col)
-                    row[col] -= w * rowK[col];
-                row[k] = 0;
-                b[r] -= w * b[k];
-            }
-        }
-        for (int k = n - 1; k >= 0; --k) {
-            const double* row = &A[static_cast<std::size_t>(k) * n];
-            double s = b[k];
-            for (int col = k + 1; col < n; ++col)
-                s -= row[col] * b[col];
-            b[k] = s / row[k];
-        }
-        for (double v : b)
-            if (!std::isfinite(v)) return false;
-        return true;
     }
 
     static double maxAbs(const std::vector<double>& v) {

@@ -215,12 +215,23 @@ double polytropicEfficiency(const engine::StreamSystem& sys, const EquilibriumCa
     // rises with it (expansion); a secant search on eta finds the path that
     // ends at h2.  Start: the efficiency of the isentropic path's work.
     const bool compression = P2 >= inlet.P;
-    auto residual = [&](double eta) { return integratePath(sys, inlet, P2, eta).h - h2; };
+    // The efficiency at which a path of the given work would end at h2 if
+    // its work did not depend on the efficiency (one fixed-point step).
+    auto etaOf = [&](double work) { return compression ? work / (h2 - h1) : (h2 - h1) / work; };
     const double w1 = integratePath(sys, inlet, P2, 1.0).work;
-    double eta0 = compression ? w1 / (h2 - h1) : (h2 - h1) / w1;
+    double eta0 = etaOf(w1);
     if (!(eta0 > 0)) throw Error("the outlet cannot be reached by a polytropic process", kCalculation);
     eta0 = std::clamp(eta0, 0.02, 5.0);
-    const double eta = solveSecant(residual, eta0, eta0 * 0.98, 0.01, 10.0, 1e-11, 40);
+    // The second start of the secant is the next fixed-point step: the path
+    // at eta0 runs hotter (colder) than the one at 1 and does more work, which
+    // the first step did not see.
+    const PathEnd at0 = integratePath(sys, inlet, P2, eta0);
+    double eta1 = std::clamp(etaOf(at0.work), 0.01, 10.0);
+    if (!std::isfinite(eta1) || eta1 == eta0) eta1 = eta0 * 0.98;
+    auto residual = [&](double eta) {
+        return (eta == eta0 ? at0.h : integratePath(sys, inlet, P2, eta).h) - h2;
+    };
+    const double eta = solveSecant(residual, eta0, eta1, 0.01, 10.0, 1e-11, 40);
     requireReachable(eta);
     return eta;
 }

@@ -16,6 +16,10 @@ using engine::Spec;
 
 constexpr int kScanPoints = 48; // ln P grid between inlet and back pressure
 constexpr double kGolden = 0.6180339887498949;
+// Width in ln P to which the throat is refined: the mass flux is flat at its
+// maximum, so it is then known to about the square of this, far below the
+// states' own tolerances.
+constexpr double kThroatTolerance = 1e-7;
 
 // Specific (per kg) enthalpy and volume of the fluid at one pressure of the
 // expansion, and the equilibrium state there.
@@ -29,7 +33,8 @@ double massFlux(double h0, double h, double v) {
 }
 
 // Largest mass flux of fluxAt(P) for P in [backP, P0]: a scan on a ln P
-// grid, then golden-section refinement around the best grid point.
+// grid, then golden-section refinement around the best grid point to an
+// interval of kThroatTolerance in ln P.
 Point throatOf(const std::function<Point(double)>& fluxAt, double P0, double backP, bool& choked) {
     const double x0 = std::log(P0), x1 = std::log(backP);
     std::vector<Point> grid;
@@ -52,7 +57,7 @@ Point throatOf(const std::function<Point(double)>& fluxAt, double P0, double bac
     double a = best == 0 ? x0 : std::log(grid[best - 1].P), b = std::log(grid[best + 1].P);
     double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
     Point pc = fluxAt(std::exp(c)), pd = fluxAt(std::exp(d));
-    while (std::fabs(b - a) > 1e-9) {
+    while (std::fabs(b - a) > kThroatTolerance) {
         if (pc.G > pd.G) {
             b = d, d = c, pd = pc;
             c = b - kGolden * (b - a);
@@ -241,7 +246,9 @@ NozzleFlow nonEquilibriumNozzle(const engine::StreamSystem& sys, const Equilibri
     };
 
     NozzleFlow f;
-    Point throat = throatOf(eq, in.P0, backP, f.choked);
+    // The equilibrium throat first; its states are kept for the blends.
+    auto eqKept = [&](double P) { return partsAt(P, false).eq; };
+    Point throat = throatOf(eqKept, in.P0, backP, f.choked);
     if (fixedDelay >= 0) {
         N = std::min(1.0, fixedDelay);
         if (N < 1) throat = throatOf(blend, in.P0, backP, f.choked);
