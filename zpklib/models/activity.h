@@ -86,7 +86,11 @@ struct ExcessGibbs {
     std::vector<double> lngN;       // [i * n + j] d ln gamma_i / d n_j at one mole in total
 };
 // x need not sum to one; lngN is filled only when composition is true.
-void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out);
+// A nonzero cacheKey names p for as long as p lives (a number never given to
+// another parameter set): the temperature-only pair quantities of p are then
+// kept per thread and reused at the same temperature, with identical results.
+void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out,
+                 std::uint64_t cacheKey = 0);
 
 // UNIFAC group data of a component; false when it has none.
 bool unifacGroups(std::int64_t cas, std::vector<std::pair<int, int>>& subgroupCounts);

@@ -31,8 +31,6 @@ constexpr double kOmegaB = 0.07779607390388844;
 constexpr double kGFactor = 1.9; // g(eta) = 1 / (1 - 1.9 eta), simplified radial distribution
 constexpr int kModelCode = 111;
 
-std::atomic<std::uint64_t> nextId{1};
-
 // Physical (Peng-Robinson) part in terms of the mixing-rule quantities:
 // total moles N, co-volume B, attraction D = sum sum n n a, shift C.
 template <class S> S prCore(const S& T, const S& V, const S& N, const S& B, const S& D, const S& C) {
@@ -160,7 +158,7 @@ bool storedCpaComponent(std::int64_t cas, double tc, CpaComponent& out) {
 
 CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& kij)
     : n_(static_cast<int>(comps.size())), comp_(std::move(comps)),
-      id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
+      id_(newModelId()) {
     for (const auto& c : comp_)
         if (!(c.tc > 0) || !(c.a0 > 0) || !(c.b > 0) || !std::isfinite(c.c1) || !std::isfinite(c.shift))
             throw std::invalid_argument("CPA model: component without cubic parameters");
@@ -931,7 +929,7 @@ std::vector<CpaComponent> unshifted(std::vector<CpaComponent> comps) {
 
 CpaGeModel::CpaGeModel(std::shared_ptr<const PhaseModel> cubic, std::vector<CpaComponent> comps)
     : cubic_(std::move(cubic)), assoc_(unshifted(comps), {}),
-      id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
+      id_(newModelId()) {
     cubicGe_ = std::dynamic_pointer_cast<const CubicGeModel>(cubic_);
     if (!cubicGe_ || cubicGe_->size() != static_cast<int>(comps.size()))
         throw std::invalid_argument("CPA gE model: cubic part does not match");

@@ -90,14 +90,10 @@ int solveCubic(double a2, double a1, double a0, double r[3]) {
 
 }  // namespace
 
-namespace {
-std::atomic<std::uint64_t> nextModelId{1};
-}
-
 CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
                        const std::vector<BinaryKij>& kij)
     : n_(static_cast<int>(comps.size())), kind_(kind), translated_(translated), pure_(std::move(comps)) {
-    id_ = nextModelId.fetch_add(1, std::memory_order_relaxed);
+    id_ = newModelId();
     double omA, omB;
     if (kind == CubicKind::SRK) {
         d1_ = 1.0;

@@ -138,7 +138,7 @@ struct CubicGeModel::Totals {
 CubicGeModel::CubicGeModel(GeMixingRule rule, std::vector<PureConstants> comps, ActivityParams ge,
                            std::vector<double> kij)
     : n_(static_cast<int>(comps.size())), rule_(rule), pure_(std::move(comps)), ge_(std::move(ge)),
-      kij_(std::move(kij)) {
+      kij_(std::move(kij)), id_(newModelId()) {
     if (ge_.n != n_) throw Error("cubic gE model: excess Gibbs energy model does not match", kBadArgument);
     const std::size_t nn = static_cast<std::size_t>(n_) * n_;
     if (kij_.empty()) kij_.assign(nn, 0.0);
@@ -208,7 +208,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
     t.N = N;
 
     // G = n gE / (R T) and L = sum n alpha_i
-    excessGibbs(ge_, T, n, second, t.eg);
+    excessGibbs(ge_, T, n, second, t.eg, id_);
     const ExcessGibbs& e = t.eg;
     Quad& G = t.G;
     Quad& La = t.La;

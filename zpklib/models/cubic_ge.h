@@ -11,6 +11,7 @@
 // function.  See docs/cubic_ge.md.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -74,6 +75,7 @@ class CubicGeModel final : public PhaseModel {
     ActivityParams ge_;
     std::vector<double> kij_;
     std::vector<double> ac_, b_, m_;
+    std::uint64_t id_; // names ge_ in the per-thread tables of the excess Gibbs energy
 };
 
 // True for the codes 55-57, 60-62, 65-67 and 70-72.
