@@ -282,6 +282,29 @@ void CpaModel::cubicPart(double T, double V, const double* n, int order, Residua
     }
 }
 
+const double* CpaModel::associationFactors(double T) const {
+    // The last temperatures of this thread: the volume search, a flash and
+    // a formation-condition search evaluate many states at one temperature.
+    struct Slot {
+        std::uint64_t id = 0;
+        double T = 0;
+        std::vector<double> e;
+    };
+    constexpr std::size_t kSlots = 4;
+    thread_local std::array<Slot, kSlots> slots;
+    thread_local std::size_t next = 0;
+    for (const Slot& sl : slots)
+        if (sl.id == id_ && sl.T == T) return sl.e.data();
+    Slot& sl = slots[next];
+    next = (next + 1) % kSlots;
+    sl.id = id_;
+    sl.T = T;
+    sl.e.resize(eps_.size());
+    for (std::size_t q = 0; q < eps_.size(); ++q)
+        sl.e[q] = bb_[q] > 0 ? std::expm1(eps_[q] / T) : 0.0;
+    return sl.e.data();
+}
+
 bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<double>& X) const {
     const int S = static_cast<int>(sites_.size());
     double B = 0;
@@ -296,10 +319,11 @@ bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<doub
     h.resize(S);
     for (int s = 0; s < S; ++s)
         h[s] = n[sites_[s].comp] * sites_[s].mult;
+    const double* e = associationFactors(T);
     for (int s = 0; s < S; ++s)
         for (int t = 0; t < S; ++t) {
             const std::size_t q = static_cast<std::size_t>(s) * S + t;
-            K[q] = bb_[q] > 0 ? P * bb_[q] * std::expm1(eps_[q] / T) : 0.0;
+            K[q] = bb_[q] > 0 ? P * bb_[q] * e[q] : 0.0;
         }
     // Newton on u = ln X for R_s = X_s (1 + sum_t K_st h_t X_t) - 1 = 0: X
     // stays positive, steps are limited to a factor e^2 and halved until
@@ -803,8 +827,9 @@ bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x
         (g2 * etaV * etaV + g1 * etaVV) / Vt - 2.0 * g1 * etaV / (Vt * Vt) + 2.0 * g / (Vt * Vt * Vt);
     const std::size_t SS = static_cast<std::size_t>(S) * S;
     Dm.resize(SS);
+    const double* e = associationFactors(T);
     for (std::size_t q = 0; q < SS; ++q)
-        Dm[q] = bb_[q] == 0.0 ? 0.0 : bb_[q] * std::expm1(eps_[q] / T);
+        Dm[q] = bb_[q] == 0.0 ? 0.0 : bb_[q] * e[q];
     h.resize(S), Ss.resize(S), y.resize(S), Mat.resize(SS);
     for (int s = 0; s < S; ++s)
         h[s] = x[sites_[s].comp] * sites_[s].mult;

@@ -88,6 +88,9 @@ class CpaModel final : public PhaseModel {
     void cubicPart(double T, double V, const double* n, int order, ResidualDerivs& d) const;
     void assocPart(double T, double Vt, const double* n, int order, ResidualDerivs& d) const;
     bool solveSites(double T, double Vt, const double* n, std::vector<double>& X) const;
+    // exp(eps_ij / T) - 1 per site pair (0 where the pair does not bond),
+    // kept per thread for the last temperatures.
+    const double* associationFactors(double T) const;
 
     int n_;
     std::vector<CpaComponent> comp_;
