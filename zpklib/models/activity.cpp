@@ -12,7 +12,6 @@
 
 #include "core/error.h"
 
-
 namespace zpk::models {
 
 namespace {
@@ -287,7 +286,9 @@ void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out,
 
 // ---- data tables ------------------------------------------------------
 
-std::ifstream openData(const std::string& name) { return openDataFile(name); }
+std::ifstream openData(const std::string& name) {
+    return openDataFile(name);
+}
 
 struct UnifacData {
     struct Group {

@@ -65,12 +65,15 @@ bool luFactor(std::vector<double>& a, std::vector<int>& piv, int m) {
     return true;
 }
 
+// Solves a x = r in place with the factors of luFactor.  The factorisation
+// swaps whole rows, multipliers included, so the row interchanges apply to r
+// all at once before the forward substitution.
 void luSolve(const std::vector<double>& a, const std::vector<int>& piv, int m, double* r) {
-    for (int k = 0; k < m; ++k) {
+    for (int k = 0; k < m; ++k)
         std::swap(r[k], r[piv[k]]);
+    for (int k = 0; k < m; ++k)
         for (int i = k + 1; i < m; ++i)
             r[i] -= a[i * m + k] * r[k];
-    }
     for (int k = m - 1; k >= 0; --k) {
         for (int j = k + 1; j < m; ++j)
             r[k] -= a[k * m + j] * r[j];
@@ -157,8 +160,7 @@ bool storedCpaComponent(std::int64_t cas, double tc, CpaComponent& out) {
 }
 
 CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& kij)
-    : n_(static_cast<int>(comps.size())), comp_(std::move(comps)),
-      id_(newModelId()) {
+    : n_(static_cast<int>(comps.size())), comp_(std::move(comps)), id_(newModelId()) {
     for (const auto& c : comp_)
         if (!(c.tc > 0) || !(c.a0 > 0) || !(c.b > 0) || !std::isfinite(c.c1) || !std::isfinite(c.shift))
             throw std::invalid_argument("CPA model: component without cubic parameters");
@@ -647,27 +649,56 @@ struct Isotherm {
     // Root on a mechanically stable branch: the vapour branch walked up from
     // the ideal gas, the liquid branch walked down from a compressed state.
     // A branch that turns unstable before reaching P has no root.
-    bool solve(double P, bool up, double& rt) const {
+    bool solve(double P, bool up, double& rt, double hint = 0) const {
         const double rmax = 1.0 / B;
         double lo = 0, hi = rmax;
         bool haveLo = up, haveHi = !up, spinodalBound = false;
         double xk;
+        PD first{kNaN, kNaN}; // the pressure at xk when already known
         if (up) {
             xk = std::min(1.0 / (kR * T / P + C), 0.5 * rmax);
             if (!(xk > 0)) xk = 1e-3 * rmax;
         } else {
+            // A compressed state on the branch: just above the root of a
+            // neighbouring state (hint) when that is one, else walked up
+            // towards the close packing.
+            auto compressed = [&](double x) {
+                first = at(x);
+                xk = x;
+                return std::isfinite(first.p) && first.p > P && first.dp > 0;
+            };
+            bool found = false;
+            if (hint > 0 && hint < rmax)
+                for (double f : {1.002, 1.02})
+                    if ((found = compressed(std::min(hint * f, 0.5 * (hint + rmax))))) break;
             double xi = 0.9;
-            for (int k = 0;; ++k) {
-                const PD q = at(xi * rmax);
-                if (std::isfinite(q.p) && q.p > P && q.dp > 0) break;
+            for (int k = 0; !found; ++k) {
+                if ((found = compressed(xi * rmax))) break;
                 if (k > 40) return false;
                 xi = 1.0 - 0.5 * (1.0 - xi);
             }
-            xk = xi * rmax;
             hi = xk;
         }
+        // Once a bracket lies across the spinodal with P out of reach on
+        // both sides, the extremum of the pressure between them decides; its
+        // position, the zero of dp, is approached by regula falsi on dp with
+        // the Illinois modification (dpLo, dpHi: dp at lo and hi, or their
+        // halved weights).
+        double dpLo = 0, dpHi = 0;
+        bool dpLoKnown = false, dpHiKnown = false;
+        int lastSide = 0;
+        auto setLo = [&](double x, double dp) {
+            lo = x, haveLo = true, dpLo = dp, dpLoKnown = true;
+            if (lastSide < 0) dpHi *= 0.5;
+            lastSide = -1;
+        };
+        auto setHi = [&](double x, double dp) {
+            hi = x, haveHi = true, dpHi = dp, dpHiKnown = true;
+            if (lastSide > 0) dpLo *= 0.5;
+            lastSide = 1;
+        };
         for (int it = 0; it < 300; ++it) {
-            const PD q = at(xk);
+            const PD q = it == 0 && std::isfinite(first.p) ? first : at(xk);
             if (!std::isfinite(q.p)) return false;
             const double r = q.p - P;
             const bool stable = q.dp > 0;
@@ -683,19 +714,21 @@ struct Isotherm {
                 // side.  When the pressure there is still on the near side of P,
                 // a root needs the branch to cross P before its spinodal.
                 if (up)
-                    hi = xk, haveHi = true, spinodalBound = r < 0;
+                    setHi(xk, q.dp), spinodalBound = r < 0;
                 else
-                    lo = xk, haveLo = true, spinodalBound = r > 0;
+                    setLo(xk, q.dp), spinodalBound = r > 0;
             } else if (r < 0) {
-                lo = xk, haveLo = true;
+                setLo(xk, q.dp);
                 if (!up) spinodalBound = false;
             } else {
-                hi = xk, haveHi = true;
+                setHi(xk, q.dp);
                 if (up) spinodalBound = false;
             }
             // Bracketed against the spinodal without crossing P: no root.
             if (spinodalBound && haveLo && haveHi && hi - lo <= 1e-7 * hi) return false;
             double xn = stable ? xk - r / q.dp : 0.5 * (lo + hi);
+            if (spinodalBound && dpLoKnown && dpHiKnown && (dpLo > 0) != (dpHi > 0))
+                xn = lo + dpLo * (hi - lo) / (dpLo - dpHi);
             if (haveLo && haveHi) {
                 if (!(xn > lo && xn < hi)) xn = 0.5 * (lo + hi);
                 if (hi - lo <= 1e-15 * hi) {
@@ -713,6 +746,56 @@ struct Isotherm {
     }
 };
 
+// Liquid roots of this thread's recent states per model, as starts of the
+// liquid branch at neighbouring states (same model, temperature within 2 %,
+// pressure within a factor 2, every mole fraction within 0.05): flashes,
+// stability tests and the searches built on them evaluate long sequences of
+// nearby compositions.  A start only shortens the walk down the branch.
+class LiquidRootHints {
+  public:
+    // The remembered translated density closest in composition, or 0.
+    double find(std::uint64_t id, double T, double P, const double* x, int n) const {
+        const int k = nearest(id, T, P, x, n);
+        return k < 0 ? 0.0 : entries_[k].rt;
+    }
+    // Remembers a root in place of the nearest entry, else of the oldest.
+    void store(std::uint64_t id, double T, double P, const double* x, int n, double rt) {
+        int k = nearest(id, T, P, x, n);
+        if (k < 0) {
+            k = static_cast<int>(next_);
+            next_ = (next_ + 1) % kSize;
+        }
+        Entry& e = entries_[k];
+        e.id = id, e.T = T, e.P = P, e.rt = rt;
+        e.x.assign(x, x + n);
+    }
+
+  private:
+    static constexpr std::size_t kSize = 8;
+    struct Entry {
+        std::uint64_t id = 0;
+        double T = 0, P = 0, rt = 0;
+        std::vector<double> x;
+    };
+    int nearest(std::uint64_t id, double T, double P, const double* x, int n) const {
+        int best = -1;
+        double bestDist = 0.05;
+        for (std::size_t k = 0; k < kSize; ++k) {
+            const Entry& e = entries_[k];
+            if (e.id != id || static_cast<int>(e.x.size()) != n || !(std::fabs(e.T - T) <= 0.02 * T) ||
+                !(e.P <= 2.0 * P && P <= 2.0 * e.P))
+                continue;
+            double d = 0;
+            for (int i = 0; i < n; ++i)
+                d = std::max(d, std::fabs(e.x[i] - x[i]));
+            if (d <= bestDist) best = static_cast<int>(k), bestDist = d;
+        }
+        return best;
+    }
+    std::array<Entry, kSize> entries_;
+    std::size_t next_ = 0;
+};
+
 // Volume root of an equation of state at (T, P, x normalised) with cubic
 // attraction D, co-volume B, volume shift C and pseudo-critical temperature
 // tpc of x.  Each thread remembers its last roots per model: the engine
@@ -724,9 +807,11 @@ bool volumeRoot(std::uint64_t id, const PhaseModel& m, const CpaModel& assoc, do
     const int n = m.size();
     if (memory.find(id, T, P, root, x, n, V, liquidLike)) return true;
     Isotherm iso{assoc, x, T, C, B, D};
+    thread_local LiquidRootHints hints;
     double rv = 0, rl = 0;
     const bool hasV = iso.solve(P, true, rv);
-    const bool hasL = iso.solve(P, false, rl);
+    const bool hasL = iso.solve(P, false, rl, hints.find(id, T, P, x, n));
+    if (hasL) hints.store(id, T, P, x, n, rl);
     if (!hasV && !hasL) return false;
     double rt;
     if (!hasV || !hasL || std::fabs(rl - rv) <= 1e-9 * rl) {
@@ -953,8 +1038,7 @@ std::vector<CpaComponent> unshifted(std::vector<CpaComponent> comps) {
 } // namespace
 
 CpaGeModel::CpaGeModel(std::shared_ptr<const PhaseModel> cubic, std::vector<CpaComponent> comps)
-    : cubic_(std::move(cubic)), assoc_(unshifted(comps), {}),
-      id_(newModelId()) {
+    : cubic_(std::move(cubic)), assoc_(unshifted(comps), {}), id_(newModelId()) {
     cubicGe_ = std::dynamic_pointer_cast<const CubicGeModel>(cubic_);
     if (!cubicGe_ || cubicGe_->size() != static_cast<int>(comps.size()))
         throw std::invalid_argument("CPA gE model: cubic part does not match");

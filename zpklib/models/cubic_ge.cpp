@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <map>
+#include <numbers>
 #include <string>
 
 #include "core/error.h"
