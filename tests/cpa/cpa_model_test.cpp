@@ -165,6 +165,26 @@ TEST(Cpa, DenseLiquidSecondDerivativesMatchDifferences) {
         }
 }
 
+// With paired donor and acceptor sites (4C water, 2B methanol) the site
+// fractions come from the reduced system of one unknown per component; they
+// equal the solution of every site type's equation.
+TEST(Cpa, ReducedSiteSystemEqualsFullSystem) {
+    const auto m = cpa(inputs({kWater, kMethanol, kMethane}));
+    const std::vector<std::vector<double>> compositions = {
+        {1.0, 0.0, 0.0}, {0.9, 0.1, 0.0}, {0.95, 0.0, 0.05}, {0.3, 0.2, 0.5}, {0.001, 0.002, 0.997}};
+    for (double T : {250.0, 300.0, 400.0})
+        for (const auto& n : compositions)
+            for (double V : {1.8e-5, 2.5e-5, 1e-4, 1e-2}) {
+                const auto reduced = m->siteFractions(T, V, n.data());
+                const auto full = m->siteFractions(T, V, n.data(), false);
+                ASSERT_EQ(reduced.size(), full.size());
+                for (std::size_t s = 0; s < full.size(); ++s) {
+                    ASSERT_TRUE(std::isfinite(full[s]));
+                    EXPECT_LT(rel(full[s], reduced[s]), 1e-12) << T << " " << V << " " << n[0] << " " << s;
+                }
+            }
+}
+
 // The liquid root of a state reached along a walk of neighbouring states
 // (each thread starts the liquid branch from its recent roots) equals the
 // root found on a fresh thread, for water-rich and hydrocarbon-rich liquids.

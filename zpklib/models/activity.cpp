@@ -155,7 +155,7 @@ template <class S>
 void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out,
                const std::vector<S>* pairs1 = nullptr, const std::vector<S>* pairs3 = nullptr) {
     const int n = p.n;
-    thread_local std::vector<S> x, t1, t2, t3;
+    thread_local std::vector<S> x, t1, t2, t3, t1x;
     x.assign(n, S(0.0));
     S tot(0.0);
     for (int i = 0; i < n; ++i)
@@ -196,10 +196,16 @@ void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out,
                 w2[j] = w2[j] + x[k] * w3[k * n + j];
                 w2[n + j] = w2[n + j] + x[k] * w1[k * n + j] * w3[k * n + j];
             }
+        // a_j = x_j / sum_k x_k G_kj and the mean tau_j of column j.
+        t1x.resize(2 * n);
+        for (int j = 0; j < n; ++j) {
+            t1x[j] = x[j] / w2[j];
+            t1x[n + j] = w2[n + j] / w2[j];
+        }
         for (int i = 0; i < n; ++i) {
-            S s = w2[n + i] / w2[i];
+            S s = t1x[n + i];
             for (int j = 0; j < n; ++j)
-                s = s + x[j] * w3[i * n + j] / w2[j] * (w1[i * n + j] - w2[n + j] / w2[j]);
+                s = s + w3[i * n + j] * t1x[j] * (w1[i * n + j] - t1x[n + j]);
             out[i] = s;
         }
         break;

@@ -188,6 +188,9 @@ CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& k
         shifts_.push_back(c.shift);
         tcs_.push_back(c.tc);
     }
+    pairedSites_ = true;
+    for (std::size_t s = 0; s < sites_.size(); s += 2)
+        pairedSites_ = pairedSites_ && sites_[s].mult == sites_[s + 1].mult;
     const std::size_t S = sites_.size();
     bb_.assign(S * S, 0.0);
     eps_.assign(S * S, 0.0);
@@ -307,7 +310,8 @@ const double* CpaModel::associationFactors(double T) const {
     return sl.e.data();
 }
 
-bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<double>& X) const {
+bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<double>& X,
+                          bool useSymmetry) const {
     const int S = static_cast<int>(sites_.size());
     double B = 0;
     for (int i = 0; i < n_; ++i)
@@ -315,86 +319,110 @@ bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<doub
     const double eta = B / (4.0 * Vt);
     const double P = 1.0 / ((1.0 - kGFactor * eta) * Vt); // g / Vt
     if (!(P > 0) || !std::isfinite(P)) return false;
-    thread_local std::vector<double> K, h, H, dx;
-    thread_local std::vector<int> piv;
-    K.resize(static_cast<std::size_t>(S) * S);
-    h.resize(S);
-    for (int s = 0; s < S; ++s)
-        h[s] = n[sites_[s].comp] * sites_[s].mult;
+    // Per-thread workspace; Y holds the unknowns, the last solution of this
+    // thread for this model is kept in lastY.
+    struct Work {
+        std::vector<double> K, h, H, dx, R, Rt, Y, Yt, lastY;
+        std::vector<int> piv;
+        std::uint64_t lastId = 0;
+    };
+    thread_local Work w;
+    // With every associating component carrying as many donor as acceptor
+    // sites (its sites come in that pair), the CR-1 equations are symmetric
+    // under exchanging each component's donors and acceptors, and so is
+    // their unique solution: one unknown per component, K and h of the
+    // reduced system taken from the donor row and the acceptor column.
+    const bool reduced = useSymmetry && pairedSites_;
+    const int m = reduced ? S / 2 : S;
     const double* e = associationFactors(T);
-    for (int s = 0; s < S; ++s)
-        for (int t = 0; t < S; ++t) {
-            const std::size_t q = static_cast<std::size_t>(s) * S + t;
-            K[q] = bb_[q] > 0 ? P * bb_[q] * e[q] : 0.0;
+    std::vector<double>& K = w.K;
+    std::vector<double>& h = w.h;
+    K.resize(static_cast<std::size_t>(m) * m);
+    h.resize(m);
+    for (int s = 0; s < m; ++s) {
+        const int site = reduced ? 2 * s + 1 : s;
+        h[s] = n[sites_[site].comp] * sites_[site].mult;
+    }
+    for (int s = 0; s < m; ++s)
+        for (int t = 0; t < m; ++t) {
+            const std::size_t q = reduced ? static_cast<std::size_t>(2 * s) * S + 2 * t + 1
+                                          : static_cast<std::size_t>(s) * S + t;
+            K[static_cast<std::size_t>(s) * m + t] = bb_[q] > 0 ? P * bb_[q] * e[q] : 0.0;
         }
     // Newton on u = ln X for R_s = X_s (1 + sum_t K_st h_t X_t) - 1 = 0: X
     // stays positive, steps are limited to a factor e^2 and halved until
     // the residual norm decreases.
-    thread_local std::vector<double> R, Rt, Xt;
-    R.resize(S), Rt.resize(S), Xt.resize(S), dx.resize(S);
-    H.resize(static_cast<std::size_t>(S) * S);
+    std::vector<double>& R = w.R;
+    std::vector<double>& Rt = w.Rt;
+    std::vector<double>& Y = w.Y;
+    std::vector<double>& Yt = w.Yt;
+    std::vector<double>& H = w.H;
+    std::vector<double>& dx = w.dx;
+    R.resize(m), Rt.resize(m), Yt.resize(m), dx.resize(m);
+    H.resize(static_cast<std::size_t>(m) * m);
     auto residual = [&](const std::vector<double>& x, std::vector<double>& res) {
         double norm = 0;
-        for (int s = 0; s < S; ++s) {
+        for (int s = 0; s < m; ++s) {
             double sum = 0;
-            for (int t = 0; t < S; ++t)
-                sum += K[s * S + t] * h[t] * x[t];
+            for (int t = 0; t < m; ++t)
+                sum += K[s * m + t] * h[t] * x[t];
             res[s] = x[s] * (1.0 + sum) - 1.0;
             norm += res[s] * res[s];
         }
         return norm;
     };
-    X.assign(S, 1.0);
-    for (int s = 0; s < S; ++s) {
+    Y.assign(m, 1.0);
+    for (int s = 0; s < m; ++s) {
         double sum = 0;
-        for (int t = 0; t < S; ++t)
-            sum += K[s * S + t] * h[t];
-        X[s] = 1.0 / (1.0 + sum);
+        for (int t = 0; t < m; ++t)
+            sum += K[s * m + t] * h[t];
+        Y[s] = 1.0 / (1.0 + sum);
     }
-    double norm = residual(X, R);
+    double norm = residual(Y, R);
     // The last solution of this thread for this model often starts closer
     // (the volume search moves along one isotherm).
-    thread_local std::uint64_t lastId = 0;
-    thread_local std::vector<double> lastX;
-    if (lastId == id_ && static_cast<int>(lastX.size()) == S) {
-        const double warm = residual(lastX, Rt);
+    if (w.lastId == id_ && static_cast<int>(w.lastY.size()) == m) {
+        const double warm = residual(w.lastY, Rt);
         if (warm < norm) {
-            X = lastX;
+            Y = w.lastY;
             R.swap(Rt);
             norm = warm;
         }
     }
     auto remember = [&] {
-        lastId = id_;
-        lastX = X;
+        w.lastId = id_;
+        w.lastY = Y;
+        X.resize(S);
+        for (int s = 0; s < S; ++s)
+            X[s] = Y[reduced ? s / 2 : s];
         return true;
     };
     for (int it = 0; it < 100; ++it) {
         if (norm < 1e-30) return remember();
-        for (int s = 0; s < S; ++s) {
+        for (int s = 0; s < m; ++s) {
             double sum = 0;
-            for (int t = 0; t < S; ++t) {
-                H[s * S + t] = X[s] * K[s * S + t] * h[t] * X[t];
-                sum += K[s * S + t] * h[t] * X[t];
+            for (int t = 0; t < m; ++t) {
+                H[s * m + t] = Y[s] * K[s * m + t] * h[t] * Y[t];
+                sum += K[s * m + t] * h[t] * Y[t];
             }
-            H[s * S + s] += X[s] * (1.0 + sum);
+            H[s * m + s] += Y[s] * (1.0 + sum);
             dx[s] = -R[s];
         }
-        if (!luFactor(H, piv, S)) return false;
-        luSolve(H, piv, S, dx.data());
+        if (!luFactor(H, w.piv, m)) return false;
+        luSolve(H, w.piv, m, dx.data());
         double big = 0;
-        for (int s = 0; s < S; ++s)
+        for (int s = 0; s < m; ++s)
             big = std::max(big, std::fabs(dx[s]));
         double step = big > 2.0 ? 2.0 / big : 1.0;
         double nt = norm;
         for (int k = 0; k < 40; ++k, step *= 0.5) {
-            for (int s = 0; s < S; ++s)
-                Xt[s] = X[s] * std::exp(step * dx[s]);
-            nt = residual(Xt, Rt);
+            for (int s = 0; s < m; ++s)
+                Yt[s] = Y[s] * std::exp(step * dx[s]);
+            nt = residual(Yt, Rt);
             if (nt < norm) break;
         }
         if (!(nt < norm)) return norm < 1e-24 && remember(); // no further decrease: at rounding noise
-        X.swap(Xt);
+        Y.swap(Yt);
         R.swap(Rt);
         norm = nt;
         if (big * step < 1e-14) return remember();
@@ -402,12 +430,12 @@ bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<doub
     return norm < 1e-24 && remember();
 }
 
-std::vector<double> CpaModel::siteFractions(double T, double V, const double* n) const {
+std::vector<double> CpaModel::siteFractions(double T, double V, const double* n, bool useSymmetry) const {
     double C = 0;
     for (int i = 0; i < n_; ++i)
         C += n[i] * comp_[i].shift;
     std::vector<double> X;
-    if (!sites_.empty() && !solveSites(T, V + C, n, X)) X.assign(sites_.size(), kNaN);
+    if (!sites_.empty() && !solveSites(T, V + C, n, X, useSymmetry)) X.assign(sites_.size(), kNaN);
     return X;
 }
 
