@@ -65,6 +65,11 @@ class CubicGeModel final : public PhaseModel {
     // gradients and Hessians.
     struct Totals;
     bool totals(double T, const double* n, bool second, Totals& t) const;
+    // The totals at (T, n), kept per thread for the last state asked for (an
+    // evaluation needs them for its attraction, its root choice and its
+    // residual); nullptr when the rule has no solution there.  Valid until
+    // the next call on this thread.
+    const Totals* totalsAt(double T, const double* n, bool second) const;
     // The residual Helmholtz derivatives at volume V from the totals.
     bool assemble(double T, double V, const Totals& t, int order, ResidualDerivs& d) const;
     // alpha_i = a_i / (b_i R T) of every component and its first two T derivatives.
