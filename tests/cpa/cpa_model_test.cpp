@@ -166,8 +166,8 @@ TEST(Cpa, DenseLiquidSecondDerivativesMatchDifferences) {
 }
 
 // With paired donor and acceptor sites (4C water, 2B methanol) the site
-// fractions come from the reduced system of one unknown per component; they
-// equal the solution of every site type's equation.
+// fractions and their volume response come from the reduced system of one
+// unknown per component; they equal those of every site type's equation.
 TEST(Cpa, ReducedSiteSystemEqualsFullSystem) {
     const auto m = cpa(inputs({kWater, kMethanol, kMethane}));
     const std::vector<std::vector<double>> compositions = {
@@ -182,6 +182,11 @@ TEST(Cpa, ReducedSiteSystemEqualsFullSystem) {
                     ASSERT_TRUE(std::isfinite(full[s]));
                     EXPECT_LT(rel(full[s], reduced[s]), 1e-12) << T << " " << V << " " << n[0] << " " << s;
                 }
+                double fvR, fvvR, fvF, fvvF;
+                ASSERT_TRUE(m->associationVolumeDerivatives(T, V, n.data(), fvR, fvvR));
+                ASSERT_TRUE(m->associationVolumeDerivatives(T, V, n.data(), fvF, fvvF, false));
+                EXPECT_LT(rel(fvF, fvR), 1e-11) << T << " " << V << " " << n[0];
+                EXPECT_LT(rel(fvvF, fvvR), 1e-10) << T << " " << V << " " << n[0];
             }
 }
 

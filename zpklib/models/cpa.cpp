@@ -919,14 +919,17 @@ double CpaModel::attraction(double T, const double* x) const {
     return D;
 }
 
-bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x, double& FV,
-                                            double& FVV) const {
+bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV,
+                                            bool useSymmetry) const {
     // The volume derivatives alone: Q_V at fixed X, and Q_VV plus the
     // response of X to V (one linear solve), as in assocPart.
     const int S = static_cast<int>(sites_.size());
-    thread_local std::vector<double> X, h, Dm, Ss, Mat, y;
-    thread_local std::vector<int> piv;
-    if (!solveSites(T, Vt, x, X)) return false;
+    struct Work {
+        std::vector<double> X, h, Dm, Ss, Mat, y;
+        std::vector<int> piv;
+    };
+    thread_local Work w;
+    if (!solveSites(T, Vt, x, w.X, useSymmetry)) return false;
     double B = 0;
     for (int i = 0; i < n_; ++i)
         B += x[i] * comp_[i].b;
@@ -938,34 +941,50 @@ bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x
     const double PV = g1 * etaV / Vt - g / (Vt * Vt);
     const double PVV =
         (g2 * etaV * etaV + g1 * etaVV) / Vt - 2.0 * g1 * etaV / (Vt * Vt) + 2.0 * g / (Vt * Vt * Vt);
-    const std::size_t SS = static_cast<std::size_t>(S) * S;
-    Dm.resize(SS);
+    // Paired donor and acceptor sites (see solveSites): the sums over a
+    // component's two site types are twice those over its donors, and the
+    // response of X solves the reduced system; m unknowns of weight wt.
+    const bool reduced = useSymmetry && pairedSites_;
+    const int m = reduced ? S / 2 : S;
+    const double wt = reduced ? 2.0 : 1.0;
+    auto site = [&](int k, bool column) { return reduced ? 2 * k + (column ? 1 : 0) : k; };
+    const std::size_t mm = static_cast<std::size_t>(m) * m;
+    std::vector<double>& Dm = w.Dm;
+    std::vector<double>& h = w.h;
+    std::vector<double>& Ss = w.Ss;
+    std::vector<double>& Mat = w.Mat;
+    std::vector<double>& y = w.y;
+    Dm.resize(mm);
     const double* e = associationFactors(T);
-    for (std::size_t q = 0; q < SS; ++q)
-        Dm[q] = bb_[q] == 0.0 ? 0.0 : bb_[q] * e[q];
-    h.resize(S), Ss.resize(S), y.resize(S), Mat.resize(SS);
-    for (int s = 0; s < S; ++s)
-        h[s] = x[sites_[s].comp] * sites_[s].mult;
+    for (int k = 0; k < m; ++k)
+        for (int l = 0; l < m; ++l) {
+            const std::size_t q = static_cast<std::size_t>(site(k, false)) * S + site(l, true);
+            Dm[static_cast<std::size_t>(k) * m + l] = bb_[q] == 0.0 ? 0.0 : bb_[q] * e[q];
+        }
+    h.resize(m), Ss.resize(m), y.resize(m), Mat.resize(mm);
+    for (int k = 0; k < m; ++k)
+        h[k] = x[sites_[site(k, true)].comp] * sites_[site(k, true)].mult;
+    auto X = [&](int k) { return w.X[site(k, false)]; };
     double W = 0;
-    for (int s = 0; s < S; ++s) {
+    for (int s = 0; s < m; ++s) {
         double a = 0;
-        for (int t = 0; t < S; ++t)
-            a += h[t] * X[t] * Dm[static_cast<std::size_t>(s) * S + t];
+        for (int t = 0; t < m; ++t)
+            a += h[t] * X(t) * Dm[static_cast<std::size_t>(s) * m + t];
         Ss[s] = a;
-        W += h[s] * X[s] * a;
+        W += wt * h[s] * X(s) * a;
     }
-    for (int s = 0; s < S; ++s) {
-        for (int t = 0; t < S; ++t)
-            Mat[s * S + t] =
-                (s == t ? 1.0 : 0.0) + X[s] * X[s] * P * h[t] * Dm[static_cast<std::size_t>(s) * S + t];
-        y[s] = X[s] * X[s] * (-PV * Ss[s]);
+    for (int s = 0; s < m; ++s) {
+        for (int t = 0; t < m; ++t)
+            Mat[s * m + t] =
+                (s == t ? 1.0 : 0.0) + X(s) * X(s) * P * h[t] * Dm[static_cast<std::size_t>(s) * m + t];
+        y[s] = X(s) * X(s) * (-PV * Ss[s]);
     }
-    if (!luFactor(Mat, piv, S)) return false;
-    luSolve(Mat, piv, S, y.data());
+    if (!luFactor(Mat, w.piv, m)) return false;
+    luSolve(Mat, w.piv, m, y.data());
     FV = -0.5 * PV * W;
     FVV = -0.5 * PVV * W;
-    for (int s = 0; s < S; ++s)
-        FVV += h[s] * (-PV * Ss[s]) * y[s];
+    for (int s = 0; s < m; ++s)
+        FVV += wt * h[s] * (-PV * Ss[s]) * y[s];
     return std::isfinite(FV) && std::isfinite(FVV);
 }
 

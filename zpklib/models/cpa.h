@@ -75,7 +75,9 @@ class CpaModel final : public PhaseModel {
     bool addAssociation(double T, double V, const double* n, int order, ResidualDerivs& d) const;
     // First and second derivatives of the association part in the shifted
     // volume Vt at (T, x); false when the site fractions cannot be solved.
-    bool associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV) const;
+    // useSymmetry as in siteFractions.
+    bool associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV,
+                                      bool useSymmetry = true) const;
     // k_ij(T) = k0 + k1 T + k2 / T of a pair.
     void kijTerms(int i, int j, double& k0, double& k1, double& k2) const;
     // Cubic attraction D = sum sum x_i x_j a_ij(T).
