@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "models/cpa.h"
@@ -126,6 +127,99 @@ TEST(Cpa, SecondDerivativesMatchDifferencesOfFirstDerivatives) {
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < i; ++j)
             EXPECT_LT(rel(d.F_ij[i * 3 + j], d.F_ij[j * 3 + i]), 1e-12);
+}
+
+// Dense water-rich liquids with methanol and methane, where the linear
+// systems of the site fractions need row interchanges: second derivatives
+// against differences of first derivatives (the volume root's Newton steps
+// and the fugacity derivatives rely on them).
+TEST(Cpa, DenseLiquidSecondDerivativesMatchDifferences) {
+    const auto m = cpa(inputs({kWater, kMethanol, kMethane}));
+    const double T = 280;
+    const std::vector<std::vector<double>> compositions = {
+        {0.9, 0.1, 0.0}, {0.95, 0.0, 0.05}, {0.9, 0.05, 0.05}};
+    for (const auto& n : compositions)
+        for (double V : {1.8e-5, 2.5e-5}) {
+            const double hV = 1e-6 * V, hn = 1e-7;
+            double FV, FVV, FVp, FVVp, FVm, FVVm;
+            ASSERT_TRUE(m->associationVolumeDerivatives(T, V, n.data(), FV, FVV));
+            ASSERT_TRUE(m->associationVolumeDerivatives(T, V + hV, n.data(), FVp, FVVp));
+            ASSERT_TRUE(m->associationVolumeDerivatives(T, V - hV, n.data(), FVm, FVVm));
+            EXPECT_LT(rel(FVV, (FVp - FVm) / (2 * hV)), 1e-6) << n[0] << " " << V;
+            ResidualDerivs d, p, q;
+            ASSERT_TRUE(m->residualDerivatives(T, V, n.data(), 1, d));
+            ASSERT_TRUE(m->residualDerivatives(T, V + hV, n.data(), 0, p));
+            ASSERT_TRUE(m->residualDerivatives(T, V - hV, n.data(), 0, q));
+            EXPECT_LT(rel(d.F_VV, (p.F_V - q.F_V) / (2 * hV)), 1e-6) << n[0] << " " << V;
+            for (int j = 0; j < 3; ++j) {
+                std::vector<double> np = n, nm = n;
+                np[j] += hn;
+                nm[j] = std::max(nm[j] - hn, 0.0);
+                ASSERT_TRUE(m->residualDerivatives(T, V, np.data(), 0, p));
+                ASSERT_TRUE(m->residualDerivatives(T, V, nm.data(), 0, q));
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_NEAR(d.F_ij[i * 3 + j], (p.F_i[i] - q.F_i[i]) / (np[j] - nm[j]),
+                                1e-5 * (1 + std::fabs(d.F_ij[i * 3 + j])))
+                        << n[0] << " " << V << " " << i << "," << j;
+            }
+        }
+}
+
+// With paired donor and acceptor sites (4C water, 2B methanol) the site
+// fractions and their volume response come from the reduced system of one
+// unknown per component; they equal those of every site type's equation.
+TEST(Cpa, ReducedSiteSystemEqualsFullSystem) {
+    const auto m = cpa(inputs({kWater, kMethanol, kMethane}));
+    const std::vector<std::vector<double>> compositions = {
+        {1.0, 0.0, 0.0}, {0.9, 0.1, 0.0}, {0.95, 0.0, 0.05}, {0.3, 0.2, 0.5}, {0.001, 0.002, 0.997}};
+    for (double T : {250.0, 300.0, 400.0})
+        for (const auto& n : compositions)
+            for (double V : {1.8e-5, 2.5e-5, 1e-4, 1e-2}) {
+                const auto reduced = m->siteFractions(T, V, n.data());
+                const auto full = m->siteFractions(T, V, n.data(), false);
+                ASSERT_EQ(reduced.size(), full.size());
+                for (std::size_t s = 0; s < full.size(); ++s) {
+                    ASSERT_TRUE(std::isfinite(full[s]));
+                    EXPECT_LT(rel(full[s], reduced[s]), 1e-12) << T << " " << V << " " << n[0] << " " << s;
+                }
+                double fvR, fvvR, fvF, fvvF;
+                ASSERT_TRUE(m->associationVolumeDerivatives(T, V, n.data(), fvR, fvvR));
+                ASSERT_TRUE(m->associationVolumeDerivatives(T, V, n.data(), fvF, fvvF, false));
+                EXPECT_LT(rel(fvF, fvR), 1e-11) << T << " " << V << " " << n[0];
+                EXPECT_LT(rel(fvvF, fvvR), 1e-10) << T << " " << V << " " << n[0];
+            }
+}
+
+// The liquid root of a state reached along a walk of neighbouring states
+// (each thread starts the liquid branch from its recent roots) equals the
+// root found on a fresh thread, for water-rich and hydrocarbon-rich liquids.
+TEST(Cpa, LiquidRootAlongAWalkEqualsColdStart) {
+    const auto m = cpa(inputs({kWater, kMethanol, kMethane, kCO2}));
+    struct State {
+        double T, P;
+        std::vector<double> x;
+    };
+    std::vector<State> walk;
+    for (int k = 0; k < 40; ++k) {
+        const double s = k / 39.0;
+        const double w = 0.97 - 0.9 * s * s; // water-rich to gas-rich
+        walk.push_back(
+            {270.0 + 25.0 * s, 1e6 * std::pow(30.0, s), {w, 0.02, 0.7 * (0.98 - w), 0.3 * (0.98 - w)}});
+        walk.push_back(
+            {270.0 + 25.0 * s, 1.3e6 * std::pow(30.0, s), {w, 0.02, 0.7 * (0.98 - w), 0.3 * (0.98 - w)}});
+    }
+    for (const State& st : walk) {
+        double warm = 0, cold = 0;
+        bool warmLiquid = false, coldLiquid = false, coldOk = false;
+        const bool warmOk = m->volume(st.T, st.P, st.x.data(), Root::Liquid, warm, warmLiquid);
+        std::thread([&] {
+            coldOk = m->volume(st.T, st.P, st.x.data(), Root::Liquid, cold, coldLiquid);
+        }).join();
+        ASSERT_EQ(warmOk, coldOk) << st.T << " " << st.P;
+        if (!warmOk) continue;
+        EXPECT_LT(rel(cold, warm), 1e-10) << st.T << " " << st.P << " " << st.x[0];
+        EXPECT_EQ(warmLiquid, coldLiquid);
+    }
 }
 
 // Pure water, scheme 4C: both site types see the same mean field, so

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "components/database.h"
@@ -106,7 +107,7 @@ namespace {
 struct WetGas {
     std::shared_ptr<zpk::engine::StreamSystem> sys;
     std::vector<std::int64_t> cas;
-    explicit WetGas(std::initializer_list<std::pair<std::int64_t, double>> mix) {
+    explicit WetGas(std::initializer_list<std::pair<std::int64_t, double>> mix, int fluidModel = 50) {
         zpk::streams::StreamDef d;
         for (auto [c, z] : mix) {
             d.codes.push_back(zpk::components::indexOfCas(c));
@@ -114,7 +115,7 @@ struct WetGas {
             cas.push_back(c);
         }
         for (auto& row : d.models)
-            row.fill(50);
+            row.fill(fluidModel);
         d.bipLoadLevel = 3;
         d.defined = true;
         sys = std::make_shared<zpk::engine::StreamSystem>(d);
@@ -141,4 +142,35 @@ TEST(HydrateStructures, TheMoreStableStructureFormsFirst) {
     const WetGas propane({{74986, 0.99}, {7732185, 0.01}});
     EXPECT_EQ(propane.model().formationPressure(274.2, Choice::OnlyI), 0.0);
     EXPECT_GT(propane.model().formationPressure(274.2, Choice::OnlyII), 0.0);
+}
+
+// Each search starts its first flash from the phases of the thread's previous
+// search of the same kind on the same fluid and feed.  Along a formation line
+// (as a caller tabulating it walks) every result equals the one of a search
+// on a fresh thread, which starts from the feed; with PR and with CPA-HV
+// on a natural gas with methanol.
+TEST(HydrateSearch, StartFromThePreviousSearchEqualsColdStart) {
+    for (int fluid : {50, 115}) {
+        const WetGas gas({{74828, 0.932},
+                          {74840, 0.0425},
+                          {74986, 0.0161},
+                          {7727379, 0.0043},
+                          {124389, 0.003},
+                          {7732185, 0.0015},
+                          {67561, 0.0006}},
+                         fluid);
+        const FormationModel m = gas.model();
+        for (double T = 262.0; T <= 292.0; T += 6.0) {
+            const double warm = m.formationPressure(T, Choice::MostStable);
+            double cold = 0;
+            std::thread([&] { cold = m.formationPressure(T, Choice::MostStable); }).join();
+            EXPECT_NEAR(warm, cold, 1e-7 * cold) << fluid << " " << T;
+        }
+        for (double P = 1e6; P <= 2e7; P *= 2.2) {
+            const double warm = m.formationTemperature(P, Choice::MostStable);
+            double cold = 0;
+            std::thread([&] { cold = m.formationTemperature(P, Choice::MostStable); }).join();
+            EXPECT_NEAR(warm, cold, 1e-7 * cold) << fluid << " " << P;
+        }
+    }
 }

@@ -156,6 +156,42 @@ double lnFugacity(const PhaseProps& p, const std::vector<double>& x, int i, doub
     return std::log(xi) + p.lnphi[i] + std::log(P);
 }
 
+// The phases of the first trial point of this thread's last search of each
+// kind (0 pressure, 1 temperature), kept for the first flash of the next
+// search on the same fluid and feed: a caller walking along a formation line
+// starts each search at the same pressure or temperature as the last one.
+// The flash from them is verified as every flash from a neighbouring state
+// (flashTPFrom), and a start that does not fit only costs the flash from the
+// feed it replaces.
+class SearchStarts {
+  public:
+    std::vector<equilibrium::Phase> find(int kind, const equilibrium::FluidSystem& f,
+                                         const std::vector<double>& z) const {
+        const Slot& s = slots_[kind];
+        if (s.vapour != f.vapour || s.liquid != f.liquid || s.maxPhases != f.maxPhases || s.z != z) return {};
+        return s.phases;
+    }
+    void store(int kind, const equilibrium::FluidSystem& f, const std::vector<double>& z,
+               const std::vector<equilibrium::Phase>& phases) {
+        Slot& s = slots_[kind];
+        s.vapour = f.vapour, s.liquid = f.liquid, s.maxPhases = f.maxPhases;
+        s.z = z;
+        s.phases = phases;
+    }
+
+  private:
+    struct Slot {
+        const models::PhaseModel* vapour = nullptr;
+        const models::PhaseModel* liquid = nullptr;
+        int maxPhases = 0;
+        std::vector<double> z;
+        std::vector<equilibrium::Phase> phases;
+    };
+    std::array<Slot, 2> slots_;
+};
+
+thread_local SearchStarts searchStarts;
+
 } // namespace
 
 const GuestConstants* Tables::guest(std::int64_t cas) const {
@@ -292,8 +328,14 @@ double FormationModel::drivingForce(double T, double P, Choice choice,
 double FormationModel::formationPressure(double T, Choice choice) const {
     // The driving force falls with ln P (the guests' fugacities rise), by
     // about the filled cavities per water molecule (0.15 for a gas).
-    std::vector<equilibrium::Phase> warm;
-    auto h = [&](double u) { return -drivingForce(T, std::exp(u), choice, &warm); };
+    std::vector<equilibrium::Phase> warm = searchStarts.find(0, fluid_, z_);
+    bool first = true;
+    auto h = [&](double u) {
+        const double d = -drivingForce(T, std::exp(u), choice, &warm);
+        if (first) searchStarts.store(0, fluid_, z_, warm);
+        first = false;
+        return d;
+    };
     const RootResult r =
         solveIncreasing(h, std::log(2e6), 0.15, std::log(8.0), std::log(kPmin), std::log(kPmax), 1e-6, 1e-11);
     if (r.side < 0) return 0.0; // no hydrate at any pressure searched
@@ -304,8 +346,14 @@ double FormationModel::formationPressure(double T, Choice choice) const {
 double FormationModel::formationTemperature(double P, Choice choice) const {
     // The driving force rises with T, by about the enthalpy of hydrate
     // formation per water molecule over R T^2 (0.014 1/K).
-    std::vector<equilibrium::Phase> warm;
-    auto h = [&](double T) { return drivingForce(T, P, choice, &warm); };
+    std::vector<equilibrium::Phase> warm = searchStarts.find(1, fluid_, z_);
+    bool first = true;
+    auto h = [&](double T) {
+        const double d = drivingForce(T, P, choice, &warm);
+        if (first) searchStarts.store(1, fluid_, z_, warm);
+        first = false;
+        return d;
+    };
     const RootResult r = solveIncreasing(h, 280.0, 0.014, 15.0, kTmin, kTmax, 1e-4, 1e-11);
     if (r.side > 0) return 0.0; // no hydrate at any temperature searched
     if (r.side < 0) throw Error("hydrate is stable up to the highest temperature searched", kCalculation);

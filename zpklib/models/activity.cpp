@@ -2,6 +2,7 @@
 #include "core/data_files.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -97,18 +98,11 @@ inline double valueOf(Dual a) {
 
 constexpr double kUniquacZ = 10.0;
 
-// ln gamma_i of every component at temperature T and mole numbers n (any
-// total), written once for plain and dual numbers.
-template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out) {
+// Temperature-only pair quantities of the Wilson, NRTL and UNIQUAC models at
+// T: Wilson w1 = Lambda_ij; NRTL w1 = tau_ij, w3 = G_ij (co-volume weights
+// included); UNIQUAC w1 = tau_ij.  Unused for UNIFAC.
+template <class S> void pairTablesOf(const ActivityParams& p, S T, std::vector<S>& w1, std::vector<S>& w3) {
     const int n = p.n;
-    thread_local std::vector<S> x, w1, w2, w3;
-    x.assign(n, S(0.0));
-    S tot(0.0);
-    for (int i = 0; i < n; ++i)
-        tot = tot + nIn[i];
-    for (int i = 0; i < n; ++i)
-        x[i] = nIn[i] / tot;
-    out.assign(n, S(0.0));
     const S RT = kR * T;
     auto energy = [&](int i, int j) -> S {
         if (!p.vdw.pair.empty() && p.vdw.pair[i * n + j]) {
@@ -123,17 +117,67 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
         }
         return p.a[i * n + j] + p.b[i * n + j] * (T - kActivityReferenceT);
     };
+    const std::size_t nn = static_cast<std::size_t>(n) * n;
+    switch (p.kind) {
+    case ActivityKind::Wilson:
+        w1.assign(nn, S(0.0));
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                w1[i * n + j] = (i == j) ? S(1.0) : S(p.vol[j] / p.vol[i]) * exp(-energy(i, j) / RT);
+        break;
+    case ActivityKind::NRTL:
+        w1.assign(nn, S(0.0));
+        w3.assign(nn, S(1.0));
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                if (i != j) {
+                    w1[i * n + j] = energy(i, j) / RT;
+                    w3[i * n + j] = exp(-p.alpha[i * n + j] * w1[i * n + j]);
+                    if (!p.weight.empty()) w3[i * n + j] = w3[i * n + j] * (p.weight[i] / p.weight[j]);
+                }
+        break;
+    case ActivityKind::UNIQUAC:
+        w1.assign(nn, S(1.0));
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                if (i != j) w1[i * n + j] = exp(-energy(i, j) / RT);
+        break;
+    case ActivityKind::UNIFAC:
+        break;
+    }
+}
+
+// ln gamma_i of every component at temperature T and mole numbers n (any
+// total), written once for plain and dual numbers.  pairs, when given, holds
+// the tables of pairTablesOf at T (as numbers of type S), which are then not
+// recomputed.
+template <class S>
+void lnGammaOf(const ActivityParams& p, S T, const S* nIn, std::vector<S>& out,
+               const std::vector<S>* pairs1 = nullptr, const std::vector<S>* pairs3 = nullptr) {
+    const int n = p.n;
+    thread_local std::vector<S> x, t1, t2, t3, t1x;
+    x.assign(n, S(0.0));
+    S tot(0.0);
+    for (int i = 0; i < n; ++i)
+        tot = tot + nIn[i];
+    for (int i = 0; i < n; ++i)
+        x[i] = nIn[i] / tot;
+    out.assign(n, S(0.0));
+    if (p.kind != ActivityKind::UNIFAC && !pairs1) {
+        pairTablesOf(p, T, t1, t3);
+        pairs1 = &t1;
+        pairs3 = &t3;
+    }
+    std::vector<S>& w2 = t2;
 
     switch (p.kind) {
     case ActivityKind::Wilson: {
         // w1[i * n + j] = Lambda_ij, w2[i] = sum_j x_j Lambda_ij
-        w1.assign(static_cast<std::size_t>(n) * n, S(0.0));
+        const std::vector<S>& w1 = *pairs1;
         w2.assign(n, S(0.0));
         for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                w1[i * n + j] = (i == j) ? S(1.0) : S(p.vol[j] / p.vol[i]) * exp(-energy(i, j) / RT);
+            for (int j = 0; j < n; ++j)
                 w2[i] = w2[i] + x[j] * w1[i * n + j];
-            }
         for (int i = 0; i < n; ++i) {
             S s(0.0);
             for (int k = 0; k < n; ++k)
@@ -144,25 +188,24 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
     }
     case ActivityKind::NRTL: {
         // w1 = tau_ij, w3 = G_ij, w2[j] = sum_k x_k G_kj, out uses num_j = sum_k x_k tau_kj G_kj
-        w1.assign(static_cast<std::size_t>(n) * n, S(0.0));
-        w3.assign(static_cast<std::size_t>(n) * n, S(1.0));
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j)
-                if (i != j) {
-                    w1[i * n + j] = energy(i, j) / RT;
-                    w3[i * n + j] = exp(-p.alpha[i * n + j] * w1[i * n + j]);
-                    if (!p.weight.empty()) w3[i * n + j] = w3[i * n + j] * (p.weight[i] / p.weight[j]);
-                }
+        const std::vector<S>& w1 = *pairs1;
+        const std::vector<S>& w3 = *pairs3;
         w2.assign(2 * n, S(0.0));
         for (int j = 0; j < n; ++j)
             for (int k = 0; k < n; ++k) {
                 w2[j] = w2[j] + x[k] * w3[k * n + j];
                 w2[n + j] = w2[n + j] + x[k] * w1[k * n + j] * w3[k * n + j];
             }
+        // a_j = x_j / sum_k x_k G_kj and the mean tau_j of column j.
+        t1x.resize(2 * n);
+        for (int j = 0; j < n; ++j) {
+            t1x[j] = x[j] / w2[j];
+            t1x[n + j] = w2[n + j] / w2[j];
+        }
         for (int i = 0; i < n; ++i) {
-            S s = w2[n + i] / w2[i];
+            S s = t1x[n + i];
             for (int j = 0; j < n; ++j)
-                s = s + x[j] * w3[i * n + j] / w2[j] * (w1[i * n + j] - w2[n + j] / w2[j]);
+                s = s + w3[i * n + j] * t1x[j] * (w1[i * n + j] - t1x[n + j]);
             out[i] = s;
         }
         break;
@@ -184,10 +227,8 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
         }
         if (p.kind == ActivityKind::UNIQUAC) {
             // w1 = tau_ij, w2 = theta_i, w3[j] = sum_k theta_k tau_kj
-            w1.assign(static_cast<std::size_t>(n) * n, S(1.0));
-            for (int i = 0; i < n; ++i)
-                for (int j = 0; j < n; ++j)
-                    if (i != j) w1[i * n + j] = exp(-energy(i, j) / RT);
+            const std::vector<S>& w1 = *pairs1;
+            std::vector<S>& w3 = t3;
             w2.assign(n, S(0.0));
             w3.assign(n, S(0.0));
             for (int i = 0; i < n; ++i)
@@ -204,6 +245,7 @@ template <class S> void lnGammaOf(const ActivityParams& p, S T, const S* nIn, st
         } else {
             const int G = p.groups;
             // w1 = psi_km, w3 = group area fractions (reused per composition)
+            std::vector<S>& w1 = t1;
             w1.assign(static_cast<std::size_t>(G) * G, S(1.0));
             for (int k = 0; k < G; ++k)
                 for (int m = 0; m < G; ++m)
@@ -369,7 +411,44 @@ double reducedExcessGibbs(const ActivityParams& p, double T, const double* x) {
     return g;
 }
 
-void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out) {
+namespace {
+
+// Per-thread tables of pairTablesOf for the last few (model, temperature)
+// pairs seen: a flash or a volume search evaluates many compositions at one
+// temperature.  Taylor numbers in T for the excess Gibbs energy and its T
+// derivatives; dual numbers with a zero T derivative for the composition
+// derivatives.
+struct PairTablesAtT {
+    std::uint64_t key = 0;
+    double T = 0;
+    std::vector<Taylor2> w1, w3;
+    std::vector<Dual> d1, d3;
+};
+
+const PairTablesAtT& cachedPairTables(const ActivityParams& p, double T, std::uint64_t key) {
+    constexpr std::size_t kSlots = 4;
+    thread_local std::array<PairTablesAtT, kSlots> slots;
+    thread_local std::size_t next = 0;
+    for (const PairTablesAtT& e : slots)
+        if (e.key == key && e.T == T) return e;
+    PairTablesAtT& e = slots[next];
+    next = (next + 1) % kSlots;
+    e.key = key;
+    e.T = T;
+    pairTablesOf<Taylor2>(p, Taylor2(T, 1.0), e.w1, e.w3);
+    e.d1.resize(e.w1.size());
+    e.d3.resize(e.w3.size());
+    for (std::size_t q = 0; q < e.w1.size(); ++q)
+        e.d1[q] = Dual(e.w1[q].v);
+    for (std::size_t q = 0; q < e.w3.size(); ++q)
+        e.d3[q] = Dual(e.w3[q].v);
+    return e;
+}
+
+} // namespace
+
+void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out,
+                 std::uint64_t cacheKey) {
     const int n = p.n;
     thread_local std::vector<Taylor2> nt, res;
     double sum = 0;
@@ -378,7 +457,12 @@ void excessGibbs(const ActivityParams& p, double T, const double* x, bool compos
     nt.resize(n);
     for (int i = 0; i < n; ++i)
         nt[i] = Taylor2(x[i] / sum);
-    lnGammaOf<Taylor2>(p, Taylor2(T, 1.0), nt.data(), res);
+    const bool cached = cacheKey != 0 && p.kind != ActivityKind::UNIFAC;
+    const PairTablesAtT* tables = cached ? &cachedPairTables(p, T, cacheKey) : nullptr;
+    if (tables)
+        lnGammaOf<Taylor2>(p, Taylor2(T, 1.0), nt.data(), res, &tables->w1, &tables->w3);
+    else
+        lnGammaOf<Taylor2>(p, Taylor2(T, 1.0), nt.data(), res);
     out.lng.resize(n);
     out.lngT.resize(n);
     out.lngTT.resize(n);
@@ -396,9 +480,25 @@ void excessGibbs(const ActivityParams& p, double T, const double* x, bool compos
         return;
     }
     out.lngN.resize(static_cast<std::size_t>(n) * n);
-    thread_local std::vector<double> plain;
-    plain.resize(n);
-    lnGamma(p, T, x, plain.data(), nullptr, out.lngN.data());
+    if (!tables) {
+        thread_local std::vector<double> plain;
+        plain.resize(n);
+        lnGamma(p, T, x, plain.data(), nullptr, out.lngN.data());
+        return;
+    }
+    // d ln gamma_i / d n_j at one mole in total, one direction per j, on the
+    // stored tables (as in lnGamma).
+    thread_local std::vector<Dual> nd, dres;
+    nd.resize(n);
+    for (int i = 0; i < n; ++i)
+        nd[i] = Dual(x[i] / sum);
+    for (int j = 0; j < n; ++j) {
+        nd[j].d = 1.0;
+        lnGammaOf<Dual>(p, Dual(T), nd.data(), dres, &tables->d1, &tables->d3);
+        nd[j].d = 0.0;
+        for (int i = 0; i < n; ++i)
+            out.lngN[i * n + j] = dres[i].d;
+    }
 }
 
 bool unifacGroups(std::int64_t cas, std::vector<std::pair<int, int>>& sub) {

@@ -64,8 +64,8 @@ struct ActivityParams {
     struct VdwPairs {
         double q = 0;
         std::vector<char> pair;
-        std::vector<double> ac, m, tc, b;  // per component
-        std::vector<double> k0, k1, k2;    // n x n symmetric
+        std::vector<double> ac, m, tc, b; // per component
+        std::vector<double> k0, k1, k2;   // n x n symmetric
     } vdw;
 };
 
@@ -80,13 +80,17 @@ double reducedExcessGibbs(const ActivityParams& p, double T, const double* x);
 // Reduced excess Gibbs energy g = gE / (R T) per mole with the derivatives an
 // equation of state built on it needs (exact, automatic differentiation).
 struct ExcessGibbs {
-    double g = 0, gT = 0, gTT = 0;  // g and its first two T derivatives at constant x (1/K, 1/K2)
-    std::vector<double> lng, lngT;  // ln gamma_i and d ln gamma_i / dT
-    std::vector<double> lngTT;      // d2 ln gamma_i / dT2
-    std::vector<double> lngN;       // [i * n + j] d ln gamma_i / d n_j at one mole in total
+    double g = 0, gT = 0, gTT = 0; // g and its first two T derivatives at constant x (1/K, 1/K2)
+    std::vector<double> lng, lngT; // ln gamma_i and d ln gamma_i / dT
+    std::vector<double> lngTT;     // d2 ln gamma_i / dT2
+    std::vector<double> lngN;      // [i * n + j] d ln gamma_i / d n_j at one mole in total
 };
 // x need not sum to one; lngN is filled only when composition is true.
-void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out);
+// A nonzero cacheKey names p for as long as p lives (a number never given to
+// another parameter set): the temperature-only pair quantities of p are then
+// kept per thread and reused at the same temperature, with identical results.
+void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out,
+                 std::uint64_t cacheKey = 0);
 
 // UNIFAC group data of a component; false when it has none.
 bool unifacGroups(std::int64_t cas, std::vector<std::pair<int, int>>& subgroupCounts);

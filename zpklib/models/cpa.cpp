@@ -31,8 +31,6 @@ constexpr double kOmegaB = 0.07779607390388844;
 constexpr double kGFactor = 1.9; // g(eta) = 1 / (1 - 1.9 eta), simplified radial distribution
 constexpr int kModelCode = 111;
 
-std::atomic<std::uint64_t> nextId{1};
-
 // Physical (Peng-Robinson) part in terms of the mixing-rule quantities:
 // total moles N, co-volume B, attraction D = sum sum n n a, shift C.
 template <class S> S prCore(const S& T, const S& V, const S& N, const S& B, const S& D, const S& C) {
@@ -67,12 +65,15 @@ bool luFactor(std::vector<double>& a, std::vector<int>& piv, int m) {
     return true;
 }
 
+// Solves a x = r in place with the factors of luFactor.  The factorisation
+// swaps whole rows, multipliers included, so the row interchanges apply to r
+// all at once before the forward substitution.
 void luSolve(const std::vector<double>& a, const std::vector<int>& piv, int m, double* r) {
-    for (int k = 0; k < m; ++k) {
+    for (int k = 0; k < m; ++k)
         std::swap(r[k], r[piv[k]]);
+    for (int k = 0; k < m; ++k)
         for (int i = k + 1; i < m; ++i)
             r[i] -= a[i * m + k] * r[k];
-    }
     for (int k = m - 1; k >= 0; --k) {
         for (int j = k + 1; j < m; ++j)
             r[k] -= a[k * m + j] * r[j];
@@ -159,8 +160,7 @@ bool storedCpaComponent(std::int64_t cas, double tc, CpaComponent& out) {
 }
 
 CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& kij)
-    : n_(static_cast<int>(comps.size())), comp_(std::move(comps)),
-      id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
+    : n_(static_cast<int>(comps.size())), comp_(std::move(comps)), id_(newModelId()) {
     for (const auto& c : comp_)
         if (!(c.tc > 0) || !(c.a0 > 0) || !(c.b > 0) || !std::isfinite(c.c1) || !std::isfinite(c.shift))
             throw std::invalid_argument("CPA model: component without cubic parameters");
@@ -188,6 +188,9 @@ CpaModel::CpaModel(std::vector<CpaComponent> comps, const std::vector<CpaKij>& k
         shifts_.push_back(c.shift);
         tcs_.push_back(c.tc);
     }
+    pairedSites_ = true;
+    for (std::size_t s = 0; s < sites_.size(); s += 2)
+        pairedSites_ = pairedSites_ && sites_[s].mult == sites_[s + 1].mult;
     const std::size_t S = sites_.size();
     bb_.assign(S * S, 0.0);
     eps_.assign(S * S, 0.0);
@@ -284,7 +287,31 @@ void CpaModel::cubicPart(double T, double V, const double* n, int order, Residua
     }
 }
 
-bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<double>& X) const {
+const double* CpaModel::associationFactors(double T) const {
+    // The last temperatures of this thread: the volume search, a flash and
+    // a formation-condition search evaluate many states at one temperature.
+    struct Slot {
+        std::uint64_t id = 0;
+        double T = 0;
+        std::vector<double> e;
+    };
+    constexpr std::size_t kSlots = 4;
+    thread_local std::array<Slot, kSlots> slots;
+    thread_local std::size_t next = 0;
+    for (const Slot& sl : slots)
+        if (sl.id == id_ && sl.T == T) return sl.e.data();
+    Slot& sl = slots[next];
+    next = (next + 1) % kSlots;
+    sl.id = id_;
+    sl.T = T;
+    sl.e.resize(eps_.size());
+    for (std::size_t q = 0; q < eps_.size(); ++q)
+        sl.e[q] = bb_[q] > 0 ? std::expm1(eps_[q] / T) : 0.0;
+    return sl.e.data();
+}
+
+bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<double>& X,
+                          bool useSymmetry) const {
     const int S = static_cast<int>(sites_.size());
     double B = 0;
     for (int i = 0; i < n_; ++i)
@@ -292,85 +319,110 @@ bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<doub
     const double eta = B / (4.0 * Vt);
     const double P = 1.0 / ((1.0 - kGFactor * eta) * Vt); // g / Vt
     if (!(P > 0) || !std::isfinite(P)) return false;
-    thread_local std::vector<double> K, h, H, dx;
-    thread_local std::vector<int> piv;
-    K.resize(static_cast<std::size_t>(S) * S);
-    h.resize(S);
-    for (int s = 0; s < S; ++s)
-        h[s] = n[sites_[s].comp] * sites_[s].mult;
-    for (int s = 0; s < S; ++s)
-        for (int t = 0; t < S; ++t) {
-            const std::size_t q = static_cast<std::size_t>(s) * S + t;
-            K[q] = bb_[q] > 0 ? P * bb_[q] * std::expm1(eps_[q] / T) : 0.0;
+    // Per-thread workspace; Y holds the unknowns, the last solution of this
+    // thread for this model is kept in lastY.
+    struct Work {
+        std::vector<double> K, h, H, dx, R, Rt, Y, Yt, lastY;
+        std::vector<int> piv;
+        std::uint64_t lastId = 0;
+    };
+    thread_local Work w;
+    // With every associating component carrying as many donor as acceptor
+    // sites (its sites come in that pair), the CR-1 equations are symmetric
+    // under exchanging each component's donors and acceptors, and so is
+    // their unique solution: one unknown per component, K and h of the
+    // reduced system taken from the donor row and the acceptor column.
+    const bool reduced = useSymmetry && pairedSites_;
+    const int m = reduced ? S / 2 : S;
+    const double* e = associationFactors(T);
+    std::vector<double>& K = w.K;
+    std::vector<double>& h = w.h;
+    K.resize(static_cast<std::size_t>(m) * m);
+    h.resize(m);
+    for (int s = 0; s < m; ++s) {
+        const int site = reduced ? 2 * s + 1 : s;
+        h[s] = n[sites_[site].comp] * sites_[site].mult;
+    }
+    for (int s = 0; s < m; ++s)
+        for (int t = 0; t < m; ++t) {
+            const std::size_t q = reduced ? static_cast<std::size_t>(2 * s) * S + 2 * t + 1
+                                          : static_cast<std::size_t>(s) * S + t;
+            K[static_cast<std::size_t>(s) * m + t] = bb_[q] > 0 ? P * bb_[q] * e[q] : 0.0;
         }
     // Newton on u = ln X for R_s = X_s (1 + sum_t K_st h_t X_t) - 1 = 0: X
     // stays positive, steps are limited to a factor e^2 and halved until
     // the residual norm decreases.
-    thread_local std::vector<double> R, Rt, Xt;
-    R.resize(S), Rt.resize(S), Xt.resize(S), dx.resize(S);
-    H.resize(static_cast<std::size_t>(S) * S);
+    std::vector<double>& R = w.R;
+    std::vector<double>& Rt = w.Rt;
+    std::vector<double>& Y = w.Y;
+    std::vector<double>& Yt = w.Yt;
+    std::vector<double>& H = w.H;
+    std::vector<double>& dx = w.dx;
+    R.resize(m), Rt.resize(m), Yt.resize(m), dx.resize(m);
+    H.resize(static_cast<std::size_t>(m) * m);
     auto residual = [&](const std::vector<double>& x, std::vector<double>& res) {
         double norm = 0;
-        for (int s = 0; s < S; ++s) {
+        for (int s = 0; s < m; ++s) {
             double sum = 0;
-            for (int t = 0; t < S; ++t)
-                sum += K[s * S + t] * h[t] * x[t];
+            for (int t = 0; t < m; ++t)
+                sum += K[s * m + t] * h[t] * x[t];
             res[s] = x[s] * (1.0 + sum) - 1.0;
             norm += res[s] * res[s];
         }
         return norm;
     };
-    X.assign(S, 1.0);
-    for (int s = 0; s < S; ++s) {
+    Y.assign(m, 1.0);
+    for (int s = 0; s < m; ++s) {
         double sum = 0;
-        for (int t = 0; t < S; ++t)
-            sum += K[s * S + t] * h[t];
-        X[s] = 1.0 / (1.0 + sum);
+        for (int t = 0; t < m; ++t)
+            sum += K[s * m + t] * h[t];
+        Y[s] = 1.0 / (1.0 + sum);
     }
-    double norm = residual(X, R);
+    double norm = residual(Y, R);
     // The last solution of this thread for this model often starts closer
     // (the volume search moves along one isotherm).
-    thread_local std::uint64_t lastId = 0;
-    thread_local std::vector<double> lastX;
-    if (lastId == id_ && static_cast<int>(lastX.size()) == S) {
-        const double warm = residual(lastX, Rt);
+    if (w.lastId == id_ && static_cast<int>(w.lastY.size()) == m) {
+        const double warm = residual(w.lastY, Rt);
         if (warm < norm) {
-            X = lastX;
+            Y = w.lastY;
             R.swap(Rt);
             norm = warm;
         }
     }
     auto remember = [&] {
-        lastId = id_;
-        lastX = X;
+        w.lastId = id_;
+        w.lastY = Y;
+        X.resize(S);
+        for (int s = 0; s < S; ++s)
+            X[s] = Y[reduced ? s / 2 : s];
         return true;
     };
     for (int it = 0; it < 100; ++it) {
         if (norm < 1e-30) return remember();
-        for (int s = 0; s < S; ++s) {
+        for (int s = 0; s < m; ++s) {
             double sum = 0;
-            for (int t = 0; t < S; ++t) {
-                H[s * S + t] = X[s] * K[s * S + t] * h[t] * X[t];
-                sum += K[s * S + t] * h[t] * X[t];
+            for (int t = 0; t < m; ++t) {
+                H[s * m + t] = Y[s] * K[s * m + t] * h[t] * Y[t];
+                sum += K[s * m + t] * h[t] * Y[t];
             }
-            H[s * S + s] += X[s] * (1.0 + sum);
+            H[s * m + s] += Y[s] * (1.0 + sum);
             dx[s] = -R[s];
         }
-        if (!luFactor(H, piv, S)) return false;
-        luSolve(H, piv, S, dx.data());
+        if (!luFactor(H, w.piv, m)) return false;
+        luSolve(H, w.piv, m, dx.data());
         double big = 0;
-        for (int s = 0; s < S; ++s)
+        for (int s = 0; s < m; ++s)
             big = std::max(big, std::fabs(dx[s]));
         double step = big > 2.0 ? 2.0 / big : 1.0;
         double nt = norm;
         for (int k = 0; k < 40; ++k, step *= 0.5) {
-            for (int s = 0; s < S; ++s)
-                Xt[s] = X[s] * std::exp(step * dx[s]);
-            nt = residual(Xt, Rt);
+            for (int s = 0; s < m; ++s)
+                Yt[s] = Y[s] * std::exp(step * dx[s]);
+            nt = residual(Yt, Rt);
             if (nt < norm) break;
         }
         if (!(nt < norm)) return norm < 1e-24 && remember(); // no further decrease: at rounding noise
-        X.swap(Xt);
+        Y.swap(Yt);
         R.swap(Rt);
         norm = nt;
         if (big * step < 1e-14) return remember();
@@ -378,12 +430,12 @@ bool CpaModel::solveSites(double T, double Vt, const double* n, std::vector<doub
     return norm < 1e-24 && remember();
 }
 
-std::vector<double> CpaModel::siteFractions(double T, double V, const double* n) const {
+std::vector<double> CpaModel::siteFractions(double T, double V, const double* n, bool useSymmetry) const {
     double C = 0;
     for (int i = 0; i < n_; ++i)
         C += n[i] * comp_[i].shift;
     std::vector<double> X;
-    if (!sites_.empty() && !solveSites(T, V + C, n, X)) X.assign(sites_.size(), kNaN);
+    if (!sites_.empty() && !solveSites(T, V + C, n, X, useSymmetry)) X.assign(sites_.size(), kNaN);
     return X;
 }
 
@@ -625,27 +677,56 @@ struct Isotherm {
     // Root on a mechanically stable branch: the vapour branch walked up from
     // the ideal gas, the liquid branch walked down from a compressed state.
     // A branch that turns unstable before reaching P has no root.
-    bool solve(double P, bool up, double& rt) const {
+    bool solve(double P, bool up, double& rt, double hint = 0) const {
         const double rmax = 1.0 / B;
         double lo = 0, hi = rmax;
         bool haveLo = up, haveHi = !up, spinodalBound = false;
         double xk;
+        PD first{kNaN, kNaN}; // the pressure at xk when already known
         if (up) {
             xk = std::min(1.0 / (kR * T / P + C), 0.5 * rmax);
             if (!(xk > 0)) xk = 1e-3 * rmax;
         } else {
+            // A compressed state on the branch: just above the root of a
+            // neighbouring state (hint) when that is one, else walked up
+            // towards the close packing.
+            auto compressed = [&](double x) {
+                first = at(x);
+                xk = x;
+                return std::isfinite(first.p) && first.p > P && first.dp > 0;
+            };
+            bool found = false;
+            if (hint > 0 && hint < rmax)
+                for (double f : {1.002, 1.02})
+                    if ((found = compressed(std::min(hint * f, 0.5 * (hint + rmax))))) break;
             double xi = 0.9;
-            for (int k = 0;; ++k) {
-                const PD q = at(xi * rmax);
-                if (std::isfinite(q.p) && q.p > P && q.dp > 0) break;
+            for (int k = 0; !found; ++k) {
+                if ((found = compressed(xi * rmax))) break;
                 if (k > 40) return false;
                 xi = 1.0 - 0.5 * (1.0 - xi);
             }
-            xk = xi * rmax;
             hi = xk;
         }
+        // Once a bracket lies across the spinodal with P out of reach on
+        // both sides, the extremum of the pressure between them decides; its
+        // position, the zero of dp, is approached by regula falsi on dp with
+        // the Illinois modification (dpLo, dpHi: dp at lo and hi, or their
+        // halved weights).
+        double dpLo = 0, dpHi = 0;
+        bool dpLoKnown = false, dpHiKnown = false;
+        int lastSide = 0;
+        auto setLo = [&](double x, double dp) {
+            lo = x, haveLo = true, dpLo = dp, dpLoKnown = true;
+            if (lastSide < 0) dpHi *= 0.5;
+            lastSide = -1;
+        };
+        auto setHi = [&](double x, double dp) {
+            hi = x, haveHi = true, dpHi = dp, dpHiKnown = true;
+            if (lastSide > 0) dpLo *= 0.5;
+            lastSide = 1;
+        };
         for (int it = 0; it < 300; ++it) {
-            const PD q = at(xk);
+            const PD q = it == 0 && std::isfinite(first.p) ? first : at(xk);
             if (!std::isfinite(q.p)) return false;
             const double r = q.p - P;
             const bool stable = q.dp > 0;
@@ -661,19 +742,21 @@ struct Isotherm {
                 // side.  When the pressure there is still on the near side of P,
                 // a root needs the branch to cross P before its spinodal.
                 if (up)
-                    hi = xk, haveHi = true, spinodalBound = r < 0;
+                    setHi(xk, q.dp), spinodalBound = r < 0;
                 else
-                    lo = xk, haveLo = true, spinodalBound = r > 0;
+                    setLo(xk, q.dp), spinodalBound = r > 0;
             } else if (r < 0) {
-                lo = xk, haveLo = true;
+                setLo(xk, q.dp);
                 if (!up) spinodalBound = false;
             } else {
-                hi = xk, haveHi = true;
+                setHi(xk, q.dp);
                 if (up) spinodalBound = false;
             }
             // Bracketed against the spinodal without crossing P: no root.
             if (spinodalBound && haveLo && haveHi && hi - lo <= 1e-7 * hi) return false;
             double xn = stable ? xk - r / q.dp : 0.5 * (lo + hi);
+            if (spinodalBound && dpLoKnown && dpHiKnown && (dpLo > 0) != (dpHi > 0))
+                xn = lo + dpLo * (hi - lo) / (dpLo - dpHi);
             if (haveLo && haveHi) {
                 if (!(xn > lo && xn < hi)) xn = 0.5 * (lo + hi);
                 if (hi - lo <= 1e-15 * hi) {
@@ -691,6 +774,56 @@ struct Isotherm {
     }
 };
 
+// Liquid roots of this thread's recent states per model, as starts of the
+// liquid branch at neighbouring states (same model, temperature within 2 %,
+// pressure within a factor 2, every mole fraction within 0.05): flashes,
+// stability tests and the searches built on them evaluate long sequences of
+// nearby compositions.  A start only shortens the walk down the branch.
+class LiquidRootHints {
+  public:
+    // The remembered translated density closest in composition, or 0.
+    double find(std::uint64_t id, double T, double P, const double* x, int n) const {
+        const int k = nearest(id, T, P, x, n);
+        return k < 0 ? 0.0 : entries_[k].rt;
+    }
+    // Remembers a root in place of the nearest entry, else of the oldest.
+    void store(std::uint64_t id, double T, double P, const double* x, int n, double rt) {
+        int k = nearest(id, T, P, x, n);
+        if (k < 0) {
+            k = static_cast<int>(next_);
+            next_ = (next_ + 1) % kSize;
+        }
+        Entry& e = entries_[k];
+        e.id = id, e.T = T, e.P = P, e.rt = rt;
+        e.x.assign(x, x + n);
+    }
+
+  private:
+    static constexpr std::size_t kSize = 8;
+    struct Entry {
+        std::uint64_t id = 0;
+        double T = 0, P = 0, rt = 0;
+        std::vector<double> x;
+    };
+    int nearest(std::uint64_t id, double T, double P, const double* x, int n) const {
+        int best = -1;
+        double bestDist = 0.05;
+        for (std::size_t k = 0; k < kSize; ++k) {
+            const Entry& e = entries_[k];
+            if (e.id != id || static_cast<int>(e.x.size()) != n || !(std::fabs(e.T - T) <= 0.02 * T) ||
+                !(e.P <= 2.0 * P && P <= 2.0 * e.P))
+                continue;
+            double d = 0;
+            for (int i = 0; i < n; ++i)
+                d = std::max(d, std::fabs(e.x[i] - x[i]));
+            if (d <= bestDist) best = static_cast<int>(k), bestDist = d;
+        }
+        return best;
+    }
+    std::array<Entry, kSize> entries_;
+    std::size_t next_ = 0;
+};
+
 // Volume root of an equation of state at (T, P, x normalised) with cubic
 // attraction D, co-volume B, volume shift C and pseudo-critical temperature
 // tpc of x.  Each thread remembers its last roots per model: the engine
@@ -702,9 +835,11 @@ bool volumeRoot(std::uint64_t id, const PhaseModel& m, const CpaModel& assoc, do
     const int n = m.size();
     if (memory.find(id, T, P, root, x, n, V, liquidLike)) return true;
     Isotherm iso{assoc, x, T, C, B, D};
+    thread_local LiquidRootHints hints;
     double rv = 0, rl = 0;
     const bool hasV = iso.solve(P, true, rv);
-    const bool hasL = iso.solve(P, false, rl);
+    const bool hasL = iso.solve(P, false, rl, hints.find(id, T, P, x, n));
+    if (hasL) hints.store(id, T, P, x, n, rl);
     if (!hasV && !hasL) return false;
     double rt;
     if (!hasV || !hasL || std::fabs(rl - rv) <= 1e-9 * rl) {
@@ -784,14 +919,17 @@ double CpaModel::attraction(double T, const double* x) const {
     return D;
 }
 
-bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x, double& FV,
-                                            double& FVV) const {
+bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV,
+                                            bool useSymmetry) const {
     // The volume derivatives alone: Q_V at fixed X, and Q_VV plus the
     // response of X to V (one linear solve), as in assocPart.
     const int S = static_cast<int>(sites_.size());
-    thread_local std::vector<double> X, h, Dm, Ss, Mat, y;
-    thread_local std::vector<int> piv;
-    if (!solveSites(T, Vt, x, X)) return false;
+    struct Work {
+        std::vector<double> X, h, Dm, Ss, Mat, y;
+        std::vector<int> piv;
+    };
+    thread_local Work w;
+    if (!solveSites(T, Vt, x, w.X, useSymmetry)) return false;
     double B = 0;
     for (int i = 0; i < n_; ++i)
         B += x[i] * comp_[i].b;
@@ -803,33 +941,50 @@ bool CpaModel::associationVolumeDerivatives(double T, double Vt, const double* x
     const double PV = g1 * etaV / Vt - g / (Vt * Vt);
     const double PVV =
         (g2 * etaV * etaV + g1 * etaVV) / Vt - 2.0 * g1 * etaV / (Vt * Vt) + 2.0 * g / (Vt * Vt * Vt);
-    const std::size_t SS = static_cast<std::size_t>(S) * S;
-    Dm.resize(SS);
-    for (std::size_t q = 0; q < SS; ++q)
-        Dm[q] = bb_[q] == 0.0 ? 0.0 : bb_[q] * std::expm1(eps_[q] / T);
-    h.resize(S), Ss.resize(S), y.resize(S), Mat.resize(SS);
-    for (int s = 0; s < S; ++s)
-        h[s] = x[sites_[s].comp] * sites_[s].mult;
+    // Paired donor and acceptor sites (see solveSites): the sums over a
+    // component's two site types are twice those over its donors, and the
+    // response of X solves the reduced system; m unknowns of weight wt.
+    const bool reduced = useSymmetry && pairedSites_;
+    const int m = reduced ? S / 2 : S;
+    const double wt = reduced ? 2.0 : 1.0;
+    auto site = [&](int k, bool column) { return reduced ? 2 * k + (column ? 1 : 0) : k; };
+    const std::size_t mm = static_cast<std::size_t>(m) * m;
+    std::vector<double>& Dm = w.Dm;
+    std::vector<double>& h = w.h;
+    std::vector<double>& Ss = w.Ss;
+    std::vector<double>& Mat = w.Mat;
+    std::vector<double>& y = w.y;
+    Dm.resize(mm);
+    const double* e = associationFactors(T);
+    for (int k = 0; k < m; ++k)
+        for (int l = 0; l < m; ++l) {
+            const std::size_t q = static_cast<std::size_t>(site(k, false)) * S + site(l, true);
+            Dm[static_cast<std::size_t>(k) * m + l] = bb_[q] == 0.0 ? 0.0 : bb_[q] * e[q];
+        }
+    h.resize(m), Ss.resize(m), y.resize(m), Mat.resize(mm);
+    for (int k = 0; k < m; ++k)
+        h[k] = x[sites_[site(k, true)].comp] * sites_[site(k, true)].mult;
+    auto X = [&](int k) { return w.X[site(k, false)]; };
     double W = 0;
-    for (int s = 0; s < S; ++s) {
+    for (int s = 0; s < m; ++s) {
         double a = 0;
-        for (int t = 0; t < S; ++t)
-            a += h[t] * X[t] * Dm[static_cast<std::size_t>(s) * S + t];
+        for (int t = 0; t < m; ++t)
+            a += h[t] * X(t) * Dm[static_cast<std::size_t>(s) * m + t];
         Ss[s] = a;
-        W += h[s] * X[s] * a;
+        W += wt * h[s] * X(s) * a;
     }
-    for (int s = 0; s < S; ++s) {
-        for (int t = 0; t < S; ++t)
-            Mat[s * S + t] =
-                (s == t ? 1.0 : 0.0) + X[s] * X[s] * P * h[t] * Dm[static_cast<std::size_t>(s) * S + t];
-        y[s] = X[s] * X[s] * (-PV * Ss[s]);
+    for (int s = 0; s < m; ++s) {
+        for (int t = 0; t < m; ++t)
+            Mat[s * m + t] =
+                (s == t ? 1.0 : 0.0) + X(s) * X(s) * P * h[t] * Dm[static_cast<std::size_t>(s) * m + t];
+        y[s] = X(s) * X(s) * (-PV * Ss[s]);
     }
-    if (!luFactor(Mat, piv, S)) return false;
-    luSolve(Mat, piv, S, y.data());
+    if (!luFactor(Mat, w.piv, m)) return false;
+    luSolve(Mat, w.piv, m, y.data());
     FV = -0.5 * PV * W;
     FVV = -0.5 * PVV * W;
-    for (int s = 0; s < S; ++s)
-        FVV += h[s] * (-PV * Ss[s]) * y[s];
+    for (int s = 0; s < m; ++s)
+        FVV += wt * h[s] * (-PV * Ss[s]) * y[s];
     return std::isfinite(FV) && std::isfinite(FVV);
 }
 
@@ -930,8 +1085,7 @@ std::vector<CpaComponent> unshifted(std::vector<CpaComponent> comps) {
 } // namespace
 
 CpaGeModel::CpaGeModel(std::shared_ptr<const PhaseModel> cubic, std::vector<CpaComponent> comps)
-    : cubic_(std::move(cubic)), assoc_(unshifted(comps), {}),
-      id_(nextId.fetch_add(1, std::memory_order_relaxed)) {
+    : cubic_(std::move(cubic)), assoc_(unshifted(comps), {}), id_(newModelId()) {
     cubicGe_ = std::dynamic_pointer_cast<const CubicGeModel>(cubic_);
     if (!cubicGe_ || cubicGe_->size() != static_cast<int>(comps.size()))
         throw std::invalid_argument("CPA gE model: cubic part does not match");

@@ -63,8 +63,10 @@ class CpaModel final : public PhaseModel {
     // no root was found.  liquidLike tells the kind of the root returned.
     bool volume(double T, double P, const double* x, Root root, double& V, bool& liquidLike) const;
     // Fractions of non-bonded sites at (T, V, n): per site type, donors of
-    // each associating component first, then its acceptors.
-    std::vector<double> siteFractions(double T, double V, const double* n) const;
+    // each associating component first, then its acceptors.  useSymmetry
+    // false solves every site type's equation (the reference for the
+    // reduced system of paired donor and acceptor sites).
+    std::vector<double> siteFractions(double T, double V, const double* n, bool useSymmetry = true) const;
     bool associating() const { return !sites_.empty(); }
     const CpaComponent& component(int i) const { return comp_[i]; }
     // Adds the association part and its derivatives at (T, V, n) to d, which
@@ -73,7 +75,9 @@ class CpaModel final : public PhaseModel {
     bool addAssociation(double T, double V, const double* n, int order, ResidualDerivs& d) const;
     // First and second derivatives of the association part in the shifted
     // volume Vt at (T, x); false when the site fractions cannot be solved.
-    bool associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV) const;
+    // useSymmetry as in siteFractions.
+    bool associationVolumeDerivatives(double T, double Vt, const double* x, double& FV, double& FVV,
+                                      bool useSymmetry = true) const;
     // k_ij(T) = k0 + k1 T + k2 / T of a pair.
     void kijTerms(int i, int j, double& k0, double& k1, double& k2) const;
     // Cubic attraction D = sum sum x_i x_j a_ij(T).
@@ -87,13 +91,20 @@ class CpaModel final : public PhaseModel {
     };
     void cubicPart(double T, double V, const double* n, int order, ResidualDerivs& d) const;
     void assocPart(double T, double Vt, const double* n, int order, ResidualDerivs& d) const;
-    bool solveSites(double T, double Vt, const double* n, std::vector<double>& X) const;
+    bool solveSites(double T, double Vt, const double* n, std::vector<double>& X,
+                    bool useSymmetry = true) const;
+    // exp(eps_ij / T) - 1 per site pair (0 where the pair does not bond),
+    // kept per thread for the last temperatures.
+    const double* associationFactors(double T) const;
 
     int n_;
     std::vector<CpaComponent> comp_;
     std::uint64_t id_;                 // identifies the model in the per-thread root memory
     std::vector<double> k0_, k1_, k2_; // n x n
     std::vector<Site> sites_;
+    // Every associating component has as many donor as acceptor sites, so
+    // the two site types of a component have equal fractions.
+    bool pairedSites_ = false;
     // Per site pair: b_ij beta_ij and eps_ij / R (CR-1); zero between two
     // donors or two acceptors.
     std::vector<double> bb_, eps_;

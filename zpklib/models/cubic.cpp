@@ -88,16 +88,12 @@ int solveCubic(double a2, double a1, double a0, double r[3]) {
     return count;
 }
 
-}  // namespace
-
-namespace {
-std::atomic<std::uint64_t> nextModelId{1};
-}
+} // namespace
 
 CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
                        const std::vector<BinaryKij>& kij)
     : n_(static_cast<int>(comps.size())), kind_(kind), translated_(translated), pure_(std::move(comps)) {
-    id_ = nextModelId.fetch_add(1, std::memory_order_relaxed);
+    id_ = newModelId();
     double omA, omB;
     if (kind == CubicKind::SRK) {
         d1_ = 1.0;
@@ -134,7 +130,8 @@ CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstant
         if (translated) {
             const double zra = (std::isfinite(p.zra) && p.zra > 0) ? p.zra : 0.29056 - 0.08775 * w;
             const double rtp = kR * p.tc / p.pc;
-            c_[i] = (kind == CubicKind::PR) ? 0.50033 * rtp * (0.25969 - zra) : 0.40768 * rtp * (0.29441 - zra);
+            c_[i] =
+                (kind == CubicKind::PR) ? 0.50033 * rtp * (0.25969 - zra) : 0.40768 * rtp * (0.29441 - zra);
         }
     }
     k0_.assign(static_cast<std::size_t>(n_) * n_, 0.0);
@@ -161,8 +158,9 @@ void soaveSqrtA(double sqrtAc, double m, double tc, double T, double& s, double&
     d2s = sqrtAc * m * 0.25 / (std::sqrt(tc) * T * std::sqrt(T));
 }
 
-void combineAttraction(int n, double T, const double* s, const double* ds, const double* d2s, const double* k0,
-                       const double* k1, const double* k2, double* a, double* ap, double* app) {
+void combineAttraction(int n, double T, const double* s, const double* ds, const double* d2s,
+                       const double* k0, const double* k1, const double* k2, double* a, double* ap,
+                       double* app) {
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
             const std::size_t q = static_cast<std::size_t>(i) * n + j;
@@ -191,8 +189,8 @@ const CubicModel::Attraction& CubicModel::attraction(double T) const {
     d2sa.resize(n_);
     for (int i = 0; i < n_; ++i)
         soaveSqrtA(sqac_[i], m_[i], pure_[i].tc, T, sa[i], dsa[i], d2sa[i]);
-    combineAttraction(n_, T, sa.data(), dsa.data(), d2sa.data(), k0_.data(), k1_.data(), k2_.data(), c.a.data(),
-                      c.ap.data(), c.app.data());
+    combineAttraction(n_, T, sa.data(), dsa.data(), d2sa.data(), k0_.data(), k1_.data(), k2_.data(),
+                      c.a.data(), c.ap.data(), c.app.data());
     c.id = id_;
     c.T = T;
     return c;
@@ -207,7 +205,8 @@ void CubicModel::mixture(double T, const double* x, double& D, double& B, double
         if (x[i] == 0.0) continue;
         const double* row = &at.a[static_cast<std::size_t>(i) * n_];
         double r = 0;
-        for (int j = 0; j < n_; ++j) r += x[j] * row[j];
+        for (int j = 0; j < n_; ++j)
+            r += x[j] * row[j];
         D += x[i] * r;
         B += x[i] * b_[i];
         C += x[i] * c_[i];
@@ -226,7 +225,8 @@ double CubicModel::volumeScale(const double* x) const {
 double CubicModel::pressure(double T, double V, const double* n) const {
     double D, B, C, N = 0;
     mixture(T, n, D, B, C);
-    for (int i = 0; i < n_; ++i) N += n[i];
+    for (int i = 0; i < n_; ++i)
+        N += n[i];
     const double Vt = V + C;
     return N * kR * T / (Vt - B) - D / ((Vt + d1_ * B) * (Vt + d2_ * B));
 }
@@ -295,7 +295,8 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
         d.F = g.F;
         d.F_V = g.V;
         d.F_T = g.T + g.D * DT;
-        for (int i = 0; i < n_; ++i) d.F_i[i] = g.N + g.B * b_[i] + g.D * Di[i] + g.C * c_[i];
+        for (int i = 0; i < n_; ++i)
+            d.F_i[i] = g.N + g.B * b_[i] + g.D * Di[i] + g.C * c_[i];
         return;
     }
     const J core = cubicCore(J::seed(T, iT), J::seed(V, iV), J::seed(N, iN), J::seed(B, iB), J::seed(D, iD),
@@ -313,7 +314,7 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
     d.F_iT.resize(n_);
     d.F_ij.resize(static_cast<std::size_t>(n_) * n_);
     // u_i: derivatives of the quantities (N, B, D, C) with respect to n_i.
-    thread_local std::vector<double> w;  // w[i*4 + q] = sum_r H_qr u_ir
+    thread_local std::vector<double> w; // w[i*4 + q] = sum_r H_qr u_ir
     w.resize(static_cast<std::size_t>(n_) * 4);
     const int Q[4] = {iN, iB, iD, iC};
     for (int i = 0; i < n_; ++i) {
@@ -323,7 +324,8 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
             fiv += core.d2(iV, Q[q]) * u[q];
             fit += (core.d2(iT, Q[q]) + core.d2(iD, Q[q]) * DT) * u[q];
             double s = 0;
-            for (int r = 0; r < 4; ++r) s += core.d2(Q[q], Q[r]) * u[r];
+            for (int r = 0; r < 4; ++r)
+                s += core.d2(Q[q], Q[r]) * u[r];
             w[i * 4 + q] = s;
         }
         d.F_iV[i] = fiv;
@@ -333,20 +335,24 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
         const double u[4] = {1.0, b_[i], Di[i], c_[i]};
         for (int j = 0; j < n_; ++j) {
             double s = 2.0 * pD * aij[static_cast<std::size_t>(i) * n_ + j];
-            for (int q = 0; q < 4; ++q) s += u[q] * w[j * 4 + q];
+            for (int q = 0; q < 4; ++q)
+                s += u[q] * w[j * 4 + q];
             d.F_ij[static_cast<std::size_t>(i) * n_ + j] = s;
         }
     }
 }
 
-bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int order, PhaseProps& out) const {
+bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int order,
+                          PhaseProps& out) const {
     if (!(T > 0) || !(P > 0)) return false;
     thread_local std::vector<double> x;
     x.resize(n_);
     double sum = 0;
-    for (int i = 0; i < n_; ++i) sum += xin[i];
+    for (int i = 0; i < n_; ++i)
+        sum += xin[i];
     if (!(sum > 0)) return false;
-    for (int i = 0; i < n_; ++i) x[i] = xin[i] / sum;
+    for (int i = 0; i < n_; ++i)
+        x[i] = xin[i] / sum;
 
     double roots[3], Dm, Bm, Cm;
     mixture(T, x.data(), Dm, Bm, Cm);
@@ -379,4 +385,4 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     return true;
 }
 
-}  // namespace zpk::models
+} // namespace zpk::models

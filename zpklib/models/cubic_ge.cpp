@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <map>
+#include <numbers>
 #include <string>
 
 #include "core/error.h"
@@ -138,7 +138,7 @@ struct CubicGeModel::Totals {
 CubicGeModel::CubicGeModel(GeMixingRule rule, std::vector<PureConstants> comps, ActivityParams ge,
                            std::vector<double> kij)
     : n_(static_cast<int>(comps.size())), rule_(rule), pure_(std::move(comps)), ge_(std::move(ge)),
-      kij_(std::move(kij)) {
+      kij_(std::move(kij)), id_(newModelId()) {
     if (ge_.n != n_) throw Error("cubic gE model: excess Gibbs energy model does not match", kBadArgument);
     const std::size_t nn = static_cast<std::size_t>(n_) * n_;
     if (kij_.empty()) kij_.assign(nn, 0.0);
@@ -191,6 +191,24 @@ void CubicGeModel::pureAt(double T, double* al, double* alT, double* alTT) const
     }
 }
 
+const CubicGeModel::Totals* CubicGeModel::totalsAt(double T, const double* n, bool second) const {
+    struct Memo {
+        std::uint64_t id = 0;
+        double T = 0;
+        bool second = false, ok = false;
+        std::vector<double> n;
+        Totals t;
+    };
+    thread_local Memo m;
+    if (m.id == id_ && m.T == T && (m.second || !second) && std::equal(n, n + n_, m.n.begin(), m.n.end()))
+        return m.ok ? &m.t : nullptr;
+    m.id = 0; // not valid until filled
+    m.ok = totals(T, n, second, m.t);
+    m.id = id_, m.T = T, m.second = second;
+    m.n.assign(n, n + n_);
+    return m.ok ? &m.t : nullptr;
+}
+
 bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) const {
     const int k = n_, K = n_ + 1;
     thread_local std::vector<double> al, alT, alTT;
@@ -208,7 +226,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
     t.N = N;
 
     // G = n gE / (R T) and L = sum n alpha_i
-    excessGibbs(ge_, T, n, second, t.eg);
+    excessGibbs(ge_, T, n, second, t.eg, id_);
     const ExcessGibbs& e = t.eg;
     Quad& G = t.G;
     Quad& La = t.La;
@@ -357,8 +375,9 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
 }
 
 bool CubicGeModel::mixture(double T, const double* x, double& b, double& alpha) const {
-    thread_local Totals t;
-    if (!(T > 0) || !totals(T, x, false, t)) return false;
+    const Totals* tp = T > 0 ? totalsAt(T, x, false) : nullptr;
+    if (!tp) return false;
+    const Totals& t = *tp;
     b = t.B.v / t.N;
     alpha = t.D.v / (t.N * t.B.v * kR * T);
     return true;
@@ -374,8 +393,9 @@ double CubicGeModel::volumeScale(const double* x) const {
 }
 
 double CubicGeModel::pressure(double T, double V, const double* n) const {
-    thread_local Totals t;
-    if (!totals(T, n, false, t)) return kNaN;
+    const Totals* tp = totalsAt(T, n, false);
+    if (!tp) return kNaN;
+    const Totals& t = *tp;
     const double B = t.B.v, D = t.D.v;
     return t.N * kR * T / (V - B) - D / ((V + kD1 * B) * (V + kD2 * B));
 }
@@ -395,8 +415,9 @@ int CubicGeModel::volumeRoots(double T, double P, const double* x, double roots[
 }
 
 bool CubicGeModel::residual(double T, double V, const double* n, int order, ResidualDerivs& d) const {
-    thread_local Totals t;
-    if (!(T > 0) || !(V > 0) || !totals(T, n, order >= 1, t)) return false;
+    const Totals* tp = T > 0 && V > 0 ? totalsAt(T, n, order >= 1) : nullptr;
+    if (!tp) return false;
+    const Totals& t = *tp;
     return assemble(T, V, t, order, d);
 }
 
@@ -474,8 +495,9 @@ bool CubicGeModel::evaluate(double T, double P, const double* xin, Root root, in
 
     // The mixing rule does not depend on the volume: one evaluation serves
     // the roots and the residual properties.
-    thread_local Totals t;
-    if (!totals(T, x.data(), order >= 1, t)) return false;
+    const Totals* tp = totalsAt(T, x.data(), order >= 1);
+    if (!tp) return false;
+    const Totals& t = *tp;
     const double b = t.B.v, alpha = t.D.v / (t.B.v * kR * T);
     const double Bb = b * P / (kR * T), Aa = alpha * Bb;
     double z[3], roots[3];

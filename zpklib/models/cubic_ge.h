@@ -11,6 +11,7 @@
 // function.  See docs/cubic_ge.md.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -64,6 +65,11 @@ class CubicGeModel final : public PhaseModel {
     // gradients and Hessians.
     struct Totals;
     bool totals(double T, const double* n, bool second, Totals& t) const;
+    // The totals at (T, n), kept per thread for the last state asked for (an
+    // evaluation needs them for its attraction, its root choice and its
+    // residual); nullptr when the rule has no solution there.  Valid until
+    // the next call on this thread.
+    const Totals* totalsAt(double T, const double* n, bool second) const;
     // The residual Helmholtz derivatives at volume V from the totals.
     bool assemble(double T, double V, const Totals& t, int order, ResidualDerivs& d) const;
     // alpha_i = a_i / (b_i R T) of every component and its first two T derivatives.
@@ -74,6 +80,7 @@ class CubicGeModel final : public PhaseModel {
     ActivityParams ge_;
     std::vector<double> kij_;
     std::vector<double> ac_, b_, m_;
+    std::uint64_t id_; // names ge_ in the per-thread tables of the excess Gibbs energy
 };
 
 // True for the codes 55-57, 60-62, 65-67 and 70-72.

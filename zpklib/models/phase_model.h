@@ -11,6 +11,8 @@
 // kJ/kmol of the C interface, m3/mol is 1e-3 m3/kmol.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,13 @@ namespace zpk::models {
 inline constexpr double kR = 8.31446261815324; // J/(mol K)
 // Reference pressure of the engine's ideal-gas entropy, -kR ln(P / kP0).
 inline constexpr double kP0 = 101325.0; // Pa
+
+// A number that identifies one model instance in per-thread caches (volume
+// roots, temperature-only tables): unique in the process, never reused.
+inline std::uint64_t newModelId() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 // Constants of one component that the fluid models use.
 struct PureConstants {
