@@ -7,7 +7,7 @@
 
 namespace zpk::equilibrium {
 
-double rachfordRice(const double* z, const double* K, int n, bool allowNegative) {
+double rachfordRice(const double* z, const double* K, int n, bool allowNegative, double start) {
     auto f = [&](double b, double* df) {
         double s = 0, d = 0;
         for (int i = 0; i < n; ++i) {
@@ -41,7 +41,7 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative)
         lo = std::max(lo, 0.0);
         hi = std::min(hi, 1.0);
     }
-    double b = 0.5 * (lo + hi);
+    double b = (start > lo && start < hi) ? start : 0.5 * (lo + hi);
     for (int it = 0; it < 200; ++it) {
         double df;
         const double v = f(b, &df);
@@ -80,7 +80,8 @@ bool twoPhaseSplit(const double* z, const double* lnphi, int n, std::vector<doub
         if (!(K[i] > 0) || !std::isfinite(K[i])) return false;
     }
     if (std::fabs(zs - 1.0) > 1e-12) return false;
-    const double b = rachfordRice(z, K.data(), n, false);
+    const double start = beta.size() == 2 ? beta[1] : std::numeric_limits<double>::quiet_NaN();
+    const double b = rachfordRice(z, K.data(), n, false, start);
     beta.assign({1.0 - b, b});
     x.assign(static_cast<std::size_t>(2) * n, 0.0);
     double s0 = 0, s1 = 0;

@@ -231,6 +231,7 @@ CubicModel::Sums CubicModel::sums(double T, const double* n, int order) const {
     Di.resize(n_);
     DiT.resize(n_);
     Sums m;
+    const bool second = order >= 1;
     double S = 0, dS = 0, d2S = 0;
     for (int i = 0; i < n_; ++i) {
         m.N += n[i];
@@ -238,12 +239,14 @@ CubicModel::Sums CubicModel::sums(double T, const double* n, int order) const {
         m.C += n[i] * c_[i];
         xs[i] = n[i] * at.s[i];
         xds[i] = n[i] * at.ds[i];
-        xd2s[i] = n[i] * at.d2s[i];
         S += xs[i];
         dS += xds[i];
-        d2S += xd2s[i];
     }
-    const bool second = order >= 1;
+    if (second)
+        for (int i = 0; i < n_; ++i) {
+            xd2s[i] = n[i] * at.d2s[i];
+            d2S += xd2s[i];
+        }
     for (int i = 0; i < n_; ++i) {
         // Sums over the non-zero k_ij of row i (c0 = sum k n_j s_j, ...).
         double c0 = 0, c1 = 0, c2 = 0, p0 = 0, p1 = 0, q0 = 0;
