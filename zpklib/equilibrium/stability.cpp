@@ -15,9 +15,18 @@ constexpr double kStalledChange = 1e-18;
 // Length of a Newton step in alpha = 2 sqrt(W) that counts as converged when
 // no fraction of it lowers tm.
 constexpr double kStalledStep = 1e-7;
+// Squared ln W change of a substitution step and |tm| at which a trial
+// stops: the sign of tm is decided (its error is of the order of the
+// change) and the composition only starts a split.
+constexpr double kDecidedChange = 1e-12;
+constexpr double kDecidedDistance = 1e-6;
+// Squared composition distance at which a trial is taken to run into a
+// stationary point another trial found.
+constexpr double kSamePoint = 1e-8;
 
 double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
-                            std::vector<double>& w) {
+                            std::vector<double>& w, const std::vector<double>* known,
+                            std::size_t knownCount) {
     const int n = sys.size();
     thread_local PhaseProps ph, pt;
     // lw and ltrial hold ln W of w and trial (components of the feed only):
@@ -53,7 +62,13 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             lnw[i] = nl;
         }
         if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity(); // trivial
-        if (change < 1e-22) break;
+        if (change < 1e-22 || (change < kDecidedChange && std::fabs(tm) > kDecidedDistance)) break;
+        for (std::size_t k = 0; k < knownCount; ++k) {
+            double dk = 0;
+            for (int i = 0; i < n; ++i)
+                dk += (w[i] / sw - known[k][i]) * (w[i] / sw - known[k][i]);
+            if (dk < kSamePoint) return std::numeric_limits<double>::infinity();
+        }
         if (it >= 12) {
             // Newton step on the modified tangent-plane function (Michelsen's alpha variables).
             H.setIdentity(n, n);
@@ -154,10 +169,16 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
         // liquid is asked for (its dew point); the Wilson trials miss it.
         pure(sys.water);
     }
+    // Stationary points found so far (normalised), so that a trial running
+    // into one of them stops.
+    thread_local std::vector<std::vector<double>> found;
+    if (found.size() < count) found.resize(count);
+    std::size_t nFound = 0;
     double tmMin = std::numeric_limits<double>::infinity();
     for (std::size_t k = 0; k < count; ++k) {
         std::vector<double>& t = trials[k];
-        const double tm = minimiseTangentPlane(sys, T, P, z, d, t);
+        const double tm = minimiseTangentPlane(sys, T, P, z, d, t, found.data(), nFound);
+        if (std::isfinite(tm)) found[nFound++].assign(t.begin(), t.end());
         if (tm < tmMin) {
             tmMin = tm;
             best = t;
