@@ -105,6 +105,32 @@ TEST(MultiphaseSplit, ReducesToRachfordRiceForTwoPhases) {
     EXPECT_NEAR(beta[0], equilibrium::rachfordRice(z, K, 3), 1e-12);
 }
 
+TEST(RachfordRice, StartAtTheSolutionStaysThere) {
+    // A start on the solution (the previous iteration's) must not be left
+    // for the middle of the window when the Newton step falls below rounding.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int n = 2 + trial % 6;
+        std::vector<double> z(n), K(n);
+        double s = 0;
+        for (int i = 0; i < n; ++i) {
+            s += z[i] = u(rng) + 1e-3;
+            K[i] = std::exp(8.0 * (u(rng) - 0.5));
+        }
+        for (double& v : z)
+            v /= s;
+        const double b = equilibrium::rachfordRice(z.data(), K.data(), n);
+        if (!(b > 0 && b < 1)) continue;
+        EXPECT_NEAR(equilibrium::rachfordRice(z.data(), K.data(), n, false, b), b, 1e-14)
+            << "trial " << trial;
+        double f = 0;
+        for (int i = 0; i < n; ++i)
+            f += z[i] * (K[i] - 1) / (1 + b * (K[i] - 1));
+        EXPECT_NEAR(f, 0.0, 1e-13) << "trial " << trial;
+    }
+}
+
 TEST(MultiphaseSplit, TwoPhaseShortcutEqualsTheGeneralMinimisation) {
     // A feed summing to one takes the Rachford-Rice path, the same feed
     // doubled the general minimisation of Q (whose minimum then has twice the

@@ -49,7 +49,12 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative,
             lo = b;
         else
             hi = b;
-        double nb = b - v / df;
+        if (v == 0) return b;
+        const double step = v / df;
+        // Converged: checked before the bracket, since a step below the
+        // rounding of b leaves b on the bracket's end.
+        if (std::fabs(step) < 1e-15 * std::max(1.0, std::fabs(b))) return b - step;
+        double nb = b - step;
         if (!(nb > lo && nb < hi)) nb = 0.5 * (lo + hi);
         if (std::fabs(nb - b) < 1e-15 * std::max(1.0, std::fabs(b))) return nb;
         b = nb;
