@@ -202,3 +202,31 @@ TEST(CubicModel, MixtureAttractionIsTheDoubleSumOverPairs) {
         }
     }
 }
+
+TEST(CubicModel, ClosedFormCoreDerivativesEqualTheJets) {
+    // The cubic core's first and second derivatives in closed form against
+    // automatic differentiation, for both equations and with a shift.
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (auto kind : {CubicKind::SRK, CubicKind::PR}) {
+        const double d1 = kind == CubicKind::SRK ? 1.0 : 1.0 + std::sqrt(2.0);
+        const double d2 = kind == CubicKind::SRK ? 0.0 : 1.0 - std::sqrt(2.0);
+        for (int trial = 0; trial < 30; ++trial) {
+            const double N = 0.5 + u(rng), B = 3e-5 * N * (0.5 + u(rng)), V = B * (1.2 + 20 * u(rng));
+            const double T = 150 + 300 * u(rng), D = 0.3 * N * N * (0.5 + u(rng)), C = 1e-6 * (u(rng) - 0.5);
+            const auto a = models::cubicCoreDerivatives(T, V, N, B, D, C, d1, d2);
+            const auto b = models::cubicCoreByJets(T, V, N, B, D, C, d1, d2);
+            EXPECT_LT(rel(a.v, b.v), 1e-12);
+            for (int i = 0; i < 6; ++i) {
+                EXPECT_LT(std::fabs(a.d(i) - b.d(i)), 1e-11 * (std::fabs(b.d(i)) + 1e-3 * std::fabs(b.v)))
+                    << i;
+                for (int j = 0; j < 6; ++j) {
+                    // Scale of an entry: itself, or the diagonal entries it couples.
+                    const double scale =
+                        std::fabs(b.d2(i, j)) + 1e-6 * std::sqrt(std::fabs(b.d2(i, i) * b.d2(j, j)));
+                    EXPECT_LE(std::fabs(a.d2(i, j) - b.d2(i, j)), 1e-10 * scale) << i << " " << j;
+                }
+            }
+        }
+    }
+}

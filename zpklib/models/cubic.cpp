@@ -90,6 +90,72 @@ int solveCubic(double a2, double a1, double a0, double r[3]) {
 
 } // namespace
 
+thermo::Jet<6> cubicCoreByJets(double T, double V, double N, double B, double D, double C, double d1,
+                               double d2) {
+    using J = thermo::Jet<6>;
+    return cubicCore(J::seed(T, 0), J::seed(V, 1), J::seed(N, 2), J::seed(B, 3), J::seed(D, 4), J::seed(C, 5),
+                     d1, d2);
+}
+
+thermo::Jet<6> cubicCoreDerivatives(double T, double V, double N, double B, double D, double C, double d1,
+                                    double d2) {
+    // F = N f1(Vt, B) - a(T, D) q(Vt, B) - N (ln Vt - ln V) with Vt = V + C,
+    // f1 = ln Vt - ln(Vt - B), q = [ln(Vt + d1 B) - ln(Vt + d2 B)] / B and
+    // a = D / (R T (d1 - d2)).
+    enum { iT, iV, iN, iB, iD, iC };
+    const double Vt = V + C, e1 = Vt + d1 * B, e2 = Vt + d2 * B, vb = Vt - B;
+    const double L = std::log(e1) - std::log(e2);
+    const double f1Vt = 1.0 / Vt - 1.0 / vb, f1B = 1.0 / vb;
+    const double f1VtVt = -1.0 / (Vt * Vt) + 1.0 / (vb * vb), f1VtB = -1.0 / (vb * vb),
+                 f1BB = 1.0 / (vb * vb);
+    const double LVt = 1.0 / e1 - 1.0 / e2, LB = d1 / e1 - d2 / e2;
+    const double LVtVt = -1.0 / (e1 * e1) + 1.0 / (e2 * e2);
+    const double LVtB = -d1 / (e1 * e1) + d2 / (e2 * e2);
+    const double LBB = -d1 * d1 / (e1 * e1) + d2 * d2 / (e2 * e2);
+    const double q = L / B, qVt = LVt / B, qB = LB / B - L / (B * B);
+    const double qVtVt = LVtVt / B, qVtB = LVtB / B - LVt / (B * B);
+    const double qBB = LBB / B - 2.0 * LB / (B * B) + 2.0 * L / (B * B * B);
+    const double c = 1.0 / (kR * (d1 - d2));
+    const double a = c * D / T, aD = c / T, aT = -a / T, aTT = 2.0 * a / (T * T), aTD = -c / (T * T);
+    const double rep = -std::log1p(-B / Vt), lnVtV = std::log(Vt / V);
+    thermo::Jet<6> r(N * rep - a * q - N * lnVtV);
+    auto set = [&](int i, int j, double v) {
+        r.h[i * 6 + j] = v;
+        r.h[j * 6 + i] = v;
+    };
+    const double FC = N * f1Vt - a * qVt - N / Vt;
+    r.g[iT] = -aT * q;
+    r.g[iD] = -aD * q;
+    r.g[iN] = rep - lnVtV;
+    r.g[iB] = N * f1B - a * qB;
+    r.g[iC] = FC;
+    r.g[iV] = FC + N / V;
+    set(iT, iT, -aTT * q);
+    set(iT, iD, -aTD * q);
+    set(iT, iB, -aT * qB);
+    set(iT, iC, -aT * qVt);
+    set(iT, iV, -aT * qVt);
+    set(iT, iN, 0.0);
+    set(iD, iD, 0.0);
+    set(iD, iB, -aD * qB);
+    set(iD, iC, -aD * qVt);
+    set(iD, iV, -aD * qVt);
+    set(iD, iN, 0.0);
+    set(iN, iN, 0.0);
+    set(iN, iB, f1B);
+    set(iN, iC, f1Vt - 1.0 / Vt);
+    set(iN, iV, f1Vt - 1.0 / Vt + 1.0 / V);
+    const double FBC = N * f1VtB - a * qVtB;
+    set(iB, iB, N * f1BB - a * qBB);
+    set(iB, iC, FBC);
+    set(iB, iV, FBC);
+    const double FCC = N * f1VtVt - a * qVtVt + N / (Vt * Vt);
+    set(iC, iC, FCC);
+    set(iC, iV, FCC);
+    set(iV, iV, FCC - N / (V * V));
+    return r;
+}
+
 namespace {
 std::atomic<std::uint64_t> nextModelId{1};
 }
@@ -340,8 +406,7 @@ void CubicModel::residualFrom(double T, double V, int order, const Sums& m, Resi
             d.F_i[i] = g.N + g.B * b_[i] + g.D * Di[i] + g.C * c_[i];
         return;
     }
-    const J core = cubicCore(J::seed(T, iT), J::seed(V, iV), J::seed(N, iN), J::seed(B, iB), J::seed(D, iD),
-                             J::seed(C, iC), d1_, d2_);
+    const J core = cubicCoreDerivatives(T, V, N, B, D, C, d1_, d2_);
     const double pD = core.d(iD);
     d.F = core.v;
     d.F_V = core.d(iV);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "models/phase_model.h"
+#include "thermo/jet.h"
 
 namespace zpk::models {
 
@@ -45,6 +46,16 @@ void chooseRoot(const double* roots, int nr, Root root, G&& gres, L&& liquidLike
         kind = liquidLike() ? kLiquid : kVapour;
     }
 }
+
+// The reduced residual Helmholtz energy of a translated two-parameter cubic
+// in its mixing-rule quantities (T, V, N, B, D, C, in this order of the
+// jet's variables) with first and second derivatives: in closed form (what
+// the model uses) and by automatic differentiation (the reference a test
+// holds it to).
+thermo::Jet<6> cubicCoreDerivatives(double T, double V, double N, double B, double D, double C, double d1,
+                                    double d2);
+thermo::Jet<6> cubicCoreByJets(double T, double V, double N, double B, double D, double C, double d1,
+                               double d2);
 
 class CubicModel final : public PhaseModel {
   public:
