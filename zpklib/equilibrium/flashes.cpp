@@ -530,10 +530,27 @@ std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, S
     double ua = u0, ga = g0, ub = u0, gb = g0;
     std::shared_ptr<EquilibriumCache> sa = s0, sb;
     bool bracketed = false;
+    // The slope at the previous Newton point, for the curvature.
+    double uPrev = kNaN, dPrev = kNaN;
+    std::size_t phasesPrev = 0;
+    // Newton's step from (u, g) with slope d, with Chebyshev's correction
+    // -g'' s^2 / (2 d) when the previous point has as many phases (g'' from
+    // the change of the slope) and the correction is small against the step.
+    auto stepFrom = [&](const EquilibriumCache& st, double u, double g, double d) {
+        double s = -g / d;
+        if (st.phases.size() == phasesPrev && std::isfinite(dPrev) && uPrev != u) {
+            const double corr = -0.5 * (d - dPrev) / (u - uPrev) * s * s / d;
+            if (std::fabs(corr) < 0.5 * std::fabs(s)) s += corr;
+        }
+        uPrev = u;
+        dPrev = d;
+        phasesPrev = st.phases.size();
+        return u + s;
+    };
     for (int it = 0; it < 12 && !bracketed; ++it) {
         const double d = equilibriumSlope(sys, *sa, spec, fixedIsP);
         if (!std::isfinite(d) || d == 0) break;
-        const double un = std::clamp(std::clamp(ua - ga / d, ua * 0.8, ua * 1.25), umin, umax);
+        const double un = std::clamp(std::clamp(stepFrom(*sa, ua, ga, d), ua * 0.8, ua * 1.25), umin, umax);
         if (un == ua) break;
         std::shared_ptr<EquilibriumCache> sn;
         const double gn = tryState(un, sn);
@@ -597,7 +614,7 @@ std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, S
         double um = kNaN;
         if (newtonPays && sl) {
             const double d = equilibriumSlope(sys, *sl, spec, fixedIsP);
-            if (std::isfinite(d) && d != 0) um = ul - gl / d;
+            if (std::isfinite(d) && d != 0) um = stepFrom(*sl, ul, gl, d);
         }
         const bool newton = um > std::min(ua, ub) && um < std::max(ua, ub);
         if (!newton) {
