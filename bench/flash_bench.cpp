@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/cases.h"
 #include "components/database.h"
 #include "equilibrium/engine.h"
 #include "equilibrium/envelope.h"
@@ -36,28 +37,7 @@ using namespace zpk;
 
 namespace {
 
-using Feed = std::initializer_list<std::pair<long, double>>;
-
-const Feed kGas16 = {
-    {74828, 0.858264838},   {74840, 0.073530495},   {74986, 0.024027488},  {75285, 0.004152653},
-    {106978, 0.007765367},  {78784, 2.45226e-6},    {109660, 0.002596633}, {110543, 0.002392935},
-    {142825, 0.001470121},  {111659, 0.002655538},  {111842, 5.27638e-5},  {124185, 5.27638e-5},
-    {7727379, 0.002935327}, {124389, 0.0020100624}, {7783064, 1e-9},       {7732185, 1e-9}};
-constexpr double kGasT = 245.6, kGasP = 6932575;
-
-streams::StreamDef makeDef(Feed comps, int model, int options, int sb) {
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(model);
-    d.options = options;
-    d.bipLoadLevel = sb;
-    d.defined = true;
-    return d;
-}
+using namespace zpk::bench;
 
 void flashLoop(benchmark::State& state, const streams::StreamDef& def, double T, double P) {
     engine::StreamSystem sys(def);
@@ -70,27 +50,11 @@ void flashLoop(benchmark::State& state, const streams::StreamDef& def, double T,
 }
 
 void NaturalGas16(benchmark::State& state) {
-    flashLoop(state, makeDef(kGas16, 30, 0, -1), kGasT, kGasP);
+    flashLoop(state, gas16Def(), kGasT, kGasP);
 }
 
 void MethaneHexaneWater3(benchmark::State& state) {
-    const auto def = makeDef({{74828, 0.9}, {110543, 0.099}, {7732185, 0.001}}, 30, 1, 0);
-    flashLoop(state, def, 155.91, 1300000);
-}
-
-// Defines stream s through the C interface (units: K, Pa, kJ/kmol).
-void defineStream(int s, Feed comps, int model) {
-    initS(s);
-    int pos = 1;
-    for (auto [cas, z] : comps) {
-        putCC(s, pos, CompCID(static_cast<int>(cas)));
-        putZ(s, pos, z);
-        ++pos;
-    }
-    for (int prop = 1; prop <= 4; ++prop)
-        for (int ph = 0; ph <= 1; ++ph)
-            setMP(s, prop, ph, model);
-    setS(s);
+    flashLoop(state, threePhaseDef(), kThreePhaseT, kThreePhaseP);
 }
 
 // The same with a mass flow (kg/s) for the unit operations.
@@ -112,7 +76,7 @@ void SetOpGas16(benchmark::State& state) {
 }
 
 void StateFunctionGas16(benchmark::State& state, engine::Spec spec) {
-    engine::StreamSystem sys(makeDef(kGas16, 30, 0, -1));
+    engine::StreamSystem sys(gas16Def());
     const auto ref = sys.flash(kGasT, kGasP);
     const double target = engine::specValue(*ref, spec);
     const double estimate = static_cast<double>(state.range(0)) / 10.0;
@@ -131,7 +95,7 @@ void PSGas16(benchmark::State& state) {
 }
 
 void EnvelopeGas16(benchmark::State& state) {
-    engine::StreamSystem sys(makeDef(kGas16, 30, 0, -1));
+    engine::StreamSystem sys(gas16Def());
     std::size_t points = 0;
     for (auto _ : state) {
         const auto env = equilibrium::phaseEnvelope(sys.fluid(), sys.feed().data());

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -14,7 +15,8 @@
 namespace {
 
 void units() {
-    for (int q = 15; q <= 54; ++q) setUMC(q, 1);
+    for (int q = 15; q <= 54; ++q)
+        setUMC(q, 1);
 }
 
 // Methane / propane with SRK for all properties.
@@ -32,19 +34,19 @@ void defineGas(int s, double methane = 0.3) {
     ASSERT_EQ(setS(s), 1) << ErrMsg();
 }
 
-}  // namespace
+} // namespace
 
 TEST(EngineApi, FailedCallsReturnTheFailureValueAndAMessage) {
     units();
     setErrFlag(0);
     initS(7);
-    EXPECT_EQ(setOp(7, 300, 1e5), 0);  // not defined
+    EXPECT_EQ(setOp(7, 300, 1e5), 0); // not defined
     EXPECT_NE(getErrFlag(), 0);
     setErrFlag(0);
     defineGas(7);
     EXPECT_EQ(setOp(7, -5, 1e5), 0);
-    EXPECT_TRUE(std::isnan(StrH(7)));  // no operating point yet
-    EXPECT_TRUE(std::isnan(LfPF(7, 1e5, 1.5)));  // fraction outside [0, 1]
+    EXPECT_TRUE(std::isnan(StrH(7)));           // no operating point yet
+    EXPECT_TRUE(std::isnan(LfPF(7, 1e5, 1.5))); // fraction outside [0, 1]
     setErrFlag(0);
     EXPECT_EQ(setOp(7, 330, 1e5), 1);
     EXPECT_EQ(getErrFlag(), 0);
@@ -101,7 +103,8 @@ TEST(EngineApi, DerivativeFunctionsMatchDifferences) {
         const double h = 1e-4 * T;
         StrFv(1, phase, T + h, P, x, Fp);
         StrFv(1, phase, T - h, P, x, Fm);
-        for (int i = 0; i < 2; ++i) EXPECT_NEAR((Fp[i] - Fm[i]) / (2 * h), dT[i], 1e-6 * std::fabs(dT[i]) + 1e-9);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_NEAR((Fp[i] - Fm[i]) / (2 * h), dT[i], 1e-6 * std::fabs(dT[i]) + 1e-9);
         double H, HT, HP, Hx[2], a, b;
         ASSERT_EQ(StrHvd(1, phase, T, P, x, &H, &HT, &HP, Hx), 1);
         for (int m = 0; m < 2; ++m) {
@@ -114,7 +117,43 @@ TEST(EngineApi, DerivativeFunctionsMatchDifferences) {
             EXPECT_NEAR((a - b) / (2 * e), Hx[m], 1e-5 * std::fabs(Hx[m]) + 1e-3);
         }
     }
-    EXPECT_EQ(StrFv(5, 0, 300, 1e5, x, x), 0);  // slot 5 is not bound
+    EXPECT_EQ(StrFv(5, 0, 300, 1e5, x, x), 0); // slot 5 is not bound
+}
+
+TEST(EngineApi, StreamModelsFollowEveryChangeOfTheDefinition) {
+    // A stream keeps its models between calls; each change of its
+    // definition after a call must be seen by the next one, which must equal
+    // a stream defined from scratch with every change so far.
+    units();
+    const std::vector<std::function<void(int)>> changes = {
+        [](int s) { putZ(s, 1, 0.6), putZ(s, 2, 0.4); },
+        [](int s) {
+            for (int p = 1; p <= 4; ++p)
+                for (int ph = 0; ph <= 1; ++ph)
+                    setMP(s, p, ph, 50);
+        },
+        [](int s) { putCi(s, 1, 1), putCj(s, 1, 2), putMB(s, 1, 50), putBIP(s, 1, 0, 0.12); },
+        [](int s) { putBIP(s, 1, 0, -0.05); },
+        [](int s) { putCC(s, 2, CompCID(74840)); },
+    };
+    const double T = 230, P = 3e6;
+    defineGas(21);
+    ASSERT_EQ(setOp(21, T, P), 1) << ErrMsg();
+    double before = StrH(21);
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        changes[k](21);
+        ASSERT_EQ(setS(21), 1) << ErrMsg();
+        ASSERT_EQ(setOp(21, T, P), 1) << ErrMsg();
+        const double h = StrH(21);
+        defineGas(22);
+        for (std::size_t q = 0; q <= k; ++q)
+            changes[q](22);
+        ASSERT_EQ(setS(22), 1) << ErrMsg();
+        ASSERT_EQ(setOp(22, T, P), 1) << ErrMsg();
+        EXPECT_EQ(h, StrH(22)) << "change " << k;
+        EXPECT_GT(std::fabs(h - before), 1e-6 * std::fabs(before)) << "change " << k << " not seen";
+        before = h;
+    }
 }
 
 TEST(EngineApi, ManyThreadsGiveTheSerialResults) {
@@ -128,10 +167,14 @@ TEST(EngineApi, ManyThreadsGiveTheSerialResults) {
     };
     constexpr int kThreads = 12;
     std::vector<std::array<double, 3>> serial(kThreads), parallel(kThreads);
-    for (int k = 0; k < kThreads; ++k) work(100 + k, serial[k].data());
-    std::vector<std::thread> pool;
-    for (int k = 0; k < kThreads; ++k) pool.emplace_back([&, k] { work(200 + k, parallel[k].data()); });
-    for (auto& t : pool) t.join();
     for (int k = 0; k < kThreads; ++k)
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(serial[k][j], parallel[k][j]) << k << " " << j;
+        work(100 + k, serial[k].data());
+    std::vector<std::thread> pool;
+    for (int k = 0; k < kThreads; ++k)
+        pool.emplace_back([&, k] { work(200 + k, parallel[k].data()); });
+    for (auto& t : pool)
+        t.join();
+    for (int k = 0; k < kThreads; ++k)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_EQ(serial[k][j], parallel[k][j]) << k << " " << j;
 }

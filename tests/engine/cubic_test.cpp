@@ -25,16 +25,20 @@ struct Variant {
 std::vector<models::PureConstants> gasMix() {
     return {testdata::methane(), testdata::ethane(), testdata::propane(), testdata::co2()};
 }
-std::vector<models::BinaryKij> someKij() { return {{0, 3, 0.09, 1e-4, -3.0}, {1, 2, 0.01, -2e-5, 1.5}}; }
+std::vector<models::BinaryKij> someKij() {
+    return {{0, 3, 0.09, 1e-4, -3.0}, {1, 2, 0.01, -2e-5, 1.5}};
+}
 
 class CubicProperty : public ::testing::TestWithParam<Variant> {
-protected:
+  protected:
     CubicModel model{GetParam().kind, GetParam().translated, gasMix(), someKij()};
 };
 
-double rel(double a, double b) { return std::fabs(a - b) / std::max(std::fabs(b), 1e-12); }
+double rel(double a, double b) {
+    return std::fabs(a - b) / std::max(std::fabs(b), 1e-12);
+}
 
-}  // namespace
+} // namespace
 
 TEST_P(CubicProperty, LnPhiDerivativesMatchFiniteDifferences) {
     std::mt19937 rng(7);
@@ -49,13 +53,15 @@ TEST_P(CubicProperty, LnPhiDerivativesMatchFiniteDifferences) {
         ASSERT_TRUE(model.evaluate(T + hT, P, x.data(), root, 0, a));
         ASSERT_TRUE(model.evaluate(T - hT, P, x.data(), root, 0, b));
         for (int i = 0; i < 4; ++i)
-            EXPECT_NEAR((a.lnphi[i] - b.lnphi[i]) / (2 * hT), p.dlnphi_dT[i], 1e-6 * (1 + std::fabs(p.dlnphi_dT[i])));
+            EXPECT_NEAR((a.lnphi[i] - b.lnphi[i]) / (2 * hT), p.dlnphi_dT[i],
+                        1e-6 * (1 + std::fabs(p.dlnphi_dT[i])));
         EXPECT_LT(rel((a.hres - b.hres) / (2 * hT), p.cpres), 1e-5);
         EXPECT_LT(rel((a.v - b.v) / (2 * hT), p.dv_dT), 1e-5);
         ASSERT_TRUE(model.evaluate(T, P + hP, x.data(), root, 0, a));
         ASSERT_TRUE(model.evaluate(T, P - hP, x.data(), root, 0, b));
         for (int i = 0; i < 4; ++i)
-            EXPECT_NEAR((a.lnphi[i] - b.lnphi[i]) / (2 * hP), p.dlnphi_dP[i], 1e-6 * std::fabs(p.dlnphi_dP[i]) + 1e-14);
+            EXPECT_NEAR((a.lnphi[i] - b.lnphi[i]) / (2 * hP), p.dlnphi_dP[i],
+                        1e-6 * std::fabs(p.dlnphi_dP[i]) + 1e-14);
         EXPECT_NEAR((a.hres - b.hres) / (2 * hP), p.dhres_dP, 1e-5 * (std::fabs(p.dhres_dP) + p.v));
         for (int m = 0; m < 4; ++m) {
             auto xp = x, xm = x;
@@ -66,7 +72,8 @@ TEST_P(CubicProperty, LnPhiDerivativesMatchFiniteDifferences) {
             ASSERT_TRUE(model.evaluate(T, P, xp.data(), root, 0, a));
             ASSERT_TRUE(model.evaluate(T, P, xm.data(), root, 0, b));
             double sum = 0;
-            for (double v : x) sum += v;
+            for (double v : x)
+                sum += v;
             for (int i = 0; i < 4; ++i)
                 EXPECT_NEAR((a.lnphi[i] - b.lnphi[i]) / (2 * h) * sum, p.dlnphi_dn[i * 4 + m], 1e-5)
                     << "i=" << i << " m=" << m;
@@ -80,8 +87,10 @@ TEST_P(CubicProperty, ResidualPropertiesObeyGibbsIdentities) {
     for (int trial = 0; trial < 40; ++trial) {
         std::vector<double> x = {u(rng), u(rng), u(rng), u(rng)};
         double s = 0;
-        for (double v : x) s += v;
-        for (double& v : x) v /= s;
+        for (double v : x)
+            s += v;
+        for (double& v : x)
+            v /= s;
         const double T = 150 + 300 * u(rng), P = 1e5 + 1e7 * u(rng);
         PhaseProps p;
         ASSERT_TRUE(model.evaluate(T, P, x.data(), Root::Stable, 1, p));
@@ -91,7 +100,8 @@ TEST_P(CubicProperty, ResidualPropertiesObeyGibbsIdentities) {
             h += -RT * T * x[i] * p.dlnphi_dT[i];
             sr += -models::kR * x[i] * (T * p.dlnphi_dT[i] + p.lnphi[i]);
             v += x[i] * (RT * p.dlnphi_dP[i] + RT / P);
-            for (int j = 0; j < 4; ++j) gd += x[i] * p.dlnphi_dn[i * 4 + j];  // Gibbs-Duhem: zero
+            for (int j = 0; j < 4; ++j)
+                gd += x[i] * p.dlnphi_dn[i * 4 + j]; // Gibbs-Duhem: zero
         }
         EXPECT_LT(rel(h, p.hres), 1e-8);
         EXPECT_LT(rel(sr, p.sres), 1e-8);
@@ -99,7 +109,8 @@ TEST_P(CubicProperty, ResidualPropertiesObeyGibbsIdentities) {
         EXPECT_NEAR(gd, 0.0, 1e-9);
         // Symmetry of the composition Hessian of the Gibbs energy.
         for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < i; ++j) EXPECT_NEAR(p.dlnphi_dn[i * 4 + j], p.dlnphi_dn[j * 4 + i], 1e-9);
+            for (int j = 0; j < i; ++j)
+                EXPECT_NEAR(p.dlnphi_dn[i * 4 + j], p.dlnphi_dn[j * 4 + i], 1e-9);
         // Pressure of the root equals the requested pressure.
         EXPECT_LT(rel(model.pressure(T, p.v, x.data()), P), 1e-9);
     }
@@ -154,4 +165,68 @@ TEST(CubicModel, SaturatedButaneVolumesOfTheTextbookExample) {
     EXPECT_NEAR(Z(r[0]), 0.0366, 1e-4);
     EXPECT_NEAR(r[0] * 1e6, 112.6, 0.1);
     EXPECT_NEAR(r[2] * 1e6, 2486, 1.0);
+}
+
+TEST(CubicModel, MixtureAttractionIsTheDoubleSumOverPairs) {
+    // The model sums a_ij = sqrt(a_i a_j) (1 - k_ij(T)) over the non-zero
+    // k_ij only; the attraction read back from its pressure must equal the
+    // plain double sum over all pairs, with pure a_i read the same way.
+    for (auto kind : {CubicKind::SRK, CubicKind::PR}) {
+        const CubicModel m(kind, false, gasMix(), someKij());
+        const double d1 = kind == CubicKind::SRK ? 1.0 : 1.0 + std::sqrt(2.0);
+        const double d2 = kind == CubicKind::SRK ? 0.0 : 1.0 - std::sqrt(2.0);
+        for (double T : {160.0, 250.0, 420.0}) {
+            const double V = 3e-4;
+            // D from P = N R T / (V - B) - D / ((V + d1 B)(V + d2 B)).
+            auto attractionOf = [&](const std::vector<double>& n) {
+                double N = 0, B = 0;
+                for (int i = 0; i < 4; ++i) {
+                    N += n[i];
+                    B += n[i] * m.b(i);
+                }
+                return (N * models::kR * T / (V - B) - m.pressure(T, V, n.data())) * (V + d1 * B) *
+                       (V + d2 * B);
+            };
+            std::vector<double> a(4);
+            for (int i = 0; i < 4; ++i) {
+                std::vector<double> pure(4, 0.0);
+                pure[i] = 1.0;
+                a[i] = attractionOf(pure);
+            }
+            const std::vector<double> n = {0.5, 0.2, 0.2, 0.1};
+            double D = 0;
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j)
+                    D += n[i] * n[j] * std::sqrt(a[i] * a[j]) * (1.0 - m.kij(i, j, T));
+            EXPECT_LT(rel(attractionOf(n), D), 1e-10) << "T " << T;
+        }
+    }
+}
+
+TEST(CubicModel, ClosedFormCoreDerivativesEqualTheJets) {
+    // The cubic core's first and second derivatives in closed form against
+    // automatic differentiation, for both equations and with a shift.
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (auto kind : {CubicKind::SRK, CubicKind::PR}) {
+        const double d1 = kind == CubicKind::SRK ? 1.0 : 1.0 + std::sqrt(2.0);
+        const double d2 = kind == CubicKind::SRK ? 0.0 : 1.0 - std::sqrt(2.0);
+        for (int trial = 0; trial < 30; ++trial) {
+            const double N = 0.5 + u(rng), B = 3e-5 * N * (0.5 + u(rng)), V = B * (1.2 + 20 * u(rng));
+            const double T = 150 + 300 * u(rng), D = 0.3 * N * N * (0.5 + u(rng)), C = 1e-6 * (u(rng) - 0.5);
+            const auto a = models::cubicCoreDerivatives(T, V, N, B, D, C, d1, d2);
+            const auto b = models::cubicCoreByJets(T, V, N, B, D, C, d1, d2);
+            EXPECT_LT(rel(a.v, b.v), 1e-12);
+            for (int i = 0; i < 6; ++i) {
+                EXPECT_LT(std::fabs(a.d(i) - b.d(i)), 1e-11 * (std::fabs(b.d(i)) + 1e-3 * std::fabs(b.v)))
+                    << i;
+                for (int j = 0; j < 6; ++j) {
+                    // Scale of an entry: itself, or the diagonal entries it couples.
+                    const double scale =
+                        std::fabs(b.d2(i, j)) + 1e-6 * std::sqrt(std::fabs(b.d2(i, i) * b.d2(j, j)));
+                    EXPECT_LE(std::fabs(a.d2(i, j) - b.d2(i, j)), 1e-10 * scale) << i << " " << j;
+                }
+            }
+        }
+    }
 }

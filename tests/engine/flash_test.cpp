@@ -17,8 +17,8 @@ using equilibrium::FluidSystem;
 
 namespace {
 
-FluidSystem makeSystem(const models::PhaseModel& m, const std::vector<models::PureConstants>& c, int maxPhases = 2,
-                       int water = -1) {
+FluidSystem makeSystem(const models::PhaseModel& m, const std::vector<models::PureConstants>& c,
+                       int maxPhases = 2, int water = -1) {
     FluidSystem s;
     s.vapour = s.liquid = &m;
     for (const auto& p : c) {
@@ -38,11 +38,13 @@ void expectEquilibrium(const FluidSystem& sys, double T, double P, const std::ve
                        const FlashResult& r) {
     const int n = sys.size();
     double bsum = 0;
-    for (const auto& ph : r.phases) bsum += ph.beta;
+    for (const auto& ph : r.phases)
+        bsum += ph.beta;
     EXPECT_NEAR(bsum, 1.0, 1e-10);
     for (int i = 0; i < n; ++i) {
         double m = 0;
-        for (const auto& ph : r.phases) m += ph.beta * ph.x[i];
+        for (const auto& ph : r.phases)
+            m += ph.beta * ph.x[i];
         EXPECT_NEAR(m, z[i], 1e-10 * std::max(1.0, z[i]));
     }
     if (r.phases.size() < 2) return;
@@ -59,14 +61,15 @@ void expectEquilibrium(const FluidSystem& sys, double T, double P, const std::ve
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(RachfordRice, SolvesInsideTheAdmissibleWindow) {
     const double z[3] = {0.5, 0.3, 0.2};
     const double K[3] = {3.0, 0.8, 0.05};
     const double b = equilibrium::rachfordRice(z, K, 3);
     double f = 0;
-    for (int i = 0; i < 3; ++i) f += z[i] * (K[i] - 1) / (1 + b * (K[i] - 1));
+    for (int i = 0; i < 3; ++i)
+        f += z[i] * (K[i] - 1) / (1 + b * (K[i] - 1));
     EXPECT_NEAR(f, 0.0, 1e-13);
     EXPECT_GT(b, 0.0);
     EXPECT_LT(b, 1.0);
@@ -102,11 +105,70 @@ TEST(MultiphaseSplit, ReducesToRachfordRiceForTwoPhases) {
     EXPECT_NEAR(beta[0], equilibrium::rachfordRice(z, K, 3), 1e-12);
 }
 
+TEST(RachfordRice, StartAtTheSolutionStaysThere) {
+    // A start on the solution (the previous iteration's) must not be left
+    // for the middle of the window when the Newton step falls below rounding.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int n = 2 + trial % 6;
+        std::vector<double> z(n), K(n);
+        double s = 0;
+        for (int i = 0; i < n; ++i) {
+            s += z[i] = u(rng) + 1e-3;
+            K[i] = std::exp(8.0 * (u(rng) - 0.5));
+        }
+        for (double& v : z)
+            v /= s;
+        const double b = equilibrium::rachfordRice(z.data(), K.data(), n);
+        if (!(b > 0 && b < 1)) continue;
+        EXPECT_NEAR(equilibrium::rachfordRice(z.data(), K.data(), n, false, b), b, 1e-14)
+            << "trial " << trial;
+        double f = 0;
+        for (int i = 0; i < n; ++i)
+            f += z[i] * (K[i] - 1) / (1 + b * (K[i] - 1));
+        EXPECT_NEAR(f, 0.0, 1e-13) << "trial " << trial;
+    }
+}
+
+TEST(MultiphaseSplit, TwoPhaseShortcutEqualsTheGeneralMinimisation) {
+    // A feed summing to one takes the Rachford-Rice path, the same feed
+    // doubled the general minimisation of Q (whose minimum then has twice the
+    // phase amounts and the same compositions); also with a phase at zero.
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int trial = 0; trial < 50; ++trial) {
+        const int n = 2 + trial % 5;
+        std::vector<double> z(n), z2(n), lnphi(2 * n);
+        double s = 0;
+        for (int i = 0; i < n; ++i)
+            s += z[i] = u(rng) + 1e-3;
+        // Every third trial has no two-phase solution (K all below one).
+        const double shift = trial % 3 == 0 ? 4.0 : 0.0;
+        for (int i = 0; i < n; ++i) {
+            z[i] /= s;
+            z2[i] = 2.0 * z[i];
+            lnphi[i] = 3.0 * (u(rng) - 0.5) - shift;
+            lnphi[n + i] = 3.0 * (u(rng) - 0.5);
+        }
+        std::vector<double> b1, x1, b2, x2;
+        ASSERT_TRUE(equilibrium::multiphaseSplit(z.data(), lnphi.data(), n, 2, b1, x1));
+        ASSERT_TRUE(equilibrium::multiphaseSplit(z2.data(), lnphi.data(), n, 2, b2, x2));
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_NEAR(2.0 * b1[k], b2[k], 1e-9) << "trial " << trial;
+            if (b1[k] < 1e-12) continue; // an absent phase's composition is a label only
+            for (int i = 0; i < n; ++i)
+                EXPECT_NEAR(x1[k * n + i], x2[k * n + i], 1e-9) << "trial " << trial;
+        }
+    }
+}
+
 class FlashRandom : public ::testing::TestWithParam<models::CubicKind> {};
 
 TEST_P(FlashRandom, EqualFugacitiesAndMaterialBalance) {
-    const std::vector<models::PureConstants> c = {testdata::methane(), testdata::ethane(), testdata::propane(),
-                                                  testdata::nbutane(), testdata::nhexane(), testdata::co2()};
+    const std::vector<models::PureConstants> c = {testdata::methane(), testdata::ethane(),
+                                                  testdata::propane(), testdata::nbutane(),
+                                                  testdata::nhexane(), testdata::co2()};
     models::CubicModel m(GetParam(), false, c, {{0, 5, 0.09, 0, 0}});
     const auto sys = makeSystem(m, c);
     std::mt19937 rng(3);
@@ -115,18 +177,21 @@ TEST_P(FlashRandom, EqualFugacitiesAndMaterialBalance) {
     for (int trial = 0; trial < 60; ++trial) {
         std::vector<double> z(6);
         double s = 0;
-        for (double& v : z) s += (v = 0.02 + u(rng));
-        for (double& v : z) v /= s;
+        for (double& v : z)
+            s += (v = 0.02 + u(rng));
+        for (double& v : z)
+            v /= s;
         const double T = 150 + 250 * u(rng), P = 2e5 + 8e6 * u(rng);
         FlashResult r;
         ASSERT_TRUE(equilibrium::flashTP(sys, T, P, z.data(), r)) << T << " " << P;
         expectEquilibrium(sys, T, P, z, r);
         twoPhase += r.phases.size() == 2;
     }
-    EXPECT_GT(twoPhase, 10);  // the sample must exercise the split
+    EXPECT_GT(twoPhase, 10); // the sample must exercise the split
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, FlashRandom, ::testing::Values(models::CubicKind::SRK, models::CubicKind::PR));
+INSTANTIATE_TEST_SUITE_P(Kinds, FlashRandom,
+                         ::testing::Values(models::CubicKind::SRK, models::CubicKind::PR));
 
 TEST(FlashTP, SinglePhaseGasIsStable) {
     const std::vector<models::PureConstants> c = {testdata::methane(), testdata::ethane()};
@@ -140,8 +205,8 @@ TEST(FlashTP, SinglePhaseGasIsStable) {
 }
 
 TEST(FlashTP, HydrocarbonWaterGivesThreePhasesWhenAllowed) {
-    const std::vector<models::PureConstants> c = {testdata::ethane(), testdata::propane(), testdata::nbutane(),
-                                                  testdata::water()};
+    const std::vector<models::PureConstants> c = {testdata::ethane(), testdata::propane(),
+                                                  testdata::nbutane(), testdata::water()};
     models::CubicModel m(models::CubicKind::SRK, false, c);
     const std::vector<double> z = {0.2, 0.5, 0.2, 0.1};
     FlashResult r;
@@ -152,7 +217,7 @@ TEST(FlashTP, HydrocarbonWaterGivesThreePhasesWhenAllowed) {
     EXPECT_EQ(r.phases[0].kind, models::kVapour);
     EXPECT_EQ(r.phases[1].kind, models::kLiquid);
     EXPECT_EQ(r.phases[2].kind, models::kLiquid);
-    EXPECT_GT(r.phases[2].x[3], 0.99);  // the densest liquid is the water
+    EXPECT_GT(r.phases[2].x[3], 0.99); // the densest liquid is the water
     EXPECT_NEAR(r.phases[2].beta, 0.1, 0.01);
     // Without the second liquid the flash stops at two phases.
     const auto sys2 = makeSystem(m, c, 2, 3);

@@ -88,6 +88,39 @@ TEST(StateFunctionFlash, ReturnsToTheStartingStateForEverySpecification) {
     }
 }
 
+TEST(StateFunctionFlash, EquilibriumSlopeIsTheDerivativeAlongTheFlash) {
+    // Central differences of H, S and V over isothermal flashes at T +- h
+    // (P +- h): the phases move with the state, which the slope must include.
+    engine::StreamSystem sys(makeDef({{kMethane, 0.5}, {kEthane, 0.2}, {kPropane, 0.2}, {kButane, 0.1}}, 30));
+    const double T = 230, P = 3e6;
+    const auto st = sys.flash(T, P);
+    ASSERT_EQ(st->phases.size(), 2u);
+    for (bool fixedIsP : {true, false}) {
+        const double u = fixedIsP ? T : P, h = 1e-5 * u;
+        const auto up = fixedIsP ? sys.flash(T + h, P) : sys.flash(T, P + h);
+        const auto down = fixedIsP ? sys.flash(T - h, P) : sys.flash(T, P - h);
+        for (auto spec : {engine::Spec::H, engine::Spec::S, engine::Spec::V}) {
+            const double fd = (engine::specValue(*up, spec) - engine::specValue(*down, spec)) / (2 * h);
+            const double d = engine::equilibriumSlope(sys, *st, spec, fixedIsP);
+            EXPECT_NEAR(d, fd, 1e-5 * std::fabs(fd))
+                << "spec " << static_cast<int>(spec) << " fixed P " << fixedIsP;
+        }
+    }
+}
+
+TEST(StateFunctionFlash, SameStateFromNearAndFarEstimates) {
+    // Newton's method on the equilibrium slope, from either side of the
+    // two-phase state and from single-phase starts.
+    engine::StreamSystem sys(makeDef({{kMethane, 0.5}, {kEthane, 0.2}, {kPropane, 0.2}, {kButane, 0.1}}, 30));
+    const auto st0 = sys.flash(230, 3e6);
+    for (auto spec : {engine::Spec::H, engine::Spec::S})
+        for (double estimate : {150.0, 229.0, 231.0, 300.0, 450.0}) {
+            const auto st =
+                engine::stateFunctionFlash(sys, spec, engine::specValue(*st0, spec), 3e6, true, estimate);
+            EXPECT_NEAR(st->T, 230.0, 1e-9 * 230) << "estimate " << estimate;
+        }
+}
+
 TEST(StateFunctionFlash, PureComponentEnthalpyInsideTheSaturationDome) {
     engine::StreamSystem sys(makeDef({{kNitrogen, 1.0}}, 30));
     auto sat = engine::liquidFractionFlash(sys, 2e6, true, 0.5);

@@ -13,21 +13,31 @@
 namespace zpk::api {
 
 StreamView view(int stream) {
-    return streams::withStream(stream, [](streams::Stream& s) {
+    return streams::withStream(stream, [stream](streams::Stream& s) {
         StreamView v;
+        v.stream = stream;
         v.def = s.def;
         v.T = s.T;
         v.P = s.P;
         v.opDefined = s.opDefined;
         v.state = s.state;
         v.revision = s.revision;
+        if (s.system && s.systemRevision == s.revision) v.system = s.system;
         return v;
     });
 }
 
 std::shared_ptr<const engine::StreamSystem> systemOf(const StreamView& v) {
     if (!v.def.defined) throw Error("stream is not defined (setS)", kNotDefined);
-    return engine::systemFor(v.def);
+    if (v.system) return v.system;
+    auto sys = engine::systemFor(v.def);
+    if (v.stream != 0)
+        streams::withStream(v.stream, [&](streams::Stream& s) {
+            if (s.revision != v.revision) return; // the definition changed meanwhile
+            s.system = sys;
+            s.systemRevision = s.revision;
+        });
+    return sys;
 }
 
 namespace {

@@ -17,15 +17,18 @@ namespace zpk::api {
 
 // A consistent copy of what the engine needs from a stream.
 struct StreamView {
+    int stream = 0; // 0: not taken from a stream by view()
     streams::StreamDef def;
     double T = 0, P = 0;
     bool opDefined = false;
     std::shared_ptr<const EquilibriumCache> state;
     std::uint64_t revision = 0;
+    std::shared_ptr<const engine::StreamSystem> system; // the stream's models when already built
 };
 
 StreamView view(int stream);
-// The stream's models; throws when it is not defined.
+// The stream's models; throws when it is not defined.  Built once per
+// definition and kept in the stream (see streams/store.h).
 std::shared_ptr<const engine::StreamSystem> systemOf(const StreamView& v);
 // The stream's equilibrium at its operating point (flashed and stored when
 // the cache is empty); throws kNotDefined without an operating point.

@@ -1,6 +1,7 @@
 #include "equilibrium/engine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <string>
@@ -16,6 +17,8 @@ using models::PhaseProps;
 using models::Root;
 
 StreamSystem::StreamSystem(const streams::StreamDef& def) {
+    static std::atomic<std::uint64_t> nextId{1};
+    id_ = nextId.fetch_add(1, std::memory_order_relaxed);
     if (!def.defined) throw Error("stream is not defined (setS)", kNotDefined);
     n_ = def.positions();
     if (n_ == 0) throw Error("stream has no components", kNotDefined);
@@ -192,36 +195,60 @@ double StreamSystem::offsetS(const double* x) const {
     return v / s;
 }
 
+namespace {
+enum Term { kTermH, kTermCp, kTermS };
+}
+
+const std::vector<double>& StreamSystem::componentTerms(int which, double T, double P) const {
+    struct Entry {
+        std::uint64_t id = 0;
+        double T = -1, P = -1;
+        std::vector<double> v;
+    };
+    thread_local std::array<Entry, 3> cache;
+    Entry& e = cache[which];
+    if (which != kTermS) P = 0;
+    if (e.id == id_ && e.T == T && e.P == P) return e.v;
+    e.v.resize(n_);
+    for (int i = 0; i < n_; ++i)
+        e.v[i] = which == kTermH    ? thermo::idealEnthalpy(ideal_[i], T, kInternal)
+                 : which == kTermCp ? ideal_[i].cp(T)
+                                    : thermo::idealEntropy(ideal_[i], T, P, kInternal);
+    e.id = id_;
+    e.T = T;
+    e.P = P;
+    return e.v;
+}
+
 double StreamSystem::idealH(double T, const double* x) const {
-    const thermo::Base& b = kInternal;
+    const std::vector<double>& hi = componentTerms(kTermH, T, 0);
     double h = 0, s = 0;
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
-            h += x[i] * thermo::idealEnthalpy(ideal_[i], T, b);
+            h += x[i] * hi[i];
             s += x[i];
         }
     return h / s;
 }
-
 double StreamSystem::idealS(double T, double P, const double* x) const {
-    const thermo::Base& b = kInternal;
+    const std::vector<double>& si = componentTerms(kTermS, T, P);
     double v = 0, s = 0;
     for (int i = 0; i < n_; ++i)
         s += std::max(x[i], 0.0);
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
             const double xi = x[i] / s;
-            v += xi * thermo::idealEntropy(ideal_[i], T, P, b);
+            v += xi * si[i];
             if (thermo::kEntropyOfMixing) v -= models::kR * xi * std::log(xi);
         }
     return v;
 }
-
 double StreamSystem::idealCp(double T, const double* x) const {
+    const std::vector<double>& ci = componentTerms(kTermCp, T, 0);
     double c = 0, s = 0;
     for (int i = 0; i < n_; ++i)
         if (x[i] > 0) {
-            c += x[i] * ideal_[i].cp(T);
+            c += x[i] * ci[i];
             s += x[i];
         }
     return c / s;
@@ -268,13 +295,22 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
         if (vapourModelLiquid && followsFugacity(property)) return *fluid_.vapour;
         return model(property, ph);
     };
-    if (!modelOf(2).evaluate(T, P, x.data(), rootFor(2), 1, hp) ||
-        !modelOf(3).evaluate(T, P, x.data(), rootFor(3), 0, sp) ||
-        !modelOf(4).evaluate(T, P, x.data(), rootFor(4), 1, vp))
+    if (!modelOf(2).evaluate(T, P, x.data(), rootFor(2), 1, hp))
         throw Error("phase properties cannot be evaluated at this state", kCalculation);
+    // Properties 3 and 4 reuse the enthalpy model's evaluation when they
+    // name the same model on the same root.
+    auto sameAsEnthalpy = [&](int property) {
+        return &modelOf(property) == &modelOf(2) && rootFor(property) == rootFor(2);
+    };
+    const bool sSame = sameAsEnthalpy(3), vSame = sameAsEnthalpy(4);
+    if ((!sSame && !modelOf(3).evaluate(T, P, x.data(), rootFor(3), 0, sp)) ||
+        (!vSame && !modelOf(4).evaluate(T, P, x.data(), rootFor(4), 1, vp)))
+        throw Error("phase properties cannot be evaluated at this state", kCalculation);
+    const PhaseProps& sp0 = sSame ? hp : sp;
+    const PhaseProps& vp0 = vSame ? hp : vp;
     const double cpig = idealCp(T, x.data());
     st.h = idealH(T, x.data()) + hp.hres;
-    st.s = idealS(T, P, x.data()) + sp.sres;
+    st.s = idealS(T, P, x.data()) + sp0.sres;
     st.cp = cpig + hp.cpres;
     st.cv = cpig - models::kR + hp.cvres;
     // An enthalpy model without a pressure-volume behaviour of its own (an
@@ -282,13 +318,13 @@ PhaseState StreamSystem::phaseState(double T, double P, const std::vector<double
     // compressible volume model: cv from cp - cv = T (dv/dT)^2 / (-dv/dP) of
     // the volume model, so that cp / cv and the speed of sound combine this
     // cp with that model's p-v-T.
-    if (std::isinf(hp.dP_dV) && vp.dv_dP < 0) st.cv = st.cp + T * vp.dv_dT * vp.dv_dT / vp.dv_dP;
-    st.v = vp.v;
-    st.z = vp.z;
-    st.kappa = -vp.dv_dP / vp.v;
-    st.alpha = vp.dv_dT / vp.v;
-    st.jt = (T * vp.dv_dT - vp.v) / st.cp;
-    const double w2 = -vp.v * vp.v * (st.cp / st.cv) * vp.dP_dV / (st.mw * 1e-3);
+    if (std::isinf(hp.dP_dV) && vp0.dv_dP < 0) st.cv = st.cp + T * vp0.dv_dT * vp0.dv_dT / vp0.dv_dP;
+    st.v = vp0.v;
+    st.z = vp0.z;
+    st.kappa = -vp0.dv_dP / vp0.v;
+    st.alpha = vp0.dv_dT / vp0.v;
+    st.jt = (T * vp0.dv_dT - vp0.v) / st.cp;
+    const double w2 = -vp0.v * vp0.v * (st.cp / st.cv) * vp0.dP_dV / (st.mw * 1e-3);
     st.w = (w2 > 0 && std::isfinite(w2)) ? std::sqrt(w2) : kNaN;
     return st;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,8 +107,13 @@ class StreamSystem {
     // vapour model's root of composition x has the lower Gibbs energy, so
     // that a liquid the flash found there is that model's dense root.
     bool denseVapourRootWins(double T, double P, const double* x) const;
+    // Ideal-gas terms of every component at one state (h_i, cp_i at T; s_i
+    // at T, P on the internal base), cached per thread for the last
+    // (system, state) asked: the phases of one state share them.
+    const std::vector<double>& componentTerms(int which, double T, double P) const;
     void buildSolids(const streams::StreamDef& def, const models::ModelInputs& in);
     void buildHydrates(const streams::StreamDef& def, const models::ModelInputs& in);
+    std::uint64_t id_ = 0; // distinguishes systems in the per-thread caches
     int n_ = 0;
     std::vector<double> z_;
     std::vector<const components::Component*> comps_;

@@ -1,6 +1,7 @@
 #include "equilibrium/flashes.h"
 #include "models/solid.h"
 
+#include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "core/error.h"
 #include "equilibrium/saturation.h"
+#include "equilibrium/system.h"
 #include "equilibrium/verify.h"
 
 namespace zpk::engine {
@@ -395,6 +397,71 @@ double slope(const EquilibriumCache& st, Spec spec, bool fixedIsP) {
     return d;
 }
 
+} // namespace
+
+// Slope of a specification along the equilibrium (phase amounts and
+// compositions following T at fixed P, or P at fixed T) for a state of two
+// or more fluid phases: the state's own slope plus the transfer between the
+// phases.  With phase 0 taking the rest of the feed, the mole numbers n_k of
+// phases 1..p-1 change by dn = -H^-1 D_u, H the Gibbs-energy Hessian of the
+// isothermal flash's Newton step and D_u,k = d ln phi_k/du - d ln phi_0/du;
+// the specification then changes by sum_k (Y_k - Y_0) dn_k with the
+// partial molar differences Y_k - Y_0: -R T^2 D_T (H), -R T D_T (S),
+// R T D_P (V).  Falls back to the state's own slope for a single phase, a
+// solid or hydrate phase, or a model that cannot be evaluated.
+double equilibriumSlope(const StreamSystem& sys, const EquilibriumCache& st, Spec spec, bool fixedIsP) {
+    const double own = slope(st, spec, fixedIsP);
+    const int p = static_cast<int>(st.phases.size());
+    if (p < 2) return own;
+    for (const auto& ph : st.phases)
+        if (ph.kind != models::kVapour && ph.kind != models::kLiquid) return own;
+    const auto& fl = sys.fluid();
+    const int n = sys.size();
+    const double* z = sys.feed().data();
+    thread_local std::vector<models::PhaseProps> pr;
+    thread_local std::vector<int> act;
+    thread_local Eigen::MatrixXd H;
+    thread_local Eigen::VectorXd du, dy;
+    thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
+    pr.resize(p);
+    for (int k = 0; k < p; ++k) {
+        if (!(st.phases[k].beta > 0)) return own;
+        if (!equilibrium::evalPhase(fl, st.T, st.P, st.phases[k].x.data(), models::Root::Stable, 1, pr[k]))
+            return own;
+    }
+    act.clear();
+    for (int i = 0; i < n; ++i)
+        if (z[i] > 0) act.push_back(i);
+    const int m = static_cast<int>(act.size());
+    const int dim = (p - 1) * m;
+    auto A = [&](int k, int a, int b) {
+        const int i = act[a], j = act[b];
+        const double nk = st.phases[k].beta;
+        return ((a == b) ? 1.0 / (nk * st.phases[k].x[i]) : 0.0) - 1.0 / nk + pr[k].dlnphi_dn[i * n + j] / nk;
+    };
+    H.resize(dim, dim);
+    du.resize(dim);
+    dy.resize(dim);
+    const double RT = models::kR * st.T;
+    for (int k = 1; k < p; ++k)
+        for (int a = 0; a < m; ++a) {
+            const int r = (k - 1) * m + a, i = act[a];
+            const double dT = pr[k].dlnphi_dT[i] - pr[0].dlnphi_dT[i];
+            const double dP = pr[k].dlnphi_dP[i] - pr[0].dlnphi_dP[i];
+            du(r) = fixedIsP ? dT : dP;
+            dy(r) = spec == Spec::H ? -RT * st.T * dT : spec == Spec::S ? -RT * dT : RT * dP;
+            for (int l = 1; l < p; ++l)
+                for (int b = 0; b < m; ++b)
+                    H(r, (l - 1) * m + b) = A(0, a, b) + (k == l ? A(k, a, b) : 0.0);
+        }
+    ldlt.compute(H);
+    if (ldlt.info() != Eigen::Success || !ldlt.isPositive()) return own;
+    const double d = own - dy.dot(ldlt.solve(du));
+    return std::isfinite(d) ? d : own;
+}
+
+namespace {
+
 // Two-phase state of a single-component feed at pressure P whose H or S
 // equals the target, when the saturation temperature lies strictly between
 // ta and tb and the target between the saturated phases' values; else null.
@@ -463,10 +530,27 @@ std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, S
     double ua = u0, ga = g0, ub = u0, gb = g0;
     std::shared_ptr<EquilibriumCache> sa = s0, sb;
     bool bracketed = false;
+    // The slope at the previous Newton point, for the curvature.
+    double uPrev = kNaN, dPrev = kNaN;
+    std::size_t phasesPrev = 0;
+    // Newton's step from (u, g) with slope d, with Chebyshev's correction
+    // -g'' s^2 / (2 d) when the previous point has as many phases (g'' from
+    // the change of the slope) and the correction is small against the step.
+    auto stepFrom = [&](const EquilibriumCache& st, double u, double g, double d) {
+        double s = -g / d;
+        if (st.phases.size() == phasesPrev && std::isfinite(dPrev) && uPrev != u) {
+            const double corr = -0.5 * (d - dPrev) / (u - uPrev) * s * s / d;
+            if (std::fabs(corr) < 0.5 * std::fabs(s)) s += corr;
+        }
+        uPrev = u;
+        dPrev = d;
+        phasesPrev = st.phases.size();
+        return u + s;
+    };
     for (int it = 0; it < 12 && !bracketed; ++it) {
-        const double d = slope(*sa, spec, fixedIsP);
+        const double d = equilibriumSlope(sys, *sa, spec, fixedIsP);
         if (!std::isfinite(d) || d == 0) break;
-        const double un = std::clamp(std::clamp(ua - ga / d, ua * 0.8, ua * 1.25), umin, umax);
+        const double un = std::clamp(std::clamp(stepFrom(*sa, ua, ga, d), ua * 0.8, ua * 1.25), umin, umax);
         if (un == ua) break;
         std::shared_ptr<EquilibriumCache> sn;
         const double gn = tryState(un, sn);
@@ -519,26 +603,43 @@ std::shared_ptr<EquilibriumCache> searchStateFunction(const StreamSystem& sys, S
     if (fixedIsP && spec != Spec::V && activeCount(sys) == 1) {
         if (auto st = pureLeverState(sys, spec, target, fixed, ua, ub)) return st;
     }
-    // Illinois regula falsi.
+    // Newton steps on the equilibrium slope from the latest state while they
+    // stay inside the bracket and at least halve |g|; Illinois regula falsi
+    // otherwise (across a jump, where the slope says nothing).
     int lastSide = 0;
+    std::shared_ptr<EquilibriumCache> sl = std::fabs(ga) < std::fabs(gb) ? sa : sb;
+    double ul = sl == sa ? ua : ub, gl = sl == sa ? ga : gb;
+    bool newtonPays = true;
     for (int it = 0; it < 200; ++it) {
-        double um = (ua * gb - ub * ga) / (gb - ga);
-        if (!(um > std::min(ua, ub) && um < std::max(ua, ub))) um = 0.5 * (ua + ub);
+        double um = kNaN;
+        if (newtonPays && sl) {
+            const double d = equilibriumSlope(sys, *sl, spec, fixedIsP);
+            if (std::isfinite(d) && d != 0) um = stepFrom(*sl, ul, gl, d);
+        }
+        const bool newton = um > std::min(ua, ub) && um < std::max(ua, ub);
+        if (!newton) {
+            um = (ua * gb - ub * ga) / (gb - ga);
+            if (!(um > std::min(ua, ub) && um < std::max(ua, ub))) um = 0.5 * (ua + ub);
+        }
         std::shared_ptr<EquilibriumCache> sm;
         const double gm = tryState(um, sm);
         if (!std::isfinite(gm)) break;
         if (std::fabs(gm) <= 1e-12 * scale) return sm;
+        newtonPays = !newton || std::fabs(gm) <= 0.5 * std::fabs(gl);
+        sl = sm;
+        ul = um;
+        gl = gm;
         if ((gm < 0) == (ga < 0)) {
             ua = um;
             ga = gm;
             sa = sm;
-            if (lastSide == -1) gb *= 0.5;
+            if (!newton && lastSide == -1) gb *= 0.5;
             lastSide = -1;
         } else {
             ub = um;
             gb = gm;
             sb = sm;
-            if (lastSide == 1) ga *= 0.5;
+            if (!newton && lastSide == 1) ga *= 0.5;
             lastSide = 1;
         }
         if (std::fabs(ub - ua) <= 1e-13 * std::fabs(ub)) break;
@@ -608,8 +709,8 @@ std::string specDefect(const StreamSystem& sys, const EquilibriumCache& st, Spec
                          : spec == Spec::S ? std::max(std::fabs(target), models::kR)
                                            : std::fabs(target);
     if (!(std::fabs(value - target) <= kSpecTolerance * scale))
-        return "the closest state found is off the specified value by " + numberText((value - target) / scale) +
-               " (relative)";
+        return "the closest state found is off the specified value by " +
+               numberText((value - target) / scale) + " (relative)";
     std::vector<equilibrium::CheckedPhase> ph;
     for (const auto& p : st.phases)
         ph.push_back({p.kind, p.beta, &p.x});

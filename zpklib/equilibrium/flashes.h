@@ -31,6 +31,11 @@ std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, d
 enum class Spec { H, S, V };
 // Molar value of a specification for a state (internal base for H and S).
 double specValue(const EquilibriumCache& st, Spec spec);
+// d(specification)/dT at fixed P (fixedIsP) or d/dP at fixed T along the
+// equilibrium: phase amounts and compositions follow, the phase count stays
+// (the Newton slope of the state-function flashes).  Single phases, solids
+// and hydrates: the state's own slope at fixed compositions.
+double equilibriumSlope(const StreamSystem& sys, const EquilibriumCache& st, Spec spec, bool fixedIsP);
 // State with the given molar H, S (internal base) or V at fixed P (fixedIsP)
 // or T; estimate of the unknown (0: none).  The state is verified (the
 // specification to 1e-9 relative, equal fugacities, material balance);

@@ -7,7 +7,7 @@
 
 namespace zpk::equilibrium {
 
-double rachfordRice(const double* z, const double* K, int n, bool allowNegative) {
+double rachfordRice(const double* z, const double* K, int n, bool allowNegative, double start) {
     auto f = [&](double b, double* df) {
         double s = 0, d = 0;
         for (int i = 0; i < n; ++i) {
@@ -41,7 +41,7 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative)
         lo = std::max(lo, 0.0);
         hi = std::min(hi, 1.0);
     }
-    double b = 0.5 * (lo + hi);
+    double b = (start > lo && start < hi) ? start : 0.5 * (lo + hi);
     for (int it = 0; it < 200; ++it) {
         double df;
         const double v = f(b, &df);
@@ -49,7 +49,12 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative)
             lo = b;
         else
             hi = b;
-        double nb = b - v / df;
+        if (v == 0) return b;
+        const double step = v / df;
+        // Converged: checked before the bracket, since a step below the
+        // rounding of b leaves b on the bracket's end.
+        if (std::fabs(step) < 1e-15 * std::max(1.0, std::fabs(b))) return b - step;
+        double nb = b - step;
         if (!(nb > lo && nb < hi)) nb = 0.5 * (lo + hi);
         if (std::fabs(nb - b) < 1e-15 * std::max(1.0, std::fabs(b))) return nb;
         b = nb;
@@ -58,30 +63,81 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative)
     return b;
 }
 
+namespace {
+
+// Two phases and sum z = 1: the minimum of Q lies on beta_0 + beta_1 = 1
+// (stationarity gives sum beta = sum z, a phase at zero leaves the other at
+// one), where dQ/dbeta_1 - dQ/dbeta_0 = 0 is the Rachford-Rice equation in
+// K_i = phi_i0 / phi_i1: the same minimum without a logarithm per step.
+// False when it does not apply (then the general minimisation runs).
+bool twoPhaseSplit(const double* z, const double* lnphi, int n, std::vector<double>& beta,
+                   std::vector<double>& x) {
+    thread_local std::vector<double> K;
+    K.resize(n);
+    double zs = 0;
+    for (int i = 0; i < n; ++i) {
+        if (z[i] <= 0) {
+            K[i] = 1.0;
+            continue;
+        }
+        zs += z[i];
+        K[i] = std::exp(lnphi[i] - lnphi[n + i]);
+        if (!(K[i] > 0) || !std::isfinite(K[i])) return false;
+    }
+    if (std::fabs(zs - 1.0) > 1e-12) return false;
+    const double start = beta.size() == 2 ? beta[1] : std::numeric_limits<double>::quiet_NaN();
+    const double b = rachfordRice(z, K.data(), n, false, start);
+    beta.assign({1.0 - b, b});
+    x.assign(static_cast<std::size_t>(2) * n, 0.0);
+    double s0 = 0, s1 = 0;
+    for (int i = 0; i < n; ++i) {
+        if (z[i] <= 0) continue;
+        const double x0 = z[i] / (1.0 + b * (K[i] - 1.0));
+        x[i] = x0;
+        x[n + i] = K[i] * x0;
+        s0 += x[i];
+        s1 += x[n + i];
+    }
+    for (int i = 0; i < n; ++i) {
+        x[i] /= s0;
+        x[n + i] /= s1;
+    }
+    return true;
+}
+
+} // namespace
+
 bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, std::vector<double>& beta,
                      std::vector<double>& x) {
     const int p = phases;
+    if (p == 2 && twoPhaseSplit(z, lnphi, n, beta, x)) return true;
     // theta scaled per component so that the largest equals one (invariant minimiser).
     thread_local std::vector<double> th, E;
     th.resize(static_cast<std::size_t>(p) * n);
     E.resize(n);
     for (int i = 0; i < n; ++i) {
         double mn = lnphi[i];
-        for (int k = 1; k < p; ++k) mn = std::min(mn, lnphi[k * n + i]);
-        for (int k = 0; k < p; ++k) th[k * n + i] = std::exp(mn - lnphi[k * n + i]);
+        for (int k = 1; k < p; ++k)
+            mn = std::min(mn, lnphi[k * n + i]);
+        for (int k = 0; k < p; ++k)
+            th[k * n + i] = std::exp(mn - lnphi[k * n + i]);
     }
     if (static_cast<int>(beta.size()) != p) beta.assign(p, 1.0 / p);
-    for (double& b : beta) b = std::max(b, 0.0);
+    for (double& b : beta)
+        b = std::max(b, 0.0);
     double bs = 0;
-    for (double b : beta) bs += b;
+    for (double b : beta)
+        bs += b;
     if (!(bs > 0)) beta.assign(p, 1.0 / p);
     auto Q = [&](const std::vector<double>& b) {
         double q = 0;
-        for (int k = 0; k < p; ++k) q += b[k];
+        for (int k = 0; k < p; ++k)
+            q += b[k];
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
             double e = 0;
-            for (int k = 0; k < p; ++k) e += b[k] * th[k * n + i];
+            for (int k = 0; k < p; ++k)
+                e += b[k] * th[k * n + i];
             if (!(e > 0)) return std::numeric_limits<double>::infinity();
             q -= z[i] * std::log(e);
         }
@@ -104,7 +160,8 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
     for (int it = 0; it < 200; ++it) {
         for (int i = 0; i < n; ++i) {
             E[i] = 0;
-            for (int k = 0; k < p; ++k) E[i] += beta[k] * th[k * n + i];
+            for (int k = 0; k < p; ++k)
+                E[i] += beta[k] * th[k * n + i];
         }
         H.setZero();
         for (int k = 0; k < p; ++k) {
@@ -137,7 +194,8 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
         gf.resize(m);
         for (int a = 0; a < m; ++a) {
             gf(a) = g(idx[a]);
-            for (int b = 0; b < m; ++b) Hf(a, b) = H(idx[a], idx[b]);
+            for (int b = 0; b < m; ++b)
+                Hf(a, b) = H(idx[a], idx[b]);
         }
         ldlt.compute(Hf);
         step = -ldlt.solve(gf);
@@ -153,7 +211,8 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
         bool moved = false;
         for (int ls = 0; ls < 40; ++ls) {
             trial = beta;
-            for (int a = 0; a < m; ++a) trial[idx[a]] = std::max(0.0, beta[idx[a]] + alpha * step(a));
+            for (int a = 0; a < m; ++a)
+                trial[idx[a]] = std::max(0.0, beta[idx[a]] + alpha * step(a));
             const double qt = Q(trial);
             if (qt <= q0 + 1e-15 * std::fabs(q0)) {
                 moved = true;
@@ -167,7 +226,8 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
             break;
         }
         double change = 0;
-        for (int k = 0; k < p; ++k) change = std::max(change, std::fabs(trial[k] - beta[k]));
+        for (int k = 0; k < p; ++k)
+            change = std::max(change, std::fabs(trial[k] - beta[k]));
         std::copy(trial.begin(), trial.end(), beta.begin());
         haveQ = true;
         if (change < 1e-16) {
@@ -178,7 +238,8 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
     x.assign(static_cast<std::size_t>(p) * n, 0.0);
     for (int i = 0; i < n; ++i) {
         E[i] = 0;
-        for (int k = 0; k < p; ++k) E[i] += beta[k] * th[k * n + i];
+        for (int k = 0; k < p; ++k)
+            E[i] += beta[k] * th[k * n + i];
     }
     for (int k = 0; k < p; ++k) {
         double s = 0;
@@ -187,9 +248,10 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
             s += x[k * n + i];
         }
         if (s > 0)
-            for (int i = 0; i < n; ++i) x[k * n + i] /= s;
+            for (int i = 0; i < n; ++i)
+                x[k * n + i] /= s;
     }
     return converged;
 }
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium

@@ -1,6 +1,7 @@
 // Phase-split equations at given fugacity coefficients.
 #pragma once
 
+#include <limits>
 #include <vector>
 
 namespace zpk::equilibrium {
@@ -9,7 +10,10 @@ namespace zpk::equilibrium {
 // inside the window of Leibovici and Neoschil, by safeguarded Newton on the
 // convex form of Leibovici and Nichita.  Returns beta, which may lie outside
 // [0, 1] (negative flash) when allowNegative; otherwise it is clamped to [0, 1].
-double rachfordRice(const double* z, const double* K, int n, bool allowNegative = false);
+// Newton's method starts from start when that lies inside the window (a
+// previous solution), else from the window's middle.
+double rachfordRice(const double* z, const double* K, int n, bool allowNegative = false,
+                    double start = std::numeric_limits<double>::quiet_NaN());
 
 // Multiphase split (Michelsen 1994): minimises the convex function
 // Q(beta) = sum beta_k - sum_i z_i ln(sum_k beta_k theta_ik), theta_ik = 1 / phi_ik,
@@ -19,4 +23,4 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative 
 bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, std::vector<double>& beta,
                      std::vector<double>& x);
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium

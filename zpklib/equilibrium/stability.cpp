@@ -15,38 +15,60 @@ constexpr double kStalledChange = 1e-18;
 // Length of a Newton step in alpha = 2 sqrt(W) that counts as converged when
 // no fraction of it lowers tm.
 constexpr double kStalledStep = 1e-7;
+// Squared ln W change of a substitution step and |tm| at which a trial
+// stops: the sign of tm is decided (its error is of the order of the
+// change) and the composition only starts a split.
+constexpr double kDecidedChange = 1e-12;
+constexpr double kDecidedDistance = 1e-6;
+// Squared composition distance at which a trial is taken to run into a
+// stationary point another trial found.
+constexpr double kSamePoint = 1e-8;
 
 double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
-                            std::vector<double>& w) {
+                            std::vector<double>& w, const std::vector<double>* known,
+                            std::size_t knownCount) {
     const int n = sys.size();
     thread_local PhaseProps ph, pt;
-    thread_local std::vector<double> lnw, trial;
+    // lw and ltrial hold ln W of w and trial (components of the feed only):
+    // a substitution step sets ln W itself, so no logarithm is taken again.
+    thread_local std::vector<double> lnw, lw, trial, ltrial;
     thread_local Eigen::MatrixXd H;
     thread_local Eigen::VectorXd g, da;
     thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
     lnw.resize(n);
-    auto tmOf = [&](const std::vector<double>& W, const PhaseProps& p) {
+    lw.resize(n);
+    ltrial.resize(n);
+    for (int i = 0; i < n; ++i)
+        lw[i] = (z[i] > 0 && w[i] > 0) ? std::log(w[i]) : 0.0;
+    auto tmOf = [&](const std::vector<double>& W, const std::vector<double>& lW, const PhaseProps& p) {
         double tm = 1.0;
         for (int i = 0; i < n; ++i)
-            if (W[i] > 0) tm += W[i] * (std::log(W[i]) + p.lnphi[i] - d[i] - 1.0);
+            if (W[i] > 0) tm += W[i] * (lW[i] + p.lnphi[i] - d[i] - 1.0);
         return tm;
     };
     double tm = std::numeric_limits<double>::infinity();
     // Successive substitution first (robust), then Newton in alpha = 2 sqrt(W).
     for (int it = 0; it < 300; ++it) {
         if (!evalPhase(sys, T, P, w.data(), Root::Stable, it >= 12 ? 1 : 0, ph)) return tm;
-        tm = tmOf(w, ph);
+        tm = tmOf(w, lw, ph);
         double change = 0, dist = 0, sw = 0;
-        for (int i = 0; i < n; ++i) sw += w[i];
+        for (int i = 0; i < n; ++i)
+            sw += w[i];
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
             const double nl = d[i] - ph.lnphi[i];
-            change += (nl - std::log(w[i])) * (nl - std::log(w[i]));
+            change += (nl - lw[i]) * (nl - lw[i]);
             dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
             lnw[i] = nl;
         }
-        if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity();  // trivial
-        if (change < 1e-22) break;
+        if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity(); // trivial
+        if (change < 1e-22 || (change < kDecidedChange && std::fabs(tm) > kDecidedDistance)) break;
+        for (std::size_t k = 0; k < knownCount; ++k) {
+            double dk = 0;
+            for (int i = 0; i < n; ++i)
+                dk += (w[i] / sw - known[k][i]) * (w[i] / sw - known[k][i]);
+            if (dk < kSamePoint) return std::numeric_limits<double>::infinity();
+        }
         if (it >= 12) {
             // Newton step on the modified tangent-plane function (Michelsen's alpha variables).
             H.setIdentity(n, n);
@@ -54,7 +76,7 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             for (int i = 0; i < n; ++i) {
                 if (z[i] <= 0) continue;
                 const double si = std::sqrt(w[i]);
-                g(i) = si * (std::log(w[i]) + ph.lnphi[i] - d[i]);
+                g(i) = si * (lw[i] + ph.lnphi[i] - d[i]);
                 for (int j = 0; j < n; ++j)
                     if (z[j] > 0) H(i, j) += si * std::sqrt(w[j]) * ph.dlnphi_dn[i * n + j] / sw;
             }
@@ -70,12 +92,15 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
                         if (z[i] <= 0) continue;
                         const double a = 2.0 * std::sqrt(w[i]) + step * da(i);
                         trial[i] = std::max(0.25 * a * a, 1e-300);
+                        ltrial[i] = std::log(trial[i]);
                     }
-                    if (evalPhase(sys, T, P, trial.data(), Root::Stable, 0, pt) && tmOf(trial, pt) <= tm + 1e-14)
+                    if (evalPhase(sys, T, P, trial.data(), Root::Stable, 0, pt) &&
+                        tmOf(trial, ltrial, pt) <= tm + 1e-14)
                         ok = true;
                 }
                 if (ok) {
                     w.swap(trial);
+                    lw.swap(ltrial);
                     if (da.norm() < 1e-11) break;
                     continue;
                 }
@@ -87,15 +112,21 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             // moves ln W by rounding noise: the stationary point is reached.
             if (change < kStalledChange) break;
         }
-        for (int i = 0; i < n; ++i) w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
+        for (int i = 0; i < n; ++i) {
+            w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
+            lw[i] = (z[i] > 0) ? lnw[i] : 0.0;
+        }
     }
     double sw = 0;
-    for (int i = 0; i < n; ++i) sw += w[i];
+    for (int i = 0; i < n; ++i)
+        sw += w[i];
     if (!(sw > 0) || !std::isfinite(sw)) return std::numeric_limits<double>::infinity();
     // Collapse check on the final composition.
     double dist = 0;
-    for (int i = 0; i < n; ++i) dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
-    for (int i = 0; i < n; ++i) w[i] /= sw;
+    for (int i = 0; i < n; ++i)
+        dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
+    for (int i = 0; i < n; ++i)
+        w[i] /= sw;
     if (dist < 1e-10) return std::numeric_limits<double>::infinity();
     return tm;
 }
@@ -104,7 +135,8 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
                      std::vector<double>& best) {
     const int n = sys.size();
     int active = 0;
-    for (int i = 0; i < n; ++i) active += z[i] > 0;
+    for (int i = 0; i < n; ++i)
+        active += z[i] > 0;
     // Trial compositions in a per-thread pool that keeps its storage.
     thread_local std::vector<std::vector<double>> trials;
     std::size_t count = 0;
@@ -137,10 +169,16 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
         // liquid is asked for (its dew point); the Wilson trials miss it.
         pure(sys.water);
     }
+    // Stationary points found so far (normalised), so that a trial running
+    // into one of them stops.
+    thread_local std::vector<std::vector<double>> found;
+    if (found.size() < count) found.resize(count);
+    std::size_t nFound = 0;
     double tmMin = std::numeric_limits<double>::infinity();
     for (std::size_t k = 0; k < count; ++k) {
         std::vector<double>& t = trials[k];
-        const double tm = minimiseTangentPlane(sys, T, P, z, d, t);
+        const double tm = minimiseTangentPlane(sys, T, P, z, d, t, found.data(), nFound);
+        if (std::isfinite(tm)) found[nFound++].assign(t.begin(), t.end());
         if (tm < tmMin) {
             tmMin = tm;
             best = t;
@@ -149,4 +187,4 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
     return tmMin;
 }
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium

@@ -1,6 +1,7 @@
 // Tangent-plane stability analysis (Michelsen 1982).
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "equilibrium/system.h"
@@ -17,8 +18,13 @@ double stabilityTest(const FluidSystem& sys, double T, double P, const double* z
 
 // Minimises the tangent-plane distance from the start w (unnormalised on
 // entry, normalised on return).  Returns tm, or +inf when the trial collapsed
-// onto the reference composition.
+// onto the reference composition or, when known points are given (count,
+// normalised compositions), onto one of them (a stationary point another
+// trial found).  A trial stops once its ln W move by less than 1e-6 with
+// |tm| above 1e-6 (the sign is decided; the composition only starts a
+// split), else when the substitution has converged to rounding.
 double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const double* z, const double* d,
-                            std::vector<double>& w);
+                            std::vector<double>& w, const std::vector<double>* known = nullptr,
+                            std::size_t knownCount = 0);
 
 } // namespace zpk::equilibrium

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "equilibrium/rachford_rice.h"
 #include "equilibrium/hydrate_phase.h"
+#include "equilibrium/rachford_rice.h"
 #include "equilibrium/solid_flash.h"
 #include "equilibrium/stability.h"
 #include "models/solid.h"
@@ -21,15 +21,23 @@ namespace {
 constexpr double kFugacityTol = 1e-10;
 
 // Largest difference of ln fugacity between each phase and phase 0.
-double fugacityError(const std::vector<Phase>& ph, const std::vector<PhaseProps>& pr, const double* z, int n) {
+double fugacityError(const std::vector<Phase>& ph, const std::vector<PhaseProps>& pr, const double* z,
+                     int n) {
+    thread_local std::vector<double> f0;
+    f0.resize(n);
+    const double* x0 = ph[0].x.data();
+    const double* l0 = pr[0].lnphi.data();
+    for (int i = 0; i < n; ++i)
+        f0[i] = z[i] > 0 ? std::log(x0[i]) + l0[i] : 0.0;
     double e = 0;
-    for (std::size_t k = 1; k < ph.size(); ++k)
+    for (std::size_t k = 1; k < ph.size(); ++k) {
+        const double* xk = ph[k].x.data();
+        const double* lk = pr[k].lnphi.data();
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
-            const double a = std::log(ph[k].x[i]) + pr[k].lnphi[i];
-            const double b = std::log(ph[0].x[i]) + pr[0].lnphi[i];
-            e = std::max(e, std::fabs(a - b));
+            e = std::max(e, std::fabs(std::log(xk[i]) + lk[i] - f0[i]));
         }
+    }
     return e;
 }
 
@@ -37,7 +45,8 @@ double gibbs(const std::vector<Phase>& ph, const std::vector<PhaseProps>& pr, co
     double g = 0;
     for (std::size_t k = 0; k < ph.size(); ++k)
         for (int i = 0; i < n; ++i)
-            if (z[i] > 0 && ph[k].x[i] > 0) g += ph[k].beta * ph[k].x[i] * (std::log(ph[k].x[i]) + pr[k].lnphi[i]);
+            if (z[i] > 0 && ph[k].x[i] > 0)
+                g += ph[k].beta * ph[k].x[i] * (std::log(ph[k].x[i]) + pr[k].lnphi[i]);
     return g;
 }
 
@@ -61,7 +70,8 @@ void prune(std::vector<Phase>& ph, int n) {
     for (std::size_t a = 0; a < ph.size(); ++a)
         for (std::size_t b = a + 1; b < ph.size();) {
             double d = 0;
-            for (int i = 0; i < n; ++i) d += (ph[a].x[i] - ph[b].x[i]) * (ph[a].x[i] - ph[b].x[i]);
+            for (int i = 0; i < n; ++i)
+                d += (ph[a].x[i] - ph[b].x[i]) * (ph[a].x[i] - ph[b].x[i]);
             if (d < 1e-12) {
                 ph[a].beta += ph[b].beta;
                 ph.erase(ph.begin() + static_cast<long>(b));
@@ -114,7 +124,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
     // Current mole numbers.
     nk.resize(static_cast<std::size_t>(p) * n);
     for (int k = 0; k < p; ++k)
-        for (int i = 0; i < n; ++i) nk[k * n + i] = ph[k].beta * ph[k].x[i];
+        for (int i = 0; i < n; ++i)
+            nk[k * n + i] = ph[k].beta * ph[k].x[i];
     const double g0 = gibbs(ph, pr, z, n);
     double step = 1.0;
     // Keep every mole number positive.
@@ -124,7 +135,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
             const double d = dn((k - 1) * m + a);
             if (nk[k * n + i] + step * d <= 0) step = std::min(step, -0.9 * nk[k * n + i] / d);
             double d0 = 0;
-            for (int l = 1; l < p; ++l) d0 -= dn((l - 1) * m + a);
+            for (int l = 1; l < p; ++l)
+                d0 -= dn((l - 1) * m + a);
             if (nk[i] + step * d0 <= 0) step = std::min(step, -0.9 * nk[i] / d0);
         }
     trial = ph;
@@ -136,7 +148,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                 double v;
                 if (k == 0) {
                     v = nk[i];
-                    for (int l = 1; l < p; ++l) v -= step * dn((l - 1) * m + a);
+                    for (int l = 1; l < p; ++l)
+                        v -= step * dn((l - 1) * m + a);
                 } else {
                     v = nk[k * n + i] + step * dn((k - 1) * m + a);
                 }
@@ -144,7 +157,8 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                 tot += v;
             }
             trial[k].beta = tot;
-            for (int i = 0; i < n; ++i) trial[k].x[i] = (z[i] > 0) ? trial[k].x[i] / tot : 0.0;
+            for (int i = 0; i < n; ++i)
+                trial[k].x[i] = (z[i] > 0) ? trial[k].x[i] / tot : 0.0;
         }
         if (!evalAll(sys, T, P, trial, 1, tp)) continue;
         if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0)) {
@@ -156,7 +170,7 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
     return false;
 }
 
-}  // namespace
+} // namespace
 
 bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
                       int* iterations) {
@@ -189,17 +203,19 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
                 current = ph.size() == before;
                 continue;
             }
-            useNewton = false;  // back to substitution, longer this time
+            useNewton = false; // back to substitution, longer this time
         }
         // Successive substitution on the multiphase split at fixed fugacity coefficients.
         const int p = static_cast<int>(ph.size());
         lnphi.resize(static_cast<std::size_t>(p) * n);
         for (int k = 0; k < p; ++k)
-            for (int i = 0; i < n; ++i) lnphi[k * n + i] = pr[k].lnphi[i];
+            for (int i = 0; i < n; ++i)
+                lnphi[k * n + i] = pr[k].lnphi[i];
         // Dominant-eigenvalue acceleration every fifth step.
         if (prevLnphi.size() == lnphi.size()) {
             delta.resize(lnphi.size());
-            for (std::size_t q = 0; q < lnphi.size(); ++q) delta[q] = lnphi[q] - prevLnphi[q];
+            for (std::size_t q = 0; q < lnphi.size(); ++q)
+                delta[q] = lnphi[q] - prevLnphi[q];
             if (it % 5 == 4 && prevDelta.size() == delta.size()) {
                 double num = 0, den = 0;
                 for (std::size_t q = 0; q < delta.size(); ++q) {
@@ -208,13 +224,15 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
                 }
                 const double lam = den > 0 ? num / den : 0;
                 if (lam > 0 && lam < 0.95)
-                    for (std::size_t q = 0; q < delta.size(); ++q) lnphi[q] += delta[q] * lam / (1 - lam);
+                    for (std::size_t q = 0; q < delta.size(); ++q)
+                        lnphi[q] += delta[q] * lam / (1 - lam);
             }
             prevDelta.swap(delta);
         }
         prevLnphi.assign(lnphi.begin(), lnphi.end());
         beta.resize(p);
-        for (int k = 0; k < p; ++k) beta[k] = ph[k].beta;
+        for (int k = 0; k < p; ++k)
+            beta[k] = ph[k].beta;
         multiphaseSplit(z, lnphi.data(), n, p, beta, x);
         for (int k = 0; k < p; ++k) {
             ph[k].beta = beta[k];
@@ -255,25 +273,31 @@ void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>&
     for (std::size_t k = 0; k < phases.size(); ++k) {
         evalPhase(sys, T, P, phases[k].x.data(), Root::Stable, 0, pp);
         double mw = 0;
-        for (int i = 0; i < n; ++i) mw += phases[k].x[i] * sys.mw[i];
+        for (int i = 0; i < n; ++i)
+            mw += phases[k].x[i] * sys.mw[i];
         phases[k].v = pp.v;
         phases[k].kind = pp.kind;
         key[k] = {mw / pp.v, pp.kind};
     }
     std::vector<std::size_t> idx(phases.size());
-    for (std::size_t k = 0; k < idx.size(); ++k) idx[k] = k;
+    for (std::size_t k = 0; k < idx.size(); ++k)
+        idx[k] = k;
     std::sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) { return key[a].rho < key[b].rho; });
     std::vector<Phase> out;
-    for (std::size_t k : idx) out.push_back(phases[k]);
+    for (std::size_t k : idx)
+        out.push_back(phases[k]);
     // At most one vapour, the lightest.  When only vapour-liquid splits are
     // allowed, or three phases coexist, the lightest phase is the vapour; a
     // two-phase split with a second liquid allowed keeps the model's label
     // (a liquid-liquid split stays two liquids).
-    for (std::size_t k = 1; k < out.size(); ++k) out[k].kind = models::kLiquid;
+    for (std::size_t k = 1; k < out.size(); ++k)
+        out[k].kind = models::kLiquid;
     if (out.size() > 1 && (sys.maxPhases <= 2 || out.size() >= 3)) out[0].kind = models::kVapour;
     phases = std::move(out);
-    std::stable_sort(solids.begin(), solids.end(), [](const Phase& a, const Phase& b) { return a.kind < b.kind; });
-    for (auto& s : solids) phases.push_back(std::move(s));
+    std::stable_sort(solids.begin(), solids.end(),
+                     [](const Phase& a, const Phase& b) { return a.kind < b.kind; });
+    for (auto& s : solids)
+        phases.push_back(std::move(s));
 }
 
 namespace {
@@ -282,9 +306,11 @@ namespace {
 bool normalisedFeed(int n, const double* zin, std::vector<double>& z) {
     z.assign(zin, zin + n);
     double s = 0;
-    for (double v : z) s += std::max(v, 0.0);
+    for (double v : z)
+        s += std::max(v, 0.0);
     if (!(s > 0)) return false;
-    for (double& v : z) v = std::max(v, 0.0) / s;
+    for (double& v : z)
+        v = std::max(v, 0.0) / s;
     return true;
 }
 
@@ -295,21 +321,24 @@ bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::ve
                        std::vector<Phase>& ph, int& iterations) {
     const int n = sys.size();
     int active = 0;
-    for (double v : z) active += v > 0;
+    for (double v : z)
+        active += v > 0;
     PhaseProps ref;
     std::vector<double> d(n), w;
     for (int round = first; round < 4 && active > 1; ++round) {
         if (static_cast<int>(ph.size()) >= sys.maxPhases) break;
         // Stability of the current equilibrium, tested on its first phase.
         if (!evalPhase(sys, T, P, ph[0].x.data(), Root::Stable, 0, ref)) return false;
-        for (int i = 0; i < n; ++i) d[i] = (z[i] > 0) ? std::log(ph[0].x[i]) + ref.lnphi[i] : 0.0;
+        for (int i = 0; i < n; ++i)
+            d[i] = (z[i] > 0) ? std::log(ph[0].x[i]) + ref.lnphi[i] : 0.0;
         const double tm = stabilityTest(sys, T, P, ph[0].x.data(), d.data(), w);
         if (!(tm < -1e-9)) break;
         // Skip a trial that reproduces a phase already present.
         bool known = false;
         for (const auto& q : ph) {
             double dd = 0;
-            for (int i = 0; i < n; ++i) dd += (q.x[i] - w[i]) * (q.x[i] - w[i]);
+            for (int i = 0; i < n; ++i)
+                dd += (q.x[i] - w[i]) * (q.x[i] - w[i]);
             known = known || dd < 1e-10;
         }
         if (known) break;
@@ -324,8 +353,10 @@ bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::ve
             if (!evalPhase(sys, T, P, trial[k].x.data(), Root::Stable, 0, pr[k])) return false;
         std::vector<double> lnphi(trial.size() * n), beta, x;
         for (std::size_t k = 0; k < trial.size(); ++k)
-            for (int i = 0; i < n; ++i) lnphi[k * n + i] = pr[k].lnphi[i];
-        for (auto& q : trial) beta.push_back(q.beta > 0 ? q.beta : 0.5);
+            for (int i = 0; i < n; ++i)
+                lnphi[k * n + i] = pr[k].lnphi[i];
+        for (auto& q : trial)
+            beta.push_back(q.beta > 0 ? q.beta : 0.5);
         multiphaseSplit(z.data(), lnphi.data(), n, static_cast<int>(trial.size()), beta, x);
         for (std::size_t k = 0; k < trial.size(); ++k) {
             trial[k].beta = beta[k];
@@ -337,7 +368,8 @@ bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::ve
             // The split collapsed at once: start from the trial itself and the feed.
             trial = ph;
             add.beta = 0.5;
-            for (auto& q : trial) q.beta *= 0.5;
+            for (auto& q : trial)
+                q.beta *= 0.5;
             trial.push_back(add);
         }
         if (!solveEquilibrium(sys, T, P, z.data(), trial, &iterations)) return false;
@@ -439,4 +471,4 @@ bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* zin,
     return finish(sys, T, P, z, ph, result);
 }
 
-}  // namespace zpk::equilibrium
+} // namespace zpk::equilibrium

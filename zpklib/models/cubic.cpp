@@ -90,6 +90,73 @@ int solveCubic(double a2, double a1, double a0, double r[3]) {
 
 } // namespace
 
+thermo::Jet<6> cubicCoreByJets(double T, double V, double N, double B, double D, double C, double d1,
+                               double d2) {
+    using J = thermo::Jet<6>;
+    return cubicCore(J::seed(T, 0), J::seed(V, 1), J::seed(N, 2), J::seed(B, 3), J::seed(D, 4), J::seed(C, 5),
+                     d1, d2);
+}
+
+thermo::Jet<6> cubicCoreDerivatives(double T, double V, double N, double B, double D, double C, double d1,
+                                    double d2) {
+    // F = N f1(Vt, B) - a(T, D) q(Vt, B) - N (ln Vt - ln V) with Vt = V + C,
+    // f1 = ln Vt - ln(Vt - B), q = [ln(Vt + d1 B) - ln(Vt + d2 B)] / B and
+    // a = D / (R T (d1 - d2)).
+    enum { iT, iV, iN, iB, iD, iC };
+    const double Vt = V + C, e1 = Vt + d1 * B, e2 = Vt + d2 * B, vb = Vt - B;
+    const double L = std::log(e1) - std::log(e2);
+    const double f1Vt = 1.0 / Vt - 1.0 / vb, f1B = 1.0 / vb;
+    const double f1VtVt = -1.0 / (Vt * Vt) + 1.0 / (vb * vb), f1VtB = -1.0 / (vb * vb),
+                 f1BB = 1.0 / (vb * vb);
+    const double LVt = 1.0 / e1 - 1.0 / e2, LB = d1 / e1 - d2 / e2;
+    const double LVtVt = -1.0 / (e1 * e1) + 1.0 / (e2 * e2);
+    const double LVtB = -d1 / (e1 * e1) + d2 / (e2 * e2);
+    const double LBB = -d1 * d1 / (e1 * e1) + d2 * d2 / (e2 * e2);
+    const double q = L / B, qVt = LVt / B, qB = LB / B - L / (B * B);
+    const double qVtVt = LVtVt / B, qVtB = LVtB / B - LVt / (B * B);
+    const double qBB = LBB / B - 2.0 * LB / (B * B) + 2.0 * L / (B * B * B);
+    const double c = 1.0 / (kR * (d1 - d2));
+    const double a = c * D / T, aD = c / T, aT = -a / T, aTT = 2.0 * a / (T * T), aTD = -c / (T * T);
+    const double rep = -std::log1p(-B / Vt), lnVtV = std::log(Vt / V);
+    thermo::Jet<6> r(N * rep - a * q - N * lnVtV);
+    auto set = [&](int i, int j, double v) {
+        r.h[i * 6 + j] = v;
+        r.h[j * 6 + i] = v;
+    };
+    const double FC = N * f1Vt - a * qVt - N / Vt;
+    r.g[iT] = -aT * q;
+    r.g[iD] = -aD * q;
+    r.g[iN] = rep - lnVtV;
+    r.g[iB] = N * f1B - a * qB;
+    r.g[iC] = FC;
+    r.g[iV] = FC + N / V;
+    set(iT, iT, -aTT * q);
+    set(iT, iD, -aTD * q);
+    set(iT, iB, -aT * qB);
+    set(iT, iC, -aT * qVt);
+    set(iT, iV, -aT * qVt);
+    set(iT, iN, 0.0);
+    set(iD, iD, 0.0);
+    set(iD, iB, -aD * qB);
+    set(iD, iC, -aD * qVt);
+    set(iD, iV, -aD * qVt);
+    set(iD, iN, 0.0);
+    set(iN, iN, 0.0);
+    set(iN, iB, f1B);
+    set(iN, iC, f1Vt - 1.0 / Vt);
+    set(iN, iV, f1Vt - 1.0 / Vt + 1.0 / V);
+    const double FBC = N * f1VtB - a * qVtB;
+    set(iB, iB, N * f1BB - a * qBB);
+    set(iB, iC, FBC);
+    set(iB, iV, FBC);
+    const double FCC = N * f1VtVt - a * qVtVt + N / (Vt * Vt);
+    set(iC, iC, FCC);
+    set(iC, iV, FCC);
+    set(iV, iV, FCC - N / (V * V));
+    return r;
+}
+
+
 CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
                        const std::vector<BinaryKij>& kij)
     : n_(static_cast<int>(comps.size())), kind_(kind), translated_(translated), pure_(std::move(comps)) {
@@ -145,6 +212,19 @@ CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstant
             k2_[a * n_ + b] = e.k2;
         }
     }
+    nzStart_.assign(n_ + 1, 0);
+    for (int i = 0; i < n_; ++i) {
+        for (int j = 0; j < n_; ++j) {
+            const std::size_t q = static_cast<std::size_t>(i) * n_ + j;
+            if (k0_[q] == 0.0 && k1_[q] == 0.0 && k2_[q] == 0.0) continue;
+            nzCol_.push_back(j);
+            nzK0_.push_back(k0_[q]);
+            nzK1_.push_back(k1_[q]);
+            nzK2_.push_back(k2_[q]);
+            kijOfT_ = kijOfT_ || k1_[q] != 0.0 || k2_[q] != 0.0;
+        }
+        nzStart_[i + 1] = static_cast<int>(nzCol_.size());
+    }
 }
 
 double CubicModel::kij(int i, int j, double T) const {
@@ -179,38 +259,90 @@ void combineAttraction(int n, double T, const double* s, const double* ds, const
 const CubicModel::Attraction& CubicModel::attraction(double T) const {
     thread_local Attraction c;
     if (c.id == id_ && c.T == T) return c;
-    const std::size_t nn = static_cast<std::size_t>(n_) * n_;
-    c.a.resize(nn);
-    c.ap.resize(nn);
-    c.app.resize(nn);
-    thread_local std::vector<double> sa, dsa, d2sa;
-    sa.resize(n_);
-    dsa.resize(n_);
-    d2sa.resize(n_);
+    c.s.resize(n_);
+    c.ds.resize(n_);
+    c.d2s.resize(n_);
     for (int i = 0; i < n_; ++i)
-        soaveSqrtA(sqac_[i], m_[i], pure_[i].tc, T, sa[i], dsa[i], d2sa[i]);
-    combineAttraction(n_, T, sa.data(), dsa.data(), d2sa.data(), k0_.data(), k1_.data(), k2_.data(),
-                      c.a.data(), c.ap.data(), c.app.data());
+        soaveSqrtA(sqac_[i], m_[i], pure_[i].tc, T, c.s[i], c.ds[i], c.d2s[i]);
+    const std::size_t nz = nzCol_.size();
+    c.k.resize(nz);
+    c.kp.resize(nz);
+    c.kpp.resize(nz);
+    for (std::size_t e = 0; e < nz; ++e) {
+        c.k[e] = nzK0_[e] + nzK1_[e] * T + nzK2_[e] / T;
+        c.kp[e] = nzK1_[e] - nzK2_[e] / (T * T);
+        c.kpp[e] = 2.0 * nzK2_[e] / (T * T * T);
+    }
+    c.a.resize(static_cast<std::size_t>(n_) * n_);
+    for (int i = 0; i < n_; ++i)
+        for (int j = 0; j < n_; ++j)
+            c.a[static_cast<std::size_t>(i) * n_ + j] = c.s[i] * c.s[j];
+    for (int i = 0; i < n_; ++i)
+        for (int e = nzStart_[i]; e < nzStart_[i + 1]; ++e)
+            c.a[static_cast<std::size_t>(i) * n_ + nzCol_[e]] *= 1.0 - c.k[e];
     c.id = id_;
     c.T = T;
     return c;
 }
 
-void CubicModel::mixture(double T, const double* x, double& D, double& B, double& C) const {
+CubicModel::Sums CubicModel::sums(double T, const double* n, int order) const {
     const Attraction& at = attraction(T);
-    D = 0;
-    B = 0;
-    C = 0;
+    thread_local std::vector<double> xs, xds, xd2s, Di, DiT;
+    xs.resize(n_);
+    xds.resize(n_);
+    xd2s.resize(n_);
+    Di.resize(n_);
+    DiT.resize(n_);
+    Sums m;
+    const bool second = order >= 1;
+    double S = 0, dS = 0, d2S = 0;
     for (int i = 0; i < n_; ++i) {
-        if (x[i] == 0.0) continue;
-        const double* row = &at.a[static_cast<std::size_t>(i) * n_];
-        double r = 0;
-        for (int j = 0; j < n_; ++j)
-            r += x[j] * row[j];
-        D += x[i] * r;
-        B += x[i] * b_[i];
-        C += x[i] * c_[i];
+        m.N += n[i];
+        m.B += n[i] * b_[i];
+        m.C += n[i] * c_[i];
+        xs[i] = n[i] * at.s[i];
+        xds[i] = n[i] * at.ds[i];
+        S += xs[i];
+        dS += xds[i];
     }
+    if (second)
+        for (int i = 0; i < n_; ++i) {
+            xd2s[i] = n[i] * at.d2s[i];
+            d2S += xd2s[i];
+        }
+    for (int i = 0; i < n_; ++i) {
+        // Sums over the non-zero k_ij of row i (c0 = sum k n_j s_j, ...).
+        double c0 = 0, c1 = 0, c2 = 0, p0 = 0, p1 = 0, q0 = 0;
+        for (int e = nzStart_[i]; e < nzStart_[i + 1]; ++e) {
+            const int j = nzCol_[e];
+            c0 += at.k[e] * xs[j];
+            c1 += at.k[e] * xds[j];
+            if (second) c2 += at.k[e] * xd2s[j];
+            if (kijOfT_) {
+                p0 += at.kp[e] * xs[j];
+                if (second) {
+                    p1 += at.kp[e] * xds[j];
+                    q0 += at.kpp[e] * xs[j];
+                }
+            }
+        }
+        const double s = at.s[i], ds = at.ds[i];
+        // r_i = sum_j n_j a_ij and its temperature derivatives.
+        const double r = s * (S - c0);
+        const double rT = ds * (S - c0) + s * (dS - c1) - s * p0;
+        Di[i] = 2.0 * r;
+        DiT[i] = 2.0 * rT;
+        m.D += n[i] * r;
+        m.DT += n[i] * rT;
+        if (second) {
+            const double rTT = at.d2s[i] * (S - c0) + 2.0 * ds * (dS - c1) + s * (d2S - c2) -
+                               2.0 * (ds * p0 + s * p1) - s * q0;
+            m.DTT += n[i] * rTT;
+        }
+    }
+    m.Di = Di.data();
+    m.DiT = DiT.data();
+    return m;
 }
 
 double CubicModel::volumeScale(const double* x) const {
@@ -223,18 +355,14 @@ double CubicModel::volumeScale(const double* x) const {
 }
 
 double CubicModel::pressure(double T, double V, const double* n) const {
-    double D, B, C, N = 0;
-    mixture(T, n, D, B, C);
-    for (int i = 0; i < n_; ++i)
-        N += n[i];
-    const double Vt = V + C;
-    return N * kR * T / (Vt - B) - D / ((Vt + d1_ * B) * (Vt + d2_ * B));
+    const Sums m = sums(T, n, 0);
+    const double Vt = V + m.C;
+    return m.N * kR * T / (Vt - m.B) - m.D / ((Vt + d1_ * m.B) * (Vt + d2_ * m.B));
 }
 
 int CubicModel::volumeRoots(double T, double P, const double* x, double roots[3]) const {
-    double D, B, C;
-    mixture(T, x, D, B, C);
-    return rootsFrom(T, P, D, B, C, roots);
+    const Sums m = sums(T, x, 0);
+    return rootsFrom(T, P, m.D, m.B, m.C, roots);
 }
 
 int CubicModel::rootsFrom(double T, double P, double D, double B, double C, double roots[3]) const {
@@ -254,39 +382,15 @@ int CubicModel::rootsFrom(double T, double P, double D, double B, double C, doub
 }
 
 void CubicModel::residual(double T, double V, const double* n, int order, ResidualDerivs& d) const {
+    residualFrom(T, V, order, sums(T, n, order), d);
+}
+
+void CubicModel::residualFrom(double T, double V, int order, const Sums& m, ResidualDerivs& d) const {
     using J = thermo::Jet<6>;
     enum { iT, iV, iN, iB, iD, iC };
-    thread_local std::vector<double> Di, DiT;
-    Di.assign(n_, 0.0);
-    DiT.assign(n_, 0.0);
-    const Attraction& at = attraction(T);
-    const std::vector<double>& aij = at.a;
-    double N = 0, B = 0, C = 0, D = 0, DT = 0, DTT = 0;
-    for (int i = 0; i < n_; ++i) {
-        N += n[i];
-        B += n[i] * b_[i];
-        C += n[i] * c_[i];
-        const std::size_t row = static_cast<std::size_t>(i) * n_;
-        double ri = 0, rip = 0, ripp = 0;
-        if (order < 1) {
-            // The second temperature derivative is not needed at order 0.
-            for (int j = 0; j < n_; ++j) {
-                ri += n[j] * at.a[row + j];
-                rip += n[j] * at.ap[row + j];
-            }
-        } else {
-            for (int j = 0; j < n_; ++j) {
-                ri += n[j] * at.a[row + j];
-                rip += n[j] * at.ap[row + j];
-                ripp += n[j] * at.app[row + j];
-            }
-        }
-        Di[i] = 2.0 * ri;
-        DiT[i] = 2.0 * rip;
-        D += n[i] * ri;
-        DT += n[i] * rip;
-        DTT += n[i] * ripp;
-    }
+    const double N = m.N, B = m.B, C = m.C, D = m.D, DT = m.DT, DTT = m.DTT;
+    const double* Di = m.Di;
+    const double* DiT = m.DiT;
     d.F_i.resize(n_);
     if (order < 1) {
         // First derivatives only: the core's gradient in closed form, far
@@ -299,8 +403,7 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
             d.F_i[i] = g.N + g.B * b_[i] + g.D * Di[i] + g.C * c_[i];
         return;
     }
-    const J core = cubicCore(J::seed(T, iT), J::seed(V, iV), J::seed(N, iN), J::seed(B, iB), J::seed(D, iD),
-                             J::seed(C, iC), d1_, d2_);
+    const J core = cubicCoreDerivatives(T, V, N, B, D, C, d1_, d2_);
     const double pD = core.d(iD);
     d.F = core.v;
     d.F_V = core.d(iV);
@@ -331,6 +434,7 @@ void CubicModel::residual(double T, double V, const double* n, int order, Residu
         d.F_iV[i] = fiv;
         d.F_iT[i] = fit;
     }
+    const std::vector<double>& aij = attraction(T).a;
     for (int i = 0; i < n_; ++i) {
         const double u[4] = {1.0, b_[i], Di[i], c_[i]};
         for (int j = 0; j < n_; ++j) {
@@ -354,8 +458,9 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     for (int i = 0; i < n_; ++i)
         x[i] = xin[i] / sum;
 
-    double roots[3], Dm, Bm, Cm;
-    mixture(T, x.data(), Dm, Bm, Cm);
+    double roots[3];
+    const Sums mix = sums(T, x.data(), order);
+    const double Dm = mix.D, Bm = mix.B, Cm = mix.C;
     const int nr = rootsFrom(T, P, Dm, Bm, Cm, roots);
     if (nr == 0) return false;
     thread_local ResidualDerivs d;
@@ -379,7 +484,7 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     double V;
     int kind;
     chooseRoot(roots, nr, root, gres, liquidLike, V, kind);
-    residual(T, V, x.data(), order, d);
+    residualFrom(T, V, order, mix, d);
     thermo::propsFromResidual(T, P, V, x.data(), n_, d, order, out);
     out.kind = kind;
     return true;

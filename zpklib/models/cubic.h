@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "models/phase_model.h"
+#include "thermo/jet.h"
 
 namespace zpk::models {
 
@@ -14,7 +15,7 @@ enum class CubicKind { SRK, PR };
 
 // Binary interaction k_ij(T) = k0 + k1 T + k2 / T (T in K), symmetric.
 struct BinaryKij {
-    int i = 0, j = 0;  // 0-based positions
+    int i = 0, j = 0; // 0-based positions
     double k0 = 0, k1 = 0, k2 = 0;
 };
 
@@ -24,8 +25,9 @@ void soaveSqrtA(double sqrtAc, double m, double tc, double T, double& s, double&
 // a_ij(T) = s_i s_j (1 - k_ij(T)), k_ij(T) = k0 + k1 T + k2 / T, with first and
 // second temperature derivatives, from s_i = sqrt(a_i) and its derivatives;
 // all matrices n x n, row-major.
-void combineAttraction(int n, double T, const double* s, const double* ds, const double* d2s, const double* k0,
-                       const double* k1, const double* k2, double* a, double* ap, double* app);
+void combineAttraction(int n, double T, const double* s, const double* ds, const double* d2s,
+                       const double* k0, const double* k1, const double* k2, double* a, double* ap,
+                       double* app);
 
 // The volume a cubic equation gives for the requested root, from its real
 // volume roots (ascending, nr >= 1): with several roots the smallest is the
@@ -45,15 +47,26 @@ void chooseRoot(const double* roots, int nr, Root root, G&& gres, L&& liquidLike
     }
 }
 
+// The reduced residual Helmholtz energy of a translated two-parameter cubic
+// in its mixing-rule quantities (T, V, N, B, D, C, in this order of the
+// jet's variables) with first and second derivatives: in closed form (what
+// the model uses) and by automatic differentiation (the reference a test
+// holds it to).
+thermo::Jet<6> cubicCoreDerivatives(double T, double V, double N, double B, double D, double C, double d1,
+                                    double d2);
+thermo::Jet<6> cubicCoreByJets(double T, double V, double N, double B, double D, double C, double d1,
+                               double d2);
+
 class CubicModel final : public PhaseModel {
-public:
+  public:
     CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
                const std::vector<BinaryKij>& kij = {});
 
     int size() const override { return n_; }
     bool isEquationOfState() const override { return true; }
     bool evaluate(double T, double P, const double* x, Root root, int order, PhaseProps& out) const override;
-    bool residualDerivatives(double T, double V, const double* n, int order, ResidualDerivs& d) const override {
+    bool residualDerivatives(double T, double V, const double* n, int order,
+                             ResidualDerivs& d) const override {
         residual(T, V, n, order, d);
         return true;
     }
@@ -72,25 +85,46 @@ public:
     double b(int i) const { return b_[i]; }
     double shift(int i) const { return c_[i]; }
 
-private:
-    // a_ij(T) and its first two temperature derivatives, cached per thread
-    // for the last (model, temperature) evaluated: a flash at fixed T reuses it.
+  private:
+    // Temperature functions at the last (model, temperature) evaluated,
+    // cached per thread (a flash at fixed T reuses them): s_i = sqrt(a_i)
+    // and its first two derivatives, k_ij(T) and its derivatives for the
+    // non-zero entries (in the order of nzCol_), and the dense a_ij(T) that
+    // the second composition derivatives need.
     struct Attraction {
         std::uint64_t id = 0;
         double T = -1;
-        std::vector<double> a, ap, app;
+        std::vector<double> s, ds, d2s;
+        std::vector<double> k, kp, kpp;
+        std::vector<double> a;
+    };
+    // Mixture sums at (T, n): N, B = sum n b, C = sum n c, D = sum sum n n a_ij
+    // and its temperature derivatives (DTT at order >= 1), and per component
+    // Di = dD/dn_i and DiT = d2D/dn_i dT (per-thread storage).
+    struct Sums {
+        double N = 0, B = 0, C = 0, D = 0, DT = 0, DTT = 0;
+        const double* Di = nullptr;
+        const double* DiT = nullptr;
     };
     const Attraction& attraction(double T) const;
-    void mixture(double T, const double* x, double& D, double& B, double& C) const;
+    // a_ij = s_i s_j (1 - k_ij): every sum over j is s_i times a sum over the
+    // mixture less the few non-zero k_ij, O(n + non-zero k_ij) per evaluation.
+    Sums sums(double T, const double* n, int order) const;
+    void residualFrom(double T, double V, int order, const Sums& m, ResidualDerivs& d) const;
     int rootsFrom(double T, double P, double D, double B, double C, double roots[3]) const;
     std::uint64_t id_;
     int n_;
     CubicKind kind_;
     bool translated_;
-    double d1_, d2_;                 // delta1, delta2 of the cubic
+    double d1_, d2_; // delta1, delta2 of the cubic
     std::vector<PureConstants> pure_;
     std::vector<double> ac_, b_, m_, c_, sqac_;
-    std::vector<double> k0_, k1_, k2_;  // n x n
+    std::vector<double> k0_, k1_, k2_; // n x n
+    // Non-zero k_ij by rows (both (i, j) and (j, i)): row i holds entries
+    // nzStart_[i] .. nzStart_[i + 1] - 1 with columns nzCol_ and k0, k1, k2.
+    std::vector<int> nzStart_, nzCol_;
+    std::vector<double> nzK0_, nzK1_, nzK2_;
+    bool kijOfT_ = false; // some k1 or k2 is non-zero
 };
 
-}  // namespace zpk::models
+} // namespace zpk::models

@@ -14,11 +14,13 @@ using core::fail;
 // The table lives for the whole process (never destroyed, so thread-exit
 // handlers running during shutdown can still reach it).
 Slot* table() {
-    static Slot* t = new Slot[kCapacity + 1];  // index 0 unused
+    static Slot* t = new Slot[kCapacity + 1]; // index 0 unused
     return t;
 }
 
-std::string str(int v) { return std::to_string(v); }
+std::string str(int v) {
+    return std::to_string(v);
+}
 
 void checkPosition(int position) {
     if (position < 1 || position > kMaxPositions)
@@ -32,7 +34,7 @@ void growTo(StreamDef& d, int positions) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void Stream::clear() {
     def = StreamDef{};
@@ -41,6 +43,7 @@ void Stream::clear() {
     opDefined = false;
     state.reset();
     phaseInput.clear();
+    system.reset();
     ++revision;
 }
 
@@ -49,6 +52,7 @@ void Stream::touchDefinition() {
     opDefined = false;
     state.reset();
     phaseInput.clear();
+    system.reset();
     if (def.defined && !validate(def).empty()) def.defined = false;
 }
 
@@ -77,7 +81,8 @@ std::string validate(const StreamDef& def) {
             return "component code " + str(code) + " at position " + str(i + 1) + " is unknown";
         for (int j = 0; j < i; ++j)
             if (def.codes[j] == code)
-                return "component code " + str(code) + " is at positions " + str(j + 1) + " and " + str(i + 1);
+                return "component code " + str(code) + " is at positions " + str(j + 1) + " and " +
+                       str(i + 1);
         const double z = def.z[i];
         if (!std::isfinite(z) || z < 0) return "fraction at position " + str(i + 1) + " is invalid";
         sum += z;
@@ -104,8 +109,7 @@ void setPositionFraction(Stream& s, int position, double z) {
 void setPositionCode(Stream& s, int position, int code) {
     checkPosition(position);
     const int known = components::count();
-    if (code < 1 || code > known)
-        fail("component code " + str(code) + " is outside 1.." + str(known));
+    if (code < 1 || code > known) fail("component code " + str(code) + " is outside 1.." + str(known));
     growTo(s.def, position);
     s.def.codes[position - 1] = code;
     s.touchDefinition();
@@ -117,8 +121,8 @@ void setModel(Stream& s, int property, int phase, int model) {
     const models::ModelInfo* m = models::find(model);
     if (m == nullptr) fail("model " + str(model) + " is unknown");
     if (!models::serves(model, property, phase))
-        fail("model " + str(model) + " (" + std::string(m->name) + ") does not serve property " + str(property) +
-             " in phase " + str(phase));
+        fail("model " + str(model) + " (" + std::string(m->name) + ") does not serve property " +
+             str(property) + " in phase " + str(phase));
     s.def.models[property - 1][phase] = model;
     s.touchDefinition();
 }
@@ -130,4 +134,4 @@ BipEntry& bipEntry(Stream& s, int entry) {
     return s.def.bips[entry - 1];
 }
 
-}  // namespace zpk::streams
+} // namespace zpk::streams

@@ -1,0 +1,67 @@
+// The engine's benchmark cases, shared by the Google Benchmark program and
+// the profiling driver: the battery's sixteen-component natural gas (SRK,
+// 245.6 K, 6932575 Pa, two phases) and methane / n-hexane / water with a
+// second liquid allowed (SRK with stored k_ij, 155.91 K, 1.3 MPa, three phases).
+#pragma once
+
+#include <initializer_list>
+#include <utility>
+
+#include "components/database.h"
+#include "streams/store.h"
+#include "zpk/zpk.h"
+
+namespace zpk::bench {
+
+using Feed = std::initializer_list<std::pair<long, double>>;
+
+inline const Feed kGas16 = {
+    {74828, 0.858264838},   {74840, 0.073530495},   {74986, 0.024027488},  {75285, 0.004152653},
+    {106978, 0.007765367},  {78784, 2.45226e-6},    {109660, 0.002596633}, {110543, 0.002392935},
+    {142825, 0.001470121},  {111659, 0.002655538},  {111842, 5.27638e-5},  {124185, 5.27638e-5},
+    {7727379, 0.002935327}, {124389, 0.0020100624}, {7783064, 1e-9},       {7732185, 1e-9}};
+inline constexpr double kGasT = 245.6, kGasP = 6932575;
+
+inline const Feed kThreePhase = {{74828, 0.9}, {110543, 0.099}, {7732185, 0.001}};
+inline constexpr double kThreePhaseT = 155.91, kThreePhaseP = 1300000;
+
+// Definition of a stream of the given components (CAS number, fraction) with
+// one model for every property and phase, the putKO options and the loadSB
+// level (-1: none).
+inline streams::StreamDef makeDef(Feed comps, int model, int options, int sb) {
+    streams::StreamDef d;
+    for (auto [cas, z] : comps) {
+        d.codes.push_back(components::indexOfCas(cas));
+        d.z.push_back(z);
+    }
+    for (auto& row : d.models)
+        row.fill(model);
+    d.options = options;
+    d.bipLoadLevel = sb;
+    d.defined = true;
+    return d;
+}
+
+inline streams::StreamDef gas16Def() {
+    return makeDef(kGas16, 30, 0, -1);
+}
+inline streams::StreamDef threePhaseDef() {
+    return makeDef(kThreePhase, 30, 1, 0);
+}
+
+// Defines stream s through the C interface (units: K, Pa, kJ/kmol).
+inline void defineStream(int s, Feed comps, int model) {
+    initS(s);
+    int pos = 1;
+    for (auto [cas, z] : comps) {
+        putCC(s, pos, CompCID(static_cast<int>(cas)));
+        putZ(s, pos, z);
+        ++pos;
+    }
+    for (int prop = 1; prop <= 4; ++prop)
+        for (int ph = 0; ph <= 1; ++ph)
+            setMP(s, prop, ph, model);
+    setS(s);
+}
+
+} // namespace zpk::bench
