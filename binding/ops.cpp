@@ -132,7 +132,8 @@ bool sequence(PyObject* obj, const char* function, const char* what, bool option
             if ((v == -1 && PyErr_Occurred()) || v < -2147483647L - 1 || v > 2147483647L) {
                 PyErr_Clear();
                 Py_DECREF(fast);
-                PyErr_Format(PyExc_OverflowError, "%s: %s[%zd] is outside the 32-bit range", function, what, i);
+                PyErr_Format(PyExc_OverflowError, "%s: %s[%zd] is outside the 32-bit range", function, what,
+                             i);
                 return false;
             }
             out.push_back(static_cast<int>(v));
@@ -152,13 +153,15 @@ bool sequence(PyObject* obj, const char* function, const char* what, bool option
     return true;
 }
 
-template <class T> T* data(std::vector<T>& v, bool none) { return none || v.empty() ? nullptr : v.data(); }
+template <class T> T* data(std::vector<T>& v, bool none) {
+    return none || v.empty() ? nullptr : v.data();
+}
 
 bool sameLength(const char* function, const char* what, std::size_t size, const char* ofWhat,
                 std::size_t expected, bool none) {
     if (none || size == expected) return true;
-    raiseLength(function, std::string(what) + " holds " + std::to_string(size) + " values, " + ofWhat +
-                              " needs " + std::to_string(expected));
+    raiseLength(function, std::string(what) + " holds " + std::to_string(size) + " values, needs " +
+                              std::to_string(expected) + " (" + ofWhat + ")");
     return false;
 }
 
@@ -227,7 +230,8 @@ PyObject* dcol(PyObject*, PyObject* args) {
         return nullptr;
     const std::size_t stages = pressure.size();
     if (stages < 2 || stages > 500)
-        return raiseLength(fn, "stage pressures hold " + std::to_string(stages) + " values; a column has 2..500 stages");
+        return raiseLength(fn, "stage pressures hold " + std::to_string(stages) +
+                                   " values; a column has 2..500 stages");
     if (!sameLength(fn, "stage heats", heat.size(), "one per stage", stages, nHeat) ||
         !sameLength(fn, "stage efficiencies", eff.size(), "one per stage", stages, nEff) ||
         !sameLength(fn, "temperature estimates", guess.size(), "one per stage", stages, nGuess) ||
@@ -235,12 +239,16 @@ PyObject* dcol(PyObject*, PyObject* args) {
         !sameLength(fn, "side-draw stages", drawStages.size(), "one per side draw", draws.size(), false) ||
         !sameLength(fn, "side-draw kinds", drawKinds.size(), "one per side draw", draws.size(), false) ||
         !sameLength(fn, "side-draw amounts", drawAmounts.size(), "one per side draw", draws.size(), false) ||
-        !sameLength(fn, "specification quantities", b.size(), "one per specification place", a.size(), false) ||
-        !sameLength(fn, "specification components", c.size(), "one per specification place", a.size(), false) ||
-        !sameLength(fn, "specification values", values.size(), "one per specification place", a.size(), false))
+        !sameLength(fn, "specification quantities", b.size(), "one per specification place", a.size(),
+                    false) ||
+        !sameLength(fn, "specification components", c.size(), "one per specification place", a.size(),
+                    false) ||
+        !sameLength(fn, "specification values", values.size(), "one per specification place", a.size(),
+                    false))
         return nullptr;
     if (feeds.empty() || feeds.size() > 100)
-        return raiseLength(fn, "feed streams hold " + std::to_string(feeds.size()) + " values; a column has 1..100 feeds");
+        return raiseLength(fn, "feed streams hold " + std::to_string(feeds.size()) +
+                                   " values; a column has 1..100 feeds");
     if (draws.size() > 100)
         return raiseLength(fn, std::to_string(draws.size()) + " side draws; a column has at most 100");
     if (a.size() > 2)
@@ -259,10 +267,10 @@ PyObject* dcol(PyObject*, PyObject* args) {
     setErrFlag(0);
     results.assign(2 * std::max(positions, codes.size()) + stages, NAN);
     rc = DCOL(kind, static_cast<int>(stages), mode, data(heat, nHeat), pressure.data(), data(eff, nEff),
-              data(guess, nGuess), top, bottom, static_cast<int>(feeds.size()), feeds.data(), feedStages.data(),
-              static_cast<int>(draws.size()), data(draws, false), data(drawStages, false), data(drawKinds, false),
-              data(drawAmounts, false), static_cast<int>(a.size()), duties, data(a, false), data(b, false),
-              data(c, false), data(values, false), results.data());
+              data(guess, nGuess), top, bottom, static_cast<int>(feeds.size()), feeds.data(),
+              feedStages.data(), static_cast<int>(draws.size()), data(draws, false), data(drawStages, false),
+              data(drawKinds, false), data(drawAmounts, false), static_cast<int>(a.size()), duties,
+              data(a, false), data(b, false), data(c, false), data(values, false), results.data());
     Py_END_ALLOW_THREADS;
     if (!settle(fn, rc == 0)) return nullptr;
     const std::size_t n = codes.size();
@@ -290,7 +298,8 @@ PyObject* bregr(PyObject*, PyObject* args) {
         return nullptr;
     const std::size_t points = x.size();
     if (points < 1 || points > 10000)
-        return raiseLength(fn, "x holds " + std::to_string(points) + " values; a regression takes 1..10000 points");
+        return raiseLength(fn, "x holds " + std::to_string(points) +
+                                   " values; a regression takes 1..10000 points");
     if (!sameLength(fn, "y", y.size(), "one per point of x", points, false) ||
         !sameLength(fn, "T", T.size(), "one per point of x", points, false) ||
         !sameLength(fn, "P", P.size(), "one per point of x", points, false) ||
@@ -306,7 +315,8 @@ PyObject* bregr(PyObject*, PyObject* args) {
                T.data(), P.data(), params, xOut.data(), yOut.data());
     Py_END_ALLOW_THREADS;
     if (!settle(fn, rc == 0)) return nullptr;
-    return Py_BuildValue("(NNN)", tupleOf(params, 10), tupleOf(xOut.data(), points), tupleOf(yOut.data(), points));
+    return Py_BuildValue("(NNN)", tupleOf(params, 10), tupleOf(xOut.data(), points),
+                         tupleOf(yOut.data(), points));
 }
 
 bool capacityOk(const char* fn, int capacity) {
@@ -377,11 +387,13 @@ PyObject* getdataf(PyObject*, PyObject*) {
 
 PyMethodDef methods[] = {
     {"dcol", dcol, METH_VARARGS,
-     "dcol(kind, mode, pressures, heat, efficiency, guess, top, bottom, feeds, feed_stages, draws, draw_stages, "
+     "dcol(kind, mode, pressures, heat, efficiency, guess, top, bottom, feeds, feed_stages, draws, "
+     "draw_stages, "
      "draw_kinds, draw_amounts, spec_places, spec_quantities, spec_components, spec_values)\n"
      "-> (duties, component codes, top flows, bottom flows, stage temperatures). DCOL in library units."},
     {"bregr", bregr, METH_VARARGS,
-     "bregr(stream, code, a, b, c, x, y, T, P, flags) -> (params[10], x_out, y_out). BRegr in library units."},
+     "bregr(stream, code, a, b, c, x, y, T, P, flags) -> (params[10], x_out, y_out). BRegr in library "
+     "units."},
     {"pfline", pfline, METH_VARARGS,
      "pfline(stream, kind, fraction, capacity) -> (T, P): PFLine, a line of constant phase fraction."},
     {"peline", peline, METH_VARARGS, "peline(stream, line, capacity) -> (T, P): PELine, an envelope line."},
@@ -389,11 +401,19 @@ PyMethodDef methods[] = {
     {"getdataf", getdataf, METH_NOARGS, "getdataf() -> the library's data folder (getDATAF)."},
     {nullptr, nullptr, 0, nullptr}};
 
-PyModuleDef moduleDef = {PyModuleDef_HEAD_INIT, "_zelta_ops",
+PyModuleDef moduleDef = {PyModuleDef_HEAD_INIT,
+                         "_zelta_ops",
                          "Library functions beside _zelta: column, regression, envelope lines; raising "
                          "zelta.ZeltaError on failure.",
-                         -1, methods, nullptr, nullptr, nullptr, nullptr};
+                         -1,
+                         methods,
+                         nullptr,
+                         nullptr,
+                         nullptr,
+                         nullptr};
 
 } // namespace
 
-PyMODINIT_FUNC PyInit__zelta_ops(void) { return PyModule_Create(&moduleDef); }
+PyMODINIT_FUNC PyInit__zelta_ops(void) {
+    return PyModule_Create(&moduleDef);
+}
