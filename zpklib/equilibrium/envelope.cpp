@@ -333,6 +333,30 @@ bool verifiedPoint(const FluidSystem& sys, const double* z, double beta, const E
     return equilibriumDefect(sys, p.T, p.P, z, phases, kEnvelopeFugacityTolerance).empty();
 }
 
+// The highest traced point of a line (in P, or in T) that is a critical
+// point or passes the verification; not found when none does.  Used when
+// the maximum itself fails: next to a critical point (a nearly pure feed,
+// whose extrema lie a hair from it) the phases are so alike that the
+// fugacities of a dilute component cannot be evaluated to the verification's
+// tolerance, while the points a step further away can.
+Extremum highestVerified(const FluidSystem& sys, const double* z, double beta, const EnvelopeLine& line,
+                         bool maxP) {
+    std::vector<const EnvelopePoint*> order;
+    for (const auto& p : line)
+        order.push_back(&p);
+    std::sort(order.begin(), order.end(),
+              [&](const auto* a, const auto* b) { return maxP ? a->P > b->P : a->T > b->T; });
+    Extremum e;
+    for (const EnvelopePoint* p : order)
+        if (p->critical || verifiedPoint(sys, z, beta, *p)) {
+            e.found = true;
+            e.T = p->T;
+            e.P = p->P;
+            break;
+        }
+    return e;
+}
+
 // Maximum of P over T (cricondenbar, maxP) or of T over P along the lines,
 // refined by successive parabolic interpolation through re-solved points.
 // The result is a verified point (the refined one, else the traced one);
@@ -351,7 +375,7 @@ Extremum extremum(const FluidSystem& sys, const double* z, double beta, const En
     e.P = (*best)[bi].P;
     if (bi == 0 || bi + 1 >= best->size()) {
         e.found = (*best)[bi].critical || verifiedPoint(sys, z, beta, (*best)[bi]);
-        return e;
+        return e.found ? e : highestVerified(sys, z, beta, line, maxP);
     }
     // Three points around the maximum: (arg, val), refined.
     std::vector<EnvelopePoint> pts = {(*best)[bi - 1], (*best)[bi], (*best)[bi + 1]};
@@ -377,7 +401,8 @@ Extremum extremum(const FluidSystem& sys, const double* z, double beta, const En
         if (std::fabs(a - a1) < 1e-7 * std::fabs(a1)) break;
     }
     if (!verifiedPoint(sys, z, beta, bestPoint)) bestPoint = (*best)[bi];
-    if (!bestPoint.critical && !verifiedPoint(sys, z, beta, bestPoint)) e.found = false;
+    if (!bestPoint.critical && !verifiedPoint(sys, z, beta, bestPoint))
+        return highestVerified(sys, z, beta, line, maxP);
     e.T = bestPoint.T;
     e.P = bestPoint.P;
     return e;
