@@ -397,7 +397,8 @@ class Fluid:
         critical: [(T [K], P [Pa]), ...]; quality: {vapour fraction: (T list [K],
         P list [Pa])}, one line of constant molar vapour fraction for each value
         of `quality` (fractions in (0, 1), e.g. quality=[0.1, 0.5, 0.9]).
-        points: most points per line.
+        points: most points per line (a line traced with more points is sampled
+        evenly along its length, interpolating between traced points).
         """
         if not isinstance(points, int) or points < 2:
             raise ValueError("points must be an integer >= 2")
