@@ -27,7 +27,7 @@ def test_installed_modules_import_and_use_the_installed_library(tmp_path):
     prefix = tmp_path / "prefix"
     subprocess.run(["cmake", "--install", BUILD, "--component", "python", "--prefix", str(prefix)],
                    check=True, capture_output=True)
-    (module,) = glob.glob(str(prefix / "**" / "_zelta*.so"), recursive=True)
+    (module,) = glob.glob(str(prefix / "**" / "_zelta.*.so"), recursive=True)
     site = os.path.dirname(module)
     assert os.path.isfile(os.path.join(site, "zelta", "__init__.py"))
     assert os.path.isfile(os.path.join(site, "zelta", "functions.tsv"))  # read by zelta.describe()
