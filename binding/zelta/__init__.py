@@ -18,7 +18,7 @@ xerr()/xerrmsg().  This package is optional and adds
   any two specifications, dew and bubble points, envelopes and property
   tables, all in SI units (see zelta.fluid);
 - components, models, units: names of components and models, unit parsing;
-- Flow, mix, split, separate, pipe, nozzle, column, regress: unit operations
+- Flow, mix, split, separate, pipe, nozzle, compressor, column, regress: unit operations
   on material flows, the distillation column and the regression of binary
   parameters (see zelta.operations; the column, the regression and the
   envelope's quality lines come from the companion module _zelta_ops).
@@ -30,8 +30,8 @@ from .arrays import DoubleArray, Matrix, Buffer
 from .streams import Stream, stream, model_set
 from . import components, models, units
 from .fluid import Fluid, State, Phase, table_frame
-from .operations import (Flow, Separated, Nozzle, ColumnResult, Regression, mix, split, separate, pipe, nozzle,
-                         column, regress)
+from .operations import (Flow, Separated, Nozzle, Compression, ColumnResult, Regression, mix, split, separate, pipe,
+                         nozzle, compressor, column, regress)
 from .derivatives import (bind_slot, fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
                           entropy_derivatives, volume, volume_derivatives)
 from .reference import describe
@@ -39,8 +39,8 @@ from .reference import describe
 __all__ = [
     "ZeltaError", "ExtrapolationWarning", "LengthError", "Sequence", "checked", "raise_on_error",
     "Fluid", "State", "Phase", "table_frame", "components", "models", "units",
-    "Flow", "Separated", "Nozzle", "ColumnResult", "Regression", "mix", "split", "separate", "pipe", "nozzle",
-    "column", "regress",
+    "Flow", "Separated", "Nozzle", "Compression", "ColumnResult", "Regression", "mix", "split", "separate", "pipe",
+    "nozzle", "compressor", "column", "regress",
     "DoubleArray", "Matrix", "Buffer",
     "Stream", "stream", "model_set",
     "bind_slot", "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",

@@ -1,5 +1,5 @@
 """Unit operations on material flows: mixer, splitter, separators, pipe, nozzle,
-the distillation column and the regression of binary parameters.
+compressor, the distillation column and the regression of binary parameters.
 
     >>> feed = zelta.Flow.at(fluid, 100.0, P=15e5, vapour_fraction=0.0)   # 100 mol/s at its bubble point
     >>> vapour, liquid, water = zelta.separate(feed)
@@ -262,6 +262,52 @@ def nozzle(flow, P_back, model="equilibrium", boiling_delay=None):
         area = _from(call(_zelta.xisp, n, _to(P_back, _Q["pressure"]), _NOZZLE_MODELS[model],
                           float(boiling_delay or 0.0)), _Q["area"])
         return Nozzle(throat_area=area, mass_flux=flow.mass_flow / area, outlet=_read(n, flow.fluid))
+
+
+# -- compressor --------------------------------------------------------------------
+
+
+@dataclass(frozen=True)
+class Compression:
+    """A polytropic compression (or expansion).
+
+    outlet: the outlet Flow; power: shaft power [W] (outlet minus inlet
+    enthalpy flow, negative for an expander); efficiency: polytropic
+    efficiency [-] (given, or found from the outlet temperature).
+    """
+    outlet: Flow
+    power: float
+    efficiency: float
+
+
+_COMPRESSOR_METHODS = {"path": 1, "stepwise": 3, "schultz": 4}
+
+
+def compressor(flow, P_out, efficiency=1.0, method="path", T_out=None):
+    """Polytropic compression of a Flow to P_out [Pa].
+
+    efficiency: polytropic efficiency in (0, 1]; method: "path" (the
+    polytropic path integral), "stepwise" (50 isentropic steps) or
+    "schultz". With T_out [K] instead, the efficiency that reaches that
+    outlet temperature is found (path method). Returns a Compression.
+    """
+    _positive("P_out", P_out)
+    if method not in _COMPRESSOR_METHODS:
+        raise ValueError("method must be one of %s" % ", ".join(_COMPRESSOR_METHODS))
+    if T_out is None:
+        if not (isinstance(efficiency, (int, float)) and 0 < efficiency <= 1):
+            raise ValueError("efficiency must be within (0, 1], got %r" % (efficiency,))
+        mode, value = _COMPRESSOR_METHODS[method], float(efficiency)
+    else:
+        _positive("T_out", T_out)
+        mode, value = 2, _to(T_out, _Q["temperature"])
+    with _Streams() as streams:
+        call = _Calls("compressor")
+        n = _load(flow, streams, call)
+        result = call(_zelta.xpolp, n, _to(P_out, _Q["pressure"]), mode, value)
+        outlet = _read(n, flow.fluid)
+    found = float(efficiency) if T_out is None else result
+    return Compression(outlet=outlet, power=outlet.enthalpy_flow - flow.enthalpy_flow, efficiency=found)
 
 
 # -- distillation column ------------------------------------------------------------

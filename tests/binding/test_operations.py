@@ -197,3 +197,39 @@ def test_regression_reproduces_its_own_data():
     with pytest.raises(ValueError, match="two components"):
         zelta.regress(zelta.Fluid(LIGHT, model="NRTL"), x, y, T, P)
     assert math.isfinite(mixture.flash(T=350.0, P=101325.0).h)  # the fluid itself is unchanged and usable
+
+
+# -- compressor -------------------------------------------------------------------------
+
+
+def test_compressor_round_trip_and_agreement_with_fluid_compress():
+    gas = zelta.Fluid({"methane": 0.9, "ethane": 0.06, "propane": 0.04}, model="PR")
+    inlet = zelta.Flow.at(gas, 100.0, T=300.0, P=30e5)
+    run = zelta.compressor(inlet, P_out=90e5, efficiency=0.78)
+    assert run.outlet.flow == pytest.approx(100.0, rel=1e-12) and run.outlet.state.P == pytest.approx(90e5)
+    # The same compression as Fluid.compress, whose work is per kg.
+    same = gas.compress(T=300.0, P=30e5, P_out=90e5, efficiency=0.78)
+    assert run.outlet.state.T == pytest.approx(same.T, abs=1e-6)
+    assert run.power == pytest.approx(same.inputs["work"] * inlet.mass_flow, rel=1e-6)
+    # The efficiency that reaches that outlet temperature is the one given.
+    back = zelta.compressor(inlet, P_out=90e5, T_out=run.outlet.state.T)
+    assert back.efficiency == pytest.approx(0.78, abs=1e-6)
+    with pytest.raises(ValueError, match="efficiency"):
+        zelta.compressor(inlet, P_out=90e5, efficiency=1.2)
+
+
+# -- threads ----------------------------------------------------------------------------
+
+
+def test_columns_in_threads_equal_the_serial_ones(feed):
+    import concurrent.futures
+
+    def run(reflux):
+        col = zelta.column([(feed, 5)], stages=10, pressure=10e5, reflux_ratio=reflux, distillate_fraction=0.5)
+        return col.stage_temperatures, col.condenser_duty
+
+    refluxes = [1.5, 2.0, 2.5, 3.0]
+    serial = [run(r) for r in refluxes]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        parallel = list(pool.map(run, refluxes))
+    assert parallel == serial
