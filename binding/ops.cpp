@@ -363,12 +363,16 @@ PyObject* peline(PyObject*, PyObject* args) {
 
 // strmdt(stream) -> the highest dew temperature
 PyObject* strmdt(PyObject*, PyObject* arg) {
-    const long stream = PyLong_AsLong(arg);
-    if (stream == -1 && PyErr_Occurred()) return nullptr;
+    int stream = 0;
+    PyObject* tuple = PyTuple_Pack(1, arg);
+    if (!tuple) return nullptr;
+    const int ok = PyArg_ParseTuple(tuple, "i:strmdt", &stream);
+    Py_DECREF(tuple);
+    if (!ok) return nullptr;
     double t = NAN;
     Py_BEGIN_ALLOW_THREADS;
     setErrFlag(0);
-    t = StrMDt(static_cast<int>(stream));
+    t = StrMDt(stream);
     Py_END_ALLOW_THREADS;
     if (!settle("StrMDt", !std::isfinite(t))) return nullptr;
     return PyFloat_FromDouble(t);

@@ -405,7 +405,8 @@ def column(feeds, stages, pressure, draws=(), efficiency=None, heat=None, guess=
     the reboiler when there is one) to the top (stage N, the condenser).
     stages: number of stages N (2..500), condenser and reboiler included.
     pressure: stage pressures [Pa]: one value, (top, bottom) for a linear
-    profile, or N values from stage 1 up.
+    profile, or N values from stage 1 up (with N = 2, a pair is read as the
+    values of stages 1 and 2).
     draws: [(stage, "liquid" | "vapour", fraction of the total molar feed), ...].
     efficiency: Murphree vapour efficiency (0, 1], one value or N values;
     heat: fixed heat added per stage [W], one value or N values;
