@@ -287,3 +287,43 @@ TEST_F(EnvelopeApi, NearlyPureFeedsHaveTheirExtrema) {
         }
     }
 }
+
+// Ethane / propane / n-butane (SRK): within half a kelvin below the critical
+// temperature the line of vapour fraction 0.75 still crosses every
+// temperature and pressure it reaches; the fraction flashes at a fixed T or
+// P find those states (their probing flashes cannot tell the nearly
+// identical phases apart there, the line of the fraction can) and agree with
+// the line and with an isothermal flash at the state they return.
+TEST_F(EnvelopeApi, FractionFlashesNextToTheCriticalPoint) {
+    define(s, {{kEthane, 0.05}, {kPropane, 0.45}, {kNButane, 0.5}}, 30);
+    loadSB(s, 0);
+    ASSERT_EQ(setS(s), 1);
+    ASSERT_EQ(StrCPnr(s), 1) << ErrMsg();
+    const double tc = StrTc(s, 1), pc = StrPc(s, 1);
+    std::vector<double> t(5000), p(5000);
+    const int n = PFLine(s, 2, 0.75, t.data(), p.data(), 5000);
+    ASSERT_GT(n, 10) << ErrMsg();
+    for (double dT : {0.5, 0.4, 0.2, 0.01}) {
+        SCOPED_TRACE(dT);
+        const double T = tc - dT;
+        const double P = PfTF(s, T, 0.75, 0, 1);
+        ASSERT_TRUE(std::isfinite(P)) << ErrMsg();
+        EXPECT_LT(P, pc);
+        // Between the line's points that bracket T.
+        bool bracketed = false;
+        for (int k = 1; k < n && !bracketed; ++k)
+            if ((t[k - 1] - T) * (t[k] - T) <= 0)
+                bracketed =
+                    P >= std::min(p[k - 1], p[k]) * (1 - 1e-9) && P <= std::max(p[k - 1], p[k]) * (1 + 1e-9);
+        EXPECT_TRUE(bracketed) << P;
+        if (dT >= 0.2) { // an isothermal flash there splits the same way
+            ASSERT_EQ(setOp(s, T, P), 1) << ErrMsg();
+            ASSERT_EQ(getPNr(), 2);
+            EXPECT_NEAR(StrPf(s, 1), 0.75, 1e-6);
+        }
+    }
+    const double P = pc * (1 - 2e-3);
+    const double T = PfPF(s, P, 0.75, 0, 1);
+    ASSERT_TRUE(std::isfinite(T)) << ErrMsg();
+    EXPECT_NEAR(T, tc, 1.0);
+}

@@ -316,6 +316,36 @@ bool solveOnLine(const FluidSystem& sys, const double* z, double beta, const Env
     return true;
 }
 
+} // namespace
+
+std::vector<EnvelopePoint> pointsAt(const FluidSystem& sys, const double* z, double beta,
+                                    const EnvelopeLine& line, bool fixT, double value) {
+    std::vector<EnvelopePoint> out;
+    for (std::size_t k = 1; k < line.size(); ++k) {
+        const EnvelopePoint &a = line[k - 1], &b = line[k];
+        const double va = fixT ? a.T : a.P, vb = fixT ? b.T : b.P;
+        if (!((va - value) * (vb - value) <= 0) || va == vb) continue;
+        const EnvelopePoint* from[2] = {&a, &b};
+        if (std::fabs(vb - value) < std::fabs(va - value)) std::swap(from[0], from[1]);
+        EnvelopePoint p;
+        for (const EnvelopePoint* near : from) {
+            if (!solveOnLine(sys, z, beta, *near, fixT, value, p)) continue;
+            // Same side of the critical point as the start: ln K of the
+            // component furthest from 1 keeps its sign (else the corrector
+            // went over to the mirror image with the phase labels swapped).
+            std::size_t far = 0;
+            for (std::size_t i = 1; i < p.lnK.size(); ++i)
+                if (std::fabs(near->lnK[i]) > std::fabs(near->lnK[far])) far = i;
+            if ((p.lnK[far] > 0) != (near->lnK[far] > 0)) continue;
+            out.push_back(p);
+            break;
+        }
+    }
+    return out;
+}
+
+namespace {
+
 // Whether a traced (not interpolated) point is a two-phase equilibrium of
 // the feed: equal fugacities to the tracer's own tolerance with margin,
 // distinct phases, material balance.
