@@ -18,6 +18,14 @@ namespace {
 // tracer's corrector stops at residuals of 1e-9, so a margin above it.
 constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
+// Largest change of ln T or ln P (predicted) of a step over a critical point
+// to the mirror image of the K; a longer one first approaches the critical
+// point in steps that halve ln K of the stepping component.
+constexpr double kCriticalJump = 1e-4;
+// Smallest |ln K| of the stepping component reached that way (closer in the
+// corrector's start from the mirror image fails).
+constexpr double kClosestApproach = 2e-3;
+
 // The continuation equations of one line (see envelope.h) over the
 // components present; X = (ln K of act..., ln T, ln P).
 class LineEquations {
@@ -209,6 +217,7 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
     Eigen::VectorXd direction = Eigen::VectorXd::Zero(dim);
     direction(m + 1) = 1; // upwards in pressure from the start
     double h = 0.02;      // step of the specified variable
+    int approaching = -1; // the ln K in which the line approaches a critical point
     const double lnMinP = std::log(o.minP), lnMaxP = std::log(o.maxP);
     for (int step = 0; step < o.maxSteps; ++step) {
         Eigen::VectorXd v;
@@ -216,7 +225,9 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
         int ns = 0;
         for (int k = 1; k < dim; ++k)
             if (std::fabs(v(k)) > std::fabs(v(ns))) ns = k;
-        v /= v(ns); // now dX/dX_ns
+        if (approaching >= 0 && std::fabs(v(approaching)) > 1e-3 * std::fabs(v(ns)))
+            ns = approaching; // keep stepping in that ln K until it steps over the critical point
+        v /= v(ns);           // now dX/dX_ns
         if (v.dot(direction) < 0) v = -v;
         s = ns;
         // Largest step allowed by every variable.
@@ -225,19 +236,41 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
             if (std::fabs(v(k)) > 0) hMax = std::min(hMax, maxStep(eq, k) / std::fabs(v(k)));
         h = std::min(h, hMax);
         bool done = false, moved = false;
+        bool mayApproach = true, forceCrossing = false;
         while (h > 1e-7) {
             Eigen::VectorXd Xn = X + h * v;
-            bool crossing = s < m && (X(s) > 0) != (Xn(s) > 0);
+            // Over the critical point: ln K of s changes sign, or the step
+            // would take it most of the way to 0 (the trivial solution) or
+            // closer to it than kClosestApproach.
+            bool crossing =
+                s < m &&
+                (forceCrossing || (X(s) > 0) != (Xn(s) > 0) || std::fabs(Xn(s)) < 0.25 * std::fabs(X(s)) ||
+                 (std::fabs(Xn(s)) < kClosestApproach && std::fabs(Xn(s)) < std::fabs(X(s))));
+            bool approach = false;
+            if (crossing && mayApproach && 0.5 * std::fabs(X(s)) >= kClosestApproach &&
+                2 * std::fabs(X(s)) * std::max(std::fabs(v(m)), std::fabs(v(m + 1))) > kCriticalJump) {
+                // Approach the critical point before stepping over it: the
+                // line bends sharply there in T and P, and a step to the
+                // mirror image that moves T or P far cuts the corner (the
+                // interpolated critical point and the cricondenbar fall
+                // inside the two-phase region).  Halve ln K of s instead.
+                crossing = false;
+                approach = true;
+                Xn = X - 0.5 * X(s) / v(s) * v;
+            }
             bool sw = swapped;
             double target = Xn(s);
             if (crossing) {
                 // Step over the critical point to the mirror image of the
                 // current K, where the phase labels are swapped.
                 target = -X(s);
-                Xn = X + (target - X(s)) * v;
+                Xn = X + (target - X(s)) / v(s) * v;
                 sw = !swapped;
             }
-            if (eq.correct(Xn, s, target, sw, it)) {
+            // An approach that the corrector reaches only with difficulty is
+            // not taken: closer in it would fail, so the line steps over from here.
+            if (eq.correct(Xn, s, target, sw, it) && !(approach && it > 6)) {
+                if (approach) approaching = s;
                 if (crossing) {
                     // Critical point by linear interpolation in the K of the
                     // specified component.
@@ -251,18 +284,28 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
                         done = true;
                         break;
                     }
+                    h = std::fabs(target); // leave the critical point as gradually as it was approached
+                    approaching = -1;
                 }
                 direction = Xn - X;
                 X = Xn;
                 swapped = sw;
                 line.push_back(eq.point(X, swapped));
-                if (it <= 3)
+                if (approach)
+                    h = 0.5 * std::fabs(X(s));
+                else if (it <= 3)
                     h *= 1.5;
                 else if (it > 6)
                     h *= 0.6;
                 moved = true;
                 break;
             }
+            if (approach) {
+                mayApproach = false; // the corrector fails closer in: step over from here
+                forceCrossing = true;
+                continue;
+            }
+            forceCrossing = false;
             h *= 0.5;
         }
         if (!done && !moved && m > 1) {
