@@ -11,11 +11,12 @@ trap 'rm -rf "$venv"' EXIT
 cd "$venv"
 "$venv/bin/python" - <<'PY'
 import sys
-import _zelta, zelta
+import _zelta, _zelta_ops, zelta
 gas = zelta.Fluid({"methane": 0.85, "ethane": 0.10, "propane": 0.05}, model="PR")
 state = gas.flash(T=250.0, P=50e5)
 assert state.phases[0].kind == "vapour" and 50 < state.phases[0].density < 80
 assert zelta.__file__.startswith(sys.prefix) and _zelta.__file__.startswith(sys.prefix)
+assert _zelta_ops.__file__.startswith(sys.prefix)
 assert "setOp" in str(zelta.describe("xftp"))
 print("venv: zelta", zelta.__file__)
 PY

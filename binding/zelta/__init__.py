@@ -17,7 +17,11 @@ xerr()/xerrmsg().  This package is optional and adds
 - Fluid, State, Phase: mixtures by component and model name, flashes at
   any two specifications, dew and bubble points, envelopes and property
   tables, all in SI units (see zelta.fluid);
-- components, models, units: names of components and models, unit parsing.
+- components, models, units: names of components and models, unit parsing;
+- Flow, mix, split, separate, pipe, nozzle, compressor, column, regress: unit operations
+  on material flows, the distillation column and the regression of binary
+  parameters (see zelta.operations; the column, the regression and the
+  envelope's quality lines come from the companion module _zelta_ops).
 
 NumPy is needed only for Fluid.table's arrays; matplotlib only for zelta.plot.
 """
@@ -26,6 +30,8 @@ from .arrays import DoubleArray, Matrix, Buffer
 from .streams import Stream, stream, model_set
 from . import components, models, units
 from .fluid import Fluid, State, Phase, table_frame
+from .operations import (Flow, Separated, Nozzle, Compression, ColumnResult, Regression, mix, split, separate, pipe,
+                         nozzle, compressor, column, regress)
 from .derivatives import (bind_slot, fugacities, fugacity_derivatives, enthalpy, enthalpy_derivatives, entropy,
                           entropy_derivatives, volume, volume_derivatives)
 from .reference import describe
@@ -33,6 +39,8 @@ from .reference import describe
 __all__ = [
     "ZeltaError", "ExtrapolationWarning", "LengthError", "Sequence", "checked", "raise_on_error",
     "Fluid", "State", "Phase", "table_frame", "components", "models", "units",
+    "Flow", "Separated", "Nozzle", "Compression", "ColumnResult", "Regression", "mix", "split", "separate", "pipe",
+    "nozzle", "compressor", "column", "regress",
     "DoubleArray", "Matrix", "Buffer",
     "Stream", "stream", "model_set",
     "bind_slot", "fugacities", "fugacity_derivatives", "enthalpy", "enthalpy_derivatives",

@@ -18,6 +18,7 @@ from types import MappingProxyType
 from typing import Mapping, Optional, Tuple
 
 import _zelta
+import _zelta_ops
 
 from . import components as _components
 from . import models as _models
@@ -387,16 +388,24 @@ class Fluid:
             raise ValueError("give either P or T")
         return self.flash(P=P, vapour_fraction=beta) if P is not None else self.flash(T=T, vapour_fraction=beta)
 
-    def envelope(self, points=200):
+    def envelope(self, points=200, quality=()):
         """The phase envelope: a dict of numpy-free lists.
 
         lines: [(T list [K], P list [Pa]), ...] (line 1 runs from the dew side at
         low pressure through the critical point down the bubble side);
-        cricondenbar: (T, P); cricondentherm: (T, P); critical: [(T, P), ...].
-        points: most points per line.
+        cricondenbar: (T [K], P [Pa]); cricondentherm: (T [K], P [Pa]);
+        critical: [(T [K], P [Pa]), ...]; quality: {vapour fraction: (T list [K],
+        P list [Pa])}, one line of constant molar vapour fraction for each value
+        of `quality` (fractions in (0, 1), e.g. quality=[0.1, 0.5, 0.9]).
+        points: most points per line (a line traced with more points is sampled
+        evenly along its length, interpolating between traced points).
         """
         if not isinstance(points, int) or points < 2:
             raise ValueError("points must be an integer >= 2")
+        quality = [float(q) for q in quality]
+        for q in quality:
+            if not 0.0 < q < 1.0:
+                raise ValueError("quality lines need vapour fractions within (0, 1), got %r" % (q,))
         n = self._stream()
         call = _Calls("envelope")
         Tq, Pq = _Q["temperature"], _Q["pressure"]
@@ -419,11 +428,16 @@ class Fluid:
             count = 0
         for k in range(1, count + 1):
             critical.append((_from(call(_zelta.xstc, n, k), Tq), _from(call(_zelta.xspc, n, k), Pq)))
+        qualities = {}
+        for q in quality:
+            Ts, Ps = _zelta_ops.pfline(n, 2, q, points)
+            qualities[q] = ([_from(t, Tq) for t in Ts], [_from(p, Pq) for p in Ps])
         return {
             "lines": lines,
             "cricondenbar": (_from(call(_zelta.xscbt, n), Tq), _from(call(_zelta.xscbp, n), Pq)),
             "cricondentherm": (_from(call(_zelta.xsctt, n), Tq), _from(call(_zelta.xsctp, n), Pq)),
             "critical": critical,
+            "quality": qualities,
         }
 
     # -- water, hydrates, compression -----------------------------------------

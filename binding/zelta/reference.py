@@ -138,6 +138,31 @@ def python_result(f):
     return {"int": "int", "double": "float", "char*": "str, or None for a null text"}[f.result_type]
 
 
+# The C-only functions that the companion module _zelta_ops (binding/ops.cpp)
+# carries: its call (the C counts are the lengths of the sequences, outputs are
+# returned), what it returns, and the zelta function built on it.  A test keeps
+# these calls and the module's doc strings in agreement.
+OPS_CALLS = {
+    "DCOL": ("dcol(kind, mode, pressures, heat, efficiency, guess, top, bottom, feeds, feed_stages, draws, "
+             "draw_stages, draw_kinds, draw_amounts, spec_places, spec_quantities, spec_components, spec_values)",
+             "(duties, component codes, top flows, bottom flows, stage temperatures)", "zelta.column"),
+    "BRegr": ("bregr(stream, code, a, b, c, x, y, T, P, flags)", "(params[10], x_out, y_out)", "zelta.regress"),
+    "PFLine": ("pfline(stream, kind, fraction, capacity)", "(T, P)", "Fluid.envelope(quality=...)"),
+    "PELine": ("peline(stream, line, capacity)", "(T, P)", None),
+    "StrMDt": ("strmdt(stream)", "float", None),
+    "getDATAF": ("getdataf()", "str", None),
+}
+
+
+def ops_line(name):
+    """The Python line of a C-only function that _zelta_ops carries, else None."""
+    if name not in OPS_CALLS:
+        return None
+    call, result, wrapper = OPS_CALLS[name]
+    text = "Python: _zelta_ops.%s -> %s; raises zelta.ZeltaError on failure" % (call, result)
+    return text + ("; see %s" % wrapper if wrapper else "")
+
+
 def render(f, current_unit=None):
     """The plain-text description of one table row.
 
@@ -148,7 +173,7 @@ def render(f, current_unit=None):
     if f.exposed:
         lines.append("Python: %s -> %s" % (f.python_call(), python_result(f)))
     else:
-        lines.append("Python: none (C callers only)")
+        lines.append(ops_line(f.name) or "Python: none (C callers only)")
     lines.append("Arguments:" if f.arguments else "Arguments: none")
     for k, a in enumerate(f.arguments, 1):
         lines.append("  %d. %s %s: %s" % (k, a.c_type, a.name, a.meaning))

@@ -25,7 +25,7 @@ QUANTITY = {
     "conductivity": 28, "density": 30, "surface_tension": 32, "specific_heat": 33,
     "specific_enthalpy": 34, "speed_of_sound": 35, "specific_entropy": 36,
     "compressibility": 37, "expansivity": 38, "joule_thomson": 39, "molar_mass": 40,
-    "length": 43, "fraction": 53,
+    "length": 43, "area": 44, "molar_flow": 26, "fraction": 53,
 }
 
 # Factor from the library's base unit (unit 1) of a quantity to SI.  Most
@@ -36,6 +36,7 @@ _BASE_TO_SI = {
     20: 1.0,        # kJ/(kmol K) = J/(mol K)
     21: 1e3,        # kJ/s -> W
     22: 1e3,        # kW/K -> W/K
+    26: 1e3,        # kmol/s -> mol/s
     33: 1e3,        # kJ/(kg K) -> J/(kg K)
     34: 1e3,        # kJ/kg -> J/kg
     36: 1e3,        # kJ/(kg K) -> J/(kg K)

@@ -5,6 +5,7 @@ import os
 import pytest
 
 import _zelta
+import _zelta_ops
 import zelta
 from zelta import reference
 
@@ -27,6 +28,11 @@ def test_every_function_is_described_by_python_and_c_name():
         if f.exposed:
             assert zelta.describe(f.python) == text
             assert "_zelta.%s(" % f.python in text
+        elif f.name in reference.OPS_CALLS:
+            call = reference.OPS_CALLS[f.name][0]
+            assert "\nPython: _zelta_ops.%s -> " % call in text
+            # The companion module's own doc string names the same call.
+            assert getattr(_zelta_ops, call.split("(")[0]).__doc__.startswith(call), f.name
         else:
             assert "Python: none (C callers only)" in text
         for a in f.arguments:

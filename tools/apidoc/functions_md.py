@@ -35,8 +35,9 @@ HEAD = """# Function reference
 Every function of the C interface `zpk/zpk.h`, in the order of the interface
 table `zpk/functions.tsv` (format: `docs/api.md`): first the {exposed} functions
 that the Python module `_zelta` exposes (in its method-table order), then the
-{hidden} that only C and C++ callers have. From Python, `zelta.describe("xftp")`
-or `zelta.describe("setOp")` gives the same text.
+{hidden} that only C and C++ callers have (six of them reach Python through the
+companion module `_zelta_ops`). From Python, `zelta.describe("xftp")` or
+`zelta.describe("setOp")` gives the same text.
 
 - Units: `[quantity N]` is the unit currently selected for quantity code N
   (`setUMC`/`xsetumc`; unit 1 of every quantity unless changed; codes and
@@ -75,6 +76,10 @@ def section(ref, f):
     lines = ["## %s" % f.name, "", "```c", f.c_prototype() + ";", "```", ""]
     if f.exposed:
         lines.append("Python: `%s` returns %s." % (f.python_call(), ref.python_result(f)))
+    elif f.name in ref.OPS_CALLS:
+        call, result, wrapper = ref.OPS_CALLS[f.name]
+        lines.append("Python: `_zelta_ops.%s` returns %s and raises `zelta.ZeltaError` on failure%s." % (
+            call, result, "; see `%s`" % wrapper if wrapper else ""))
     else:
         lines.append("Python: none (C callers only).")
     lines.append("")
@@ -111,7 +116,8 @@ def page(ref, functions):
     text = HEAD.format(exposed=exposed, hidden=len(functions) - exposed)
     lines = text.rstrip("\n").split("\n")
     for f in functions:
-        python = code(f.python) if f.exposed else "-"
+        python = code(f.python) if f.exposed else (
+            code("_zelta_ops." + ref.OPS_CALLS[f.name][0].split("(")[0]) if f.name in ref.OPS_CALLS else "-")
         lines.append("| [%s](#%s) | %s | %s |" % (code(f.name), anchor(f), python, cell(f.result)))
     lines.append("")
     for f in functions:

@@ -20,6 +20,13 @@ constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
 // Newton iterations of one correction of a predicted point.
 constexpr int kMaxCorrections = 12;
+// Largest change of ln T or ln P (predicted) of a step over a critical point
+// to the mirror image of the K; a longer one first approaches the critical
+// point in steps that halve ln K of the stepping component.
+constexpr double kCriticalJump = 1e-4;
+// Smallest |ln K| of the stepping component reached that way (closer in the
+// corrector's start from the mirror image fails).
+constexpr double kClosestApproach = 2e-3;
 
 // The continuation equations of one line (see envelope.h) over the
 // components present; X = (ln K of act..., ln T, ln P).
@@ -260,6 +267,7 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
     Eigen::VectorXd direction = Eigen::VectorXd::Zero(dim);
     direction(m + 1) = 1; // upwards in pressure from the start
     double h = 0.02;      // step of the specified variable
+    int approaching = -1; // the ln K in which the line approaches a critical point
     const double lnMinP = std::log(o.minP), lnMaxP = std::log(o.maxP);
     Eigen::VectorXd prev; // the previous point of the line on the same side
     bool havePrev = false;
@@ -269,7 +277,9 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
         int ns = 0;
         for (int k = 1; k < dim; ++k)
             if (std::fabs(v(k)) > std::fabs(v(ns))) ns = k;
-        v /= v(ns); // now dX/dX_ns
+        if (approaching >= 0 && std::fabs(v(approaching)) > 1e-3 * std::fabs(v(ns)))
+            ns = approaching; // keep stepping in that ln K until it steps over the critical point
+        v /= v(ns);           // now dX/dX_ns
         if (v.dot(direction) < 0) v = -v;
         s = ns;
         // Largest step allowed by every variable.
@@ -278,19 +288,41 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
             if (std::fabs(v(k)) > 0) hMax = std::min(hMax, maxStep(eq, X, k) / std::fabs(v(k)));
         h = std::min(h, hMax);
         bool done = false, moved = false;
+        bool mayApproach = true, forceCrossing = false;
         while (h > 1e-7) {
             Eigen::VectorXd Xn = predict(X, v, s, h, havePrev ? &prev : nullptr);
-            bool crossing = s < m && (X(s) > 0) != (Xn(s) > 0);
+            // Over the critical point: ln K of s changes sign, or the step
+            // would take it most of the way to 0 (the trivial solution) or
+            // closer to it than kClosestApproach.
+            bool crossing =
+                s < m &&
+                (forceCrossing || (X(s) > 0) != (Xn(s) > 0) || std::fabs(Xn(s)) < 0.25 * std::fabs(X(s)) ||
+                 (std::fabs(Xn(s)) < kClosestApproach && std::fabs(Xn(s)) < std::fabs(X(s))));
+            bool approach = false;
+            if (crossing && mayApproach && 0.5 * std::fabs(X(s)) >= kClosestApproach &&
+                2 * std::fabs(X(s)) * std::max(std::fabs(v(m)), std::fabs(v(m + 1))) > kCriticalJump) {
+                // Approach the critical point before stepping over it: the
+                // line bends sharply there in T and P, and a step to the
+                // mirror image that moves T or P far cuts the corner (the
+                // interpolated critical point and the cricondenbar fall
+                // inside the two-phase region).  Halve ln K of s instead.
+                crossing = false;
+                approach = true;
+                Xn = X - 0.5 * X(s) / v(s) * v;
+            }
             bool sw = swapped;
             double target = Xn(s);
             if (crossing) {
                 // Step over the critical point to the mirror image of the
                 // current K, where the phase labels are swapped.
                 target = -X(s);
-                Xn = X + (target - X(s)) * v;
+                Xn = X + (target - X(s)) / v(s) * v;
                 sw = !swapped;
             }
-            if (eq.correct(Xn, s, target, sw, it)) {
+            // An approach that the corrector reaches only with difficulty is
+            // not taken: closer in it would fail, so the line steps over from here.
+            if (eq.correct(Xn, s, target, sw, it) && !(approach && it > 6)) {
+                if (approach) approaching = s;
                 if (crossing) {
                     // Critical point by linear interpolation in the K of the
                     // specified component.
@@ -304,6 +336,8 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
                         done = true;
                         break;
                     }
+                    h = std::fabs(target); // leave the critical point as gradually as it was approached
+                    approaching = -1;
                 }
                 direction = Xn - X;
                 prev = X;
@@ -311,13 +345,21 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
                 X = Xn;
                 swapped = sw;
                 line.push_back(eq.point(X, swapped));
-                if (it <= 3)
+                if (approach)
+                    h = 0.5 * std::fabs(X(s));
+                else if (it <= 3)
                     h *= 1.5;
                 else if (it > 6)
                     h *= 0.6;
                 moved = true;
                 break;
             }
+            if (approach) {
+                mayApproach = false; // the corrector fails closer in: step over from here
+                forceCrossing = true;
+                continue;
+            }
+            forceCrossing = false;
             h *= 0.5;
         }
         if (!done && !moved && m > 1) {
@@ -372,6 +414,36 @@ bool solveOnLine(const FluidSystem& sys, const double* z, double beta, const Env
     return true;
 }
 
+} // namespace
+
+std::vector<EnvelopePoint> pointsAt(const FluidSystem& sys, const double* z, double beta,
+                                    const EnvelopeLine& line, bool fixT, double value) {
+    std::vector<EnvelopePoint> out;
+    for (std::size_t k = 1; k < line.size(); ++k) {
+        const EnvelopePoint &a = line[k - 1], &b = line[k];
+        const double va = fixT ? a.T : a.P, vb = fixT ? b.T : b.P;
+        if (!((va - value) * (vb - value) <= 0) || va == vb) continue;
+        const EnvelopePoint* from[2] = {&a, &b};
+        if (std::fabs(vb - value) < std::fabs(va - value)) std::swap(from[0], from[1]);
+        EnvelopePoint p;
+        for (const EnvelopePoint* near : from) {
+            if (!solveOnLine(sys, z, beta, *near, fixT, value, p)) continue;
+            // Same side of the critical point as the start: ln K of the
+            // component furthest from 1 keeps its sign (else the corrector
+            // went over to the mirror image with the phase labels swapped).
+            std::size_t far = 0;
+            for (std::size_t i = 1; i < p.lnK.size(); ++i)
+                if (std::fabs(near->lnK[i]) > std::fabs(near->lnK[far])) far = i;
+            if ((p.lnK[far] > 0) != (near->lnK[far] > 0)) continue;
+            out.push_back(p);
+            break;
+        }
+    }
+    return out;
+}
+
+namespace {
+
 // Whether a traced (not interpolated) point is a two-phase equilibrium of
 // the feed: equal fugacities to the tracer's own tolerance with margin,
 // distinct phases, material balance.
@@ -387,6 +459,30 @@ bool verifiedPoint(const FluidSystem& sys, const double* z, double beta, const E
     }
     const std::vector<CheckedPhase> phases = {{models::kVapour, beta, &y}, {models::kLiquid, 1 - beta, &x}};
     return equilibriumDefect(sys, p.T, p.P, z, phases, kEnvelopeFugacityTolerance).empty();
+}
+
+// The highest traced point of a line (in P, or in T) that is a critical
+// point or passes the verification; not found when none does.  Used when
+// the maximum itself fails: next to a critical point (a nearly pure feed,
+// whose extrema lie a hair from it) the phases are so alike that the
+// fugacities of a dilute component cannot be evaluated to the verification's
+// tolerance, while the points a step further away can.
+Extremum highestVerified(const FluidSystem& sys, const double* z, double beta, const EnvelopeLine& line,
+                         bool maxP) {
+    std::vector<const EnvelopePoint*> order;
+    for (const auto& p : line)
+        order.push_back(&p);
+    std::sort(order.begin(), order.end(),
+              [&](const auto* a, const auto* b) { return maxP ? a->P > b->P : a->T > b->T; });
+    Extremum e;
+    for (const EnvelopePoint* p : order)
+        if (p->critical || verifiedPoint(sys, z, beta, *p)) {
+            e.found = true;
+            e.T = p->T;
+            e.P = p->P;
+            break;
+        }
+    return e;
 }
 
 // Maximum of P over T (cricondenbar, maxP) or of T over P along the lines,
@@ -407,7 +503,7 @@ Extremum extremum(const FluidSystem& sys, const double* z, double beta, const En
     e.P = (*best)[bi].P;
     if (bi == 0 || bi + 1 >= best->size()) {
         e.found = (*best)[bi].critical || verifiedPoint(sys, z, beta, (*best)[bi]);
-        return e;
+        return e.found ? e : highestVerified(sys, z, beta, line, maxP);
     }
     // Three points around the maximum: (arg, val), refined.
     std::vector<EnvelopePoint> pts = {(*best)[bi - 1], (*best)[bi], (*best)[bi + 1]};
@@ -433,7 +529,8 @@ Extremum extremum(const FluidSystem& sys, const double* z, double beta, const En
         if (std::fabs(a - a1) < 1e-7 * std::fabs(a1)) break;
     }
     if (!verifiedPoint(sys, z, beta, bestPoint)) bestPoint = (*best)[bi];
-    if (!bestPoint.critical && !verifiedPoint(sys, z, beta, bestPoint)) e.found = false;
+    if (!bestPoint.critical && !verifiedPoint(sys, z, beta, bestPoint))
+        return highestVerified(sys, z, beta, line, maxP);
     e.T = bestPoint.T;
     e.P = bestPoint.P;
     return e;

@@ -43,6 +43,13 @@ struct TraceOptions {
 EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, bool stopAtCritical,
                        const TraceOptions& options = {});
 
+// The points of a traced line (vapour fraction beta) where T (fixT) or P
+// equals value: each crossing between two traced points re-solved on the
+// line's equations from the nearer one; crossings that do not converge are
+// left out.  Points are in line order.
+std::vector<EnvelopePoint> pointsAt(const FluidSystem& sys, const double* z, double beta,
+                                    const EnvelopeLine& line, bool fixT, double value);
+
 struct Extremum {
     bool found = false;
     double T = 0, P = 0;

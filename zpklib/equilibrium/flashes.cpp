@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "equilibrium/envelope.h"
 #include "equilibrium/saturation.h"
 #include "equilibrium/system.h"
 #include "equilibrium/verify.h"
@@ -323,6 +324,45 @@ bool wantedSolution(const StreamSystem& sys, const EquilibriumCache& st, double 
     return dew ? !split : split;
 }
 
+// The state of liquid fraction f (0 < f < 1) at the fixed T or P from the
+// traced line of that fraction: the line's crossings of the fixed value,
+// re-solved on the line's equations, in the scan's order (rising pressure at
+// a fixed T, falling temperature at a fixed P); the first verified one for
+// nth = 1, the last for nth = 0.  Near a critical point the flashes the scan
+// probes with cannot tell the nearly identical phases apart, while the line,
+// traced in ln K, runs into the critical point.
+std::shared_ptr<EquilibriumCache> fromFractionLine(const StreamSystem& sys, double fixed, bool fixedIsP,
+                                                   double f, int nth) {
+    const double* z = sys.feed().data();
+    const double beta = 1 - f;
+    const auto line = equilibrium::traceLine(sys.fluid(), z, beta, true);
+    std::vector<std::shared_ptr<EquilibriumCache>> found;
+    for (const auto& p : equilibrium::pointsAt(sys.fluid(), z, beta, line, !fixedIsP, fixed)) {
+        if (p.swapped) continue;
+        SplitPoint sp;
+        sp.T = p.T;
+        sp.P = p.P;
+        sp.beta = beta;
+        sp.x.assign(sys.size(), 0.0);
+        sp.y.assign(sys.size(), 0.0);
+        for (int i = 0; i < sys.size(); ++i)
+            if (z[i] > 0) {
+                const double K = std::exp(p.lnK[i]);
+                sp.x[i] = z[i] / (1 + beta * (K - 1));
+                sp.y[i] = K * sp.x[i];
+            }
+        auto st = fromSplit(sys, sp);
+        // The vapour is the lighter phase (near the critical point a state
+        // with the labels the other way round also solves the equations).
+        if (st->phases[0].v > st->phases[1].v && fractionDefect(sys, *st, f).empty())
+            found.push_back(std::move(st));
+    }
+    if (found.empty()) return nullptr;
+    std::sort(found.begin(), found.end(),
+              [&](const auto& a, const auto& b) { return fixedIsP ? a->T > b->T : a->P < b->P; });
+    return nth == 1 ? found.front() : found.back();
+}
+
 } // namespace
 
 std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, double fixed, bool fixedIsP,
@@ -350,6 +390,8 @@ std::shared_ptr<EquilibriumCache> liquidFractionFlash(const StreamSystem& sys, d
     const int nth = k > 0 ? k : (f < 0.5 ? 1 : 0);
     FractionScan scan(sys, fixed, fixedIsP, f, nth, k == 0 && f <= kNearSaturation);
     auto st = scan.run();
+    if (!st && k <= 1 && scan.found() == 0 && f > 0 && f < 1 && !threePhase)
+        if (auto line = fromFractionLine(sys, fixed, fixedIsP, f, nth)) return line;
     if (!st) {
         if (k > 1 && scan.found() > 0)
             throw Error("no " + what + " number " + std::to_string(k) + " (" + std::to_string(scan.found()) +
