@@ -20,6 +20,9 @@ constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
 // Newton iterations of one correction of a predicted point.
 constexpr int kMaxCorrections = 12;
+// Largest residual of a converged point (the equations are differences of
+// logarithms of fugacities and the material balance).
+constexpr double kResidualTolerance = 1e-9;
 // Largest change of ln T or ln P (predicted) of a step over a critical point
 // to the mirror image of the K; a longer one first approaches the critical
 // point in steps that halve ln K of the stepping component.
@@ -102,6 +105,11 @@ class LineEquations {
             // iterations; one that no longer contracts is given up early (the
             // caller retries with a shorter step).
             const double norm = F.cwiseAbs().maxCoeff();
+            // Next to a critical point the Jacobian is nearly singular: at
+            // the rounding floor of the residuals the Newton steps stay
+            // above the step tolerance, and a residual that no longer falls
+            // there is converged.
+            if (iterations > 1 && norm < kResidualTolerance && !(norm < 0.5 * lastNorm)) break;
             if (iterations > 4 && !(norm < 0.5 * lastNorm)) return false;
             lastNorm = norm;
             Eigen::VectorXd dX = J.partialPivLu().solve(-F);
@@ -112,7 +120,7 @@ class LineEquations {
                 if (std::fabs(dX(k)) * scale > limit) scale = limit / std::fabs(dX(k));
             }
             X += scale * dX;
-            if (F.cwiseAbs().maxCoeff() < 1e-9 && dX.cwiseAbs().maxCoeff() < 1e-8) break;
+            if (norm < kResidualTolerance && dX.cwiseAbs().maxCoeff() < 1e-8) break;
             if (iterations == kMaxCorrections) return false;
         }
         if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false; // trivial solution
