@@ -18,8 +18,10 @@ namespace {
 // tracer's corrector stops at residuals of 1e-9, so a margin above it.
 constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
-// Newton iterations of one correction of a predicted point.
+// Newton iterations of one correction of a predicted point, and the steps
+// limited in length it may take besides.
 constexpr int kMaxCorrections = 12;
+constexpr int kMaxLimitedSteps = 24;
 // Largest residual of a converged point (the equations are differences of
 // logarithms of fugacities and the material balance).
 constexpr double kResidualTolerance = 1e-9;
@@ -99,18 +101,22 @@ class LineEquations {
         haveLastJ_ = false;
         X(s) = S;
         double lastNorm = 1e300;
-        for (iterations = 1; iterations <= kMaxCorrections; ++iterations) {
+        bool lastFull = true; // the previous step was the full Newton step
+        int damped = 0;
+        for (iterations = 1;; ++iterations) {
             if (!evaluate(X, s, S, swapped, F, J)) return false;
-            // From a predicted point Newton's method converges in a few
-            // iterations; one that no longer contracts is given up early (the
-            // caller retries with a shorter step).
             const double norm = F.cwiseAbs().maxCoeff();
             // Next to a critical point the Jacobian is nearly singular: at
             // the rounding floor of the residuals the Newton steps stay
             // above the step tolerance, and a residual that no longer falls
             // there is converged.
             if (iterations > 1 && norm < kResidualTolerance && !(norm < 0.5 * lastNorm)) break;
-            if (iterations > 4 && !(norm < 0.5 * lastNorm)) return false;
+            // From a predicted point Newton's method converges in a few
+            // iterations; one whose full steps no longer contract is given up
+            // early (the caller retries with a shorter step).  Limited steps
+            // are a walk to a solution further away (where a phase's root
+            // ends and the line goes on with the other root) and do not count.
+            if (lastFull && iterations - damped > 4 && !(norm < 0.5 * lastNorm)) return false;
             lastNorm = norm;
             Eigen::VectorXd dX = J.partialPivLu().solve(-F);
             if (!dX.allFinite()) return false;
@@ -120,8 +126,10 @@ class LineEquations {
                 if (std::fabs(dX(k)) * scale > limit) scale = limit / std::fabs(dX(k));
             }
             X += scale * dX;
+            lastFull = scale == 1;
+            if (!lastFull && ++damped > kMaxLimitedSteps) return false;
             if (norm < kResidualTolerance && dX.cwiseAbs().maxCoeff() < 1e-8) break;
-            if (iterations == kMaxCorrections) return false;
+            if (iterations - damped >= kMaxCorrections) return false;
         }
         if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false; // trivial solution
         haveLastJ_ = true;
