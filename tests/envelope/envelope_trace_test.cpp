@@ -108,6 +108,33 @@ TEST_F(EnvelopeTrace, BinaryEnvelopePassesTheCriticalPointAtEquilibrium) {
     EXPECT_TRUE(bubbleSide);
 }
 
+// With SRK the methane-decane dew line, past the critical point, reaches
+// the end of the incipient near-pure methane vapour's root (near 182 K) and
+// goes on with the other root down to low pressure: one closed line, every
+// traced point an equilibrium, the new branch included.
+TEST_F(EnvelopeTrace, BinaryLineGoesOnWhereTheIncipientPhaseRootEnds) {
+    const Mixture m = define(s, {{kMethane, 0.8}, {kNDecane, 0.2}}, 30);
+    const auto& fluid = m.sys->fluid();
+    const double* z = m.sys->feed().data();
+    const auto env = equilibrium::phaseEnvelope(fluid, z);
+    ASSERT_EQ(env.lines.size(), 1u);
+    const auto& line = env.lines[0];
+    ASSERT_GT(line.size(), 10u);
+    EXPECT_LT(line.back().P, equilibrium::TraceOptions{}.minP);
+    int criticals = 0;
+    double coldest = 1e300;
+    for (const auto& p : line) {
+        if (p.critical) {
+            ++criticals;
+            continue;
+        }
+        coldest = std::min(coldest, p.T);
+        EXPECT_LT(residual(fluid, z, 1.0, p), 1e-7) << "T " << p.T << " P " << p.P;
+    }
+    EXPECT_EQ(criticals, 1);
+    EXPECT_LT(coldest, 180.0);
+}
+
 // Dew points on the line agree with the engine's independent saturation
 // solver at the same pressure.
 TEST_F(EnvelopeTrace, DewPointsAgreeWithTheSaturationSolver) {
