@@ -18,7 +18,8 @@ namespace {
 using namespace zpk;
 using equilibrium::EnvelopePoint;
 
-constexpr int kMethane = 74828, kNDecane = 124185, kCO2 = 124389, kH2S = 7783064;
+constexpr int kMethane = 74828, kNDecane = 124185, kCO2 = 124389, kH2S = 7783064, kEthane = 74840,
+              kPropane = 74986;
 
 struct Mixture {
     std::shared_ptr<const engine::StreamSystem> sys;
@@ -133,6 +134,23 @@ TEST_F(EnvelopeTrace, BinaryLineGoesOnWhereTheIncipientPhaseRootEnds) {
     }
     EXPECT_EQ(criticals, 1);
     EXPECT_LT(coldest, 180.0);
+}
+
+// Propane with 0.1 % ethane (SRK, no k_ij): the dew and bubble lines lie
+// close together, and a step over the critical point from the mirror image
+// of the K must not settle on the bubble point at the same temperature (it
+// once reported that point, 1.2 K and 0.09 MPa below, as the critical point).
+TEST_F(EnvelopeTrace, NearlyPureFeedPassesItsOwnCriticalPoint) {
+    const Mixture m = define(s, {{kPropane, 0.999}, {kEthane, 0.001}}, 30);
+    const auto env = equilibrium::phaseEnvelope(m.sys->fluid(), m.sys->feed().data());
+    int criticals = 0;
+    for (const auto& l : env.lines)
+        for (const auto& p : l)
+            if (p.critical) {
+                ++criticals;
+                EXPECT_LT(std::hypot(p.T / m.tc - 1, p.P / m.pc - 1), 1e-4) << "T " << p.T << " P " << p.P;
+            }
+    EXPECT_EQ(criticals, 1);
 }
 
 // Dew points on the line agree with the engine's independent saturation
