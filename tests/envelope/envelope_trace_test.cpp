@@ -18,7 +18,8 @@ namespace {
 using namespace zpk;
 using equilibrium::EnvelopePoint;
 
-constexpr int kMethane = 74828, kNDecane = 124185, kCO2 = 124389, kH2S = 7783064;
+constexpr int kMethane = 74828, kNDecane = 124185, kCO2 = 124389, kH2S = 7783064, kEthane = 74840,
+              kPropane = 74986;
 
 struct Mixture {
     std::shared_ptr<const engine::StreamSystem> sys;
@@ -106,6 +107,50 @@ TEST_F(EnvelopeTrace, BinaryEnvelopePassesTheCriticalPointAtEquilibrium) {
         }
     EXPECT_EQ(criticals, 1);
     EXPECT_TRUE(bubbleSide);
+}
+
+// With SRK the methane-decane dew line, past the critical point, reaches
+// the end of the incipient near-pure methane vapour's root (near 182 K) and
+// goes on with the other root down to low pressure: one closed line, every
+// traced point an equilibrium, the new branch included.
+TEST_F(EnvelopeTrace, BinaryLineGoesOnWhereTheIncipientPhaseRootEnds) {
+    const Mixture m = define(s, {{kMethane, 0.8}, {kNDecane, 0.2}}, 30);
+    const auto& fluid = m.sys->fluid();
+    const double* z = m.sys->feed().data();
+    const auto env = equilibrium::phaseEnvelope(fluid, z);
+    ASSERT_EQ(env.lines.size(), 1u);
+    const auto& line = env.lines[0];
+    ASSERT_GT(line.size(), 10u);
+    EXPECT_LT(line.back().P, equilibrium::TraceOptions{}.minP);
+    int criticals = 0;
+    double coldest = 1e300;
+    for (const auto& p : line) {
+        if (p.critical) {
+            ++criticals;
+            continue;
+        }
+        coldest = std::min(coldest, p.T);
+        EXPECT_LT(residual(fluid, z, 1.0, p), 1e-7) << "T " << p.T << " P " << p.P;
+    }
+    EXPECT_EQ(criticals, 1);
+    EXPECT_LT(coldest, 180.0);
+}
+
+// Propane with 0.1 % ethane (SRK, no k_ij): the dew and bubble lines lie
+// close together, and a step over the critical point from the mirror image
+// of the K must not settle on the bubble point at the same temperature (it
+// once reported that point, 1.2 K and 0.09 MPa below, as the critical point).
+TEST_F(EnvelopeTrace, NearlyPureFeedPassesItsOwnCriticalPoint) {
+    const Mixture m = define(s, {{kPropane, 0.999}, {kEthane, 0.001}}, 30);
+    const auto env = equilibrium::phaseEnvelope(m.sys->fluid(), m.sys->feed().data());
+    int criticals = 0;
+    for (const auto& l : env.lines)
+        for (const auto& p : l)
+            if (p.critical) {
+                ++criticals;
+                EXPECT_LT(std::hypot(p.T / m.tc - 1, p.P / m.pc - 1), 1e-4) << "T " << p.T << " P " << p.P;
+            }
+    EXPECT_EQ(criticals, 1);
 }
 
 // Dew points on the line agree with the engine's independent saturation

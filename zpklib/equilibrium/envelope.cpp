@@ -18,8 +18,13 @@ namespace {
 // tracer's corrector stops at residuals of 1e-9, so a margin above it.
 constexpr double kEnvelopeFugacityTolerance = 1e-7;
 
-// Newton iterations of one correction of a predicted point.
+// Newton iterations of one correction of a predicted point, and the steps
+// limited in length it may take besides.
 constexpr int kMaxCorrections = 12;
+constexpr int kMaxLimitedSteps = 24;
+// Largest residual of a converged point (the equations are differences of
+// logarithms of fugacities and the material balance).
+constexpr double kResidualTolerance = 1e-9;
 // Largest change of ln T or ln P (predicted) of a step over a critical point
 // to the mirror image of the K; a longer one first approaches the critical
 // point in steps that halve ln K of the stepping component.
@@ -90,19 +95,34 @@ class LineEquations {
     // Newton's method from X with X_s = S; X holds the solution on success.
     // The Jacobian of the last iteration (at the solution to within the
     // final Newton step) is kept for the next tangent (see sensitivity).
-    bool correct(Eigen::VectorXd& X, int s, double S, bool swapped, int& iterations) const {
+    // mayWalk: steps limited in length are allowed besides the Newton
+    // iterations (see below).
+    bool correct(Eigen::VectorXd& X, int s, double S, bool swapped, int& iterations,
+                 bool mayWalk = false) const {
         Eigen::VectorXd F;
         Eigen::MatrixXd& J = lastJ_;
         haveLastJ_ = false;
         X(s) = S;
         double lastNorm = 1e300;
-        for (iterations = 1; iterations <= kMaxCorrections; ++iterations) {
+        bool lastWalked = false; // the previous step was a limited step of a walk
+        int walked = 0;
+        for (iterations = 1;; ++iterations) {
             if (!evaluate(X, s, S, swapped, F, J)) return false;
-            // From a predicted point Newton's method converges in a few
-            // iterations; one that no longer contracts is given up early (the
-            // caller retries with a shorter step).
             const double norm = F.cwiseAbs().maxCoeff();
-            if (iterations > 4 && !(norm < 0.5 * lastNorm)) return false;
+            // Next to a critical point the Jacobian is nearly singular: at
+            // the rounding floor of the residuals the Newton steps stay
+            // above the step tolerance, and a residual that no longer falls
+            // there is converged.
+            if (iterations > 1 && norm < kResidualTolerance && !(norm < 0.5 * lastNorm)) break;
+            // From a predicted point Newton's method converges in a few
+            // iterations; one whose full steps no longer contract is given up
+            // early (the caller retries with a shorter step).  With mayWalk,
+            // limited steps are a walk to a solution further away and do not
+            // count: where the root of a phase ends, the line goes on with
+            // the other root.  Steps over a critical point do not walk (from
+            // the mirror image of a nearly pure feed's K the walk reaches the
+            // bubble point at the same temperature, not the critical point).
+            if (!lastWalked && iterations - walked > 4 && !(norm < 0.5 * lastNorm)) return false;
             lastNorm = norm;
             Eigen::VectorXd dX = J.partialPivLu().solve(-F);
             if (!dX.allFinite()) return false;
@@ -112,8 +132,10 @@ class LineEquations {
                 if (std::fabs(dX(k)) * scale > limit) scale = limit / std::fabs(dX(k));
             }
             X += scale * dX;
-            if (F.cwiseAbs().maxCoeff() < 1e-9 && dX.cwiseAbs().maxCoeff() < 1e-8) break;
-            if (iterations == kMaxCorrections) return false;
+            lastWalked = mayWalk && scale < 1;
+            if (lastWalked && ++walked > kMaxLimitedSteps) return false;
+            if (norm < kResidualTolerance && dX.cwiseAbs().maxCoeff() < 1e-8) break;
+            if (iterations - walked >= kMaxCorrections) return false;
         }
         if (m_ > 1 && X.head(m_).squaredNorm() < 1e-10) return false; // trivial solution
         haveLastJ_ = true;
@@ -321,7 +343,7 @@ EnvelopeLine traceLine(const FluidSystem& sys, const double* z, double beta, boo
             }
             // An approach that the corrector reaches only with difficulty is
             // not taken: closer in it would fail, so the line steps over from here.
-            if (eq.correct(Xn, s, target, sw, it) && !(approach && it > 6)) {
+            if (eq.correct(Xn, s, target, sw, it, !crossing && !approach) && !(approach && it > 6)) {
                 if (approach) approaching = s;
                 if (crossing) {
                     // Critical point by linear interpolation in the K of the
