@@ -941,9 +941,13 @@ ColumnResult solveColumn(const ColumnInput& in) {
         ok = col.solve(Xs, iterations);
         if (ok) X = Xs;
     }
-    // Two starts: a few sweeps of the component balances (close to the
-    // constant-overflow flows), then sweeps until the temperatures settle.
-    for (int sweeps : {8, 60}) {
+    // Starts: a few sweeps of the component balances (close to the
+    // constant-overflow flows), then sweeps until the temperatures settle,
+    // then profiles in between.  Newton's method from one profile can stall
+    // at a kink of the stage residuals (an absorber's solution is reached
+    // from some starts and not from others a tenth of a kelvin away), so a
+    // stalled solution is started again from a different profile.
+    for (int sweeps : {8, 60, 20, 3, 30, 12}) {
         if (ok) break;
         X = col.initialProfile(sweeps);
         ok = col.solve(X, iterations);
