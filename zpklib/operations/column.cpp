@@ -947,7 +947,7 @@ ColumnResult solveColumn(const ColumnInput& in) {
     // at a kink of the stage residuals (an absorber's solution is reached
     // from some starts and not from others a tenth of a kelvin away), so a
     // stalled solution is started again from a different profile.
-    for (int sweeps : {8, 60, 20, 3, 30, 12}) {
+    for (int sweeps : {8, 60, 20, 3, 30, 12, 5, 45, 100, 2}) {
         if (ok) break;
         X = col.initialProfile(sweeps);
         ok = col.solve(X, iterations);
