@@ -9,6 +9,7 @@
 
 #include "core/error.h"
 #include "equilibrium/envelope.h"
+#include "equilibrium/gibbs_hessian.h"
 #include "equilibrium/saturation.h"
 #include "equilibrium/system.h"
 #include "equilibrium/verify.h"
@@ -447,7 +448,7 @@ double slope(const EquilibriumCache& st, Spec spec, bool fixedIsP) {
 // phases.  With phase 0 taking the rest of the feed, the mole numbers n_k of
 // phases 1..p-1 change by dn = -H^-1 D_u, H the Gibbs-energy Hessian of the
 // isothermal flash's Newton step and D_u,k = d ln phi_k/du - d ln phi_0/du;
-// the specification then changes by sum_k (Y_k - Y_0) dn_k with the
+// the specified quantity then changes by sum_k (Y_k - Y_0) dn_k with the
 // partial molar differences Y_k - Y_0: -R T^2 D_T (H), -R T D_T (S),
 // R T D_P (V).  Falls back to the state's own slope for a single phase, a
 // solid or hydrate phase, or a model that cannot be evaluated.
@@ -471,19 +472,10 @@ double equilibriumSlope(const StreamSystem& sys, const EquilibriumCache& st, Spe
         if (!equilibrium::evalPhase(fl, st.T, st.P, st.phases[k].x.data(), models::Root::Stable, 1, pr[k]))
             return own;
     }
-    act.clear();
-    for (int i = 0; i < n; ++i)
-        if (z[i] > 0) act.push_back(i);
+    equilibrium::gibbsHessian(st.phases, pr, z, n, act, H);
     const int m = static_cast<int>(act.size());
-    const int dim = (p - 1) * m;
-    auto A = [&](int k, int a, int b) {
-        const int i = act[a], j = act[b];
-        const double nk = st.phases[k].beta;
-        return ((a == b) ? 1.0 / (nk * st.phases[k].x[i]) : 0.0) - 1.0 / nk + pr[k].dlnphi_dn[i * n + j] / nk;
-    };
-    H.resize(dim, dim);
-    du.resize(dim);
-    dy.resize(dim);
+    du.resize((p - 1) * m);
+    dy.resize((p - 1) * m);
     const double RT = models::kR * st.T;
     for (int k = 1; k < p; ++k)
         for (int a = 0; a < m; ++a) {
@@ -492,9 +484,6 @@ double equilibriumSlope(const StreamSystem& sys, const EquilibriumCache& st, Spe
             const double dP = pr[k].dlnphi_dP[i] - pr[0].dlnphi_dP[i];
             du(r) = fixedIsP ? dT : dP;
             dy(r) = spec == Spec::H ? -RT * st.T * dT : spec == Spec::S ? -RT * dT : RT * dP;
-            for (int l = 1; l < p; ++l)
-                for (int b = 0; b < m; ++b)
-                    H(r, (l - 1) * m + b) = A(0, a, b) + (k == l ? A(k, a, b) : 0.0);
         }
     ldlt.compute(H);
     if (ldlt.info() != Eigen::Success || !ldlt.isPositive()) return own;

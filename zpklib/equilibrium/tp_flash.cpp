@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "equilibrium/gibbs_hessian.h"
 #include "equilibrium/hydrate_phase.h"
 #include "equilibrium/rachford_rice.h"
 #include "equilibrium/solid_flash.h"
@@ -95,28 +96,14 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
     thread_local std::vector<double> nk;
     thread_local std::vector<Phase> trial;
     thread_local std::vector<PhaseProps> tp;
-    act.clear();
-    for (int i = 0; i < n; ++i)
-        if (z[i] > 0) act.push_back(i);
+    gibbsHessian(ph, pr, z, n, act, H);
     const int m = static_cast<int>(act.size());
-    const int dim = (p - 1) * m;
-    // A^k_ij = d ln f_i / d n_j within phase k (phase holding beta_k moles).
-    auto A = [&](int k, int a, int b) {
-        const int i = act[a], j = act[b];
-        const double nk = ph[k].beta;
-        return ((a == b) ? 1.0 / (nk * ph[k].x[i]) : 0.0) - 1.0 / nk + pr[k].dlnphi_dn[i * n + j] / nk;
-    };
-    H.resize(dim, dim);
-    g.resize(dim);
+    g.resize((p - 1) * m);
     for (int k = 1; k < p; ++k)
         for (int a = 0; a < m; ++a) {
-            const int r = (k - 1) * m + a, i = act[a];
-            g(r) = std::log(ph[k].x[i]) + pr[k].lnphi[i] - std::log(ph[0].x[i]) - pr[0].lnphi[i];
-            for (int l = 1; l < p; ++l)
-                for (int b = 0; b < m; ++b) {
-                    const int c = (l - 1) * m + b;
-                    H(r, c) = A(0, a, b) + (k == l ? A(k, a, b) : 0.0);
-                }
+            const int i = act[a];
+            g((k - 1) * m + a) =
+                std::log(ph[k].x[i]) + pr[k].lnphi[i] - std::log(ph[0].x[i]) - pr[0].lnphi[i];
         }
     ldlt.compute(H);
     dn = -ldlt.solve(g);
