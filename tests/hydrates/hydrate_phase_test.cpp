@@ -89,15 +89,19 @@ TEST_F(HydratePhase, HydratePhaseGivenByTheCaller) {
     ASSERT_EQ(setOp(s, 275.0, 1.0e7), 1) << ErrMsg();
     ASSERT_EQ(getPNr(), 2);
     ASSERT_EQ(StrPt(s, 2), kHydrateKind);
+    // Hands the flash's state of s over to the other stream, phase by phase.
+    auto handOver = [&] {
+        ASSERT_EQ(putT(other, 275.0), 1);
+        ASSERT_EQ(putP(other, 1.0e7), 1);
+        for (int k = 1; k <= 2; ++k) {
+            ASSERT_EQ(putPt(other, k, StrPt(s, k)), 1);
+            ASSERT_EQ(putPf(other, k, StrPf(s, k)), 1);
+            for (int i = 1; i <= 2; ++i)
+                ASSERT_EQ(putW(other, k, i, getW(s, k, i)), 1);
+        }
+    };
     defineMethaneWater(0, 171, other); // the option only lets flashes form hydrate
-    ASSERT_EQ(putT(other, 275.0), 1);
-    ASSERT_EQ(putP(other, 1.0e7), 1);
-    for (int k = 1; k <= 2; ++k) {
-        ASSERT_EQ(putPt(other, k, StrPt(s, k)), 1);
-        ASSERT_EQ(putPf(other, k, StrPf(s, k)), 1);
-        for (int i = 1; i <= 2; ++i)
-            ASSERT_EQ(putW(other, k, i, getW(s, k, i)), 1);
-    }
+    ASSERT_NO_FATAL_FAILURE(handOver());
     ASSERT_EQ(setValidPhase(other, 2), 1) << ErrMsg();
     EXPECT_EQ(isValidPhase(other, 2), 1);
     EXPECT_EQ(StrPt(other, 2), kHydrateKind);
@@ -108,14 +112,7 @@ TEST_F(HydratePhase, HydratePhaseGivenByTheCaller) {
 
     define(other, {{kMethane, 0.9}, {kWater, 0.1}}, 50);
     ASSERT_EQ(setS(other), 1);
-    ASSERT_EQ(putT(other, 275.0), 1);
-    ASSERT_EQ(putP(other, 1.0e7), 1);
-    for (int k = 1; k <= 2; ++k) {
-        ASSERT_EQ(putPt(other, k, StrPt(s, k)), 1);
-        ASSERT_EQ(putPf(other, k, StrPf(s, k)), 1);
-        for (int i = 1; i <= 2; ++i)
-            ASSERT_EQ(putW(other, k, i, getW(s, k, i)), 1);
-    }
+    ASSERT_NO_FATAL_FAILURE(handOver());
     EXPECT_EQ(setValidPhase(other, 2), 0);
     EXPECT_NE(std::string(ErrMsg()).find("phase 2 is a hydrate: stream has no hydrate model"),
               std::string::npos)
