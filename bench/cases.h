@@ -49,9 +49,11 @@ inline streams::StreamDef threePhaseDef() {
     return makeDef(kThreePhase, 30, 1, 0);
 }
 
-// Defines stream s through the C interface (units: K, Pa, kJ/kmol).
-inline void defineStream(int s, Feed comps, int model) {
+// Defines stream s through the C interface (units: K, Pa, kJ/kmol), with a
+// mass flow (kg/s) where one is given (the unit operations).
+inline void defineStream(int s, Feed comps, int model, double massFlow = 0) {
     initS(s);
+    if (massFlow > 0) setWm(s, massFlow);
     int pos = 1;
     for (auto [cas, z] : comps) {
         putCC(s, pos, CompCID(static_cast<int>(cas)));

@@ -57,13 +57,6 @@ void MethaneHexaneWater3(benchmark::State& state) {
     flashLoop(state, threePhaseDef(), kThreePhaseT, kThreePhaseP);
 }
 
-// The same with a mass flow (kg/s) for the unit operations.
-void defineStreamWithFlow(int s, Feed comps, int model, double massFlow) {
-    defineStream(s, comps, model);
-    setWm(s, massFlow);
-    setS(s);
-}
-
 void SetOpGas16(benchmark::State& state) {
     defineStream(1, kGas16, 30);
     double h = 0;
@@ -212,7 +205,7 @@ void TableGas16(benchmark::State& state) {
 }
 
 void NozzleMethaneButane(benchmark::State& state) {
-    defineStreamWithFlow(1, {{74828, 0.999}, {106978, 0.001}}, 50, 1.23);
+    defineStream(1, {{74828, 0.999}, {106978, 0.001}}, 50, 1.23);
     double flow = 0;
     for (auto _ : state) {
         setOp(1, 340, 2000000);
@@ -223,7 +216,7 @@ void NozzleMethaneButane(benchmark::State& state) {
 }
 
 void CompressorEthyleneRating(benchmark::State& state) {
-    defineStreamWithFlow(1, {{74851, 1.0}}, 91, 4.32);
+    defineStream(1, {{74851, 1.0}}, 91, 4.32);
     double eta = 0;
     for (auto _ : state) {
         setOp(1, 310, 2500000);
@@ -246,7 +239,7 @@ void ColumnEthaneHexane(benchmark::State& state) {
     int feedStream[2] = {1, 0}, feedStage[2] = {2, 0}, none[2] = {};
     double noAmount[2] = {}, duties[2] = {}, specValue[2] = {0.5, 10}, results[1024] = {};
     int specA[2] = {1, 3}, specB[2] = {3, 1}, specC[2] = {};
-    defineStreamWithFlow(1, {{74840, 0.4}, {110543, 0.6}}, 30, 1.0);
+    defineStream(1, {{74840, 0.4}, {110543, 0.6}}, 30, 1.0);
     int ok = 0;
     for (auto _ : state) {
         LfPF(1, pressure[2], 0.99);
