@@ -39,6 +39,9 @@ struct Constants {
 const Constants& constants(); // throws zpk::Error when the data file is missing
 
 Derivs residual(double tau, double delta);
+// The same from the formulation written once over jets (the closed form's
+// reference in the tests).
+Derivs residualByJets(double tau, double delta);
 Derivs ideal(double tau, double delta);
 
 // Thermodynamic state of water at (T, rho), molar SI.
