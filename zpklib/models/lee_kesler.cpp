@@ -506,7 +506,13 @@ bool LeeKeslerGibbsModel::evaluate(double T, double P, const double* xin, Root r
     // Neither pair (each fluid has only its own branch): both sets hold the
     // single roots, which the choice above does not change.
     const double* rho = liquid ? rl : rv;
-    const J core = N * ((1.0 - f) * lkGibbs(kLk[0], Tr, Pr, rho[0]) + f * lkGibbs(kLk[1], Tr, Pr, rho[1]));
+    // Each fluid's Gibbs energy depends on (Tr, Pr) only: evaluated on jets
+    // of those two and carried to the six variables by the chain rule.
+    auto fluidGibbs = [&](int k) {
+        using J2 = thermo::Jet<2>;
+        return thermo::compose(lkGibbs(kLk[k], J2::seed(Tr.v, 0), J2::seed(Pr.v, 1), rho[k]), Tr, Pr);
+    };
+    const J core = N * ((1.0 - f) * fluidGibbs(0) + f * fluidGibbs(1));
     if (!std::isfinite(core.v)) return false;
     // Derivatives of G_res / RT with respect to (T, P, n), in the slots of
     // the Helmholtz layout (the second variable is the pressure here).
