@@ -15,6 +15,7 @@
 #include "models/root_memory.h"
 #include "thermo/evaluator.h"
 #include "thermo/jet.h"
+#include "thermo/separable_terms.h"
 
 namespace zpk::models::gerg2008 {
 
@@ -24,11 +25,16 @@ using J2 = thermo::Jet<2>; // variables: 0 = tau, 1 = delta
 
 struct PowerTerm {
     double n, d, t;
-    int c; // exponent of delta in exp(-delta^c); 0: no exponential
+    int c;           // exponent of delta in exp(-delta^c); 0: no exponential
+    double dd1, tt1; // d (d - 1), t (t - 1)
 };
 struct ExpTerm {
     double n, d, t, eta, eps, beta, gamma;
+    double dd1, tt1; // d (d - 1), t (t - 1)
 };
+PowerTerm powerTerm(double n, double d, double t, int c) {
+    return {n, d, t, c, d * (d - 1), t * (t - 1)};
+}
 
 struct Fluid {
     std::int64_t cas = 0;
@@ -140,7 +146,7 @@ Formulation load() {
                  }
                  if (kind == "term") {
                      if (v.size() != 4) return "expected 4 numbers";
-                     fl.terms.push_back({v[0], v[1], v[2], static_cast<int>(v[3])});
+                     fl.terms.push_back(powerTerm(v[0], v[1], v[2], static_cast<int>(v[3])));
                      return {};
                  }
                  return "unknown record " + kind;
@@ -182,12 +188,13 @@ Formulation load() {
                  Departure& d = f.departures[slot];
                  if (kind == "poly") {
                      if (v.size() != 3) return "expected 3 numbers";
-                     d.poly.push_back({v[0], v[1], v[2], 0});
+                     d.poly.push_back(powerTerm(v[0], v[1], v[2], 0));
                      return {};
                  }
                  if (kind == "exp") {
                      if (v.size() != 7) return "expected 7 numbers";
-                     d.ex.push_back({v[0], v[1], v[2], v[3], v[4], v[5], v[6]});
+                     d.ex.push_back(
+                         {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[1] * (v[1] - 1), v[2] * (v[2] - 1)});
                      return {};
                  }
                  return "unknown record " + kind;
@@ -209,50 +216,84 @@ const Formulation& formulation() {
 // ---------------------------------------------------------------------------
 // Terms in (tau, delta).
 
-template <class S> S pureAlpha(const Fluid& fl, const S& lt, const S& ld, const S& delta) {
-    using thermo::exp;
-    S sum(0.0);
-    for (const auto& t : fl.terms) {
-        S arg = t.d * ld + t.t * lt;
-        if (t.c > 0) {
-            S dc = delta;
-            for (int k = 1; k < t.c; ++k)
-                dc = dc * delta;
-            arg = arg - dc;
-        }
-        sum = sum + t.n * exp(arg);
+// Each term is n exp(A) with an exponent that separates in tau and delta
+// (thermo::TauDeltaSum): value and derivatives up to second order in
+// closed form, one exp per term.
+
+// tau and delta with the logarithms, reciprocals and powers the terms share.
+struct Reduced {
+    double lt, ld, it, id, it2, id2, delta;
+    std::array<double, 8> dpow; // delta^k
+    Reduced(double tau, double d)
+        : lt(std::log(tau)), ld(std::log(d)), it(1 / tau), id(1 / d), it2(it * it), id2(id * id), delta(d) {
+        dpow[0] = 1;
+        for (std::size_t k = 1; k < dpow.size(); ++k)
+            dpow[k] = dpow[k - 1] * d;
     }
-    return sum;
+};
+
+void addPower(thermo::TauDeltaSum& s, const PowerTerm& t, const Reduced& r) {
+    const thermo::ExponentPart pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
+    double A = t.d * r.ld + t.t * r.lt;
+    thermo::ExponentPart pd;
+    if (t.c > 0) {
+        // -delta^c and its derivatives -c delta^(c-1), -c (c-1) delta^(c-2).
+        const double c = t.c;
+        const double dc1 = t.c <= 8 ? r.dpow[t.c - 1] : std::pow(r.delta, c - 1);
+        A -= dc1 * r.delta;
+        pd = thermo::exponentPart(t.d, t.dd1, r.id, r.id2, -c * dc1, -c * (c - 1) * dc1 * r.id);
+    } else {
+        pd = thermo::exponentPart(t.d, t.dd1, r.id, r.id2);
+    }
+    s.add(t.n * std::exp(A), pt.first, pd.first, pt.second, pd.second);
 }
 
-template <class S> S departureAlpha(const Departure& d, const S& lt, const S& ld, const S& delta) {
-    using thermo::exp;
-    S sum(0.0);
+J2 jetOf(const thermo::TauDeltaSum& s) {
+    J2 j(s.v);
+    j.g = {s.t, s.d};
+    j.h = {s.tt, s.td, s.td, s.dd};
+    return j;
+}
+
+J2 pureAlpha(const Fluid& fl, const Reduced& r) {
+    thermo::TauDeltaSum s;
+    for (const auto& t : fl.terms)
+        addPower(s, t, r);
+    return jetOf(s);
+}
+
+// Departure function: polynomial terms and terms
+// n delta^d tau^t exp(-eta (delta - eps)^2 - beta (delta - gamma)).
+J2 departureAlpha(const Departure& d, const Reduced& r) {
+    thermo::TauDeltaSum s;
     for (const auto& t : d.poly)
-        sum = sum + t.n * exp(t.d * ld + t.t * lt);
+        addPower(s, t, r);
     for (const auto& t : d.ex) {
-        const S de = delta - t.eps;
-        sum = sum + t.n * exp(t.d * ld + t.t * lt - t.eta * de * de - t.beta * (delta - t.gamma));
+        const double de = r.delta - t.eps;
+        const double A = t.d * r.ld + t.t * r.lt - t.eta * de * de - t.beta * (r.delta - t.gamma);
+        const thermo::ExponentPart pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
+        const thermo::ExponentPart pd =
+            thermo::exponentPart(t.d, t.dd1, r.id, r.id2, -2 * t.eta * de - t.beta, -2 * t.eta);
+        s.add(t.n * std::exp(A), pt.first, pd.first, pt.second, pd.second);
     }
-    return sum;
+    return jetOf(s);
 }
 
 // alpha_r of composition x at (tau, delta) as a jet, composition fixed.
 J2 mixtureAlpha(const Formulation& f, const std::vector<int>& comp, const double* x, double tau,
                 double delta) {
-    const J2 t = J2::seed(tau, 0), d = J2::seed(delta, 1);
-    const J2 lt = thermo::log(t), ld = thermo::log(d);
+    const Reduced r(tau, delta);
     const int n = static_cast<int>(comp.size());
     J2 sum(0.0);
     for (int i = 0; i < n; ++i)
-        if (x[i] != 0) sum = sum + x[i] * pureAlpha(f.fluids[comp[i]], lt, ld, d);
+        if (x[i] != 0) sum = sum + x[i] * pureAlpha(f.fluids[comp[i]], r);
     const int N = f.N();
     for (int i = 0; i < n; ++i)
         for (int j = i + 1; j < n; ++j) {
             const int k = f.dep[comp[i] * N + comp[j]];
             if (k < 0 || x[i] == 0 || x[j] == 0) continue;
             const Departure& dp = f.departures[k];
-            sum = sum + (x[i] * x[j] * dp.F) * departureAlpha(dp, lt, ld, d);
+            sum = sum + (x[i] * x[j] * dp.F) * departureAlpha(dp, r);
         }
     return sum;
 }
@@ -637,20 +678,17 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
     const g::DJet delta = g::divide(g::mul(ntot, vr), Vj);
     const g::DJet tau = g::divide(Tr, Tj);
     if (!(delta.v > 0) || !(tau.v > 0)) return false;
-    const J2 tj = J2::seed(tau.v, 0), dj = J2::seed(delta.v, 1);
-    const J2 lt = thermo::log(tj), ld = thermo::log(dj);
+    const g::Reduced r(tau.v, delta.v);
     g::DJet alpha(K, 0.0);
     for (int i = 0; i < n; ++i)
-        alpha =
-            g::add(alpha, g::mul(x[i], g::chain2(g::pureAlpha(f.fluids[comp_[i]], lt, ld, dj), tau, delta)));
+        alpha = g::add(alpha, g::mul(x[i], g::chain2(g::pureAlpha(f.fluids[comp_[i]], r), tau, delta)));
     for (int i = 0; i < n; ++i)
         for (int j = i + 1; j < n; ++j) {
             const int k = f.dep[comp_[i] * N + comp_[j]];
             if (k < 0) continue;
             const g::Departure& dp = f.departures[k];
-            alpha = g::add(
-                alpha, g::mul(g::mul(x[i], x[j]), g::chain2(g::departureAlpha(dp, lt, ld, dj), tau, delta)),
-                dp.F);
+            alpha = g::add(alpha, g::mul(g::mul(x[i], x[j]), g::chain2(g::departureAlpha(dp, r), tau, delta)),
+                           dp.F);
         }
     g::DJet F = g::mul(ntot, alpha);
     g::scaleInPlace(F, g::kRGerg / kR);
