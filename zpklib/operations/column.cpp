@@ -1,6 +1,7 @@
 #include "operations/column.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <numeric>
@@ -23,7 +24,8 @@ using models::Root;
 constexpr double kEnergyScale = 1e4; // J/mol: energy rows are divided by it
 constexpr double kTolerance = 1e-10; // largest scaled residual at convergence
 constexpr int kMaxIterations = 150;
-constexpr double kMaxTStep = 15.0; // K per Newton step
+constexpr double kMaxTStep = 15.0;  // K per Newton step
+constexpr int kProgressWindow = 10; // iterations over which a start must make progress
 
 double sumOf(const std::vector<double>& v) {
     return std::accumulate(v.begin(), v.end(), 0.0);
@@ -435,6 +437,7 @@ class Column {
         residuals(X, th_, G);
         double norm = maxAbs(G);
         int stalled = 0;
+        std::array<double, kProgressWindow> history{};
         for (iterations = 0; iterations < kMaxIterations; ++iterations) {
             if (norm < tolerance(X)) return true;
             // Jacobian by forward differences, one variable at a time; only
@@ -500,6 +503,12 @@ class Column {
             if (!accepted) return false;
             stalled = descended ? 0 : stalled + 1;
             if (stalled > 10) return false;
+            // Steps that descend by a few parts in a million are a stall as
+            // well: less than 1 % over ten iterations ends this start.
+            history[iterations % kProgressWindow] = norm;
+            if (iterations >= kProgressWindow &&
+                maxAbs(Gp) > 0.99 * history[(iterations + 1) % kProgressWindow])
+                return false;
             X = Xn;
             G = Gp;
             norm = maxAbs(G);
