@@ -70,6 +70,12 @@ bool solveSplitPoint(const FluidSystem& sys, const double* z, double beta, bool 
     std::vector<double> x(n, 0.0), y(n, 0.0);
     PhaseProps pv, pl;
     const int dim = m + 1;
+    // Residuals, Jacobian (its last diagonal element, the sum's derivative in
+    // the unknown, stays 0), its factors and the step, kept over the
+    // iterations.
+    Eigen::VectorXd F(dim), du(dim);
+    Eigen::MatrixXd J = Eigen::MatrixXd::Zero(dim, dim);
+    Eigen::PartialPivLU<Eigen::MatrixXd> lu(dim);
     double lastNorm = 1e300;
     double lowestNorm = 1e300;
     int lowestAt = 0;
@@ -88,8 +94,6 @@ bool solveSplitPoint(const FluidSystem& sys, const double* z, double beta, bool 
         if (!evalPhase(sys, T, P, y.data(), Root::Vapour, 1, pv) ||
             !evalPhase(sys, T, P, x.data(), Root::Liquid, 1, pl))
             return false;
-        Eigen::VectorXd F(dim);
-        Eigen::MatrixXd J = Eigen::MatrixXd::Zero(dim, dim);
         for (int a = 0; a < m; ++a) {
             const int i = act[a];
             F(a) = lnK[i] + pv.lnphi[i] - pl.lnphi[i];
@@ -132,7 +136,8 @@ bool solveSplitPoint(const FluidSystem& sys, const double* z, double beta, bool 
         } else if (it >= kStallFrom && it - lowestAt >= kStallWindow) {
             return false;
         }
-        Eigen::VectorXd du = J.partialPivLu().solve(-F);
+        lu.compute(J);
+        du = lu.solve(-F);
         if (!du.allFinite()) return false;
         // Limit the step of the unknown and of the K-values.
         double scale = 1.0;
