@@ -101,6 +101,22 @@ TEST(CriticalPure, SearchQuantitiesAreConsistent) {
     EXPECT_LT(equilibrium::stabilityLimitTemperature(m, &z, 1, 0.7 * Vc), Ts);
 }
 
+// The search from an expected limit finds the same limit whether the hint
+// lies close to it, far above it (scanned down) or below it (the start is
+// unstable and the search steps up until the fluid is stable).
+TEST(CriticalPure, HintedSearchFindsTheSameLimit) {
+    const CubicModel m(CubicKind::SRK, false, {kEthane});
+    const double z = 1.0;
+    const double Vc = models::kR * kEthane.tc / (3.0 * kEthane.pc);
+    for (double V : {0.7 * Vc, Vc, 2 * Vc}) {
+        const double Ts = equilibrium::stabilityLimitTemperature(m, &z, 1, V);
+        ASSERT_TRUE(std::isfinite(Ts));
+        for (double f : {1.0, 1.02, 1.5, 0.98, 0.8, 0.5})
+            EXPECT_LT(rel(equilibrium::stabilityLimitTemperature(m, &z, 1, V, f * Ts), Ts), 1e-10)
+                << "V/Vc " << V / Vc << ", hint " << f << " Ts";
+    }
+}
+
 // The binary critical conditions in the Gibbs form, d ln f1 / dx1 = 0 and
 // d2 ln f1 / dx1^2 = 0 at constant T and P, are an independent check of
 // the Helmholtz-form search: both vanish at the point found, while the

@@ -118,19 +118,33 @@ class Analysis {
     // stable, then refined by Brent's method to relative tolerance tol.  The
     // unstable region at fixed volume reaches down from the limit, so the
     // first negative eigenvalue brackets it.  Without a hint the scan starts
-    // at twice tScale in steps of 15 %; with the limit of a nearby volume as
-    // hint it starts 10 % above it in steps of 3 %.  NaN when the fluid
+    // at twice tScale in steps of 15 %; with the limit expected from nearby
+    // volumes as hint it starts 3 % above it in steps of 1.5 %, and a start
+    // that is already unstable steps up by 10 % until the fluid is stable
+    // (that step and the one before bracket the limit).  NaN when the fluid
     // stays stable down to 2 % of tScale.
     double limitTemperature(double V, double tScale, double hint = kNaNd, double tol = 1e-13) {
         const bool warm = hint > 0 && std::isfinite(hint);
-        double Thi = warm ? 1.1 * hint : 2.0 * tScale;
-        const double factor = warm ? 0.97 : 0.85;
+        double Thi = warm ? 1.03 * hint : 2.0 * tScale;
+        const double factor = warm ? 0.985 : 0.85;
         double lhi = eigen(Thi, V, nullptr);
+        double Tlo = kNaNd, llo = kNaNd; // unstable, just below Thi
+        for (int up = 0; warm && up < 8 && std::isfinite(lhi) && !(lhi > 0); ++up) {
+            Tlo = Thi;
+            llo = lhi;
+            Thi *= 1.1;
+            lhi = eigen(Thi, V, nullptr);
+        }
+        if (!(lhi > 0)) Tlo = kNaNd;
         for (int up = 0; up < 8 && !(lhi > 0); ++up) {
             Thi *= 2.0;
             lhi = eigen(Thi, V, nullptr);
         }
         if (!(lhi > 0)) return kNaNd;
+        if (std::isfinite(Tlo)) {
+            if (llo == 0) return Tlo;
+            return brent([&](double t) { return eigen(t, V, nullptr); }, Tlo, Thi, llo, lhi, tol * Thi);
+        }
         const double floorT = 0.02 * tScale;
         for (double T = Thi * factor; T > floorT; T *= factor) {
             const double l = eigen(T, V, nullptr);
@@ -214,6 +228,17 @@ struct GridPoint {
     Eigen::VectorXd u;
 };
 
+// The stability limit expected at grid point k from the two before it
+// (extrapolated in ln T over the even steps of ln V), from the one before
+// when there is only one; NaN at the first point.
+double expectedLimit(const std::vector<GridPoint>& grid, int k) {
+    if (k == 0) return kNaNd;
+    const double t1 = grid[k - 1].T;
+    if (k == 1 || !std::isfinite(t1)) return t1;
+    const double t0 = grid[k - 2].T;
+    return std::isfinite(t0) && t0 > 0 ? t1 * (t1 / t0) : t1;
+}
+
 } // namespace
 
 std::vector<CriticalPoint> criticalPoints(const models::PhaseModel& model, const double* z, int n,
@@ -234,7 +259,7 @@ std::vector<CriticalPoint> criticalPoints(const models::PhaseModel& model, const
     for (int k = 0; k < steps; ++k) {
         GridPoint& g = grid[k];
         g.V = vscale * std::exp(r0 + (r1 - r0) * k / (steps - 1));
-        g.T = a.limitTemperature(g.V, tScale, k > 0 ? grid[k - 1].T : kNaNd, 1e-10);
+        g.T = a.limitTemperature(g.V, tScale, expectedLimit(grid, k), 1e-10);
         if (std::isfinite(g.T)) g.c = a.cubicForm(g.T, g.V, ref, g.u);
         ref = std::isfinite(g.c) ? &g.u : nullptr;
     }
@@ -307,9 +332,10 @@ double smallestEigenvalue(const models::PhaseModel& model, const double* z, int 
     return a.empty() ? kNaNd : a.eigen(T, V, nullptr);
 }
 
-double stabilityLimitTemperature(const models::PhaseModel& model, const double* z, int n, double V) {
+double stabilityLimitTemperature(const models::PhaseModel& model, const double* z, int n, double V,
+                                 double hint) {
     Analysis a(model, z, n);
-    return a.empty() ? kNaNd : a.limitTemperature(V, a.guessScale());
+    return a.empty() ? kNaNd : a.limitTemperature(V, a.guessScale(), hint);
 }
 
 } // namespace zpk::equilibrium

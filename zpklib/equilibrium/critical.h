@@ -14,6 +14,7 @@
 // volumeScale() (the equations of state).
 #pragma once
 
+#include <limits>
 #include <vector>
 
 #include "equilibrium/system.h"
@@ -53,8 +54,10 @@ void orderByStability(const FluidSystem& sys, const double* z, std::vector<Criti
 
 // Quantities of the search at one state, for tests: the smallest eigenvalue
 // of M at (T, V) for one mole of composition z, and the stability-limit
-// temperature at V (NaN when there is none).
+// temperature at V (NaN when there is none), searched from the expected
+// limit hint as on the volume grid, or without one.
 double smallestEigenvalue(const models::PhaseModel& model, const double* z, int n, double T, double V);
-double stabilityLimitTemperature(const models::PhaseModel& model, const double* z, int n, double V);
+double stabilityLimitTemperature(const models::PhaseModel& model, const double* z, int n, double V,
+                                 double hint = std::numeric_limits<double>::quiet_NaN());
 
 } // namespace zpk::equilibrium

@@ -124,7 +124,9 @@ class LineEquations {
             // bubble point at the same temperature, not the critical point).
             if (!lastWalked && iterations - walked > 4 && !(norm < 0.5 * lastNorm)) return false;
             lastNorm = norm;
-            Eigen::VectorXd dX = J.partialPivLu().solve(-F);
+            lu_.compute(J);
+            Eigen::VectorXd& dX = step_;
+            dX = lu_.solve(-F);
             if (!dX.allFinite()) return false;
             double scale = 1;
             for (int k = 0; k < dim(); ++k) {
@@ -158,7 +160,8 @@ class LineEquations {
         }
         Eigen::VectorXd rhs = Eigen::VectorXd::Zero(dim());
         rhs(dim() - 1) = 1;
-        v = J.partialPivLu().solve(rhs);
+        lu_.compute(J);
+        v = lu_.solve(rhs);
         return v.allFinite();
     }
 
@@ -190,6 +193,8 @@ class LineEquations {
     mutable PhaseProps py_, px_;
     mutable std::vector<double> x_, y_;
     mutable Eigen::MatrixXd lastJ_;
+    mutable Eigen::PartialPivLU<Eigen::MatrixXd> lu_; // factors of the last Jacobian solved with
+    mutable Eigen::VectorXd step_;                    // the corrector's Newton step
     mutable bool haveLastJ_ = false;
 };
 
