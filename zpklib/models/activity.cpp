@@ -423,6 +423,7 @@ struct PairTablesAtT {
     double T = 0;
     std::vector<Taylor2> w1, w3;
     std::vector<Dual> d1, d3;
+    std::vector<Taylor2> tg; // NRTL: tau_ij G_ij
 };
 
 const PairTablesAtT& cachedPairTables(const ActivityParams& p, double T, std::uint64_t key) {
@@ -442,7 +443,90 @@ const PairTablesAtT& cachedPairTables(const ActivityParams& p, double T, std::ui
         e.d1[q] = Dual(e.w1[q].v);
     for (std::size_t q = 0; q < e.w3.size(); ++q)
         e.d3[q] = Dual(e.w3[q].v);
+    e.tg.clear();
+    if (p.kind == ActivityKind::NRTL)
+        for (std::size_t q = 0; q < e.w1.size(); ++q)
+            e.tg.push_back(e.w1[q] * e.w3[q]);
     return e;
+}
+
+// NRTL on the stored tables in closed form (the formulas lnGammaOf runs
+// through its number types):
+//   S_j = sum_k x_k G_kj,  C_j = sum_k x_k tau_kj G_kj / S_j,  a_j = x_j / S_j,
+//   ln gamma_i = C_i + sum_j (tau_ij G_ij a_j - G_ij a_j C_j)
+// with its first two T derivatives, and, written in mole numbers (ln gamma
+// is homogeneous of degree zero in them), at one mole in total
+//   d ln gamma_i / d n_m = D_mi / S_i + D_im / S_m - sum_j (a_j / S_j) (D_ij G_mj + G_ij D_mj),
+//   D_ij = G_ij (tau_ij - C_j),
+// which is symmetric in i and m.  x sums to one.
+void nrtlClosedForm(const PairTablesAtT& t, int n, const double* x, bool composition, ExcessGibbs& out) {
+    struct Scratch {
+        std::vector<Taylor2> S, C, a, ac;
+        std::vector<double> D, e;
+    };
+    thread_local Scratch w;
+    w.S.assign(n, Taylor2(0.0));
+    w.C.assign(n, Taylor2(0.0));
+    w.a.resize(n);
+    w.ac.resize(n);
+    const Taylor2* G = t.w3.data();
+    const Taylor2* TG = t.tg.data();
+    for (int k = 0; k < n; ++k) {
+        const double xk = x[k];
+        if (xk == 0.0) continue;
+        for (int j = 0; j < n; ++j) {
+            const Taylor2& g = G[k * n + j];
+            const Taylor2& tg = TG[k * n + j];
+            Taylor2& S = w.S[j];
+            Taylor2& C = w.C[j];
+            S.v += xk * g.v, S.d += xk * g.d, S.dd += xk * g.dd;
+            C.v += xk * tg.v, C.d += xk * tg.d, C.dd += xk * tg.dd;
+        }
+    }
+    for (int j = 0; j < n; ++j) {
+        w.C[j] = w.C[j] / w.S[j];
+        w.a[j] = Taylor2(x[j]) / w.S[j];
+        w.ac[j] = w.a[j] * w.C[j];
+    }
+    out.lng.resize(n);
+    out.lngT.resize(n);
+    out.lngTT.resize(n);
+    out.g = out.gT = out.gTT = 0;
+    for (int i = 0; i < n; ++i) {
+        Taylor2 r = w.C[i];
+        for (int j = 0; j < n; ++j)
+            r = r + TG[i * n + j] * w.a[j] - G[i * n + j] * w.ac[j];
+        out.lng[i] = r.v;
+        out.lngT[i] = r.d;
+        out.lngTT[i] = r.dd;
+        out.g += x[i] * r.v;
+        out.gT += x[i] * r.d;
+        out.gTT += x[i] * r.dd;
+    }
+    if (!composition) {
+        out.lngN.clear();
+        return;
+    }
+    w.D.resize(static_cast<std::size_t>(n) * n);
+    w.e.resize(n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            w.D[i * n + j] = G[i * n + j].v * (t.w1[i * n + j].v - w.C[j].v);
+    for (int j = 0; j < n; ++j)
+        w.e[j] = w.a[j].v / w.S[j].v;
+    out.lngN.resize(static_cast<std::size_t>(n) * n);
+    for (int i = 0; i < n; ++i)
+        for (int m = i; m < n; ++m) {
+            const double* Di = &w.D[i * n];
+            const double* Dm = &w.D[m * n];
+            const Taylor2* Gi = &G[i * n];
+            const Taylor2* Gm = &G[m * n];
+            double s = 0;
+            for (int j = 0; j < n; ++j)
+                s += w.e[j] * (Di[j] * Gm[j].v + Gi[j].v * Dm[j]);
+            const double v = Dm[i] / w.S[i].v + Di[m] / w.S[m].v - s;
+            out.lngN[i * n + m] = out.lngN[m * n + i] = v;
+        }
 }
 
 } // namespace
@@ -459,6 +543,14 @@ void excessGibbs(const ActivityParams& p, double T, const double* x, bool compos
         nt[i] = Taylor2(x[i] / sum);
     const bool cached = cacheKey != 0 && p.kind != ActivityKind::UNIFAC;
     const PairTablesAtT* tables = cached ? &cachedPairTables(p, T, cacheKey) : nullptr;
+    if (tables && p.kind == ActivityKind::NRTL) {
+        thread_local std::vector<double> xs;
+        xs.resize(n);
+        for (int i = 0; i < n; ++i)
+            xs[i] = nt[i].v;
+        nrtlClosedForm(*tables, n, xs.data(), composition, out);
+        return;
+    }
     if (tables)
         lnGammaOf<Taylor2>(p, Taylor2(T, 1.0), nt.data(), res, &tables->w1, &tables->w3);
     else

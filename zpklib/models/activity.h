@@ -88,7 +88,8 @@ struct ExcessGibbs {
 // x need not sum to one; lngN is filled only when composition is true.
 // A nonzero cacheKey names p for as long as p lives (a number never given to
 // another parameter set): the temperature-only pair quantities of p are then
-// kept per thread and reused at the same temperature, with identical results.
+// kept per thread and reused at the same temperature; NRTL is then evaluated
+// in closed form on them (equal to the general evaluation to rounding).
 void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out,
                  std::uint64_t cacheKey = 0);
 
