@@ -95,6 +95,55 @@ template <class S> S helmholtz(const S& T, const S& V, const S& N, const S& B, c
     return -N * log1p(-B / V) - D / (kR * T * B * (kD1 - kD2)) * (log(V + kD1 * B) - log(V + kD2 * B));
 }
 
+// The same function with its gradient and Hessian over (T, V, N, B, D) in
+// closed form (the mixing rule's chain rule needs all of them at every
+// evaluation).  With g = ln(1 - B/V), f = ln((V + d1 B) / (V + d2 B)),
+// h = f / B and c = 1 / (R (d1 - d2)):  F = -N g - c D h / T.
+struct HelmholtzDerivs {
+    double v = 0;
+    double g[5] = {};
+    double h[25] = {};
+    double d(int a) const { return g[a]; }
+    double d2(int a, int b) const { return h[a * 5 + b]; }
+};
+
+HelmholtzDerivs helmholtzDerivs(double T, double V, double N, double B, double D) {
+    enum { iT, iV, iN, iB, iD };
+    const double c = 1.0 / (kR * (kD1 - kD2));
+    const double vb = V - B, e1 = V + kD1 * B, e2 = V + kD2 * B;
+    const double g = std::log1p(-B / V);
+    const double gV = 1.0 / vb - 1.0 / V, gB = -1.0 / vb;
+    const double gVV = -1.0 / (vb * vb) + 1.0 / (V * V), gVB = 1.0 / (vb * vb), gBB = -1.0 / (vb * vb);
+    const double f = std::log(e1) - std::log(e2);
+    const double fV = 1.0 / e1 - 1.0 / e2, fB = kD1 / e1 - kD2 / e2;
+    const double i1 = 1.0 / (e1 * e1), i2 = 1.0 / (e2 * e2);
+    const double fVV = -i1 + i2, fVB = -kD1 * i1 + kD2 * i2, fBB = -kD1 * kD1 * i1 + kD2 * kD2 * i2;
+    const double rB = 1.0 / B;
+    const double h = f * rB, hV = fV * rB, hB = (fB - h) * rB;
+    const double hVV = fVV * rB, hVB = (fVB - hV) * rB, hBB = (fBB - 2.0 * hB) * rB;
+    const double cT = c / T, cDT = cT * D;
+    HelmholtzDerivs r;
+    r.v = -N * g - cDT * h;
+    r.g[iT] = cDT * h / T;
+    r.g[iV] = -N * gV - cDT * hV;
+    r.g[iN] = -g;
+    r.g[iB] = -N * gB - cDT * hB;
+    r.g[iD] = -cT * h;
+    auto set = [&r](int a, int b, double x) { r.h[a * 5 + b] = r.h[b * 5 + a] = x; };
+    set(iT, iT, -2.0 * cDT * h / (T * T));
+    set(iT, iV, cDT * hV / T);
+    set(iT, iB, cDT * hB / T);
+    set(iT, iD, cT * h / T);
+    set(iV, iV, -N * gVV - cDT * hVV);
+    set(iV, iN, -gV);
+    set(iV, iB, -N * gVB - cDT * hVB);
+    set(iV, iD, -cT * hV);
+    set(iN, iB, -gB);
+    set(iB, iB, -N * gBB - cDT * hBB);
+    set(iB, iD, -cT * hB);
+    return r;
+}
+
 // Real roots of z^3 + c2 z^2 + c1 z + c0, ascending; returns their count.
 int cubicRoots(double c2, double c1, double c0, double z[3]) {
     const double Q = (c2 * c2 - 3.0 * c1) / 9.0;
@@ -126,6 +175,25 @@ int cubicRoots(double c2, double c1, double c0, double z[3]) {
 }
 
 } // namespace
+
+void pengRobinsonHelmholtz(double T, double V, double N, double B, double D, bool closedForm, double& F,
+                           double g[5], double h[25]) {
+    if (closedForm) {
+        const HelmholtzDerivs r = helmholtzDerivs(T, V, N, B, D);
+        F = r.v;
+        std::copy(r.g, r.g + 5, g);
+        std::copy(r.h, r.h + 25, h);
+        return;
+    }
+    using J = thermo::Jet<5>;
+    const J r = helmholtz(J::seed(T, 0), J::seed(V, 1), J::seed(N, 2), J::seed(B, 3), J::seed(D, 4));
+    F = r.v;
+    for (int a = 0; a < 5; ++a) {
+        g[a] = r.d(a);
+        for (int b = 0; b < 5; ++b)
+            h[a * 5 + b] = r.d2(a, b);
+    }
+}
 
 struct CubicGeModel::Totals {
     double N = 0;
@@ -425,10 +493,8 @@ bool CubicGeModel::assemble(double T, double V, const Totals& t, int order, Resi
     const Quad& B = t.B;
     const Quad& D = t.D;
     if (!(V > B.v)) return false;
-    using J = thermo::Jet<5>;
     enum { iT, iV, iN, iB, iD };
-    const J F =
-        helmholtz(J::seed(T, iT), J::seed(V, iV), J::seed(t.N, iN), J::seed(B.v, iB), J::seed(D.v, iD));
+    const HelmholtzDerivs F = helmholtzDerivs(T, V, t.N, B.v, D.v);
     const int k = n_, K = n_ + 1;
     d.F = F.v;
     d.F_V = F.d(iV);
