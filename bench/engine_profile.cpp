@@ -5,14 +5,17 @@
 // bench/cases.h): gas16 (isothermal flash of the sixteen-component gas),
 // three (methane / n-hexane / water, three phases), setop (the gas through
 // setOp plus StrH), ph K and ps K (PH and PS flashes of the gas to its state
-// at 245.6 K from the temperature estimate K), hpform M X and htform M X
+// at 245.6 K from the temperature estimate K), hpform M X W and htform M X W
 // (HPFORM at 276 K and HTFORM at 5 MPa of the battery's natural gas, fluid
-// model M: 0 CPA-HV, 1 PR-HV; X: 1 with methanol, 0 without).
+// model M: 0 CPA-HV, 1 PR-HV; X: 1 with methanol, 0 without; W: 0 the same
+// call again, 1 a walk along the formation line, 2 each call on a fresh
+// thread).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "bench/cases.h"
 #include "equilibrium/engine.h"
@@ -47,15 +50,26 @@ std::function<double()> stateFunctionCase(engine::Spec spec, double estimate) {
     };
 }
 
-std::function<double()> hydrateCase(bool pressure, int model, bool methanol) {
+// mode 0: the same call again; 1: a walk along the formation line (eight
+// temperatures 2.5 K or pressures 10 % apart, in turn); 2: every call on a
+// fresh thread (no previous formation point to start from).
+std::function<double()> hydrateCase(bool pressure, int model, bool methanol, int mode) {
     auto sys = std::make_shared<engine::StreamSystem>(hydrateGasDef(model, methanol));
     std::vector<std::int64_t> cas;
     for (int i = 0; i < sys->size(); ++i)
         cas.push_back(sys->component(i).cas);
     auto m = std::make_shared<hydrate::FormationModel>(sys->fluid(), sys->feed(), cas);
-    return [sys, m, pressure] {
-        return pressure ? m->formationPressure(276.0, hydrate::Choice::MostStable)
-                        : m->formationTemperature(5e6, hydrate::Choice::MostStable);
+    auto step = std::make_shared<int>(0);
+    return [sys, m, pressure, mode, step] {
+        const int k = mode == 1 ? (*step)++ % 8 : 0;
+        auto call = [&] {
+            return pressure ? m->formationPressure(276.0 - 2.5 * k, hydrate::Choice::MostStable)
+                            : m->formationTemperature(5e6 * std::pow(0.9, k), hydrate::Choice::MostStable);
+        };
+        if (mode != 2) return call();
+        double v = 0;
+        std::thread([&] { v = call(); }).join();
+        return v;
     };
 }
 
@@ -65,10 +79,10 @@ int main(int argc, char** argv) {
     const std::string name = argc > 1 ? argv[1] : "";
     const bool withEstimate = name == "ph" || name == "ps";
     const bool hydrate = name == "hpform" || name == "htform";
-    const int countArg = withEstimate ? 3 : hydrate ? 4 : 2;
+    const int countArg = withEstimate ? 3 : hydrate ? 5 : 2;
     if (argc < countArg + 1) {
         std::fprintf(stderr,
-                     "usage: engine_profile gas16|three|setop|ph K|ps K|hpform M X|htform M X count\n");
+                     "usage: engine_profile gas16|three|setop|ph K|ps K|hpform M X W|htform M X W count\n");
         return 2;
     }
     const int count = std::atoi(argv[countArg]);
@@ -83,7 +97,7 @@ int main(int argc, char** argv) {
     } else if (withEstimate) {
         f = stateFunctionCase(name == "ph" ? engine::Spec::H : engine::Spec::S, std::atof(argv[2]));
     } else if (hydrate) {
-        f = hydrateCase(name == "hpform", std::atoi(argv[2]), std::atoi(argv[3]) != 0);
+        f = hydrateCase(name == "hpform", std::atoi(argv[2]), std::atoi(argv[3]) != 0, std::atoi(argv[4]));
     } else {
         std::fprintf(stderr, "engine_profile: unknown case %s\n", name.c_str());
         return 2;
