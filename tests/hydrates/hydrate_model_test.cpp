@@ -144,11 +144,12 @@ TEST(HydrateStructures, TheMoreStableStructureFormsFirst) {
     EXPECT_GT(propane.model().formationPressure(274.2, Choice::OnlyII), 0.0);
 }
 
-// Each search starts its first flash from the phases of the thread's previous
-// search of the same kind on the same fluid and feed.  Along a formation line
-// (as a caller tabulating it walks) every result equals the one of a search
-// on a fresh thread, which starts from the feed; with PR and with CPA-HV
-// on a natural gas with methanol.
+// Each search starts on the formation line through the thread's previous
+// formation point on the same fluid and feed (of either kind), from that
+// search's last phases.  Along a formation line (as a caller tabulating it
+// walks, or inverting HPFORM with HTFORM) every result equals the one of a
+// search on a fresh thread, which starts at the fixed point from the feed;
+// with PR and with CPA-HV on a natural gas with methanol.
 TEST(HydrateSearch, StartFromThePreviousSearchEqualsColdStart) {
     for (int fluid : {50, 115}) {
         const WetGas gas({{74828, 0.932},
@@ -171,6 +172,14 @@ TEST(HydrateSearch, StartFromThePreviousSearchEqualsColdStart) {
             double cold = 0;
             std::thread([&] { cold = m.formationTemperature(P, Choice::MostStable); }).join();
             EXPECT_NEAR(warm, cold, 1e-7 * cold) << fluid << " " << P;
+        }
+        for (double T = 290.0; T >= 250.0; T -= 10.0) {
+            const double P = m.formationPressure(T, Choice::MostStable);
+            const double back = m.formationTemperature(P, Choice::MostStable);
+            double cold = 0;
+            std::thread([&] { cold = m.formationTemperature(P, Choice::MostStable); }).join();
+            EXPECT_NEAR(back, cold, 1e-7 * cold) << fluid << " " << T;
+            EXPECT_NEAR(back, T, 1e-5) << fluid;
         }
     }
 }
