@@ -147,6 +147,43 @@ RootResult solveIncreasing(const std::function<double(double)>& h, double x0, do
     throw Error("hydrate formation condition did not converge", kCalculation);
 }
 
+// The root of h (verified states) searched on hQuick (the same function on
+// states not proven stable, cheaper): the quick search's result is
+// evaluated on a verified state and accepted when a Newton step from there
+// stays within tolX (the same phases, so the same function) or, for a root
+// outside the range, when the verified sign agrees.  Otherwise the search
+// goes on from there on verified states alone.  With verifyStart the start
+// (a formation point found before) is evaluated verified first: it ends the
+// search when it is still the root.
+RootResult solveVerified(const std::function<double(double)>& hQuick, const std::function<double(double)>& h,
+                         double x0, double s0, double maxStep, double lo, double hi, double tolX, double tolH,
+                         bool verifyStart) {
+    x0 = std::clamp(x0, lo, hi);
+    double h0 = 0;
+    if (verifyStart) {
+        h0 = h(x0);
+        if (std::abs(h0) <= tolH) return {0, x0, s0};
+    }
+    // The quick search's first evaluation at x0 is the verified one when taken.
+    bool first = verifyStart;
+    auto quick = [&](double x) {
+        if (first && x == x0) {
+            first = false;
+            return h0;
+        }
+        first = false;
+        return hQuick(x);
+    };
+    const RootResult q = solveIncreasing(quick, x0, s0, maxStep, lo, hi, tolX, tolH);
+    const double hv = h(q.x);
+    if (q.side == 0 && std::abs(hv) <= std::max(q.slope * tolX, tolH)) {
+        const double x = std::clamp(q.x - hv / q.slope, lo, hi);
+        return {0, x, q.slope};
+    }
+    if ((q.side < 0 && hv < 0) || (q.side > 0 && hv > 0)) return q;
+    return solveIncreasing(h, q.x, q.slope, maxStep, lo, hi, tolX, tolH);
+}
+
 // ln f_i of position i in a phase evaluated by its fluid model.
 double lnFugacity(const PhaseProps& p, const std::vector<double>& x, int i, double P) {
     double sum = 0;
@@ -270,19 +307,32 @@ FormationModel::FormationModel(const equilibrium::FluidSystem& fluid, std::vecto
         anyGuest = anyGuest || g != nullptr;
         if (cas[i] == 7732185 && z_[i] > 0) water_ = static_cast<int>(i);
     }
+    double sum = 0;
+    for (double v : z_)
+        sum += v;
+    for (double v : z_)
+        zn_.push_back(v / sum);
     if (water_ < 0) throw Error("stream has no water, so no hydrate can form", kBadArgument);
     if (!anyGuest) throw Error("stream has no hydrate-forming component", kBadArgument);
 }
 
-FluidState FormationModel::fluidState(double T, double P, std::vector<equilibrium::Phase>* warm) const {
+FluidState FormationModel::fluidState(double T, double P, std::vector<equilibrium::Phase>* warm,
+                                      bool verified) const {
+    equilibrium::FlashResult r;
+    bool ok = false;
+    if (!verified && warm && warm->size() >= 2) {
+        // The warm phases' equilibrium at (T, P); the flash below when it
+        // does not converge or leaves a single phase.
+        r.phases = *warm;
+        ok = equilibrium::solveEquilibrium(fluid_, T, P, zn_.data(), r.phases) && r.phases.size() >= 2;
+    }
     // The flash can fail at isolated states (near a three-phase boundary);
     // it is then repeated at most 1e-4 away in pressure (relative) or 1e-5
     // in temperature, which moves a formation pressure by about as much.
-    equilibrium::FlashResult r;
     constexpr double kNudge[][2] = {{0, 0},     {1e-6, 0}, {-1e-6, 0}, {1e-4, 0},
                                     {-1e-4, 0}, {0, 1e-5}, {0, -1e-5}};
-    bool ok = false;
     for (const auto& d : kNudge) {
+        if (ok) break;
         r = {};
         const double Tn = T * (1 + d[1]), Pn = P * (1 + d[0]);
         // Along a root search the neighbouring equilibrium is the better start.
@@ -335,9 +385,9 @@ double FormationModel::potentialDifference(const FluidState& st, double T, doubl
     return emptyLatticePotential(l, T, P) - occupationTerm(l, s, guests_, T, st.fugacity) - st.waterPotential;
 }
 
-double FormationModel::drivingForce(double T, double P, Choice choice,
-                                    std::vector<equilibrium::Phase>* warm) const {
-    const FluidState st = fluidState(T, P, warm);
+double FormationModel::drivingForce(double T, double P, Choice choice, std::vector<equilibrium::Phase>* warm,
+                                    bool verified) const {
+    const FluidState st = fluidState(T, P, warm, verified);
     switch (choice) {
     case Choice::OnlyI:
         return potentialDifference(st, T, P, Structure::I);
@@ -361,9 +411,10 @@ double FormationModel::formationPressure(double T, Choice choice) const {
         if (last->slopeLnP > 0) s0 = last->slopeLnP;
         if (std::abs(T - last->T) <= kNearT) u0 = std::log(last->P) + lineSlope(*last) * (T - last->T);
     }
+    auto quick = [&](double u) { return -drivingForce(T, std::exp(u), choice, &warm, false); };
     auto h = [&](double u) { return -drivingForce(T, std::exp(u), choice, &warm); };
-    const RootResult r =
-        solveIncreasing(h, u0, s0, std::log(8.0), std::log(kPmin), std::log(kPmax), 1e-6, 1e-11);
+    const RootResult r = solveVerified(quick, h, u0, s0, std::log(8.0), std::log(kPmin), std::log(kPmax),
+                                       1e-6, 1e-11, last && T == last->T);
     if (r.side < 0) return 0.0; // no hydrate at any pressure searched
     if (r.side > 0) throw Error("hydrate is stable down to the lowest pressure searched", kCalculation);
     const double P = std::exp(r.x);
@@ -383,8 +434,10 @@ double FormationModel::formationTemperature(double P, Choice choice) const {
         const double du = std::log(P / last->P);
         if (std::abs(du) <= kNearLnP) T0 = last->T + du / lineSlope(*last);
     }
+    auto quick = [&](double T) { return drivingForce(T, P, choice, &warm, false); };
     auto h = [&](double T) { return drivingForce(T, P, choice, &warm); };
-    const RootResult r = solveIncreasing(h, T0, s0, 15.0, kTmin, kTmax, 1e-4, 1e-11);
+    const RootResult r =
+        solveVerified(quick, h, T0, s0, 15.0, kTmin, kTmax, 1e-4, 1e-11, last && P == last->P);
     if (r.side > 0) return 0.0; // no hydrate at any temperature searched
     if (r.side < 0) throw Error("hydrate is stable up to the highest temperature searched", kCalculation);
     formationMemory.store(fluid_, z_, r.x, P, 0, r.slope, warm);
