@@ -510,6 +510,23 @@ void nrtlClosedForm(const PairTablesAtT& t, int n, const double* x, bool composi
     out.lngT.resize(n);
     out.lngTT.resize(n);
     out.g = out.gT = out.gTT = 0;
+    if (!composition) {
+        // Values only: with sum_i x_i G_ij = S_j and sum_i x_i tau_ij G_ij =
+        // C_j S_j the pair sums cancel in g = sum_i x_i ln gamma_i, so
+        // g = sum_i x_i C_i with its T derivatives.
+        for (int i = 0; i < n; ++i) {
+            const int r = i * n;
+            double v = C0[i];
+            for (int j = 0; j < n; ++j)
+                v += H0[r + j] * a0[j] - G0[r + j] * c0[j];
+            out.lng[i] = v;
+            out.g += x[i] * v;
+            out.gT += x[i] * C1[i];
+            out.gTT += x[i] * C2[i];
+        }
+        out.lngN.clear();
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         const int r = i * n;
         double v = C0[i], d = C1[i], dd = C2[i];
@@ -526,10 +543,6 @@ void nrtlClosedForm(const PairTablesAtT& t, int n, const double* x, bool composi
         out.g += x[i] * v;
         out.gT += x[i] * d;
         out.gTT += x[i] * dd;
-    }
-    if (!composition) {
-        out.lngN.clear();
-        return;
     }
     w.D.resize(static_cast<std::size_t>(n) * n);
     w.e.resize(n);

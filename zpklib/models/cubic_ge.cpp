@@ -35,13 +35,17 @@ struct Quad {
     int size() const { return static_cast<int>(g.size()); }
 };
 
+// The operations below fill the Hessian only when `second` is true (it is
+// left zero otherwise).
+
 // out = a * b
-void product(const Quad& a, const Quad& b, Quad& out) {
+void product(const Quad& a, const Quad& b, Quad& out, bool second) {
     const int K = a.size();
     out.reset(K);
     out.v = a.v * b.v;
     for (int i = 0; i < K; ++i)
         out.g[i] = a.v * b.g[i] + b.v * a.g[i];
+    if (!second) return;
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t q = static_cast<std::size_t>(i) * K + j;
@@ -50,13 +54,14 @@ void product(const Quad& a, const Quad& b, Quad& out) {
 }
 
 // out = 1 / a
-void inverse(const Quad& a, Quad& out) {
+void inverse(const Quad& a, Quad& out, bool second) {
     const int K = a.size();
     out.reset(K);
     const double iv = 1.0 / a.v, iv2 = iv * iv;
     out.v = iv;
     for (int i = 0; i < K; ++i)
         out.g[i] = -a.g[i] * iv2;
+    if (!second) return;
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t q = static_cast<std::size_t>(i) * K + j;
@@ -66,7 +71,7 @@ void inverse(const Quad& a, Quad& out) {
 
 // out = N f(Rt / N) for a scalar function f with value f0, slope f1 and
 // curvature f2 at r = Rt / N (N = sum of the mole numbers).
-void homogeneous(const Quad& Rt, double N, double f0, double f1, double f2, Quad& out) {
+void homogeneous(const Quad& Rt, double N, double f0, double f1, double f2, Quad& out, bool second) {
     const int K = Rt.size();
     out.reset(K);
     const double r = Rt.v / N;
@@ -78,6 +83,7 @@ void homogeneous(const Quad& Rt, double N, double f0, double f1, double f2, Quad
     out.v = N * f0;
     for (int a = 0; a < K; ++a)
         out.g[a] = Nd(a) * f0 + N * f1 * rg[a];
+    if (!second) return;
     for (int a = 0; a < K; ++a)
         for (int b = 0; b < K; ++b) {
             const std::size_t q = static_cast<std::size_t>(a) * K + b;
@@ -306,10 +312,11 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
     for (int i = 0; i < k; ++i) {
         if (!std::isfinite(e.lng[i])) return false;
         G.g[1 + i] = e.lng[i];
-        G.h[1 + i] = G.h[(1 + i) * K] = e.lngT[i];
-        if (second)
+        if (second) {
+            G.h[1 + i] = G.h[(1 + i) * K] = e.lngT[i];
             for (int j = 0; j < k; ++j)
                 G.h[(1 + i) * K + 1 + j] = e.lngN[i * k + j] / N;
+        }
         La.v += n[i] * al[i];
         La.g[0] += n[i] * alT[i];
         La.h[0] += n[i] * alTT[i];
@@ -347,8 +354,9 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         A.v += cg * G.v;
         for (std::size_t q = 0; q < A.g.size(); ++q)
             A.g[q] += cg * G.g[q];
-        for (std::size_t q = 0; q < A.h.size(); ++q)
-            A.h[q] += cg * G.h[q];
+        if (second)
+            for (std::size_t q = 0; q < A.h.size(); ++q)
+                A.h[q] += cg * G.h[q];
         if (rule_ == GeMixingRule::LCVM) addH(A, (1.0 - kLcvmLambda) / kLcvmAM);
         break;
     }
@@ -368,8 +376,9 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         Rt.v += G.v;
         for (std::size_t q = 0; q < Rt.g.size(); ++q)
             Rt.g[q] += G.g[q];
-        for (std::size_t q = 0; q < Rt.h.size(); ++q)
-            Rt.h[q] += G.h[q];
+        if (second)
+            for (std::size_t q = 0; q < Rt.h.size(); ++q)
+                Rt.h[q] += G.h[q];
         addH(Rt, 1.0);
         // alpha = f(r), r = Rt / N: the root of q2 f^2 + q1 f - r = 0 that
         // tends to r / q1 as q2 -> 0 (the pure-component alpha_i at x_i = 1).
@@ -379,7 +388,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         const double f0 = (-kMhv2Q1 - std::sqrt(disc)) / (2.0 * kMhv2Q2);
         const double f1 = 1.0 / (kMhv2Q1 + 2.0 * kMhv2Q2 * f0);
         const double f2 = -2.0 * kMhv2Q2 * f1 * f1 * f1;
-        homogeneous(Rt, N, f0, f1, f2, A);
+        homogeneous(Rt, N, f0, f1, f2, A, second);
         break;
     }
     }
@@ -408,12 +417,13 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         W.v = N - A.v;
         for (int a = 0; a < K; ++a)
             W.g[a] = (a == 0 ? 0.0 : 1.0) - A.g[a];
-        for (std::size_t q = 0; q < W.h.size(); ++q)
-            W.h[q] = -A.h[q];
+        if (second)
+            for (std::size_t q = 0; q < W.h.size(); ++q)
+                W.h[q] = -A.h[q];
         if (W.v == 0.0) return false;
         Quad& iW = t.G; // G is no longer needed
-        inverse(W, iW);
-        product(Q, iW, B);
+        inverse(W, iW, second);
+        product(Q, iW, B, second);
     } else {
         B.reset(K);
         B.v = Lb;
@@ -424,7 +434,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
 
     // D = R T B A
     Quad& P = t.W;
-    product(B, A, P);
+    product(B, A, P, second);
     Quad& D = t.D;
     D.reset(K);
     const double RT = kR * T;
@@ -432,6 +442,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
     for (int a = 0; a < K; ++a)
         D.g[a] = RT * P.g[a];
     D.g[0] += kR * P.v;
+    if (!second) return std::isfinite(D.v);
     for (int a = 0; a < K; ++a)
         for (int b = 0; b < K; ++b) {
             const std::size_t q = static_cast<std::size_t>(a) * K + b;
