@@ -200,9 +200,9 @@ double lnFugacity(const PhaseProps& p, const std::vector<double>& x, int i, doub
 // table of HPFORM or HTFORM, or HTFORM at the pressure HPFORM returned)
 // starts the next search on the line through it: the driving force is
 // nearly linear in ln P and T, so the start lies close to the new point.
-// A start is only a start: every trial point is a verified flash
-// (flashTPFrom falls back to the flash from the feed) and the search ends
-// only where the driving force vanishes.
+// A start is only a start: the search ends only where the driving force of
+// a verified flash (flashTPFrom, falling back to the flash from the feed)
+// vanishes.
 class FormationMemory {
   public:
     struct Point {
