@@ -148,40 +148,45 @@ RootResult solveIncreasing(const std::function<double(double)>& h, double x0, do
 }
 
 // The root of h (verified states) searched on hQuick (the same function on
-// states not proven stable, cheaper): the quick search's result is
-// evaluated on a verified state and accepted when a Newton step from there
-// stays within tolX (the same phases, so the same function) or, for a root
-// outside the range, when the verified sign agrees.  Otherwise the search
-// goes on from there on verified states alone.  With verifyStart the start
-// (a formation point found before) is evaluated verified first: it ends the
-// search when it is still the root.
+// states not proven stable, cheaper).  The quick steps go to within 100 tolX
+// (their superlinear convergence leaves the last point far closer); that
+// point is evaluated on a verified state and accepted when a Newton step
+// from there stays within tolX (the same phases, so the same function), or,
+// for a root outside the range, when the verified sign agrees.  Otherwise a
+// second round of quick steps to tolX follows from there, and after it
+// verified steps alone.  With verifyStart the start (a formation point found
+// before) is evaluated verified first: it ends the search when it is still
+// the root.
 RootResult solveVerified(const std::function<double(double)>& hQuick, const std::function<double(double)>& h,
                          double x0, double s0, double maxStep, double lo, double hi, double tolX, double tolH,
                          bool verifyStart) {
-    x0 = std::clamp(x0, lo, hi);
-    double h0 = 0;
+    double xKnown = std::clamp(x0, lo, hi), hKnown = 0;
+    bool known = false;
     if (verifyStart) {
-        h0 = h(x0);
-        if (std::abs(h0) <= tolH) return {0, x0, s0};
+        hKnown = h(xKnown);
+        if (std::abs(hKnown) <= tolH) return {0, xKnown, s0};
+        known = true;
     }
-    // The quick search's first evaluation at x0 is the verified one when taken.
-    bool first = verifyStart;
+    // A quick search's first evaluation is the verified one when known there.
     auto quick = [&](double x) {
-        if (first && x == x0) {
-            first = false;
-            return h0;
+        if (known && x == xKnown) {
+            known = false;
+            return hKnown;
         }
-        first = false;
+        known = false;
         return hQuick(x);
     };
-    const RootResult q = solveIncreasing(quick, x0, s0, maxStep, lo, hi, tolX, tolH);
-    const double hv = h(q.x);
-    if (q.side == 0 && std::abs(hv) <= std::max(q.slope * tolX, tolH)) {
-        const double x = std::clamp(q.x - hv / q.slope, lo, hi);
-        return {0, x, q.slope};
+    RootResult q = solveIncreasing(quick, xKnown, s0, maxStep, lo, hi, 100 * tolX, tolH);
+    for (int round = 0; round < 2; ++round) {
+        const double hv = h(q.x);
+        if (q.side == 0 && std::abs(hv) <= std::max(q.slope * tolX, tolH))
+            return {0, std::clamp(q.x - hv / q.slope, lo, hi), q.slope};
+        if ((q.side < 0 && hv < 0) || (q.side > 0 && hv > 0)) return q;
+        if (round == 1) return solveIncreasing(h, q.x, q.slope, maxStep, lo, hi, tolX, tolH);
+        xKnown = q.x, hKnown = hv, known = true;
+        q = solveIncreasing(quick, xKnown, q.slope, maxStep, lo, hi, tolX, tolH);
     }
-    if ((q.side < 0 && hv < 0) || (q.side > 0 && hv > 0)) return q;
-    return solveIncreasing(h, q.x, q.slope, maxStep, lo, hi, tolX, tolH);
+    return q; // not reached
 }
 
 // ln f_i of position i in a phase evaluated by its fluid model.
