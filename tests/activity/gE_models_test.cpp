@@ -231,7 +231,7 @@ TEST(GExcessClosedForm, NrtlOnStoredTablesEqualsGeneralEvaluation) {
                 excessGibbs(p, T, x.data(), composition, a, key);
                 excessGibbs(p, T, x.data(), composition, b, 0);
                 auto near = [](double u, double w) { return std::abs(u - w) <= 1e-12 * (1 + std::abs(w)); };
-                EXPECT_TRUE(near(a.g, b.g) && near(a.gT, b.gT) && near(a.gTT, b.gTT)) << T;
+                EXPECT_TRUE(near(a.g, b.g) && near(a.gT, b.gT) && (!composition || near(a.gTT, b.gTT))) << T;
                 for (int i = 0; i < p.n; ++i)
                     EXPECT_TRUE(near(a.lng[i], b.lng[i]) && (!composition || (near(a.lngT[i], b.lngT[i]) &&
                                                                               near(a.lngTT[i], b.lngTT[i]))))

@@ -482,6 +482,8 @@ void nrtlClosedForm(const PairTablesAtT& t, int n, const double* x, bool composi
     const double *H0 = t.tg0.data(), *H1 = t.tg1.data(), *H2 = t.tg2.data();
     double *S0 = w.S0.data(), *S1 = w.S1.data(), *S2 = w.S2.data();
     double *C0 = w.C0.data(), *C1 = w.C1.data(), *C2 = w.C2.data();
+    // Second T derivatives only with the composition derivatives (they feed
+    // the same second-order properties).
     for (int k = 0; k < n; ++k) {
         const double xk = x[k];
         if (xk == 0.0) continue;
@@ -489,11 +491,14 @@ void nrtlClosedForm(const PairTablesAtT& t, int n, const double* x, bool composi
         for (int j = 0; j < n; ++j) {
             S0[j] += xk * G0[r + j];
             S1[j] += xk * G1[r + j];
-            S2[j] += xk * G2[r + j];
             C0[j] += xk * H0[r + j];
             C1[j] += xk * H1[r + j];
-            C2[j] += xk * H2[r + j];
         }
+        if (composition)
+            for (int j = 0; j < n; ++j) {
+                S2[j] += xk * G2[r + j];
+                C2[j] += xk * H2[r + j];
+            }
     }
     for (int j = 0; j < n; ++j) {
         const Taylor2 S(S0[j], S1[j], S2[j]);
@@ -522,7 +527,6 @@ void nrtlClosedForm(const PairTablesAtT& t, int n, const double* x, bool composi
             out.lng[i] = v;
             out.g += x[i] * v;
             out.gT += x[i] * C1[i];
-            out.gTT += x[i] * C2[i];
         }
         out.lngN.clear();
         return;

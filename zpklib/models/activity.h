@@ -86,7 +86,7 @@ struct ExcessGibbs {
     std::vector<double> lngN;      // [i * n + j] d ln gamma_i / d n_j at one mole in total
 };
 // x need not sum to one; lngN, and with the per-thread tables below also
-// lngT and lngTT, are filled only when composition is true.
+// lngT, lngTT and gTT, are filled only when composition is true.
 // A nonzero cacheKey names p for as long as p lives (a number never given to
 // another parameter set): the temperature-only pair quantities of p are then
 // kept per thread and reused at the same temperature; NRTL is then evaluated

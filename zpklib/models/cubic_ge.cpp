@@ -308,7 +308,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
     La.reset(K);
     G.v = N * e.g;
     G.g[0] = N * e.gT;
-    G.h[0] = N * e.gTT;
+    if (second) G.h[0] = N * e.gTT;
     for (int i = 0; i < k; ++i) {
         if (!std::isfinite(e.lng[i])) return false;
         G.g[1 + i] = e.lng[i];
