@@ -285,11 +285,25 @@ const CubicGeModel::Totals* CubicGeModel::totalsAt(double T, const double* n, bo
 
 bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) const {
     const int k = n_, K = n_ + 1;
-    thread_local std::vector<double> al, alT, alTT;
-    al.resize(k);
-    alT.resize(k);
-    alTT.resize(k);
-    pureAt(T, al.data(), alT.data(), alTT.data());
+    // The pure-component alpha_i depend on T alone: kept per thread for the
+    // last model and temperature (a flash evaluates many compositions at one).
+    struct PureMemo {
+        std::uint64_t id = 0;
+        double T = 0;
+        std::vector<double> al, alT, alTT;
+    };
+    thread_local PureMemo pm;
+    if (pm.id != id_ || pm.T != T) {
+        pm.id = 0; // not valid until filled
+        pm.al.resize(k);
+        pm.alT.resize(k);
+        pm.alTT.resize(k);
+        pureAt(T, pm.al.data(), pm.alT.data(), pm.alTT.data());
+        pm.id = id_, pm.T = T;
+    }
+    const std::vector<double>& al = pm.al;
+    const std::vector<double>& alT = pm.alT;
+    const std::vector<double>& alTT = pm.alTT;
     double N = 0, Lb = 0;
     for (int i = 0; i < k; ++i) {
         if (!(n[i] >= 0)) return false;
