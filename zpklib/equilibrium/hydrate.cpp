@@ -155,8 +155,8 @@ RootResult solveIncreasing(const std::function<double(double)>& h, double x0, do
 // for a root outside the range, when the verified sign agrees.  Otherwise a
 // second round of quick steps to tolX follows from there, and after it
 // verified steps alone.  With verifyStart the start (a formation point found
-// before) is evaluated verified first: it ends the search when it is still
-// the root.
+// before) is evaluated verified first: it ends the search when a Newton step
+// from it stays within tolX.
 RootResult solveVerified(const std::function<double(double)>& hQuick, const std::function<double(double)>& h,
                          double x0, double s0, double maxStep, double lo, double hi, double tolX, double tolH,
                          bool verifyStart) {
@@ -164,7 +164,8 @@ RootResult solveVerified(const std::function<double(double)>& hQuick, const std:
     bool known = false;
     if (verifyStart) {
         hKnown = h(xKnown);
-        if (std::abs(hKnown) <= tolH) return {0, xKnown, s0};
+        // Returned unchanged, so that a repeated call gives the same answer.
+        if (std::abs(hKnown) <= std::max(s0 * tolX, tolH)) return {0, xKnown, s0};
         known = true;
     }
     // A quick search's first evaluation is the verified one when known there.
