@@ -530,31 +530,19 @@ bool CubicGeModel::assemble(double T, double V, const Totals& t, int order, Resi
     if (order < 1) return std::isfinite(d.F) && std::isfinite(d.F_T);
 
     // Chain rule over w = (T, n_1..n_k) plus V: F_ab = u_a' H u_b + F_B B_ab + F_D D_ab,
-    // u_a = d(T, V, N, B, D) / d w_a.
-    thread_local std::vector<double> u, w; // u[a * 5 + q], w[a * 5 + q] = (H u_a)_q
-    u.assign(static_cast<std::size_t>(K) * 5, 0.0);
-    w.assign(static_cast<std::size_t>(K) * 5, 0.0);
+    // u_a = d(T, V, N, B, D) / d w_a = e_(T or N) + B_a e_B + D_a e_D.
+    thread_local std::vector<double> w; // w[a * 5 + q] = (H u_a)_q
+    w.resize(static_cast<std::size_t>(K) * 5);
     for (int a = 0; a < K; ++a) {
-        double* ua = &u[a * 5];
-        if (a == 0)
-            ua[iT] = 1.0;
-        else
-            ua[iN] = 1.0;
-        ua[iB] = B.g[a];
-        ua[iD] = D.g[a];
-        for (int q = 0; q < 5; ++q) {
-            double s = 0;
-            for (int r = 0; r < 5; ++r)
-                s += F.d2(q, r) * ua[r];
-            w[a * 5 + q] = s;
-        }
+        const int c = a == 0 ? iT : iN;
+        for (int q = 0; q < 5; ++q)
+            w[a * 5 + q] = F.d2(q, c) + B.g[a] * F.d2(q, iB) + D.g[a] * F.d2(q, iD);
     }
     auto second = [&](int a, int b) {
-        double s = F.d(iB) * B.h[static_cast<std::size_t>(a) * K + b] +
-                   F.d(iD) * D.h[static_cast<std::size_t>(a) * K + b];
-        for (int q = 0; q < 5; ++q)
-            s += u[a * 5 + q] * w[b * 5 + q];
-        return s;
+        const double* wb = &w[b * 5];
+        return F.d(iB) * B.h[static_cast<std::size_t>(a) * K + b] +
+               F.d(iD) * D.h[static_cast<std::size_t>(a) * K + b] + wb[a == 0 ? iT : iN] + B.g[a] * wb[iB] +
+               D.g[a] * wb[iD];
     };
     // derivative with V: u_V = e_V, so F_aV = (H u_a)_V
     d.F_VV = F.d2(iV, iV);
