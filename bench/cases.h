@@ -49,6 +49,26 @@ inline streams::StreamDef threePhaseDef() {
     return makeDef(kThreePhase, 30, 1, 0);
 }
 
+// The battery's natural gas of the hydrate round trips (methane 0.932,
+// ethane 0.042, propane 0.0161, nitrogen 0.0049, CO2 0.003, water 0.0021),
+// or its variant with methanol (water 0.0015, methanol 0.0006), stored k_ij
+// (loadSB 3); fluid model CPA-HV (115, solid 151, hydrate 170) or PR-HV (60,
+// solid 150, hydrate 171).  Arguments: model (0 CPA-HV, 1 PR-HV), methanol
+// (0 or 1).
+inline streams::StreamDef hydrateGasDef(int model, bool methanol) {
+    const Feed dry = {{74828, 0.932},  {74840, 0.042},    {74986, 0.0161}, {7727379, 0.0049},
+                      {124389, 0.003}, {7732185, 0.0021}, {67561, 0.0}};
+    const Feed inhibited = {{74828, 0.932},  {74840, 0.0425},   {74986, 0.0161}, {7727379, 0.0043},
+                            {124389, 0.003}, {7732185, 0.0015}, {67561, 0.0006}};
+    const int fluid = model == 0 ? 115 : 60;
+    auto d = makeDef(methanol ? inhibited : dry, fluid, 0, 3);
+    for (auto& row : d.models) {
+        row[2] = model == 0 ? 151 : 150;
+        row[3] = model == 0 ? 170 : 171;
+    }
+    return d;
+}
+
 // Defines stream s through the C interface (units: K, Pa, kJ/kmol), with a
 // mass flow (kg/s) where one is given (the unit operations).
 inline void defineStream(int s, Feed comps, int model, double massFlow = 0) {

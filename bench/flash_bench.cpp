@@ -10,7 +10,7 @@
 //   * one hydrate formation pressure and temperature (HPFORM / HTFORM) of the
 //     battery's methane-ethane-water case with the CPA-HV fluid model, and of
 //     the battery's natural gas with CPA-HV and PR-HV, with and without
-//     methanol;
+//     methanol, repeated and (Walk) along the formation line;
 //   * a property table of the gas, 10,000 states through setOp, on one and
 //     two threads (wall time per table);
 //   * unit operations of the battery through the C interface: the
@@ -139,37 +139,22 @@ void HydrateTemperature(benchmark::State& state) {
     state.counters["K"] = T;
 }
 
-// The battery's natural gas of the hydrate round trips (methane 0.932,
-// ethane 0.042, propane 0.0161, nitrogen 0.0049, CO2 0.003, water 0.0021),
-// or its variant with methanol (water 0.0015, methanol 0.0006), stored k_ij
-// (loadSB 3); fluid model CPA-HV (115, solid 151, hydrate 170) or PR-HV (60,
-// solid 150, hydrate 171).  Arguments: model (0 CPA-HV, 1 PR-HV), methanol
-// (0 or 1).
-streams::StreamDef hydrateGasDef(int model, bool methanol) {
-    const Feed dry = {{74828, 0.932},  {74840, 0.042},    {74986, 0.0161}, {7727379, 0.0049},
-                      {124389, 0.003}, {7732185, 0.0021}, {67561, 0.0}};
-    const Feed inhibited = {{74828, 0.932},  {74840, 0.0425},   {74986, 0.0161}, {7727379, 0.0043},
-                            {124389, 0.003}, {7732185, 0.0015}, {67561, 0.0006}};
-    const int fluid = model == 0 ? 115 : 60;
-    auto d = makeDef(methanol ? inhibited : dry, fluid, 0, 3);
-    for (auto& row : d.models) {
-        row[2] = model == 0 ? 151 : 150;
-        row[3] = model == 0 ? 170 : 171;
-    }
-    return d;
-}
-
-// HPFORM at 276 K (the battery's methanol bound) or HTFORM at 5 MPa.
-void HydrateGas(benchmark::State& state, bool pressure) {
+// HPFORM at 276 K (the battery's methanol bound) or HTFORM at 5 MPa, the
+// same call again (a repeated call starts on its own previous answer); with
+// walk, a walk along the formation line instead: eight temperatures 2.5 K
+// or pressures 10 % apart, in turn (the counter reports the last).
+void HydrateGas(benchmark::State& state, bool pressure, bool walk = false) {
     engine::StreamSystem sys(hydrateGasDef(static_cast<int>(state.range(0)), state.range(1) != 0));
     std::vector<std::int64_t> cas;
     for (int i = 0; i < sys.size(); ++i)
         cas.push_back(sys.component(i).cas);
     const hydrate::FormationModel m(sys.fluid(), sys.feed(), cas);
     double v = 0;
+    int step = 0;
     for (auto _ : state) {
-        v = pressure ? m.formationPressure(276.0, hydrate::Choice::MostStable)
-                     : m.formationTemperature(5e6, hydrate::Choice::MostStable);
+        const int k = walk ? step++ % 8 : 0;
+        v = pressure ? m.formationPressure(276.0 - 2.5 * k, hydrate::Choice::MostStable)
+                     : m.formationTemperature(5e6 * std::pow(0.9, k), hydrate::Choice::MostStable);
         benchmark::DoNotOptimize(v);
     }
     state.counters[pressure ? "MPa" : "K"] = pressure ? v * 1e-6 : v;
@@ -179,6 +164,12 @@ void HydratePressureGas(benchmark::State& state) {
 }
 void HydrateTemperatureGas(benchmark::State& state) {
     HydrateGas(state, false);
+}
+void HydratePressureGasWalk(benchmark::State& state) {
+    HydrateGas(state, true, true);
+}
+void HydrateTemperatureGasWalk(benchmark::State& state) {
+    HydrateGas(state, false, true);
 }
 
 // 10,000 states (100 temperatures x 100 pressures) split between the threads,
@@ -265,5 +256,7 @@ BENCHMARK(CompressorEthyleneRating)->Unit(benchmark::kMillisecond);
 BENCHMARK(ColumnEthaneHexane)->Unit(benchmark::kMillisecond);
 BENCHMARK(HydratePressureGas)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(HydrateTemperatureGas)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(HydratePressureGasWalk)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(HydrateTemperatureGasWalk)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(TableGas16)->Arg(1)->Arg(2)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

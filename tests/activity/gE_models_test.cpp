@@ -197,3 +197,49 @@ TEST_P(GExcessDerivatives, LnGammaIsPartialMolarExcessGibbs) {
 INSTANTIATE_TEST_SUITE_P(Models, GExcessDerivatives,
                          ::testing::Values(ActivityKind::Wilson, ActivityKind::NRTL, ActivityKind::UNIQUAC,
                                            ActivityKind::UNIFAC));
+
+// With a cache key NRTL runs in closed form on the stored temperature tables;
+// without one through the general number types.  Both must agree, with
+// co-volume weights and van der Waals pairs (the Huron-Vidal form) and with
+// absent components.
+TEST(GExcessClosedForm, NrtlOnStoredTablesEqualsGeneralEvaluation) {
+    ActivityParams p;
+    p.kind = ActivityKind::NRTL;
+    p.n = 4;
+    p.a = {0, -200, 1500, 800, 500, 0, 2500, -300, 900, 3000, 0, 1200, 4000, 100, 700, 0};
+    p.b = {0, 1, 0, 0.5, -2, 0, 0.37, 0, 0, 0, 0, 0, 1.5, 0, 0, 0};
+    p.alpha = {0.3, 0.3, 0.2, 0.25, 0.3, 0.3, 0.47, 0.3, 0.2, 0.47, 0.3, 0.1, 0.25, 0.3, 0.1, 0.3};
+    p.weight = {2.7e-5, 1.9e-5, 4.1e-5, 6.3e-5};
+    auto& v = p.vdw;
+    v.q = -0.62322524014023051;
+    v.pair.assign(16, 0);
+    v.pair[0 * 4 + 3] = v.pair[3 * 4 + 0] = 1; // the first and last component
+    v.ac = {0.25, 0.6, 0.55, 1.9};
+    v.m = {0.39, 0.87, 0.5, 0.95};
+    v.tc = {190.6, 647.1, 304.1, 469.7};
+    v.b = p.weight;
+    v.k0.assign(16, 0.02);
+    v.k1.assign(16, 1e-4);
+    v.k2.assign(16, -3.0);
+    const std::uint64_t key = newModelId();
+    const std::vector<std::vector<double>> compositions = {
+        {0.25, 0.25, 0.25, 0.25}, {0.9, 0.002, 0.05, 0.048}, {0.0, 0.7, 0.3, 0.0}, {3.0, 1.0, 0.5, 0.5}};
+    for (double T : {250.0, 298.15, 371.3}) {
+        for (const auto& x : compositions) {
+            for (bool composition : {false, true}) {
+                ExcessGibbs a, b;
+                excessGibbs(p, T, x.data(), composition, a, key);
+                excessGibbs(p, T, x.data(), composition, b, 0);
+                auto near = [](double u, double w) { return std::abs(u - w) <= 1e-12 * (1 + std::abs(w)); };
+                EXPECT_TRUE(near(a.g, b.g) && near(a.gT, b.gT) && (!composition || near(a.gTT, b.gTT))) << T;
+                for (int i = 0; i < p.n; ++i)
+                    EXPECT_TRUE(near(a.lng[i], b.lng[i]) && (!composition || (near(a.lngT[i], b.lngT[i]) &&
+                                                                              near(a.lngTT[i], b.lngTT[i]))))
+                        << "T " << T << " component " << i;
+                ASSERT_EQ(a.lngN.size(), b.lngN.size());
+                for (std::size_t q = 0; q < a.lngN.size(); ++q)
+                    EXPECT_TRUE(near(a.lngN[q], b.lngN[q])) << "T " << T << " entry " << q;
+            }
+        }
+    }
+}

@@ -144,11 +144,12 @@ TEST(HydrateStructures, TheMoreStableStructureFormsFirst) {
     EXPECT_GT(propane.model().formationPressure(274.2, Choice::OnlyII), 0.0);
 }
 
-// Each search starts its first flash from the phases of the thread's previous
-// search of the same kind on the same fluid and feed.  Along a formation line
-// (as a caller tabulating it walks) every result equals the one of a search
-// on a fresh thread, which starts from the feed; with PR and with CPA-HV
-// on a natural gas with methanol.
+// Each search starts on the formation line through the thread's previous
+// formation point on the same fluid and feed (of either kind), from that
+// search's last phases.  Along a formation line (as a caller tabulating it
+// walks, or inverting HPFORM with HTFORM) every result equals the one of a
+// search on a fresh thread, which starts at the fixed point from the feed;
+// with PR and with CPA-HV on a natural gas with methanol.
 TEST(HydrateSearch, StartFromThePreviousSearchEqualsColdStart) {
     for (int fluid : {50, 115}) {
         const WetGas gas({{74828, 0.932},
@@ -171,6 +172,51 @@ TEST(HydrateSearch, StartFromThePreviousSearchEqualsColdStart) {
             double cold = 0;
             std::thread([&] { cold = m.formationTemperature(P, Choice::MostStable); }).join();
             EXPECT_NEAR(warm, cold, 1e-7 * cold) << fluid << " " << P;
+        }
+        for (double T = 290.0; T >= 250.0; T -= 10.0) {
+            const double P = m.formationPressure(T, Choice::MostStable);
+            const double back = m.formationTemperature(P, Choice::MostStable);
+            double cold = 0;
+            std::thread([&] { cold = m.formationTemperature(P, Choice::MostStable); }).join();
+            EXPECT_NEAR(back, cold, 1e-7 * cold) << fluid << " " << T;
+            EXPECT_NEAR(back, T, 1e-5) << fluid;
+        }
+    }
+}
+
+// The search steps on the warm phases' equilibrium without a stability test
+// and verifies its result with the flash: every formation point is a root of
+// the driving force on the flash from the feed (a fresh state), within the
+// search's tolerance (1e-6 in ln P, 1e-4 K), also where a hydrocarbon
+// liquid or a methanol-rich water phase forms and with the PR-HV fluid.
+TEST(HydrateSearch, FormationPointsAreRootsOfTheVerifiedDrivingForce) {
+    struct Case {
+        std::initializer_list<std::pair<std::int64_t, double>> mix;
+        int fluid;
+    };
+    const Case cases[] = {
+        {{{74828, 0.932},
+          {74840, 0.0425},
+          {74986, 0.0161},
+          {7727379, 0.0043},
+          {124389, 0.003},
+          {7732185, 0.0015},
+          {67561, 0.0006}},
+         60},
+        {{{74828, 0.6}, {74986, 0.2}, {106978, 0.15}, {7732185, 0.05}}, 50},
+        {{{74828, 0.9}, {74840, 0.05}, {7732185, 0.03}, {67561, 0.02}}, 50},
+    };
+    for (const Case& c : cases) {
+        const WetGas gas(c.mix, c.fluid);
+        const FormationModel m = gas.model();
+        for (double T : {268.0, 278.0, 288.0}) {
+            const double P = m.formationPressure(T, Choice::MostStable);
+            if (P == 0.0) continue;
+            const double d = m.drivingForce(T, P, Choice::MostStable);
+            EXPECT_LT(std::abs(d), 0.2 * 1e-6) << c.fluid << " " << T << " " << P;
+            const double back = m.formationTemperature(P, Choice::MostStable);
+            EXPECT_LT(std::abs(m.drivingForce(back, P, Choice::MostStable)), 0.02 * 1e-4)
+                << c.fluid << " " << P;
         }
     }
 }

@@ -96,6 +96,7 @@ Tables load() {
 struct RootResult {
     int side = 0; // 0 root found; -1 h < 0 up to hi; +1 h > 0 down to lo
     double x = 0;
+    double slope = 0; // the latest secant slope of h (s0 when none was taken)
 };
 
 RootResult solveIncreasing(const std::function<double(double)>& h, double x0, double s0, double maxStep,
@@ -106,7 +107,7 @@ RootResult solveIncreasing(const std::function<double(double)>& h, double x0, do
     double xNeg = lo, xPos = hi, hNeg = 0, hPos = 0;
     int slow = 0;
     for (int it = 0; it < 100; ++it) {
-        if (std::abs(hx) <= tolH) return {0, x};
+        if (std::abs(hx) <= tolH) return {0, x, slope};
         if (hx < 0) {
             haveNeg = true, xNeg = x, hNeg = hx;
         } else {
@@ -116,23 +117,23 @@ RootResult solveIncreasing(const std::function<double(double)>& h, double x0, do
         double next;
         if (haveNeg && havePos) {
             const double width = xPos - xNeg;
-            if (width <= tolX) return {0, xNeg - hNeg * width / (hPos - hNeg)};
+            if (width <= tolX) return {0, xNeg - hNeg * width / (hPos - hNeg), slope};
             next = x + newton;
             if (!(next > xNeg && next < xPos) || slow >= 2) {
                 next = 0.5 * (xNeg + xPos);
                 slow = 0;
             } else if (std::abs(newton) <= tolX) {
-                return {0, next};
+                return {0, next, slope};
             }
         } else {
-            if (hx < 0 && x >= hi) return {-1, hi};
-            if (hx > 0 && x <= lo) return {+1, lo};
+            if (hx < 0 && x >= hi) return {-1, hi, slope};
+            if (hx > 0 && x <= lo) return {+1, lo, slope};
             double step = std::clamp(newton, -maxStep, maxStep);
             if (slow >= 2) {
                 step = std::copysign(maxStep, -hx);
                 slow = 0;
             } else if (std::abs(step) <= tolX) {
-                return {0, std::clamp(x + step, lo, hi)};
+                return {0, std::clamp(x + step, lo, hi), slope};
             }
             next = std::clamp(x + step, lo, hi);
         }
@@ -146,6 +147,49 @@ RootResult solveIncreasing(const std::function<double(double)>& h, double x0, do
     throw Error("hydrate formation condition did not converge", kCalculation);
 }
 
+// The root of h (verified states) searched on hQuick (the same function on
+// states not proven stable, cheaper).  The quick steps go to within 100 tolX
+// (their superlinear convergence leaves the last point far closer); that
+// point is evaluated on a verified state and accepted when a Newton step
+// from there stays within tolX (the same phases, so the same function), or,
+// for a root outside the range, when the verified sign agrees.  Otherwise a
+// second round of quick steps to tolX follows from there, and after it
+// verified steps alone.  With verifyStart the start (a formation point found
+// before) is evaluated verified first: it ends the search when a Newton step
+// from it stays within tolX.
+RootResult solveVerified(const std::function<double(double)>& hQuick, const std::function<double(double)>& h,
+                         double x0, double s0, double maxStep, double lo, double hi, double tolX, double tolH,
+                         bool verifyStart) {
+    double xKnown = std::clamp(x0, lo, hi), hKnown = 0;
+    bool known = false;
+    if (verifyStart) {
+        hKnown = h(xKnown);
+        // Returned unchanged, so that a repeated call gives the same answer.
+        if (std::abs(hKnown) <= std::max(s0 * tolX, tolH)) return {0, xKnown, s0};
+        known = true;
+    }
+    // A quick search's first evaluation is the verified one when known there.
+    auto quick = [&](double x) {
+        if (known && x == xKnown) {
+            known = false;
+            return hKnown;
+        }
+        known = false;
+        return hQuick(x);
+    };
+    RootResult q = solveIncreasing(quick, xKnown, s0, maxStep, lo, hi, 100 * tolX, tolH);
+    for (int round = 0; round < 2; ++round) {
+        const double hv = h(q.x);
+        if (q.side == 0 && std::abs(hv) <= std::max(q.slope * tolX, tolH))
+            return {0, std::clamp(q.x - hv / q.slope, lo, hi), q.slope};
+        if ((q.side < 0 && hv < 0) || (q.side > 0 && hv > 0)) return q;
+        if (round == 1) return solveIncreasing(h, q.x, q.slope, maxStep, lo, hi, tolX, tolH);
+        xKnown = q.x, hKnown = hv, known = true;
+        q = solveIncreasing(quick, xKnown, q.slope, maxStep, lo, hi, tolX, tolH);
+    }
+    return q; // not reached
+}
+
 // ln f_i of position i in a phase evaluated by its fluid model.
 double lnFugacity(const PhaseProps& p, const std::vector<double>& x, int i, double P) {
     double sum = 0;
@@ -156,41 +200,65 @@ double lnFugacity(const PhaseProps& p, const std::vector<double>& x, int i, doub
     return std::log(xi) + p.lnphi[i] + std::log(P);
 }
 
-// The phases of the first trial point of this thread's last search of each
-// kind (0 pressure, 1 temperature), kept for the first flash of the next
-// search on the same fluid and feed: a caller walking along a formation line
-// starts each search at the same pressure or temperature as the last one.
-// The flash from them is verified as every flash from a neighbouring state
-// (flashTPFrom), and a start that does not fit only costs the flash from the
-// feed it replaces.
-class SearchStarts {
+// The last formation point this thread found on a fluid and feed, with the
+// phases of the search's last trial point and the slopes of the driving
+// force in ln P and T there.  A caller walking along a formation line (a
+// table of HPFORM or HTFORM, or HTFORM at the pressure HPFORM returned)
+// starts the next search on the line through it: the driving force is
+// nearly linear in ln P and T, so the start lies close to the new point.
+// A start is only a start: the search ends only where the driving force of
+// a verified flash (flashTPFrom, falling back to the flash from the feed)
+// vanishes.
+class FormationMemory {
   public:
-    std::vector<equilibrium::Phase> find(int kind, const equilibrium::FluidSystem& f,
-                                         const std::vector<double>& z) const {
-        const Slot& s = slots_[kind];
-        if (s.vapour != f.vapour || s.liquid != f.liquid || s.maxPhases != f.maxPhases || s.z != z) return {};
-        return s.phases;
+    struct Point {
+        double T = 0, P = 0;
+        double slopeLnP = 0, slopeT = 0; // d(-force)/d ln P and d force/d T, 0 unknown
+        std::vector<equilibrium::Phase> phases;
+    };
+    // The last point on this fluid and feed, or nullptr.
+    const Point* find(const equilibrium::FluidSystem& f, const std::vector<double>& z) const {
+        return valid_ && vapour_ == f.vapour && liquid_ == f.liquid && maxPhases_ == f.maxPhases && z_ == z
+                   ? &point_
+                   : nullptr;
     }
-    void store(int kind, const equilibrium::FluidSystem& f, const std::vector<double>& z,
-               const std::vector<equilibrium::Phase>& phases) {
-        Slot& s = slots_[kind];
-        s.vapour = f.vapour, s.liquid = f.liquid, s.maxPhases = f.maxPhases;
-        s.z = z;
-        s.phases = phases;
+    // Keeps a point; a slope of 0 keeps the one known for this fluid and feed.
+    void store(const equilibrium::FluidSystem& f, const std::vector<double>& z, double T, double P,
+               double slopeLnP, double slopeT, const std::vector<equilibrium::Phase>& phases) {
+        if (!find(f, z)) point_.slopeLnP = point_.slopeT = 0;
+        valid_ = true;
+        vapour_ = f.vapour, liquid_ = f.liquid, maxPhases_ = f.maxPhases;
+        z_ = z;
+        point_.T = T, point_.P = P;
+        if (slopeLnP > 0) point_.slopeLnP = slopeLnP;
+        if (slopeT > 0) point_.slopeT = slopeT;
+        point_.phases = phases;
     }
 
   private:
-    struct Slot {
-        const models::PhaseModel* vapour = nullptr;
-        const models::PhaseModel* liquid = nullptr;
-        int maxPhases = 0;
-        std::vector<double> z;
-        std::vector<equilibrium::Phase> phases;
-    };
-    std::array<Slot, 2> slots_;
+    bool valid_ = false;
+    const models::PhaseModel* vapour_ = nullptr;
+    const models::PhaseModel* liquid_ = nullptr;
+    int maxPhases_ = 0;
+    std::vector<double> z_;
+    Point point_;
 };
 
-thread_local SearchStarts searchStarts;
+thread_local FormationMemory formationMemory;
+
+// Slopes of the driving force for a gas (filled cavities per water molecule
+// in ln P; formation enthalpy per water over R T^2 in T), used until a search
+// on the fluid has measured them.
+constexpr double kSlopeLnP = 0.15, kSlopeT = 0.014;
+// A previous point farther away than this is no better than the fixed start.
+constexpr double kNearT = 30.0, kNearLnP = 3.0;
+
+// d ln P / d T along the formation line through a point.
+double lineSlope(const FormationMemory::Point& p) {
+    const double sP = p.slopeLnP > 0 ? p.slopeLnP : kSlopeLnP;
+    const double sT = p.slopeT > 0 ? p.slopeT : kSlopeT;
+    return sT / sP;
+}
 
 } // namespace
 
@@ -245,19 +313,32 @@ FormationModel::FormationModel(const equilibrium::FluidSystem& fluid, std::vecto
         anyGuest = anyGuest || g != nullptr;
         if (cas[i] == 7732185 && z_[i] > 0) water_ = static_cast<int>(i);
     }
+    double sum = 0;
+    for (double v : z_)
+        sum += v;
+    for (double v : z_)
+        zn_.push_back(v / sum);
     if (water_ < 0) throw Error("stream has no water, so no hydrate can form", kBadArgument);
     if (!anyGuest) throw Error("stream has no hydrate-forming component", kBadArgument);
 }
 
-FluidState FormationModel::fluidState(double T, double P, std::vector<equilibrium::Phase>* warm) const {
+FluidState FormationModel::fluidState(double T, double P, std::vector<equilibrium::Phase>* warm,
+                                      bool verified) const {
+    equilibrium::FlashResult r;
+    bool ok = false;
+    if (!verified && warm && warm->size() >= 2) {
+        // The warm phases' equilibrium at (T, P); the flash below when it
+        // does not converge or leaves a single phase.
+        r.phases = *warm;
+        ok = equilibrium::solveEquilibrium(fluid_, T, P, zn_.data(), r.phases) && r.phases.size() >= 2;
+    }
     // The flash can fail at isolated states (near a three-phase boundary);
     // it is then repeated at most 1e-4 away in pressure (relative) or 1e-5
     // in temperature, which moves a formation pressure by about as much.
-    equilibrium::FlashResult r;
     constexpr double kNudge[][2] = {{0, 0},     {1e-6, 0}, {-1e-6, 0}, {1e-4, 0},
                                     {-1e-4, 0}, {0, 1e-5}, {0, -1e-5}};
-    bool ok = false;
     for (const auto& d : kNudge) {
+        if (ok) break;
         r = {};
         const double Tn = T * (1 + d[1]), Pn = P * (1 + d[0]);
         // Along a root search the neighbouring equilibrium is the better start.
@@ -310,9 +391,9 @@ double FormationModel::potentialDifference(const FluidState& st, double T, doubl
     return emptyLatticePotential(l, T, P) - occupationTerm(l, s, guests_, T, st.fugacity) - st.waterPotential;
 }
 
-double FormationModel::drivingForce(double T, double P, Choice choice,
-                                    std::vector<equilibrium::Phase>* warm) const {
-    const FluidState st = fluidState(T, P, warm);
+double FormationModel::drivingForce(double T, double P, Choice choice, std::vector<equilibrium::Phase>* warm,
+                                    bool verified) const {
+    const FluidState st = fluidState(T, P, warm, verified);
     switch (choice) {
     case Choice::OnlyI:
         return potentialDifference(st, T, P, Structure::I);
@@ -328,35 +409,44 @@ double FormationModel::drivingForce(double T, double P, Choice choice,
 double FormationModel::formationPressure(double T, Choice choice) const {
     // The driving force falls with ln P (the guests' fugacities rise), by
     // about the filled cavities per water molecule (0.15 for a gas).
-    std::vector<equilibrium::Phase> warm = searchStarts.find(0, fluid_, z_);
-    bool first = true;
-    auto h = [&](double u) {
-        const double d = -drivingForce(T, std::exp(u), choice, &warm);
-        if (first) searchStarts.store(0, fluid_, z_, warm);
-        first = false;
-        return d;
-    };
-    const RootResult r =
-        solveIncreasing(h, std::log(2e6), 0.15, std::log(8.0), std::log(kPmin), std::log(kPmax), 1e-6, 1e-11);
+    const FormationMemory::Point* last = formationMemory.find(fluid_, z_);
+    std::vector<equilibrium::Phase> warm;
+    double u0 = std::log(2e6), s0 = kSlopeLnP;
+    if (last) {
+        warm = last->phases;
+        if (last->slopeLnP > 0) s0 = last->slopeLnP;
+        if (std::abs(T - last->T) <= kNearT) u0 = std::log(last->P) + lineSlope(*last) * (T - last->T);
+    }
+    auto quick = [&](double u) { return -drivingForce(T, std::exp(u), choice, &warm, false); };
+    auto h = [&](double u) { return -drivingForce(T, std::exp(u), choice, &warm); };
+    const RootResult r = solveVerified(quick, h, u0, s0, std::log(8.0), std::log(kPmin), std::log(kPmax),
+                                       1e-6, 1e-11, last && T == last->T);
     if (r.side < 0) return 0.0; // no hydrate at any pressure searched
     if (r.side > 0) throw Error("hydrate is stable down to the lowest pressure searched", kCalculation);
-    return std::exp(r.x);
+    const double P = std::exp(r.x);
+    formationMemory.store(fluid_, z_, T, P, r.slope, 0, warm);
+    return P;
 }
 
 double FormationModel::formationTemperature(double P, Choice choice) const {
     // The driving force rises with T, by about the enthalpy of hydrate
     // formation per water molecule over R T^2 (0.014 1/K).
-    std::vector<equilibrium::Phase> warm = searchStarts.find(1, fluid_, z_);
-    bool first = true;
-    auto h = [&](double T) {
-        const double d = drivingForce(T, P, choice, &warm);
-        if (first) searchStarts.store(1, fluid_, z_, warm);
-        first = false;
-        return d;
-    };
-    const RootResult r = solveIncreasing(h, 280.0, 0.014, 15.0, kTmin, kTmax, 1e-4, 1e-11);
+    const FormationMemory::Point* last = formationMemory.find(fluid_, z_);
+    std::vector<equilibrium::Phase> warm;
+    double T0 = 280.0, s0 = kSlopeT;
+    if (last) {
+        warm = last->phases;
+        if (last->slopeT > 0) s0 = last->slopeT;
+        const double du = std::log(P / last->P);
+        if (std::abs(du) <= kNearLnP) T0 = last->T + du / lineSlope(*last);
+    }
+    auto quick = [&](double T) { return drivingForce(T, P, choice, &warm, false); };
+    auto h = [&](double T) { return drivingForce(T, P, choice, &warm); };
+    const RootResult r =
+        solveVerified(quick, h, T0, s0, 15.0, kTmin, kTmax, 1e-4, 1e-11, last && P == last->P);
     if (r.side > 0) return 0.0; // no hydrate at any temperature searched
     if (r.side < 0) throw Error("hydrate is stable up to the highest temperature searched", kCalculation);
+    formationMemory.store(fluid_, z_, r.x, P, 0, r.slope, warm);
     return r.x;
 }
 

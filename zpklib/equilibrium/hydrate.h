@@ -99,14 +99,18 @@ class FormationModel {
     // Flash of the feed at (T, P) and the water and guest potentials; throws
     // zpk::Error when the flash does not converge.  With `warm`, the flash
     // starts from the phases it holds (a neighbouring state's equilibrium)
-    // and leaves the phases found there for the next call.
-    FluidState fluidState(double T, double P, std::vector<equilibrium::Phase>* warm = nullptr) const;
+    // and leaves the phases found there for the next call.  With `verified`
+    // false and at least two warm phases, the state is only the equilibrium
+    // of those phases at (T, P), without the stability test that proves it
+    // the flash's answer (the search's steps; its result is verified).
+    FluidState fluidState(double T, double P, std::vector<equilibrium::Phase>* warm = nullptr,
+                          bool verified = true) const;
     // (mu_H - mu_w) / RT of structure s for a fluid state: negative where the
     // hydrate is stable.
     double potentialDifference(const FluidState& st, double T, double P, Structure s) const;
     // The smallest potential difference of the structures of a choice.
-    double drivingForce(double T, double P, Choice choice,
-                        std::vector<equilibrium::Phase>* warm = nullptr) const;
+    double drivingForce(double T, double P, Choice choice, std::vector<equilibrium::Phase>* warm = nullptr,
+                        bool verified = true) const;
 
     // The lowest pressure (Pa) at which a hydrate forms at T, or 0 when none
     // forms below the highest pressure searched.
@@ -122,6 +126,7 @@ class FormationModel {
   private:
     equilibrium::FluidSystem fluid_;
     std::vector<double> z_;
+    std::vector<double> zn_; // z_ normalised
     std::vector<const GuestConstants*> guests_;
     int water_ = -1;
 };

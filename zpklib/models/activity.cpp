@@ -423,6 +423,8 @@ struct PairTablesAtT {
     double T = 0;
     std::vector<Taylor2> w1, w3;
     std::vector<Dual> d1, d3;
+    // NRTL by order of the T derivative: G_ij, tau_ij G_ij, tau_ij
+    std::vector<double> g0, g1, g2, tg0, tg1, tg2, tau0;
 };
 
 const PairTablesAtT& cachedPairTables(const ActivityParams& p, double T, std::uint64_t key) {
@@ -442,7 +444,132 @@ const PairTablesAtT& cachedPairTables(const ActivityParams& p, double T, std::ui
         e.d1[q] = Dual(e.w1[q].v);
     for (std::size_t q = 0; q < e.w3.size(); ++q)
         e.d3[q] = Dual(e.w3[q].v);
+    if (p.kind == ActivityKind::NRTL) {
+        const std::size_t nn = e.w1.size();
+        for (auto* v : {&e.g0, &e.g1, &e.g2, &e.tg0, &e.tg1, &e.tg2, &e.tau0})
+            v->resize(nn);
+        for (std::size_t q = 0; q < nn; ++q) {
+            const Taylor2 g = e.w3[q], tg = e.w1[q] * e.w3[q];
+            e.g0[q] = g.v, e.g1[q] = g.d, e.g2[q] = g.dd;
+            e.tg0[q] = tg.v, e.tg1[q] = tg.d, e.tg2[q] = tg.dd;
+            e.tau0[q] = e.w1[q].v;
+        }
+    }
     return e;
+}
+
+// NRTL on the stored tables in closed form (the formulas lnGammaOf runs
+// through its number types):
+//   S_j = sum_k x_k G_kj,  C_j = sum_k x_k tau_kj G_kj / S_j,  a_j = x_j / S_j,
+//   ln gamma_i = C_i + sum_j (tau_ij G_ij a_j - G_ij a_j C_j)
+// with its first two T derivatives, and, written in mole numbers (ln gamma
+// is homogeneous of degree zero in them), at one mole in total
+//   d ln gamma_i / d n_m = D_mi / S_i + D_im / S_m - sum_j (a_j / S_j) (D_ij G_mj + G_ij D_mj),
+//   D_ij = G_ij (tau_ij - C_j),
+// which is symmetric in i and m.  x sums to one.
+void nrtlClosedForm(const PairTablesAtT& t, int n, const double* x, bool composition, ExcessGibbs& out) {
+    // Order-wise arrays (value, first and second T derivative) keep the
+    // inner loops plain multiply-adds.
+    struct Scratch {
+        std::vector<double> S0, S1, S2, C0, C1, C2, a0, a1, a2, c0, c1, c2, D, e;
+    };
+    thread_local Scratch w;
+    for (auto* v : {&w.S0, &w.S1, &w.S2, &w.C0, &w.C1, &w.C2})
+        v->assign(n, 0.0);
+    for (auto* v : {&w.a0, &w.a1, &w.a2, &w.c0, &w.c1, &w.c2})
+        v->resize(n);
+    const double *G0 = t.g0.data(), *G1 = t.g1.data(), *G2 = t.g2.data();
+    const double *H0 = t.tg0.data(), *H1 = t.tg1.data(), *H2 = t.tg2.data();
+    double *S0 = w.S0.data(), *S1 = w.S1.data(), *S2 = w.S2.data();
+    double *C0 = w.C0.data(), *C1 = w.C1.data(), *C2 = w.C2.data();
+    // Second T derivatives only with the composition derivatives (they feed
+    // the same second-order properties).
+    for (int k = 0; k < n; ++k) {
+        const double xk = x[k];
+        if (xk == 0.0) continue;
+        const int r = k * n;
+        for (int j = 0; j < n; ++j) {
+            S0[j] += xk * G0[r + j];
+            S1[j] += xk * G1[r + j];
+            C0[j] += xk * H0[r + j];
+            C1[j] += xk * H1[r + j];
+        }
+        if (composition)
+            for (int j = 0; j < n; ++j) {
+                S2[j] += xk * G2[r + j];
+                C2[j] += xk * H2[r + j];
+            }
+    }
+    for (int j = 0; j < n; ++j) {
+        const Taylor2 S(S0[j], S1[j], S2[j]);
+        const Taylor2 C = Taylor2(C0[j], C1[j], C2[j]) / S;
+        const Taylor2 a = Taylor2(x[j]) / S;
+        const Taylor2 ac = a * C;
+        C0[j] = C.v, C1[j] = C.d, C2[j] = C.dd;
+        w.a0[j] = a.v, w.a1[j] = a.d, w.a2[j] = a.dd;
+        w.c0[j] = ac.v, w.c1[j] = ac.d, w.c2[j] = ac.dd;
+    }
+    const double *a0 = w.a0.data(), *a1 = w.a1.data(), *a2 = w.a2.data();
+    const double *c0 = w.c0.data(), *c1 = w.c1.data(), *c2 = w.c2.data();
+    out.lng.resize(n);
+    out.lngT.resize(n);
+    out.lngTT.resize(n);
+    out.g = out.gT = out.gTT = 0;
+    if (!composition) {
+        // Values only: with sum_i x_i G_ij = S_j and sum_i x_i tau_ij G_ij =
+        // C_j S_j the pair sums cancel in g = sum_i x_i ln gamma_i, so
+        // g = sum_i x_i C_i with its T derivatives.
+        for (int i = 0; i < n; ++i) {
+            const int r = i * n;
+            double v = C0[i];
+            for (int j = 0; j < n; ++j)
+                v += H0[r + j] * a0[j] - G0[r + j] * c0[j];
+            out.lng[i] = v;
+            out.g += x[i] * v;
+            out.gT += x[i] * C1[i];
+        }
+        out.lngN.clear();
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        const int r = i * n;
+        double v = C0[i], d = C1[i], dd = C2[i];
+        for (int j = 0; j < n; ++j) {
+            const int q = r + j;
+            v += H0[q] * a0[j] - G0[q] * c0[j];
+            d += H0[q] * a1[j] + H1[q] * a0[j] - G0[q] * c1[j] - G1[q] * c0[j];
+            dd += H0[q] * a2[j] + 2.0 * H1[q] * a1[j] + H2[q] * a0[j] - G0[q] * c2[j] - 2.0 * G1[q] * c1[j] -
+                  G2[q] * c0[j];
+        }
+        out.lng[i] = v;
+        out.lngT[i] = d;
+        out.lngTT[i] = dd;
+        out.g += x[i] * v;
+        out.gT += x[i] * d;
+        out.gTT += x[i] * dd;
+    }
+    w.D.resize(static_cast<std::size_t>(n) * n);
+    w.e.resize(n);
+    const double* tau = t.tau0.data();
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            w.D[i * n + j] = G0[i * n + j] * (tau[i * n + j] - C0[j]);
+    for (int j = 0; j < n; ++j)
+        w.e[j] = a0[j] / S0[j];
+    out.lngN.resize(static_cast<std::size_t>(n) * n);
+    const double* e = w.e.data();
+    for (int i = 0; i < n; ++i)
+        for (int m = i; m < n; ++m) {
+            const double* Di = &w.D[i * n];
+            const double* Dm = &w.D[m * n];
+            const double* Gi = &G0[i * n];
+            const double* Gm = &G0[m * n];
+            double sum = 0;
+            for (int j = 0; j < n; ++j)
+                sum += e[j] * (Di[j] * Gm[j] + Gi[j] * Dm[j]);
+            const double v = Dm[i] / S0[i] + Di[m] / S0[m] - sum;
+            out.lngN[i * n + m] = out.lngN[m * n + i] = v;
+        }
 }
 
 } // namespace
@@ -459,6 +586,14 @@ void excessGibbs(const ActivityParams& p, double T, const double* x, bool compos
         nt[i] = Taylor2(x[i] / sum);
     const bool cached = cacheKey != 0 && p.kind != ActivityKind::UNIFAC;
     const PairTablesAtT* tables = cached ? &cachedPairTables(p, T, cacheKey) : nullptr;
+    if (tables && p.kind == ActivityKind::NRTL) {
+        thread_local std::vector<double> xs;
+        xs.resize(n);
+        for (int i = 0; i < n; ++i)
+            xs[i] = nt[i].v;
+        nrtlClosedForm(*tables, n, xs.data(), composition, out);
+        return;
+    }
     if (tables)
         lnGammaOf<Taylor2>(p, Taylor2(T, 1.0), nt.data(), res, &tables->w1, &tables->w3);
     else

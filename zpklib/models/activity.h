@@ -85,10 +85,12 @@ struct ExcessGibbs {
     std::vector<double> lngTT;     // d2 ln gamma_i / dT2
     std::vector<double> lngN;      // [i * n + j] d ln gamma_i / d n_j at one mole in total
 };
-// x need not sum to one; lngN is filled only when composition is true.
+// x need not sum to one; lngN, and with the per-thread tables below also
+// lngT, lngTT and gTT, are filled only when composition is true.
 // A nonzero cacheKey names p for as long as p lives (a number never given to
 // another parameter set): the temperature-only pair quantities of p are then
-// kept per thread and reused at the same temperature, with identical results.
+// kept per thread and reused at the same temperature; NRTL is then evaluated
+// in closed form on them (equal to the general evaluation to rounding).
 void excessGibbs(const ActivityParams& p, double T, const double* x, bool composition, ExcessGibbs& out,
                  std::uint64_t cacheKey = 0);
 

@@ -35,13 +35,17 @@ struct Quad {
     int size() const { return static_cast<int>(g.size()); }
 };
 
+// The operations below fill the Hessian only when `second` is true (it is
+// left zero otherwise).
+
 // out = a * b
-void product(const Quad& a, const Quad& b, Quad& out) {
+void product(const Quad& a, const Quad& b, Quad& out, bool second) {
     const int K = a.size();
     out.reset(K);
     out.v = a.v * b.v;
     for (int i = 0; i < K; ++i)
         out.g[i] = a.v * b.g[i] + b.v * a.g[i];
+    if (!second) return;
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t q = static_cast<std::size_t>(i) * K + j;
@@ -50,13 +54,14 @@ void product(const Quad& a, const Quad& b, Quad& out) {
 }
 
 // out = 1 / a
-void inverse(const Quad& a, Quad& out) {
+void inverse(const Quad& a, Quad& out, bool second) {
     const int K = a.size();
     out.reset(K);
     const double iv = 1.0 / a.v, iv2 = iv * iv;
     out.v = iv;
     for (int i = 0; i < K; ++i)
         out.g[i] = -a.g[i] * iv2;
+    if (!second) return;
     for (int i = 0; i < K; ++i)
         for (int j = 0; j < K; ++j) {
             const std::size_t q = static_cast<std::size_t>(i) * K + j;
@@ -66,7 +71,7 @@ void inverse(const Quad& a, Quad& out) {
 
 // out = N f(Rt / N) for a scalar function f with value f0, slope f1 and
 // curvature f2 at r = Rt / N (N = sum of the mole numbers).
-void homogeneous(const Quad& Rt, double N, double f0, double f1, double f2, Quad& out) {
+void homogeneous(const Quad& Rt, double N, double f0, double f1, double f2, Quad& out, bool second) {
     const int K = Rt.size();
     out.reset(K);
     const double r = Rt.v / N;
@@ -78,6 +83,7 @@ void homogeneous(const Quad& Rt, double N, double f0, double f1, double f2, Quad
     out.v = N * f0;
     for (int a = 0; a < K; ++a)
         out.g[a] = Nd(a) * f0 + N * f1 * rg[a];
+    if (!second) return;
     for (int a = 0; a < K; ++a)
         for (int b = 0; b < K; ++b) {
             const std::size_t q = static_cast<std::size_t>(a) * K + b;
@@ -93,6 +99,55 @@ template <class S> S helmholtz(const S& T, const S& V, const S& N, const S& B, c
     using thermo::log;
     using thermo::log1p;
     return -N * log1p(-B / V) - D / (kR * T * B * (kD1 - kD2)) * (log(V + kD1 * B) - log(V + kD2 * B));
+}
+
+// The same function with its gradient and Hessian over (T, V, N, B, D) in
+// closed form (the mixing rule's chain rule needs all of them at every
+// evaluation).  With g = ln(1 - B/V), f = ln((V + d1 B) / (V + d2 B)),
+// h = f / B and c = 1 / (R (d1 - d2)):  F = -N g - c D h / T.
+struct HelmholtzDerivs {
+    double v = 0;
+    double g[5] = {};
+    double h[25] = {};
+    double d(int a) const { return g[a]; }
+    double d2(int a, int b) const { return h[a * 5 + b]; }
+};
+
+HelmholtzDerivs helmholtzDerivs(double T, double V, double N, double B, double D) {
+    enum { iT, iV, iN, iB, iD };
+    const double c = 1.0 / (kR * (kD1 - kD2));
+    const double vb = V - B, e1 = V + kD1 * B, e2 = V + kD2 * B;
+    const double g = std::log1p(-B / V);
+    const double gV = 1.0 / vb - 1.0 / V, gB = -1.0 / vb;
+    const double gVV = -1.0 / (vb * vb) + 1.0 / (V * V), gVB = 1.0 / (vb * vb), gBB = -1.0 / (vb * vb);
+    const double f = std::log(e1) - std::log(e2);
+    const double fV = 1.0 / e1 - 1.0 / e2, fB = kD1 / e1 - kD2 / e2;
+    const double i1 = 1.0 / (e1 * e1), i2 = 1.0 / (e2 * e2);
+    const double fVV = -i1 + i2, fVB = -kD1 * i1 + kD2 * i2, fBB = -kD1 * kD1 * i1 + kD2 * kD2 * i2;
+    const double rB = 1.0 / B;
+    const double h = f * rB, hV = fV * rB, hB = (fB - h) * rB;
+    const double hVV = fVV * rB, hVB = (fVB - hV) * rB, hBB = (fBB - 2.0 * hB) * rB;
+    const double cT = c / T, cDT = cT * D;
+    HelmholtzDerivs r;
+    r.v = -N * g - cDT * h;
+    r.g[iT] = cDT * h / T;
+    r.g[iV] = -N * gV - cDT * hV;
+    r.g[iN] = -g;
+    r.g[iB] = -N * gB - cDT * hB;
+    r.g[iD] = -cT * h;
+    auto set = [&r](int a, int b, double x) { r.h[a * 5 + b] = r.h[b * 5 + a] = x; };
+    set(iT, iT, -2.0 * cDT * h / (T * T));
+    set(iT, iV, cDT * hV / T);
+    set(iT, iB, cDT * hB / T);
+    set(iT, iD, cT * h / T);
+    set(iV, iV, -N * gVV - cDT * hVV);
+    set(iV, iN, -gV);
+    set(iV, iB, -N * gVB - cDT * hVB);
+    set(iV, iD, -cT * hV);
+    set(iN, iB, -gB);
+    set(iB, iB, -N * gBB - cDT * hBB);
+    set(iB, iD, -cT * hB);
+    return r;
 }
 
 // Real roots of z^3 + c2 z^2 + c1 z + c0, ascending; returns their count.
@@ -126,6 +181,25 @@ int cubicRoots(double c2, double c1, double c0, double z[3]) {
 }
 
 } // namespace
+
+void pengRobinsonHelmholtz(double T, double V, double N, double B, double D, bool closedForm, double& F,
+                           double g[5], double h[25]) {
+    if (closedForm) {
+        const HelmholtzDerivs r = helmholtzDerivs(T, V, N, B, D);
+        F = r.v;
+        std::copy(r.g, r.g + 5, g);
+        std::copy(r.h, r.h + 25, h);
+        return;
+    }
+    using J = thermo::Jet<5>;
+    const J r = helmholtz(J::seed(T, 0), J::seed(V, 1), J::seed(N, 2), J::seed(B, 3), J::seed(D, 4));
+    F = r.v;
+    for (int a = 0; a < 5; ++a) {
+        g[a] = r.d(a);
+        for (int b = 0; b < 5; ++b)
+            h[a * 5 + b] = r.d2(a, b);
+    }
+}
 
 struct CubicGeModel::Totals {
     double N = 0;
@@ -211,11 +285,25 @@ const CubicGeModel::Totals* CubicGeModel::totalsAt(double T, const double* n, bo
 
 bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) const {
     const int k = n_, K = n_ + 1;
-    thread_local std::vector<double> al, alT, alTT;
-    al.resize(k);
-    alT.resize(k);
-    alTT.resize(k);
-    pureAt(T, al.data(), alT.data(), alTT.data());
+    // The pure-component alpha_i depend on T alone: kept per thread for the
+    // last model and temperature (a flash evaluates many compositions at one).
+    struct PureMemo {
+        std::uint64_t id = 0;
+        double T = 0;
+        std::vector<double> al, alT, alTT;
+    };
+    thread_local PureMemo pm;
+    if (pm.id != id_ || pm.T != T) {
+        pm.id = 0; // not valid until filled
+        pm.al.resize(k);
+        pm.alT.resize(k);
+        pm.alTT.resize(k);
+        pureAt(T, pm.al.data(), pm.alT.data(), pm.alTT.data());
+        pm.id = id_, pm.T = T;
+    }
+    const std::vector<double>& al = pm.al;
+    const std::vector<double>& alT = pm.alT;
+    const std::vector<double>& alTT = pm.alTT;
     double N = 0, Lb = 0;
     for (int i = 0; i < k; ++i) {
         if (!(n[i] >= 0)) return false;
@@ -234,14 +322,15 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
     La.reset(K);
     G.v = N * e.g;
     G.g[0] = N * e.gT;
-    G.h[0] = N * e.gTT;
+    if (second) G.h[0] = N * e.gTT;
     for (int i = 0; i < k; ++i) {
         if (!std::isfinite(e.lng[i])) return false;
         G.g[1 + i] = e.lng[i];
-        G.h[1 + i] = G.h[(1 + i) * K] = e.lngT[i];
-        if (second)
+        if (second) {
+            G.h[1 + i] = G.h[(1 + i) * K] = e.lngT[i];
             for (int j = 0; j < k; ++j)
                 G.h[(1 + i) * K + 1 + j] = e.lngN[i * k + j] / N;
+        }
         La.v += n[i] * al[i];
         La.g[0] += n[i] * alT[i];
         La.h[0] += n[i] * alTT[i];
@@ -279,8 +368,9 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         A.v += cg * G.v;
         for (std::size_t q = 0; q < A.g.size(); ++q)
             A.g[q] += cg * G.g[q];
-        for (std::size_t q = 0; q < A.h.size(); ++q)
-            A.h[q] += cg * G.h[q];
+        if (second)
+            for (std::size_t q = 0; q < A.h.size(); ++q)
+                A.h[q] += cg * G.h[q];
         if (rule_ == GeMixingRule::LCVM) addH(A, (1.0 - kLcvmLambda) / kLcvmAM);
         break;
     }
@@ -300,8 +390,9 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         Rt.v += G.v;
         for (std::size_t q = 0; q < Rt.g.size(); ++q)
             Rt.g[q] += G.g[q];
-        for (std::size_t q = 0; q < Rt.h.size(); ++q)
-            Rt.h[q] += G.h[q];
+        if (second)
+            for (std::size_t q = 0; q < Rt.h.size(); ++q)
+                Rt.h[q] += G.h[q];
         addH(Rt, 1.0);
         // alpha = f(r), r = Rt / N: the root of q2 f^2 + q1 f - r = 0 that
         // tends to r / q1 as q2 -> 0 (the pure-component alpha_i at x_i = 1).
@@ -311,7 +402,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         const double f0 = (-kMhv2Q1 - std::sqrt(disc)) / (2.0 * kMhv2Q2);
         const double f1 = 1.0 / (kMhv2Q1 + 2.0 * kMhv2Q2 * f0);
         const double f2 = -2.0 * kMhv2Q2 * f1 * f1 * f1;
-        homogeneous(Rt, N, f0, f1, f2, A);
+        homogeneous(Rt, N, f0, f1, f2, A, second);
         break;
     }
     }
@@ -340,12 +431,13 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
         W.v = N - A.v;
         for (int a = 0; a < K; ++a)
             W.g[a] = (a == 0 ? 0.0 : 1.0) - A.g[a];
-        for (std::size_t q = 0; q < W.h.size(); ++q)
-            W.h[q] = -A.h[q];
+        if (second)
+            for (std::size_t q = 0; q < W.h.size(); ++q)
+                W.h[q] = -A.h[q];
         if (W.v == 0.0) return false;
         Quad& iW = t.G; // G is no longer needed
-        inverse(W, iW);
-        product(Q, iW, B);
+        inverse(W, iW, second);
+        product(Q, iW, B, second);
     } else {
         B.reset(K);
         B.v = Lb;
@@ -356,7 +448,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
 
     // D = R T B A
     Quad& P = t.W;
-    product(B, A, P);
+    product(B, A, P, second);
     Quad& D = t.D;
     D.reset(K);
     const double RT = kR * T;
@@ -364,6 +456,7 @@ bool CubicGeModel::totals(double T, const double* n, bool second, Totals& t) con
     for (int a = 0; a < K; ++a)
         D.g[a] = RT * P.g[a];
     D.g[0] += kR * P.v;
+    if (!second) return std::isfinite(D.v);
     for (int a = 0; a < K; ++a)
         for (int b = 0; b < K; ++b) {
             const std::size_t q = static_cast<std::size_t>(a) * K + b;
@@ -425,10 +518,8 @@ bool CubicGeModel::assemble(double T, double V, const Totals& t, int order, Resi
     const Quad& B = t.B;
     const Quad& D = t.D;
     if (!(V > B.v)) return false;
-    using J = thermo::Jet<5>;
     enum { iT, iV, iN, iB, iD };
-    const J F =
-        helmholtz(J::seed(T, iT), J::seed(V, iV), J::seed(t.N, iN), J::seed(B.v, iB), J::seed(D.v, iD));
+    const HelmholtzDerivs F = helmholtzDerivs(T, V, t.N, B.v, D.v);
     const int k = n_, K = n_ + 1;
     d.F = F.v;
     d.F_V = F.d(iV);
@@ -439,31 +530,19 @@ bool CubicGeModel::assemble(double T, double V, const Totals& t, int order, Resi
     if (order < 1) return std::isfinite(d.F) && std::isfinite(d.F_T);
 
     // Chain rule over w = (T, n_1..n_k) plus V: F_ab = u_a' H u_b + F_B B_ab + F_D D_ab,
-    // u_a = d(T, V, N, B, D) / d w_a.
-    thread_local std::vector<double> u, w; // u[a * 5 + q], w[a * 5 + q] = (H u_a)_q
-    u.assign(static_cast<std::size_t>(K) * 5, 0.0);
-    w.assign(static_cast<std::size_t>(K) * 5, 0.0);
+    // u_a = d(T, V, N, B, D) / d w_a = e_(T or N) + B_a e_B + D_a e_D.
+    thread_local std::vector<double> w; // w[a * 5 + q] = (H u_a)_q
+    w.resize(static_cast<std::size_t>(K) * 5);
     for (int a = 0; a < K; ++a) {
-        double* ua = &u[a * 5];
-        if (a == 0)
-            ua[iT] = 1.0;
-        else
-            ua[iN] = 1.0;
-        ua[iB] = B.g[a];
-        ua[iD] = D.g[a];
-        for (int q = 0; q < 5; ++q) {
-            double s = 0;
-            for (int r = 0; r < 5; ++r)
-                s += F.d2(q, r) * ua[r];
-            w[a * 5 + q] = s;
-        }
+        const int c = a == 0 ? iT : iN;
+        for (int q = 0; q < 5; ++q)
+            w[a * 5 + q] = F.d2(q, c) + B.g[a] * F.d2(q, iB) + D.g[a] * F.d2(q, iD);
     }
     auto second = [&](int a, int b) {
-        double s = F.d(iB) * B.h[static_cast<std::size_t>(a) * K + b] +
-                   F.d(iD) * D.h[static_cast<std::size_t>(a) * K + b];
-        for (int q = 0; q < 5; ++q)
-            s += u[a * 5 + q] * w[b * 5 + q];
-        return s;
+        const double* wb = &w[b * 5];
+        return F.d(iB) * B.h[static_cast<std::size_t>(a) * K + b] +
+               F.d(iD) * D.h[static_cast<std::size_t>(a) * K + b] + wb[a == 0 ? iT : iN] + B.g[a] * wb[iB] +
+               D.g[a] * wb[iD];
     };
     // derivative with V: u_V = e_V, so F_aV = (H u_a)_V
     d.F_VV = F.d2(iV, iV);

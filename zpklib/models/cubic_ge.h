@@ -83,6 +83,13 @@ class CubicGeModel final : public PhaseModel {
     std::uint64_t id_; // names ge_ in the per-thread tables of the excess Gibbs energy
 };
 
+// Reduced residual Helmholtz energy of Peng-Robinson over (T, V, N, B, D)
+// (total mole number, co-volume n b and attraction n^2 a) with its gradient
+// and Hessian (row-major 5 x 5): in closed form, as the models evaluate it,
+// or through automatic differentiation (for the tests).
+void pengRobinsonHelmholtz(double T, double V, double N, double B, double D, bool closedForm, double& F,
+                           double g[5], double h[25]);
+
 // True for the codes 55-57, 60-62, 65-67 and 70-72.
 bool isCubicGeCode(int code);
 // The rule and excess Gibbs energy model of a code.
