@@ -156,7 +156,6 @@ thermo::Jet<6> cubicCoreDerivatives(double T, double V, double N, double B, doub
     return r;
 }
 
-
 CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
                        const std::vector<BinaryKij>& kij)
     : n_(static_cast<int>(comps.size())), kind_(kind), translated_(translated), pure_(std::move(comps)) {
@@ -416,32 +415,42 @@ void CubicModel::residualFrom(double T, double V, int order, const Sums& m, Resi
     d.F_iV.resize(n_);
     d.F_iT.resize(n_);
     d.F_ij.resize(static_cast<std::size_t>(n_) * n_);
-    // u_i: derivatives of the quantities (N, B, D, C) with respect to n_i.
-    thread_local std::vector<double> w; // w[i*4 + q] = sum_r H_qr u_ir
+    // u_i: derivatives of the quantities (N, B, D, C) with respect to n_i;
+    // wq[j] = sum_r H_qr u_jr, kept per quantity so that the row loop below
+    // runs over contiguous arrays.
+    thread_local std::vector<double> w;
     w.resize(static_cast<std::size_t>(n_) * 4);
+    double* wq[4] = {w.data(), w.data() + n_, w.data() + 2 * n_, w.data() + 3 * n_};
     const int Q[4] = {iN, iB, iD, iC};
+    double hVQ[4], hTQ[4], hQQ[4][4];
+    for (int q = 0; q < 4; ++q) {
+        hVQ[q] = core.d2(iV, Q[q]);
+        hTQ[q] = core.d2(iT, Q[q]) + core.d2(iD, Q[q]) * DT;
+        for (int r = 0; r < 4; ++r)
+            hQQ[q][r] = core.d2(Q[q], Q[r]);
+    }
     for (int i = 0; i < n_; ++i) {
         const double u[4] = {1.0, b_[i], Di[i], c_[i]};
         double fiv = 0, fit = pD * DiT[i];
         for (int q = 0; q < 4; ++q) {
-            fiv += core.d2(iV, Q[q]) * u[q];
-            fit += (core.d2(iT, Q[q]) + core.d2(iD, Q[q]) * DT) * u[q];
-            double s = 0;
-            for (int r = 0; r < 4; ++r)
-                s += core.d2(Q[q], Q[r]) * u[r];
-            w[i * 4 + q] = s;
+            fiv += hVQ[q] * u[q];
+            fit += hTQ[q] * u[q];
+            wq[q][i] = hQQ[q][0] + hQQ[q][1] * u[1] + hQQ[q][2] * u[2] + hQQ[q][3] * u[3];
         }
         d.F_iV[i] = fiv;
         d.F_iT[i] = fit;
     }
-    const std::vector<double>& aij = attraction(T).a;
+    // F_ij is symmetric: the upper triangle is computed and mirrored.
+    const double* aij = attraction(T).a.data();
+    const double twoPD = 2.0 * pD;
+    double* F = d.F_ij.data();
     for (int i = 0; i < n_; ++i) {
-        const double u[4] = {1.0, b_[i], Di[i], c_[i]};
-        for (int j = 0; j < n_; ++j) {
-            double s = 2.0 * pD * aij[static_cast<std::size_t>(i) * n_ + j];
-            for (int q = 0; q < 4; ++q)
-                s += u[q] * w[j * 4 + q];
-            d.F_ij[static_cast<std::size_t>(i) * n_ + j] = s;
+        const double bi = b_[i], di = Di[i], ci = c_[i];
+        const std::size_t row = static_cast<std::size_t>(i) * n_;
+        for (int j = i; j < n_; ++j) {
+            const double f = twoPD * aij[row + j] + wq[0][j] + bi * wq[1][j] + di * wq[2][j] + ci * wq[3][j];
+            F[row + j] = f;
+            F[static_cast<std::size_t>(j) * n_ + i] = f;
         }
     }
 }
