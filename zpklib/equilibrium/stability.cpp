@@ -31,13 +31,15 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
     thread_local PhaseProps ph, pt;
     // lw and ltrial hold ln W of w and trial (components of the feed only):
     // a substitution step sets ln W itself, so no logarithm is taken again.
-    thread_local std::vector<double> lnw, lw, trial, ltrial;
+    thread_local std::vector<double> lnw, lw, trial, ltrial, step, prevStep;
     thread_local Eigen::MatrixXd H;
     thread_local Eigen::VectorXd g, da;
     thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
     lnw.resize(n);
     lw.resize(n);
     ltrial.resize(n);
+    step.resize(n);
+    prevStep.resize(n);
     for (int i = 0; i < n; ++i)
         lw[i] = (z[i] > 0 && w[i] > 0) ? std::log(w[i]) : 0.0;
     auto tmOf = [&](const std::vector<double>& W, const std::vector<double>& lW, const PhaseProps& p) {
@@ -112,6 +114,23 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             // moves ln W by rounding noise: the stationary point is reached.
             if (change < kStalledChange) break;
         }
+        // Dominant-eigenvalue extrapolation of the substitution every
+        // fourth step: near a stationary point (the trivial solution
+        // included) its steps shrink by a nearly constant ratio.
+        for (int i = 0; i < n; ++i)
+            step[i] = (z[i] > 0) ? lnw[i] - lw[i] : 0.0;
+        if (it < 12 && it % 3 == 2) {
+            double num = 0, den = 0;
+            for (int i = 0; i < n; ++i) {
+                num += step[i] * prevStep[i];
+                den += prevStep[i] * prevStep[i];
+            }
+            const double lam = den > 0 ? num / den : 0;
+            if (lam > 0 && lam < 0.95)
+                for (int i = 0; i < n; ++i)
+                    lnw[i] += step[i] * lam / (1 - lam);
+        }
+        step.swap(prevStep);
         for (int i = 0; i < n; ++i) {
             w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
             lw[i] = (z[i] > 0) ? lnw[i] : 0.0;
