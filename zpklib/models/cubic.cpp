@@ -292,55 +292,82 @@ CubicModel::Sums CubicModel::sums(double T, const double* n, int order) const {
     xd2s.resize(n_);
     Di.resize(n_);
     DiT.resize(n_);
+    const double* s = at.s.data();
+    const double* ds = at.ds.data();
+    const double* d2s = at.d2s.data();
+    double* xsp = xs.data();
+    double* xdsp = xds.data();
+    double* xd2sp = xd2s.data();
+    double* Dip = Di.data();
+    double* DiTp = DiT.data();
     Sums m;
     const bool second = order >= 1;
-    double S = 0, dS = 0, d2S = 0;
+    double N = 0, B = 0, C = 0, S = 0, dS = 0, d2S = 0;
     for (int i = 0; i < n_; ++i) {
-        m.N += n[i];
-        m.B += n[i] * b_[i];
-        m.C += n[i] * c_[i];
-        xs[i] = n[i] * at.s[i];
-        xds[i] = n[i] * at.ds[i];
-        S += xs[i];
-        dS += xds[i];
+        const double ni = n[i];
+        N += ni;
+        B += ni * b_[i];
+        C += ni * c_[i];
+        xsp[i] = ni * s[i];
+        xdsp[i] = ni * ds[i];
+        S += xsp[i];
+        dS += xdsp[i];
     }
     if (second)
         for (int i = 0; i < n_; ++i) {
-            xd2s[i] = n[i] * at.d2s[i];
-            d2S += xd2s[i];
+            xd2sp[i] = n[i] * d2s[i];
+            d2S += xd2sp[i];
         }
+    m.N = N;
+    m.B = B;
+    m.C = C;
+    m.Di = Dip;
+    m.DiT = DiTp;
+    if (nzCol_.empty()) {
+        // No k_ij: a_ij = s_i s_j, so r_i = s_i S and D = S^2.
+        for (int i = 0; i < n_; ++i) {
+            Dip[i] = 2.0 * s[i] * S;
+            DiTp[i] = 2.0 * (ds[i] * S + s[i] * dS);
+        }
+        m.D = S * S;
+        m.DT = 2.0 * S * dS;
+        if (second) m.DTT = 2.0 * (S * d2S + dS * dS);
+        return m;
+    }
+    double D = 0, DT = 0, DTT = 0;
     for (int i = 0; i < n_; ++i) {
         // Sums over the non-zero k_ij of row i (c0 = sum k n_j s_j, ...).
         double c0 = 0, c1 = 0, c2 = 0, p0 = 0, p1 = 0, q0 = 0;
         for (int e = nzStart_[i]; e < nzStart_[i + 1]; ++e) {
             const int j = nzCol_[e];
-            c0 += at.k[e] * xs[j];
-            c1 += at.k[e] * xds[j];
-            if (second) c2 += at.k[e] * xd2s[j];
+            c0 += at.k[e] * xsp[j];
+            c1 += at.k[e] * xdsp[j];
+            if (second) c2 += at.k[e] * xd2sp[j];
             if (kijOfT_) {
-                p0 += at.kp[e] * xs[j];
+                p0 += at.kp[e] * xsp[j];
                 if (second) {
-                    p1 += at.kp[e] * xds[j];
-                    q0 += at.kpp[e] * xs[j];
+                    p1 += at.kp[e] * xdsp[j];
+                    q0 += at.kpp[e] * xsp[j];
                 }
             }
         }
-        const double s = at.s[i], ds = at.ds[i];
+        const double si = s[i], dsi = ds[i];
         // r_i = sum_j n_j a_ij and its temperature derivatives.
-        const double r = s * (S - c0);
-        const double rT = ds * (S - c0) + s * (dS - c1) - s * p0;
-        Di[i] = 2.0 * r;
-        DiT[i] = 2.0 * rT;
-        m.D += n[i] * r;
-        m.DT += n[i] * rT;
+        const double r = si * (S - c0);
+        const double rT = dsi * (S - c0) + si * (dS - c1) - si * p0;
+        Dip[i] = 2.0 * r;
+        DiTp[i] = 2.0 * rT;
+        D += n[i] * r;
+        DT += n[i] * rT;
         if (second) {
-            const double rTT = at.d2s[i] * (S - c0) + 2.0 * ds * (dS - c1) + s * (d2S - c2) -
-                               2.0 * (ds * p0 + s * p1) - s * q0;
-            m.DTT += n[i] * rTT;
+            const double rTT = d2s[i] * (S - c0) + 2.0 * dsi * (dS - c1) + si * (d2S - c2) -
+                               2.0 * (dsi * p0 + si * p1) - si * q0;
+            DTT += n[i] * rTT;
         }
     }
-    m.Di = Di.data();
-    m.DiT = DiT.data();
+    m.D = D;
+    m.DT = DT;
+    m.DTT = DTT;
     return m;
 }
 
