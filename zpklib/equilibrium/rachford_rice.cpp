@@ -13,9 +13,9 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative,
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
             const double km = K[i] - 1.0;
-            const double den = 1.0 + b * km;
-            s += z[i] * km / den;
-            d -= z[i] * km * km / (den * den);
+            const double t = km / (1.0 + b * km);
+            s += z[i] * t;
+            d -= z[i] * t * t;
         }
         if (df) *df = d;
         return s;
