@@ -20,23 +20,23 @@ using models::Root;
 namespace {
 
 constexpr double kFugacityTol = 1e-10;
+// Fugacity error below which one Newton step is expected to end inside
+// kFugacityTol (quadratic convergence).
+constexpr double kNewtonConverges = 1e-5;
 
-// Largest difference of ln fugacity between each phase and phase 0.
+// Largest difference of ln fugacity between each phase and phase 0 (one
+// logarithm per component and phase pair: ln(x_k / x_0)).
 double fugacityError(const std::vector<Phase>& ph, const std::vector<PhaseProps>& pr, const double* z,
                      int n) {
-    thread_local std::vector<double> f0;
-    f0.resize(n);
     const double* x0 = ph[0].x.data();
     const double* l0 = pr[0].lnphi.data();
-    for (int i = 0; i < n; ++i)
-        f0[i] = z[i] > 0 ? std::log(x0[i]) + l0[i] : 0.0;
     double e = 0;
     for (std::size_t k = 1; k < ph.size(); ++k) {
         const double* xk = ph[k].x.data();
         const double* lk = pr[k].lnphi.data();
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
-            e = std::max(e, std::fabs(std::log(xk[i]) + lk[i] - f0[i]));
+            e = std::max(e, std::fabs(std::log(xk[i] / x0[i]) + (lk[i] - l0[i])));
         }
     }
     return e;
@@ -92,9 +92,10 @@ void prune(std::vector<Phase>& ph, int n) {
 }
 
 // One Newton step of the Gibbs energy in the mole numbers of phases 1..p-1
-// (phase 0 takes the rest).  Returns false when no descent step exists.
+// (phase 0 takes the rest).  Returns false when no descent step exists.  The
+// new point's properties are left in pr, evaluated at trialOrder.
 bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
-                std::vector<PhaseProps>& pr) {
+                std::vector<PhaseProps>& pr, int trialOrder = 1) {
     const int n = sys.size();
     const int p = static_cast<int>(ph.size());
     // Per-thread workspace, sized once: the Newton loop allocates nothing.
@@ -156,7 +157,7 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
             for (int i = 0; i < n; ++i)
                 trial[k].x[i] = (z[i] > 0) ? trial[k].x[i] / tot : 0.0;
         }
-        if (!evalAll(sys, T, P, trial, 1, tp)) continue;
+        if (!evalAll(sys, T, P, trial, trialOrder, tp)) continue;
         if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0)) {
             ph.swap(trial);
             pr.swap(tp);
@@ -190,13 +191,17 @@ bool solvePhases(const FluidSystem& sys, double T, double P, const double* z, st
     bool useNewton = false;
     // True when the loop ended on converged fugacities with pr evaluated at ph.
     bool converged = false;
-    // True when pr already holds the properties of ph at order 1: an
-    // accepted Newton step evaluated its new point.
-    bool current = false;
+    // Order of the properties pr holds of ph (-1: none yet): an accepted
+    // Newton step evaluated its new point.
+    int have = -1;
+    // True when the last accepted Newton step evaluated its point without derivatives.
+    bool trialWithout = false;
     for (; it < 500; ++it) {
         if (ph.size() < 2) break;
-        if (!current && !evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
-        current = false;
+        if (have < 0) {
+            if (!evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
+            have = useNewton ? 1 : 0;
+        }
         const double err = fugacityError(ph, pr, z, n);
         if (err < kFugacityTol) {
             converged = true;
@@ -204,16 +209,28 @@ bool solvePhases(const FluidSystem& sys, double T, double P, const double* z, st
         }
         if (!useNewton && (err < 1e-5 || it > 60)) useNewton = true;
         if (useNewton) {
-            if (pr[0].dlnphi_dn.empty() && !evalAll(sys, T, P, ph, 1, pr)) return false;
-            if (newtonStep(sys, T, P, z, ph, pr)) {
+            // Derivatives are evaluated when this call has none yet and after
+            // a Newton step whose point was evaluated without them.  After
+            // substitution steps that followed a failed Newton step the last
+            // ones evaluated (at an earlier point) are used, as before:
+            // evaluating them afresh there loses the sour gas's bubble point
+            // (tests/robustness/saturation_choice_test.cpp).
+            if ((pr[0].dlnphi_dn.empty() || trialWithout) && !evalAll(sys, T, P, ph, 1, pr)) return false;
+            trialWithout = false;
+            // From this close the step is expected to converge: its point is
+            // evaluated without the derivatives only a further step needs.
+            const int trialOrder = err < kNewtonConverges ? 0 : 1;
+            if (newtonStep(sys, T, P, z, ph, pr, trialOrder)) {
                 const std::size_t before = ph.size();
                 prune(ph, n);
-                current = ph.size() == before;
+                have = ph.size() == before ? trialOrder : -1;
+                trialWithout = have == 0;
                 continue;
             }
             useNewton = false; // back to substitution, longer this time
         }
         // Successive substitution on the multiphase split at fixed fugacity coefficients.
+        have = -1;
         const int p = static_cast<int>(ph.size());
         lnphi.resize(static_cast<std::size_t>(p) * n);
         for (int k = 0; k < p; ++k)
