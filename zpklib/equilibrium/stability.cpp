@@ -61,11 +61,12 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
         double change = 0, dist = 0, sw = 0;
         for (int i = 0; i < n; ++i)
             sw += w[i];
+        const double isw = 1.0 / sw;
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
             const double nl = d[i] - ph.lnphi[i];
             change += (nl - lw[i]) * (nl - lw[i]);
-            dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
+            dist += (w[i] * isw - z[i]) * (w[i] * isw - z[i]);
             lnw[i] = nl;
         }
         if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity(); // trivial
@@ -73,7 +74,7 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
         for (std::size_t k = 0; k < knownCount; ++k) {
             double dk = 0;
             for (int i = 0; i < n; ++i)
-                dk += (w[i] / sw - known[k][i]) * (w[i] / sw - known[k][i]);
+                dk += (w[i] * isw - known[k][i]) * (w[i] * isw - known[k][i]);
             if (dk < kSamePoint) return std::numeric_limits<double>::infinity();
         }
         if (it >= 12) {
@@ -82,7 +83,6 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             g.setZero(n);
             for (int i = 0; i < n; ++i)
                 sq[i] = (z[i] > 0) ? std::sqrt(w[i]) : 0.0;
-            const double isw = 1.0 / sw;
             for (int i = 0; i < n; ++i) {
                 if (z[i] <= 0) continue;
                 const double si = sq[i];

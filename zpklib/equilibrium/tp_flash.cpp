@@ -103,6 +103,7 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
     thread_local Eigen::MatrixXd H;
     thread_local Eigen::VectorXd g, dn;
     thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
+    thread_local Eigen::LLT<Eigen::MatrixXd> llt;
     thread_local std::vector<double> nk;
     thread_local std::vector<Phase> trial;
     thread_local std::vector<PhaseProps> tp;
@@ -115,8 +116,15 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
             g((k - 1) * m + a) =
                 std::log(ph[k].x[i]) + pr[k].lnphi[i] - std::log(ph[0].x[i]) - pr[0].lnphi[i];
         }
-    ldlt.compute(H);
-    dn = -ldlt.solve(g);
+    // Cholesky where the Hessian is positive definite (near a stable
+    // equilibrium), else the pivoting LDL^T.
+    llt.compute(H);
+    if (llt.info() == Eigen::Success) {
+        dn = -llt.solve(g);
+    } else {
+        ldlt.compute(H);
+        dn = -ldlt.solve(g);
+    }
     if (!dn.allFinite() || dn.dot(g) >= 0) return false;
     // Current mole numbers.
     nk.resize(static_cast<std::size_t>(p) * n);

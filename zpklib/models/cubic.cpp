@@ -43,7 +43,7 @@ CoreGradient cubicCoreGradient(double T, double V, double N, double B, double D,
     const double k = 1.0 / (kR * T * B * (d1 - d2));
     const double g = D * k; // F = N rep - g L - N ln(Vt/V)
     CoreGradient r{};
-    r.F = cubicCore(T, V, N, B, D, C, d1, d2);
+    r.F = N * rep - g * L - N * lnVtV; // cubicCore from the logarithms above
     r.N = rep - lnVtV;
     r.D = -k * L;
     r.T = g * L / T;
@@ -491,8 +491,9 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     for (int i = 0; i < n_; ++i)
         sum += xin[i];
     if (!(sum > 0)) return false;
+    const double inv = 1.0 / sum;
     for (int i = 0; i < n_; ++i)
-        x[i] = xin[i] / sum;
+        x[i] = xin[i] * inv;
 
     double roots[3];
     const Sums mix = sums(T, x.data(), order);
