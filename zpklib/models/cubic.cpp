@@ -325,10 +325,11 @@ CubicModel::Sums CubicModel::sums(double T, const double* n, int order) const {
     m.DiT = DiTp;
     if (nzCol_.empty()) {
         // No k_ij: a_ij = s_i s_j, so r_i = s_i S and D = S^2.
-        for (int i = 0; i < n_; ++i) {
+        for (int i = 0; i < n_; ++i)
             Dip[i] = 2.0 * s[i] * S;
-            DiTp[i] = 2.0 * (ds[i] * S + s[i] * dS);
-        }
+        if (second) // DiT enters only the temperature derivatives of F_i
+            for (int i = 0; i < n_; ++i)
+                DiTp[i] = 2.0 * (ds[i] * S + s[i] * dS);
         m.D = S * S;
         m.DT = 2.0 * S * dS;
         if (second) m.DTT = 2.0 * (S * d2S + dS * dS);
@@ -509,12 +510,10 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     // One root: liquid-like when denser than the mixture's pseudo-critical
     // volume of this equation and colder than its pseudo-critical temperature.
     auto liquidLike = [&] {
-        double B = 0, C = 0, tpc = 0;
-        for (int i = 0; i < n_; ++i) {
-            B += x[i] * b_[i];
-            C += x[i] * c_[i];
+        const double B = Bm, C = Cm;
+        double tpc = 0;
+        for (int i = 0; i < n_; ++i)
             tpc += x[i] * pure_[i].tc;
-        }
         const double vcRatio = (kind_ == CubicKind::SRK) ? 3.8473 : 3.9514;
         return roots[0] + C < vcRatio * B && T < tpc;
     };
