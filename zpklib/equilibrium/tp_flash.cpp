@@ -23,6 +23,8 @@ constexpr double kFugacityTol = 1e-10;
 // Fugacity error below which one Newton step is expected to end inside
 // kFugacityTol (quadratic convergence).
 constexpr double kNewtonConverges = 1e-5;
+// Number of components up to which Newton's method starts early.
+constexpr int kFewComponents = 5;
 
 // Largest difference of ln fugacity between each phase and phase 0 (one
 // logarithm per component and phase pair: ln(x_k / x_0)).
@@ -195,6 +197,13 @@ bool solvePhases(const FluidSystem& sys, double T, double P, const double* z, st
     if (keep)
         for (auto& q : ph)
             q.v = 0;
+    // Newton's method takes over once the fugacity error falls below
+    // newtonFrom: 1e-5, or 1e-3 for few components, whose Hessian and
+    // composition derivatives cost little more than a substitution step.
+    int active = 0;
+    for (int i = 0; i < n; ++i)
+        active += z[i] > 0;
+    const double newtonFrom = active <= kFewComponents ? 1e-3 : 1e-5;
     int it = 0;
     bool useNewton = false;
     // True when the loop ended on converged fugacities with pr evaluated at ph.
@@ -215,7 +224,7 @@ bool solvePhases(const FluidSystem& sys, double T, double P, const double* z, st
             converged = true;
             break;
         }
-        if (!useNewton && (err < 1e-5 || it > 60)) useNewton = true;
+        if (!useNewton && (err < newtonFrom || it > 60)) useNewton = true;
         if (useNewton) {
             // Derivatives are evaluated when this call has none yet and after
             // a Newton step whose point was evaluated without them.  After
