@@ -178,3 +178,22 @@ TEST(EngineApi, ManyThreadsGiveTheSerialResults) {
         for (int j = 0; j < 3; ++j)
             EXPECT_EQ(serial[k][j], parallel[k][j]) << k << " " << j;
 }
+
+TEST(EngineApi, EnthalpyAndEntropyFollowAChangeOfTheirBases) {
+    // The components' offsets on the current base are kept per stream and
+    // base: a change of base shows in the next read, and the old base
+    // brings the old values back.
+    units();
+    defineGas(12);
+    ASSERT_EQ(setOp(12, 298.15, 100.0), 1); // nearly the ideal gas
+    const double h = StrH(12), s = StrS(12);
+    ASSERT_EQ(setHB(1, 298.15, 0.0), 1);
+    ASSERT_EQ(setSB(1, 298.15, 0.0), 1);
+    // Ideal gas at 298.15 K on a zero base there: h is the residual only.
+    EXPECT_LT(std::fabs(StrH(12)), 1e-4 * std::fabs(h));
+    EXPECT_NE(StrS(12), s);
+    ASSERT_EQ(setHB(1, 1.0, 5000.0), 1);
+    ASSERT_EQ(setSB(1, 1.0, 50.0), 1);
+    EXPECT_EQ(StrH(12), h);
+    EXPECT_EQ(StrS(12), s);
+}

@@ -163,6 +163,41 @@ TEST(MultiphaseSplit, TwoPhaseShortcutEqualsTheGeneralMinimisation) {
     }
 }
 
+TEST(MultiphaseSplit, ThreePhaseSplitMeetsTheOptimalityConditions) {
+    // The minimum of Q over beta >= 0: sum_i z_i theta_ik / E_i equals one
+    // for a present phase and is at most one for an absent phase (E_i =
+    // sum_k beta_k theta_ik, theta = 1 / phi); three and four phases.
+    std::mt19937 rng(29);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int p = 3 + trial % 2, n = p + trial % 4; // at least as many components as phases
+        std::vector<double> z(n), lnphi(static_cast<std::size_t>(p) * n);
+        double s = 0;
+        for (int i = 0; i < n; ++i)
+            s += z[i] = u(rng) + 1e-3;
+        for (double& v : z)
+            v /= s;
+        for (double& v : lnphi)
+            v = 4.0 * (u(rng) - 0.5);
+        std::vector<double> beta, x;
+        ASSERT_TRUE(equilibrium::multiphaseSplit(z.data(), lnphi.data(), n, p, beta, x)) << "trial " << trial;
+        std::vector<double> E(n, 0.0);
+        for (int i = 0; i < n; ++i)
+            for (int k = 0; k < p; ++k)
+                E[i] += beta[k] * std::exp(-lnphi[k * n + i]);
+        for (int k = 0; k < p; ++k) {
+            double sum = 0;
+            for (int i = 0; i < n; ++i)
+                sum += z[i] * std::exp(-lnphi[k * n + i]) / E[i];
+            EXPECT_GE(beta[k], 0.0);
+            if (beta[k] > 1e-10)
+                EXPECT_NEAR(sum, 1.0, 1e-9) << "trial " << trial << " phase " << k;
+            else
+                EXPECT_LE(sum, 1.0 + 1e-9) << "trial " << trial << " phase " << k;
+        }
+    }
+}
+
 class FlashRandom : public ::testing::TestWithParam<models::CubicKind> {};
 
 TEST_P(FlashRandom, EqualFugacitiesAndMaterialBalance) {

@@ -173,26 +173,56 @@ namespace {
 const thermo::Base kInternal{1, 298.15, 0.0};
 }
 
-double StreamSystem::offsetH(const double* x) const {
-    const thermo::Base b = thermo::enthalpyBase();
+namespace {
+
+// Per component, the ideal-gas enthalpy (entropy) offset at 298.15 K
+// (and 101325 Pa) on the current base: fixed for a system while the base
+// stays, kept per thread for the last system and base asked for.
+struct OffsetEntry {
+    std::uint64_t id = 0;
+    thermo::Base base;
+    std::vector<double> v;
+    bool holds(std::uint64_t sys, const thermo::Base& b) const {
+        return id == sys && base.kind == b.kind && base.T0 == b.T0 && base.value == b.value;
+    }
+};
+
+double mixOffset(const std::vector<double>& v, const double* x, int n) {
     double h = 0, s = 0;
-    for (int i = 0; i < n_; ++i)
+    for (int i = 0; i < n; ++i)
         if (x[i] > 0) {
-            h += x[i] * thermo::idealEnthalpy(ideal_[i], 298.15, b);
+            h += x[i] * v[i];
             s += x[i];
         }
     return h / s;
 }
 
+} // namespace
+
+double StreamSystem::offsetH(const double* x) const {
+    thread_local OffsetEntry e;
+    const thermo::Base b = thermo::enthalpyBase();
+    if (!e.holds(id_, b)) {
+        e.v.resize(n_);
+        for (int i = 0; i < n_; ++i)
+            e.v[i] = thermo::idealEnthalpy(ideal_[i], 298.15, b);
+        e.id = id_;
+        e.base = b;
+    }
+    return mixOffset(e.v, x, n_);
+}
+
 double StreamSystem::offsetS(const double* x) const {
+    thread_local OffsetEntry e;
     const thermo::Base b = thermo::entropyBase();
-    double v = 0, s = 0;
-    for (int i = 0; i < n_; ++i)
-        if (x[i] > 0) {
-            v += x[i] * thermo::idealEntropy(ideal_[i], 298.15, 101325.0, b);
-            s += x[i];
-        }
-    return v / s;
+    if (!e.holds(id_, b)) {
+        e.v.resize(n_);
+        for (int i = 0; i < n_; ++i)
+            e.v[i] = thermo::idealEntropy(ideal_[i], 298.15, 101325.0, b);
+        e.id = id_;
+        e.base = b;
+    }
+    return mixOffset(e.v, x, n_);
 }
 
 namespace {

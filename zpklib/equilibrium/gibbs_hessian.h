@@ -23,17 +23,33 @@ void gibbsHessian(const PhaseList& ph, const std::vector<models::PhaseProps>& pr
     for (int i = 0; i < n; ++i)
         if (z[i] > 0) act.push_back(i);
     const int m = static_cast<int>(act.size());
-    auto A = [&](int k, int a, int b) {
-        const int i = act[a], j = act[b];
-        const double nk = ph[k].beta;
-        return ((a == b) ? 1.0 / (nk * ph[k].x[i]) : 0.0) - 1.0 / nk + pr[k].dlnphi_dn[i * n + j] / nk;
-    };
+    // A^k without its diagonal term, and the diagonal 1 / (beta_k x_i) apart.
+    thread_local std::vector<double> Ak, diag;
+    Ak.resize(static_cast<std::size_t>(p) * m * m);
+    diag.resize(static_cast<std::size_t>(p) * m);
+    for (int k = 0; k < p; ++k) {
+        const double inv = 1.0 / ph[k].beta;
+        const double* dn = pr[k].dlnphi_dn.data();
+        double* a = Ak.data() + static_cast<std::size_t>(k) * m * m;
+        for (int r = 0; r < m; ++r) {
+            const int i = act[r];
+            diag[static_cast<std::size_t>(k) * m + r] = inv / ph[k].x[i];
+            for (int c = 0; c < m; ++c)
+                a[r * m + c] = (dn[static_cast<std::size_t>(i) * n + act[c]] - 1.0) * inv;
+        }
+    }
     H.resize((p - 1) * m, (p - 1) * m);
+    const double* a0 = Ak.data();
     for (int k = 1; k < p; ++k)
-        for (int a = 0; a < m; ++a)
-            for (int l = 1; l < p; ++l)
-                for (int b = 0; b < m; ++b)
-                    H((k - 1) * m + a, (l - 1) * m + b) = A(0, a, b) + (k == l ? A(k, a, b) : 0.0);
+        for (int l = 1; l < p; ++l) {
+            const double* ak = Ak.data() + static_cast<std::size_t>(k) * m * m;
+            for (int r = 0; r < m; ++r)
+                for (int c = 0; c < m; ++c) {
+                    double h = a0[r * m + c] + (k == l ? ak[r * m + c] : 0.0);
+                    if (r == c) h += diag[r] + (k == l ? diag[static_cast<std::size_t>(k) * m + r] : 0.0);
+                    H((k - 1) * m + r, (l - 1) * m + c) = h;
+                }
+        }
 }
 
 } // namespace zpk::equilibrium

@@ -13,9 +13,9 @@ double rachfordRice(const double* z, const double* K, int n, bool allowNegative,
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
             const double km = K[i] - 1.0;
-            const double den = 1.0 + b * km;
-            s += z[i] * km / den;
-            d -= z[i] * km * km / (den * den);
+            const double t = km / (1.0 + b * km);
+            s += z[i] * t;
+            d -= z[i] * t * t;
         }
         if (df) *df = d;
         return s;
@@ -105,6 +105,47 @@ bool twoPhaseSplit(const double* z, const double* lnphi, int n, std::vector<doub
     return true;
 }
 
+// Solves A s = -g for a small symmetric positive definite A (m x m, row
+// major, overwritten) by LDL^T without pivoting.  False when m is large or
+// a pivot is not clearly positive (then the pivoting factorisation runs).
+bool solveSmallDefinite(int m, double* A, const double* g, double* s) {
+    constexpr int kMax = 8;
+    if (m > kMax) return false;
+    double scale = 0;
+    for (int k = 0; k < m; ++k)
+        scale = std::max(scale, A[k * m + k]);
+    if (!(scale > 0) || !std::isfinite(scale)) return false;
+    double D[kMax];
+    for (int j = 0; j < m; ++j) {
+        double d = A[j * m + j];
+        for (int k = 0; k < j; ++k)
+            d -= A[j * m + k] * A[j * m + k] * D[k];
+        if (!(d > 1e-12 * scale)) return false;
+        D[j] = d;
+        for (int i = j + 1; i < m; ++i) {
+            double v = A[i * m + j];
+            for (int k = 0; k < j; ++k)
+                v -= A[i * m + k] * A[j * m + k] * D[k];
+            A[i * m + j] = v / d;
+        }
+    }
+    for (int i = 0; i < m; ++i) {
+        double v = -g[i];
+        for (int k = 0; k < i; ++k)
+            v -= A[i * m + k] * s[k];
+        s[i] = v;
+    }
+    for (int i = m - 1; i >= 0; --i) {
+        double v = s[i] / D[i];
+        for (int k = i + 1; k < m; ++k)
+            v -= A[k * m + i] * s[k];
+        s[i] = v;
+    }
+    for (int i = 0; i < m; ++i)
+        if (!std::isfinite(s[i])) return false;
+    return true;
+}
+
 } // namespace
 
 bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, std::vector<double>& beta,
@@ -112,9 +153,11 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
     const int p = phases;
     if (p == 2 && twoPhaseSplit(z, lnphi, n, beta, x)) return true;
     // theta scaled per component so that the largest equals one (invariant minimiser).
-    thread_local std::vector<double> th, E;
+    thread_local std::vector<double> th, E, w1, w2;
     th.resize(static_cast<std::size_t>(p) * n);
     E.resize(n);
+    w1.resize(n);
+    w2.resize(n);
     for (int i = 0; i < n; ++i) {
         double mn = lnphi[i];
         for (int k = 1; k < p; ++k)
@@ -146,7 +189,7 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
     bool converged = false;
     // Per-thread workspace: no heap allocation per iteration once sized.
     thread_local std::vector<char> freeSet;
-    thread_local std::vector<double> trial;
+    thread_local std::vector<double> trial, small;
     thread_local std::vector<int> idx;
     thread_local Eigen::VectorXd g, gf, step;
     thread_local Eigen::MatrixXd H, Hf;
@@ -163,20 +206,34 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
             for (int k = 0; k < p; ++k)
                 E[i] += beta[k] * th[k * n + i];
         }
-        H.setZero();
+        // g_k = 1 - sum z th_k / E, H_kl = sum z th_k th_l / E^2.
+        for (int i = 0; i < n; ++i) {
+            w1[i] = z[i] > 0 ? z[i] / E[i] : 0.0;
+            w2[i] = z[i] > 0 ? w1[i] / E[i] : 0.0;
+        }
         for (int k = 0; k < p; ++k) {
+            const double* tk = th.data() + static_cast<std::size_t>(k) * n;
             double s = 0;
             for (int i = 0; i < n; ++i)
-                if (z[i] > 0) s += z[i] * th[k * n + i] / E[i];
+                if (z[i] > 0) s += w1[i] * tk[i];
             g(k) = 1.0 - s;
             for (int l = 0; l <= k; ++l) {
+                const double* tl = th.data() + static_cast<std::size_t>(l) * n;
                 double h = 0;
                 for (int i = 0; i < n; ++i)
-                    if (z[i] > 0) h += z[i] * th[k * n + i] * th[l * n + i] / (E[i] * E[i]);
+                    if (z[i] > 0) h += w2[i] * tk[i] * tl[i];
                 H(k, l) = H(l, k) = h;
             }
         }
         // Active set: a phase at zero with a positive gradient stays at zero.
+        // A phase left with a rounding-level amount (below 1e-15 of the
+        // total) and a positive gradient is put at zero: a step towards zero
+        // from there is too short to lower Q measurably.
+        double bsum = 0;
+        for (int k = 0; k < p; ++k)
+            bsum += beta[k];
+        for (int k = 0; k < p; ++k)
+            if (beta[k] > 0 && beta[k] < 1e-15 * bsum && g(k) > 0) beta[k] = 0;
         double gmax = 0;
         for (int k = 0; k < p; ++k) {
             freeSet[k] = !(beta[k] <= 0 && g(k) >= 0);
@@ -192,14 +249,18 @@ bool multiphaseSplit(const double* z, const double* lnphi, int n, int phases, st
         const int m = static_cast<int>(idx.size());
         Hf.resize(m, m);
         gf.resize(m);
+        step.resize(m);
+        small.resize(static_cast<std::size_t>(m) * m);
         for (int a = 0; a < m; ++a) {
             gf(a) = g(idx[a]);
             for (int b = 0; b < m; ++b)
-                Hf(a, b) = H(idx[a], idx[b]);
+                small[a * m + b] = Hf(a, b) = H(idx[a], idx[b]);
         }
-        ldlt.compute(Hf);
-        step = -ldlt.solve(gf);
-        if (!step.allFinite()) step = -gf;
+        if (!solveSmallDefinite(m, small.data(), gf.data(), step.data())) {
+            ldlt.compute(Hf);
+            step = -ldlt.solve(gf);
+            if (!step.allFinite()) step = -gf;
+        }
         // Largest step keeping every beta non-negative.
         double amax = 1.0;
         for (int a = 0; a < m; ++a)

@@ -31,13 +31,16 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
     thread_local PhaseProps ph, pt;
     // lw and ltrial hold ln W of w and trial (components of the feed only):
     // a substitution step sets ln W itself, so no logarithm is taken again.
-    thread_local std::vector<double> lnw, lw, trial, ltrial;
+    thread_local std::vector<double> lnw, lw, trial, ltrial, subStep, prevSubStep, sq;
     thread_local Eigen::MatrixXd H;
     thread_local Eigen::VectorXd g, da;
     thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
     lnw.resize(n);
     lw.resize(n);
     ltrial.resize(n);
+    subStep.resize(n);
+    prevSubStep.resize(n);
+    sq.resize(n);
     for (int i = 0; i < n; ++i)
         lw[i] = (z[i] > 0 && w[i] > 0) ? std::log(w[i]) : 0.0;
     auto tmOf = [&](const std::vector<double>& W, const std::vector<double>& lW, const PhaseProps& p) {
@@ -47,18 +50,23 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
         return tm;
     };
     double tm = std::numeric_limits<double>::infinity();
+    // True when ph holds the evaluation of w at order 1 (an accepted full
+    // Newton step evaluated its point).
+    bool evaluated = false;
     // Successive substitution first (robust), then Newton in alpha = 2 sqrt(W).
     for (int it = 0; it < 300; ++it) {
-        if (!evalPhase(sys, T, P, w.data(), Root::Stable, it >= 12 ? 1 : 0, ph)) return tm;
+        if (!evaluated && !evalPhase(sys, T, P, w.data(), Root::Stable, it >= 12 ? 1 : 0, ph)) return tm;
+        evaluated = false;
         tm = tmOf(w, lw, ph);
         double change = 0, dist = 0, sw = 0;
         for (int i = 0; i < n; ++i)
             sw += w[i];
+        const double isw = 1.0 / sw;
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
             const double nl = d[i] - ph.lnphi[i];
             change += (nl - lw[i]) * (nl - lw[i]);
-            dist += (w[i] / sw - z[i]) * (w[i] / sw - z[i]);
+            dist += (w[i] * isw - z[i]) * (w[i] * isw - z[i]);
             lnw[i] = nl;
         }
         if (dist < 1e-10 && std::fabs(tm) < 1e-6) return std::numeric_limits<double>::infinity(); // trivial
@@ -66,19 +74,22 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
         for (std::size_t k = 0; k < knownCount; ++k) {
             double dk = 0;
             for (int i = 0; i < n; ++i)
-                dk += (w[i] / sw - known[k][i]) * (w[i] / sw - known[k][i]);
+                dk += (w[i] * isw - known[k][i]) * (w[i] * isw - known[k][i]);
             if (dk < kSamePoint) return std::numeric_limits<double>::infinity();
         }
         if (it >= 12) {
             // Newton step on the modified tangent-plane function (Michelsen's alpha variables).
             H.setIdentity(n, n);
             g.setZero(n);
+            for (int i = 0; i < n; ++i)
+                sq[i] = (z[i] > 0) ? std::sqrt(w[i]) : 0.0;
             for (int i = 0; i < n; ++i) {
                 if (z[i] <= 0) continue;
-                const double si = std::sqrt(w[i]);
+                const double si = sq[i];
                 g(i) = si * (lw[i] + ph.lnphi[i] - d[i]);
+                const double* row = ph.dlnphi_dn.data() + static_cast<std::size_t>(i) * n;
                 for (int j = 0; j < n; ++j)
-                    if (z[j] > 0) H(i, j) += si * std::sqrt(w[j]) * ph.dlnphi_dn[i * n + j] / sw;
+                    H(i, j) += si * isw * sq[j] * row[j];
             }
             // dlnphi_dn is per mole of phase total; scaling by 1/sum(W) gives d lnphi / d W.
             ldlt.compute(H);
@@ -86,21 +97,28 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             if (da.allFinite()) {
                 trial.assign(w.begin(), w.end());
                 double step = 1.0;
-                bool ok = false;
-                for (int ls = 0; ls < 20 && !ok; ++ls, step *= 0.5) {
+                int accepted = -1;
+                for (int ls = 0; ls < 20 && accepted < 0; ++ls, step *= 0.5) {
                     for (int i = 0; i < n; ++i) {
                         if (z[i] <= 0) continue;
-                        const double a = 2.0 * std::sqrt(w[i]) + step * da(i);
+                        const double a = 2.0 * sq[i] + step * da(i);
                         trial[i] = std::max(0.25 * a * a, 1e-300);
                         ltrial[i] = std::log(trial[i]);
                     }
-                    if (evalPhase(sys, T, P, trial.data(), Root::Stable, 0, pt) &&
+                    // The full step is evaluated with the derivatives the
+                    // next Newton step needs; shorter ones are not.
+                    if (evalPhase(sys, T, P, trial.data(), Root::Stable, ls == 0 ? 1 : 0, pt) &&
                         tmOf(trial, ltrial, pt) <= tm + 1e-14)
-                        ok = true;
+                        accepted = ls;
                 }
+                const bool ok = accepted >= 0;
                 if (ok) {
                     w.swap(trial);
                     lw.swap(ltrial);
+                    if (accepted == 0) {
+                        std::swap(ph, pt);
+                        evaluated = true;
+                    }
                     if (da.norm() < 1e-11) break;
                     continue;
                 }
@@ -112,6 +130,23 @@ double minimiseTangentPlane(const FluidSystem& sys, double T, double P, const do
             // moves ln W by rounding noise: the stationary point is reached.
             if (change < kStalledChange) break;
         }
+        // Dominant-eigenvalue extrapolation of the substitution every
+        // third step: near a stationary point (the trivial solution
+        // included) its steps shrink by a nearly constant ratio.
+        for (int i = 0; i < n; ++i)
+            subStep[i] = (z[i] > 0) ? lnw[i] - lw[i] : 0.0;
+        if (it < 12 && it % 3 == 2) {
+            double num = 0, den = 0;
+            for (int i = 0; i < n; ++i) {
+                num += subStep[i] * prevSubStep[i];
+                den += prevSubStep[i] * prevSubStep[i];
+            }
+            const double lam = den > 0 ? num / den : 0;
+            if (lam > 0 && lam < 0.95)
+                for (int i = 0; i < n; ++i)
+                    lnw[i] += subStep[i] * lam / (1 - lam);
+        }
+        subStep.swap(prevSubStep);
         for (int i = 0; i < n; ++i) {
             w[i] = (z[i] > 0) ? std::exp(lnw[i]) : 0.0;
             lw[i] = (z[i] > 0) ? lnw[i] : 0.0;

@@ -20,23 +20,25 @@ using models::Root;
 namespace {
 
 constexpr double kFugacityTol = 1e-10;
+// Fugacity error below which one Newton step is expected to end inside
+// kFugacityTol (quadratic convergence).
+constexpr double kNewtonConverges = 1e-5;
+// Number of components up to which Newton's method starts early.
+constexpr int kFewComponents = 5;
 
-// Largest difference of ln fugacity between each phase and phase 0.
+// Largest difference of ln fugacity between each phase and phase 0 (one
+// logarithm per component and phase pair: ln(x_k / x_0)).
 double fugacityError(const std::vector<Phase>& ph, const std::vector<PhaseProps>& pr, const double* z,
                      int n) {
-    thread_local std::vector<double> f0;
-    f0.resize(n);
     const double* x0 = ph[0].x.data();
     const double* l0 = pr[0].lnphi.data();
-    for (int i = 0; i < n; ++i)
-        f0[i] = z[i] > 0 ? std::log(x0[i]) + l0[i] : 0.0;
     double e = 0;
     for (std::size_t k = 1; k < ph.size(); ++k) {
         const double* xk = ph[k].x.data();
         const double* lk = pr[k].lnphi.data();
         for (int i = 0; i < n; ++i) {
             if (z[i] <= 0) continue;
-            e = std::max(e, std::fabs(std::log(xk[i]) + lk[i] - f0[i]));
+            e = std::max(e, std::fabs(std::log(xk[i] / x0[i]) + (lk[i] - l0[i])));
         }
     }
     return e;
@@ -57,6 +59,15 @@ bool evalAll(const FluidSystem& sys, double T, double P, const std::vector<Phase
     for (std::size_t k = 0; k < ph.size(); ++k)
         if (!evalPhase(sys, T, P, ph[k].x.data(), Root::Stable, order, pr[k])) return false;
     return true;
+}
+
+// Records the molar volume and kind of each phase from its evaluation at
+// its composition (orderFluidPhases uses them instead of evaluating again).
+void keepVolumes(std::vector<Phase>& ph, const std::vector<PhaseProps>& pr) {
+    for (std::size_t k = 0; k < ph.size(); ++k) {
+        ph[k].v = pr[k].v;
+        ph[k].kind = pr[k].kind;
+    }
 }
 
 // Removes phases without material and merges phases that became identical.
@@ -83,9 +94,10 @@ void prune(std::vector<Phase>& ph, int n) {
 }
 
 // One Newton step of the Gibbs energy in the mole numbers of phases 1..p-1
-// (phase 0 takes the rest).  Returns false when no descent step exists.
+// (phase 0 takes the rest).  Returns false when no descent step exists.  The
+// new point's properties are left in pr, evaluated at trialOrder.
 bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
-                std::vector<PhaseProps>& pr) {
+                std::vector<PhaseProps>& pr, int trialOrder = 1) {
     const int n = sys.size();
     const int p = static_cast<int>(ph.size());
     // Per-thread workspace, sized once: the Newton loop allocates nothing.
@@ -93,6 +105,7 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
     thread_local Eigen::MatrixXd H;
     thread_local Eigen::VectorXd g, dn;
     thread_local Eigen::LDLT<Eigen::MatrixXd> ldlt;
+    thread_local Eigen::LLT<Eigen::MatrixXd> llt;
     thread_local std::vector<double> nk;
     thread_local std::vector<Phase> trial;
     thread_local std::vector<PhaseProps> tp;
@@ -105,8 +118,15 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
             g((k - 1) * m + a) =
                 std::log(ph[k].x[i]) + pr[k].lnphi[i] - std::log(ph[0].x[i]) - pr[0].lnphi[i];
         }
-    ldlt.compute(H);
-    dn = -ldlt.solve(g);
+    // Cholesky where the Hessian is positive definite (near a stable
+    // equilibrium), else the pivoting LDL^T.
+    llt.compute(H);
+    if (llt.info() == Eigen::Success) {
+        dn = -llt.solve(g);
+    } else {
+        ldlt.compute(H);
+        dn = -ldlt.solve(g);
+    }
     if (!dn.allFinite() || dn.dot(g) >= 0) return false;
     // Current mole numbers.
     nk.resize(static_cast<std::size_t>(p) * n);
@@ -147,7 +167,7 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
             for (int i = 0; i < n; ++i)
                 trial[k].x[i] = (z[i] > 0) ? trial[k].x[i] / tot : 0.0;
         }
-        if (!evalAll(sys, T, P, trial, 1, tp)) continue;
+        if (!evalAll(sys, T, P, trial, trialOrder, tp)) continue;
         if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0)) {
             ph.swap(trial);
             pr.swap(tp);
@@ -159,8 +179,12 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
 
 } // namespace
 
-bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
-                      int* iterations) {
+namespace {
+
+// solveEquilibrium; with keep, the converged phases' v and kind are those of
+// their last evaluation (v = 0 where none is kept) for orderFluidPhases.
+bool solvePhases(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
+                 int* iterations, bool keep) {
     const int n = sys.size();
     // Per-thread workspace (this function does not recurse).
     thread_local std::vector<PhaseProps> pr;
@@ -170,40 +194,71 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
     // Composition derivatives are known only once evaluated in this call.
     for (auto& q : pr)
         q.dlnphi_dn.clear();
+    if (keep)
+        for (auto& q : ph)
+            q.v = 0;
+    // Newton's method takes over once the fugacity error falls below
+    // newtonFrom: 1e-5, or 1e-3 for few components, whose Hessian and
+    // composition derivatives cost little more than a substitution step.
+    int active = 0;
+    for (int i = 0; i < n; ++i)
+        active += z[i] > 0;
+    const double newtonFrom = active <= kFewComponents ? 1e-3 : 1e-5;
     int it = 0;
     bool useNewton = false;
-    // True when pr already holds the properties of ph at order 1: an
-    // accepted Newton step evaluated its new point.
-    bool current = false;
+    // True when the loop ended on converged fugacities with pr evaluated at ph.
+    bool converged = false;
+    // Order of the properties pr holds of ph (-1: none yet): an accepted
+    // Newton step evaluated its new point.
+    int have = -1;
+    // True when the last accepted Newton step evaluated its point without derivatives.
+    bool trialWithout = false;
     for (; it < 500; ++it) {
         if (ph.size() < 2) break;
-        if (!current && !evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
-        current = false;
+        if (have < 0) {
+            if (!evalAll(sys, T, P, ph, useNewton ? 1 : 0, pr)) return false;
+            have = useNewton ? 1 : 0;
+        }
         const double err = fugacityError(ph, pr, z, n);
-        if (err < kFugacityTol) break;
-        if (!useNewton && (err < 1e-5 || it > 60)) useNewton = true;
+        if (err < kFugacityTol) {
+            converged = true;
+            break;
+        }
+        if (!useNewton && (err < newtonFrom || it > 60)) useNewton = true;
         if (useNewton) {
-            if (pr[0].dlnphi_dn.empty() && !evalAll(sys, T, P, ph, 1, pr)) return false;
-            if (newtonStep(sys, T, P, z, ph, pr)) {
+            // Derivatives are evaluated when this call has none yet and after
+            // a Newton step whose point was evaluated without them.  After
+            // substitution steps that followed a failed Newton step the last
+            // ones evaluated (at an earlier point) are used, as before:
+            // evaluating them afresh there loses the sour gas's bubble point
+            // (tests/robustness/saturation_choice_test.cpp).
+            if ((pr[0].dlnphi_dn.empty() || trialWithout) && !evalAll(sys, T, P, ph, 1, pr)) return false;
+            trialWithout = false;
+            // From this close the step is expected to converge: its point is
+            // evaluated without the derivatives only a further step needs.
+            const int trialOrder = err < kNewtonConverges ? 0 : 1;
+            if (newtonStep(sys, T, P, z, ph, pr, trialOrder)) {
                 const std::size_t before = ph.size();
                 prune(ph, n);
-                current = ph.size() == before;
+                have = ph.size() == before ? trialOrder : -1;
+                trialWithout = have == 0;
                 continue;
             }
             useNewton = false; // back to substitution, longer this time
         }
         // Successive substitution on the multiphase split at fixed fugacity coefficients.
+        have = -1;
         const int p = static_cast<int>(ph.size());
         lnphi.resize(static_cast<std::size_t>(p) * n);
         for (int k = 0; k < p; ++k)
             for (int i = 0; i < n; ++i)
                 lnphi[k * n + i] = pr[k].lnphi[i];
-        // Dominant-eigenvalue acceleration every fifth step.
+        // Dominant-eigenvalue acceleration every third step.
         if (prevLnphi.size() == lnphi.size()) {
             delta.resize(lnphi.size());
             for (std::size_t q = 0; q < lnphi.size(); ++q)
                 delta[q] = lnphi[q] - prevLnphi[q];
-            if (it % 5 == 4 && prevDelta.size() == delta.size()) {
+            if (it % 3 == 2 && prevDelta.size() == delta.size()) {
                 double num = 0, den = 0;
                 for (std::size_t q = 0; q < delta.size(); ++q) {
                     num += delta[q] * prevDelta[q];
@@ -234,11 +289,24 @@ bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* 
     }
     if (iterations) *iterations += it;
     if (ph.size() < 2) return true;
-    if (!evalAll(sys, T, P, ph, 0, pr)) return false;
-    return fugacityError(ph, pr, z, n) < 1e-7;
+    if (!converged && (!evalAll(sys, T, P, ph, 0, pr) || !(fugacityError(ph, pr, z, n) < 1e-7))) return false;
+    if (keep) keepVolumes(ph, pr);
+    return true;
 }
 
-void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases) {
+} // namespace
+
+bool solveEquilibrium(const FluidSystem& sys, double T, double P, const double* z, std::vector<Phase>& ph,
+                      int* iterations) {
+    return solvePhases(sys, T, P, z, ph, iterations, false);
+}
+
+namespace {
+
+// orderPhases; with evaluated, the fluid phases' v and kind are those of
+// their compositions at (T, P) and are not evaluated again.
+void orderFluidPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases,
+                      bool evaluated) {
     const int n = sys.size();
     // Solid and hydrate phases keep their kind and follow the fluid phases,
     // the solids first.
@@ -258,13 +326,15 @@ void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>&
     std::vector<Key> key(phases.size());
     PhaseProps pp;
     for (std::size_t k = 0; k < phases.size(); ++k) {
-        evalPhase(sys, T, P, phases[k].x.data(), Root::Stable, 0, pp);
+        if (!evaluated) {
+            evalPhase(sys, T, P, phases[k].x.data(), Root::Stable, 0, pp);
+            phases[k].v = pp.v;
+            phases[k].kind = pp.kind;
+        }
         double mw = 0;
         for (int i = 0; i < n; ++i)
             mw += phases[k].x[i] * sys.mw[i];
-        phases[k].v = pp.v;
-        phases[k].kind = pp.kind;
-        key[k] = {mw / pp.v, pp.kind};
+        key[k] = {mw / phases[k].v, phases[k].kind};
     }
     std::vector<std::size_t> idx(phases.size());
     for (std::size_t k = 0; k < idx.size(); ++k)
@@ -285,6 +355,12 @@ void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>&
                      [](const Phase& a, const Phase& b) { return a.kind < b.kind; });
     for (auto& s : solids)
         phases.push_back(std::move(s));
+}
+
+} // namespace
+
+void orderPhases(const FluidSystem& sys, double T, double P, std::vector<Phase>& phases) {
+    orderFluidPhases(sys, T, P, phases, false);
 }
 
 namespace {
@@ -316,6 +392,8 @@ bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::ve
         if (static_cast<int>(ph.size()) >= sys.maxPhases) break;
         // Stability of the current equilibrium, tested on its first phase.
         if (!evalPhase(sys, T, P, ph[0].x.data(), Root::Stable, 0, ref)) return false;
+        ph[0].v = ref.v;
+        ph[0].kind = ref.kind;
         for (int i = 0; i < n; ++i)
             d[i] = (z[i] > 0) ? std::log(ph[0].x[i]) + ref.lnphi[i] : 0.0;
         const double tm = stabilityTest(sys, T, P, ph[0].x.data(), d.data(), w);
@@ -335,8 +413,10 @@ bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::ve
         add.beta = 0.0;
         trial.push_back(add);
         // Initial split from the fugacity coefficients of the current phases and the trial.
+        // Phase 0 is the reference just evaluated.
         std::vector<PhaseProps> pr(trial.size());
-        for (std::size_t k = 0; k < trial.size(); ++k)
+        pr[0] = ref;
+        for (std::size_t k = 1; k < trial.size(); ++k)
             if (!evalPhase(sys, T, P, trial[k].x.data(), Root::Stable, 0, pr[k])) return false;
         std::vector<double> lnphi(trial.size() * n), beta, x;
         for (std::size_t k = 0; k < trial.size(); ++k)
@@ -359,7 +439,7 @@ bool addUnstablePhases(const FluidSystem& sys, double T, double P, const std::ve
                 q.beta *= 0.5;
             trial.push_back(add);
         }
-        if (!solveEquilibrium(sys, T, P, z.data(), trial, &iterations)) return false;
+        if (!solvePhases(sys, T, P, z.data(), trial, &iterations, true)) return false;
         if (trial.size() <= ph.size() && round > 0) break;
         ph = std::move(trial);
     }
@@ -388,7 +468,12 @@ bool belowFeedGibbs(const FluidSystem& sys, double T, double P, const std::vecto
 bool finish(const FluidSystem& sys, double T, double P, const std::vector<double>& z, std::vector<Phase>& ph,
             FlashResult& result) {
     if (sys.solid && !addSolidPhases(sys, T, P, z.data(), ph, &result.iterations)) return false;
-    orderPhases(sys, T, P, ph);
+    // Without solids the phases' volumes are those of their last evaluation
+    // (v = 0 where none was kept).
+    bool evaluated = !sys.solid;
+    for (const auto& q : ph)
+        evaluated = evaluated && q.v > 0;
+    orderFluidPhases(sys, T, P, ph, evaluated);
     result.phases = std::move(ph);
     return true;
 }
@@ -423,6 +508,8 @@ bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* zin,
     // The guess's phase amounts re-split for this feed at its compositions,
     // then the equilibrium at (T, P).
     std::vector<Phase> ph = guess;
+    for (auto& q : ph)
+        q.v = 0; // not evaluated at (T, P) yet
     {
         std::vector<double> lnphi(ph.size() * n), beta, x;
         PhaseProps pp;
@@ -441,7 +528,7 @@ bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* zin,
         }
         prune(ph, n);
     }
-    if (ph.size() < 2 || !solveEquilibrium(sys, T, P, z.data(), ph, &result.iterations) || ph.size() < 2 ||
+    if (ph.size() < 2 || !solvePhases(sys, T, P, z.data(), ph, &result.iterations, true) || ph.size() < 2 ||
         !belowFeedGibbs(sys, T, P, z, ph))
         return flashTP(sys, T, P, zin, result);
     // Iterations from a nearby start end inside the tolerance at a point that
@@ -450,7 +537,10 @@ bool flashTPFrom(const FluidSystem& sys, double T, double P, const double* zin,
     // the feed is (searches on the flash's enthalpy or entropy rely on it).
     {
         std::vector<PhaseProps> pr;
-        if (evalAll(sys, T, P, ph, 1, pr) && newtonStep(sys, T, P, z.data(), ph, pr)) prune(ph, n);
+        if (evalAll(sys, T, P, ph, 1, pr) && newtonStep(sys, T, P, z.data(), ph, pr)) {
+            keepVolumes(ph, pr);
+            prune(ph, n);
+        }
     }
     // The neighbouring solution converged here: test it for stability and
     // add phases as the flash from the feed does after its first split.

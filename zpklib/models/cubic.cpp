@@ -43,7 +43,7 @@ CoreGradient cubicCoreGradient(double T, double V, double N, double B, double D,
     const double k = 1.0 / (kR * T * B * (d1 - d2));
     const double g = D * k; // F = N rep - g L - N ln(Vt/V)
     CoreGradient r{};
-    r.F = cubicCore(T, V, N, B, D, C, d1, d2);
+    r.F = N * rep - g * L - N * lnVtV; // cubicCore from the logarithms above
     r.N = rep - lnVtV;
     r.D = -k * L;
     r.T = g * L / T;
@@ -155,7 +155,6 @@ thermo::Jet<6> cubicCoreDerivatives(double T, double V, double N, double B, doub
     set(iV, iV, FCC - N / (V * V));
     return r;
 }
-
 
 CubicModel::CubicModel(CubicKind kind, bool translated, std::vector<PureConstants> comps,
                        const std::vector<BinaryKij>& kij)
@@ -293,55 +292,83 @@ CubicModel::Sums CubicModel::sums(double T, const double* n, int order) const {
     xd2s.resize(n_);
     Di.resize(n_);
     DiT.resize(n_);
+    const double* s = at.s.data();
+    const double* ds = at.ds.data();
+    const double* d2s = at.d2s.data();
+    double* xsp = xs.data();
+    double* xdsp = xds.data();
+    double* xd2sp = xd2s.data();
+    double* Dip = Di.data();
+    double* DiTp = DiT.data();
     Sums m;
     const bool second = order >= 1;
-    double S = 0, dS = 0, d2S = 0;
+    double N = 0, B = 0, C = 0, S = 0, dS = 0, d2S = 0;
     for (int i = 0; i < n_; ++i) {
-        m.N += n[i];
-        m.B += n[i] * b_[i];
-        m.C += n[i] * c_[i];
-        xs[i] = n[i] * at.s[i];
-        xds[i] = n[i] * at.ds[i];
-        S += xs[i];
-        dS += xds[i];
+        const double ni = n[i];
+        N += ni;
+        B += ni * b_[i];
+        C += ni * c_[i];
+        xsp[i] = ni * s[i];
+        xdsp[i] = ni * ds[i];
+        S += xsp[i];
+        dS += xdsp[i];
     }
     if (second)
         for (int i = 0; i < n_; ++i) {
-            xd2s[i] = n[i] * at.d2s[i];
-            d2S += xd2s[i];
+            xd2sp[i] = n[i] * d2s[i];
+            d2S += xd2sp[i];
         }
+    m.N = N;
+    m.B = B;
+    m.C = C;
+    m.Di = Dip;
+    m.DiT = DiTp;
+    if (nzCol_.empty()) {
+        // No k_ij: a_ij = s_i s_j, so r_i = s_i S and D = S^2.
+        for (int i = 0; i < n_; ++i)
+            Dip[i] = 2.0 * s[i] * S;
+        if (second) // DiT enters only the temperature derivatives of F_i
+            for (int i = 0; i < n_; ++i)
+                DiTp[i] = 2.0 * (ds[i] * S + s[i] * dS);
+        m.D = S * S;
+        m.DT = 2.0 * S * dS;
+        if (second) m.DTT = 2.0 * (S * d2S + dS * dS);
+        return m;
+    }
+    double D = 0, DT = 0, DTT = 0;
     for (int i = 0; i < n_; ++i) {
         // Sums over the non-zero k_ij of row i (c0 = sum k n_j s_j, ...).
         double c0 = 0, c1 = 0, c2 = 0, p0 = 0, p1 = 0, q0 = 0;
         for (int e = nzStart_[i]; e < nzStart_[i + 1]; ++e) {
             const int j = nzCol_[e];
-            c0 += at.k[e] * xs[j];
-            c1 += at.k[e] * xds[j];
-            if (second) c2 += at.k[e] * xd2s[j];
+            c0 += at.k[e] * xsp[j];
+            c1 += at.k[e] * xdsp[j];
+            if (second) c2 += at.k[e] * xd2sp[j];
             if (kijOfT_) {
-                p0 += at.kp[e] * xs[j];
+                p0 += at.kp[e] * xsp[j];
                 if (second) {
-                    p1 += at.kp[e] * xds[j];
-                    q0 += at.kpp[e] * xs[j];
+                    p1 += at.kp[e] * xdsp[j];
+                    q0 += at.kpp[e] * xsp[j];
                 }
             }
         }
-        const double s = at.s[i], ds = at.ds[i];
+        const double si = s[i], dsi = ds[i];
         // r_i = sum_j n_j a_ij and its temperature derivatives.
-        const double r = s * (S - c0);
-        const double rT = ds * (S - c0) + s * (dS - c1) - s * p0;
-        Di[i] = 2.0 * r;
-        DiT[i] = 2.0 * rT;
-        m.D += n[i] * r;
-        m.DT += n[i] * rT;
+        const double r = si * (S - c0);
+        const double rT = dsi * (S - c0) + si * (dS - c1) - si * p0;
+        Dip[i] = 2.0 * r;
+        DiTp[i] = 2.0 * rT;
+        D += n[i] * r;
+        DT += n[i] * rT;
         if (second) {
-            const double rTT = at.d2s[i] * (S - c0) + 2.0 * ds * (dS - c1) + s * (d2S - c2) -
-                               2.0 * (ds * p0 + s * p1) - s * q0;
-            m.DTT += n[i] * rTT;
+            const double rTT = d2s[i] * (S - c0) + 2.0 * dsi * (dS - c1) + si * (d2S - c2) -
+                               2.0 * (dsi * p0 + si * p1) - si * q0;
+            DTT += n[i] * rTT;
         }
     }
-    m.Di = Di.data();
-    m.DiT = DiT.data();
+    m.D = D;
+    m.DT = DT;
+    m.DTT = DTT;
     return m;
 }
 
@@ -416,32 +443,42 @@ void CubicModel::residualFrom(double T, double V, int order, const Sums& m, Resi
     d.F_iV.resize(n_);
     d.F_iT.resize(n_);
     d.F_ij.resize(static_cast<std::size_t>(n_) * n_);
-    // u_i: derivatives of the quantities (N, B, D, C) with respect to n_i.
-    thread_local std::vector<double> w; // w[i*4 + q] = sum_r H_qr u_ir
+    // u_i: derivatives of the quantities (N, B, D, C) with respect to n_i;
+    // wq[j] = sum_r H_qr u_jr, kept per quantity so that the row loop below
+    // runs over contiguous arrays.
+    thread_local std::vector<double> w;
     w.resize(static_cast<std::size_t>(n_) * 4);
+    double* wq[4] = {w.data(), w.data() + n_, w.data() + 2 * n_, w.data() + 3 * n_};
     const int Q[4] = {iN, iB, iD, iC};
+    double hVQ[4], hTQ[4], hQQ[4][4];
+    for (int q = 0; q < 4; ++q) {
+        hVQ[q] = core.d2(iV, Q[q]);
+        hTQ[q] = core.d2(iT, Q[q]) + core.d2(iD, Q[q]) * DT;
+        for (int r = 0; r < 4; ++r)
+            hQQ[q][r] = core.d2(Q[q], Q[r]);
+    }
     for (int i = 0; i < n_; ++i) {
         const double u[4] = {1.0, b_[i], Di[i], c_[i]};
         double fiv = 0, fit = pD * DiT[i];
         for (int q = 0; q < 4; ++q) {
-            fiv += core.d2(iV, Q[q]) * u[q];
-            fit += (core.d2(iT, Q[q]) + core.d2(iD, Q[q]) * DT) * u[q];
-            double s = 0;
-            for (int r = 0; r < 4; ++r)
-                s += core.d2(Q[q], Q[r]) * u[r];
-            w[i * 4 + q] = s;
+            fiv += hVQ[q] * u[q];
+            fit += hTQ[q] * u[q];
+            wq[q][i] = hQQ[q][0] + hQQ[q][1] * u[1] + hQQ[q][2] * u[2] + hQQ[q][3] * u[3];
         }
         d.F_iV[i] = fiv;
         d.F_iT[i] = fit;
     }
-    const std::vector<double>& aij = attraction(T).a;
+    // F_ij is symmetric: the upper triangle is computed and mirrored.
+    const double* aij = attraction(T).a.data();
+    const double twoPD = 2.0 * pD;
+    double* F = d.F_ij.data();
     for (int i = 0; i < n_; ++i) {
-        const double u[4] = {1.0, b_[i], Di[i], c_[i]};
-        for (int j = 0; j < n_; ++j) {
-            double s = 2.0 * pD * aij[static_cast<std::size_t>(i) * n_ + j];
-            for (int q = 0; q < 4; ++q)
-                s += u[q] * w[j * 4 + q];
-            d.F_ij[static_cast<std::size_t>(i) * n_ + j] = s;
+        const double bi = b_[i], di = Di[i], ci = c_[i];
+        const std::size_t row = static_cast<std::size_t>(i) * n_;
+        for (int j = i; j < n_; ++j) {
+            const double f = twoPD * aij[row + j] + wq[0][j] + bi * wq[1][j] + di * wq[2][j] + ci * wq[3][j];
+            F[row + j] = f;
+            F[static_cast<std::size_t>(j) * n_ + i] = f;
         }
     }
 }
@@ -455,8 +492,9 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     for (int i = 0; i < n_; ++i)
         sum += xin[i];
     if (!(sum > 0)) return false;
+    const double inv = 1.0 / sum;
     for (int i = 0; i < n_; ++i)
-        x[i] = xin[i] / sum;
+        x[i] = xin[i] * inv;
 
     double roots[3];
     const Sums mix = sums(T, x.data(), order);
@@ -472,12 +510,10 @@ bool CubicModel::evaluate(double T, double P, const double* xin, Root root, int 
     // One root: liquid-like when denser than the mixture's pseudo-critical
     // volume of this equation and colder than its pseudo-critical temperature.
     auto liquidLike = [&] {
-        double B = 0, C = 0, tpc = 0;
-        for (int i = 0; i < n_; ++i) {
-            B += x[i] * b_[i];
-            C += x[i] * c_[i];
+        const double B = Bm, C = Cm;
+        double tpc = 0;
+        for (int i = 0; i < n_; ++i)
             tpc += x[i] * pure_[i].tc;
-        }
         const double vcRatio = (kind_ == CubicKind::SRK) ? 3.8473 : 3.9514;
         return roots[0] + C < vcRatio * B && T < tpc;
     };

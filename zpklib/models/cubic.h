@@ -100,7 +100,7 @@ class CubicModel final : public PhaseModel {
     };
     // Mixture sums at (T, n): N, B = sum n b, C = sum n c, D = sum sum n n a_ij
     // and its temperature derivatives (DTT at order >= 1), and per component
-    // Di = dD/dn_i and DiT = d2D/dn_i dT (per-thread storage).
+    // Di = dD/dn_i and DiT = d2D/dn_i dT (at order >= 1; per-thread storage).
     struct Sums {
         double N = 0, B = 0, C = 0, D = 0, DT = 0, DTT = 0;
         const double* Di = nullptr;

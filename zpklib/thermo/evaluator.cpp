@@ -15,7 +15,8 @@ void propsFromResidual(double T, double P, double V, const double* x, int n, con
     out.z = Z;
     out.lnphi.resize(n);
     out.lnfx.clear();
-    for (int i = 0; i < n; ++i) out.lnphi[i] = d.F_i[i] - lnZ;
+    for (int i = 0; i < n; ++i)
+        out.lnphi[i] = d.F_i[i] - lnZ;
     out.hres = -RT * T * d.F_T + P * V - RT;
     out.sres = -kR * (T * d.F_T + d.F) + kR * lnZ;
     if (order < 1) return;
@@ -38,11 +39,15 @@ void propsFromResidual(double T, double P, double V, const double* x, int n, con
         Pi[i] = -RT * d.F_iV[i] + RT / V;
         Vi[i] = -Pi[i] / PV;
     }
+    const double inv = 1.0 / (RT * PV);
     for (int i = 0; i < n; ++i) {
         out.dlnphi_dT[i] = d.F_iT[i] + 1.0 / T - Vi[i] * PT / RT;
         out.dlnphi_dP[i] = Vi[i] / RT - 1.0 / P;
+        const double pi = Pi[i] * inv;
+        const double* fij = d.F_ij.data() + static_cast<std::size_t>(i) * n;
+        double* row = out.dlnphi_dn.data() + static_cast<std::size_t>(i) * n;
         for (int j = 0; j < n; ++j)
-            out.dlnphi_dn[i * n + j] = d.F_ij[i * n + j] + 1.0 + Pi[i] * Pi[j] / (RT * PV);
+            row[j] = fij[j] + 1.0 + pi * Pi[j];
     }
     out.cvres = -RT * T * d.F_TT - 2.0 * RT * d.F_T;
     out.cpres = out.cvres - T * PT * PT / PV - kR;
@@ -62,14 +67,15 @@ void propsFromResidual(double T, double P, double V, const double* x, int n, con
     (void)x;
 }
 
-}  // namespace zpk::thermo
+} // namespace zpk::thermo
 
 namespace zpk::models {
 double PhaseProps::gres(const double* x, int n) const {
     double s = 0, g = 0;
-    for (int i = 0; i < n; ++i) s += x[i];
+    for (int i = 0; i < n; ++i)
+        s += x[i];
     for (int i = 0; i < n; ++i)
         if (x[i] > 0) g += x[i] * lnphi[i];
     return g / s;
 }
-}  // namespace zpk::models
+} // namespace zpk::models
