@@ -25,6 +25,9 @@ constexpr double kFugacityTol = 1e-10;
 constexpr double kNewtonConverges = 1e-5;
 // Number of components up to which Newton's method starts early.
 constexpr int kFewComponents = 5;
+// Changes of the Gibbs energy (per mole of feed, / RT) below this are
+// within its rounding.
+constexpr double kGibbsRounding = 1e-13;
 
 // Largest difference of ln fugacity between each phase and phase 0 (one
 // logarithm per component and phase pair: ln(x_k / x_0)).
@@ -146,6 +149,12 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                 d0 -= dn((l - 1) * m + a);
             if (nk[i] + step * d0 <= 0) step = std::min(step, -0.9 * nk[i] / d0);
         }
+    // Near the solution a step lowers G by less than G's own rounding (the
+    // model's ln phi carry ~1e-15 of it from their O(1) terms, and a trace
+    // phase makes the decrease g.dn minute): there the comparison of G is
+    // noise, and a step is judged by the fugacity error it leaves instead.
+    const double slope = -dn.dot(g);
+    const double errNow = g.lpNorm<Eigen::Infinity>();
     trial = ph;
     for (int ls = 0; ls < 30; ++ls, step *= 0.5) {
         for (int k = 0; k < p; ++k) {
@@ -168,7 +177,9 @@ bool newtonStep(const FluidSystem& sys, double T, double P, const double* z, std
                 trial[k].x[i] = (z[i] > 0) ? trial[k].x[i] / tot : 0.0;
         }
         if (!evalAll(sys, T, P, trial, trialOrder, tp)) continue;
-        if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0)) {
+        const bool belowRounding = step * slope < kGibbsRounding;
+        if (gibbs(trial, tp, z, n) <= g0 + 1e-14 * std::fabs(g0) ||
+            (belowRounding && fugacityError(trial, tp, z, n) < errNow)) {
             ph.swap(trial);
             pr.swap(tp);
             return true;
