@@ -285,3 +285,26 @@ TEST(Iapws95Formulation, ClosedFormResidualEqualsTheJetEvaluation) {
     }
     EXPECT_EQ(n, 540);
 }
+
+// The density and saturation solvers evaluate phir in delta alone: the
+// same arithmetic as the delta parts of the full evaluation, to the last
+// bit, from dilute vapour to compressed liquid and through the non-analytic
+// terms' range around the critical point.
+TEST(Iapws95Formulation, DeltaOnlyResidualEqualsTheFullOne) {
+    for (double T = 250; T <= 1300; T *= 1.03)
+        for (double delta = 1e-5; delta <= 3.6; delta *= 1.09) {
+            const double tau = 647.096 / T;
+            const w::Derivs c = w::residual(tau, delta), d = w::residualDelta(tau, delta);
+            EXPECT_EQ(d.a, c.a) << "T " << T << " delta " << delta;
+            EXPECT_EQ(d.a_d, c.a_d) << "T " << T << " delta " << delta;
+            EXPECT_EQ(d.a_dd, c.a_dd) << "T " << T << " delta " << delta;
+        }
+    for (double T : {640.0, 646.0, 647.0, 647.09, 650.0})
+        for (double delta : {0.9, 0.999, 1.0, 1.001, 1.1}) {
+            const double tau = 647.096 / T;
+            const w::Derivs c = w::residual(tau, delta), d = w::residualDelta(tau, delta);
+            EXPECT_EQ(d.a, c.a) << "T " << T << " delta " << delta;
+            EXPECT_EQ(d.a_d, c.a_d) << "T " << T << " delta " << delta;
+            EXPECT_EQ(d.a_dd, c.a_dd) << "T " << T << " delta " << delta;
+        }
+}

@@ -252,7 +252,10 @@ void addNonAnalytic(const Formulation& f, double tau, double delta, Derivs& r) {
 // separate in tau and delta (thermo::TauDeltaSum), the non-analytic terms
 // follow the product and chain rules by hand.  Equal to phiResidual on jets
 // to rounding (a test holds them together), at a third of the cost.
-Derivs residualClosedForm(const Formulation& f, double tau, double delta) {
+// WithTau false: phir and its delta derivatives alone (a, a_d, a_dd; the
+// tau derivatives left zero), what the density and saturation solvers need,
+// by the same arithmetic as the delta parts of the full evaluation.
+template <bool WithTau> Derivs residualTerms(const Formulation& f, double tau, double delta) {
     // At zero density ln delta has no finite derivative: the jets give the
     // limits the callers expect there.
     if (!(delta > 0) || !(tau > 0)) return fromJet(phiResidual(f, J2::seed(tau, 0), J2::seed(delta, 1)));
@@ -263,8 +266,19 @@ Derivs residualClosedForm(const Formulation& f, double tau, double delta) {
     for (std::size_t k = 1; k < dpow.size(); ++k)
         dpow[k] = dpow[k - 1] * delta;
     thermo::TauDeltaSum s;
+    // One term e with its exponent's parts in tau (pt) and delta (pd).
+    auto add = [&](double e, const thermo::ExponentPart& pt, const thermo::ExponentPart& pd) {
+        if constexpr (WithTau) {
+            s.add(e, pt.first, pd.first, pt.second, pd.second);
+        } else {
+            s.v += e;
+            s.d += e * pd.first;
+            s.dd += e * pd.second;
+        }
+    };
     for (const auto& t : f.power) {
-        const thermo::ExponentPart pt = thermo::exponentPart(t.t, t.tt1, it, it2);
+        thermo::ExponentPart pt{};
+        if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, it, it2);
         double A = t.d * ld + t.t * lt;
         thermo::ExponentPart pd;
         if (t.c > 0) {
@@ -276,16 +290,16 @@ Derivs residualClosedForm(const Formulation& f, double tau, double delta) {
         } else {
             pd = thermo::exponentPart(t.d, t.dd1, id, id2);
         }
-        s.add(t.n * std::exp(A), pt.first, pd.first, pt.second, pd.second);
+        add(t.n * std::exp(A), pt, pd);
     }
     for (const auto& t : f.gauss) {
         const double dd = delta - t.eps, dt = tau - t.gamma;
         const double A = t.d * ld + t.t * lt - t.alpha * dd * dd - t.beta * dt * dt;
-        const thermo::ExponentPart pt =
-            thermo::exponentPart(t.t, t.tt1, it, it2, -2 * t.beta * dt, -2 * t.beta);
+        thermo::ExponentPart pt{};
+        if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, it, it2, -2 * t.beta * dt, -2 * t.beta);
         const thermo::ExponentPart pd =
             thermo::exponentPart(t.d, t.dd1, id, id2, -2 * t.alpha * dd, -2 * t.alpha);
-        s.add(t.n * std::exp(A), pt.first, pd.first, pt.second, pd.second);
+        add(t.n * std::exp(A), pt, pd);
     }
     Derivs r;
     r.a = s.v;
@@ -295,7 +309,11 @@ Derivs residualClosedForm(const Formulation& f, double tau, double delta) {
     r.a_dt = s.td;
     r.a_dd = s.dd;
     addNonAnalytic(f, tau, delta, r);
+    if constexpr (!WithTau) r.a_t = r.a_tt = r.a_dt = 0;
     return r;
+}
+Derivs residualClosedForm(const Formulation& f, double tau, double delta) {
+    return residualTerms<true>(f, tau, delta);
 }
 
 template <class S> S phiIdeal(const Formulation& f, const S& tau, const S& delta) {
@@ -312,7 +330,7 @@ struct PD {
     double p, dp;
 };
 PD pressureDelta(const Formulation& f, double T, double delta) {
-    const Derivs r = residual(f.c.Tc / T, delta);
+    const Derivs r = residualTerms<false>(f, f.c.Tc / T, delta);
     const double RT = f.c.Rm() * T, rc = f.c.rhocMolar();
     return {delta * rc * RT * (1 + delta * r.a_d),
             rc * RT * (1 + 2 * delta * r.a_d + delta * delta * r.a_dd)};
@@ -426,7 +444,7 @@ bool maxwell(const Formulation& f, double T, Saturation& s) {
     } best{dl, dv, std::numeric_limits<double>::infinity()};
     int sinceBest = 0;
     for (int it = 0; it < 200; ++it) {
-        const Derivs l = residual(tau, dl), v = residual(tau, dv);
+        const Derivs l = residualTerms<false>(f, tau, dl), v = residualTerms<false>(f, tau, dv);
         const double Jl = dl * (1 + dl * l.a_d), Jv = dv * (1 + dv * v.a_d);
         const double Kl = dl * l.a_d + l.a + std::log(dl), Kv = dv * v.a_d + v.a + std::log(dv);
         const double Jdl = 1 + 2 * dl * l.a_d + dl * dl * l.a_dd, Jdv = 1 + 2 * dv * v.a_d + dv * dv * v.a_dd;
@@ -564,6 +582,10 @@ const Constants& constants() {
 
 Derivs residual(double tau, double delta) {
     return residualClosedForm(formulation(), tau, delta);
+}
+
+Derivs residualDelta(double tau, double delta) {
+    return residualTerms<false>(formulation(), tau, delta);
 }
 
 Derivs residualByJets(double tau, double delta) {

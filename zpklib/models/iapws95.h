@@ -42,6 +42,9 @@ Derivs residual(double tau, double delta);
 // The same from the formulation written once over jets (the closed form's
 // reference in the tests).
 Derivs residualByJets(double tau, double delta);
+// a, a_d and a_dd of phir alone (the tau derivatives zero), equal to those
+// of residual(): what the density and saturation solvers evaluate.
+Derivs residualDelta(double tau, double delta);
 Derivs ideal(double tau, double delta);
 
 // Thermodynamic state of water at (T, rho), molar SI.
