@@ -69,6 +69,25 @@ TEST(Gerg2008Check, NaturalGasAt400K) {
     near((a.dPdrho - b.dPdrho) / (2 * h) * 1e3, 1129.526655214841, 1e-7, "d2P/drho2");
 }
 
+// The volume solver's evaluation in delta alone is the arithmetic of the
+// full one: alpha_r, pressure and its density derivative to the last bit,
+// from dilute gas to dense liquid.
+TEST(Gerg2008Check, DeltaOnlyEvaluationEqualsTheFullOne) {
+    const std::vector<int> comp = positions(kAll);
+    double Tr, rhor;
+    g::reducing(comp, kGas.data(), Tr, rhor);
+    for (double T : {150.0, 250.0, 400.0, 700.0})
+        for (double rho = 1.0; rho < 3e4; rho *= 2.3) {
+            const g::State s = g::stateTRho(comp, kGas.data(), T, rho);
+            const g::DeltaTerms d = g::alphaInDelta(comp, kGas.data(), T, rho);
+            const double delta = rho / rhor;
+            EXPECT_EQ(d.a, s.alphar) << "T " << T << " rho " << rho;
+            EXPECT_EQ(rho * g::kRGerg * T * (1 + delta * d.ad), s.P) << "T " << T << " rho " << rho;
+            EXPECT_EQ(g::kRGerg * T * (1 + 2 * delta * d.ad + delta * delta * d.add), s.dPdrho)
+                << "T " << T << " rho " << rho;
+        }
+}
+
 // The model's pressure is the formulation's, gas constant included: the
 // density root at 50 MPa is the check calculation's density.
 TEST(Gerg2008Check, DensityRootOfTheNaturalGas) {

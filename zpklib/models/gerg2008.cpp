@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "core/error.h"
@@ -22,6 +23,7 @@ namespace zpk::models::gerg2008 {
 namespace {
 
 using J2 = thermo::Jet<2>; // variables: 0 = tau, 1 = delta
+using J1 = thermo::Jet<1>; // delta at fixed tau
 
 struct PowerTerm {
     double n, d, t;
@@ -232,8 +234,24 @@ struct Reduced {
     }
 };
 
-void addPower(thermo::TauDeltaSum& s, const PowerTerm& t, const Reduced& r) {
-    const thermo::ExponentPart pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
+// Adds a term e with its exponent's parts in tau (pt) and delta (pd): with
+// WithTau false the value and the delta derivatives alone, by the same
+// arithmetic as TauDeltaSum::add (what the volume solver needs).
+template <bool WithTau>
+void addTerm(thermo::TauDeltaSum& s, double e, const thermo::ExponentPart& pt,
+             const thermo::ExponentPart& pd) {
+    if constexpr (WithTau) {
+        s.add(e, pt.first, pd.first, pt.second, pd.second);
+    } else {
+        s.v += e;
+        s.d += e * pd.first;
+        s.dd += e * pd.second;
+    }
+}
+
+template <bool WithTau> void addPower(thermo::TauDeltaSum& s, const PowerTerm& t, const Reduced& r) {
+    thermo::ExponentPart pt{};
+    if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
     double A = t.d * r.ld + t.t * r.lt;
     thermo::ExponentPart pd;
     if (t.c > 0) {
@@ -245,55 +263,68 @@ void addPower(thermo::TauDeltaSum& s, const PowerTerm& t, const Reduced& r) {
     } else {
         pd = thermo::exponentPart(t.d, t.dd1, r.id, r.id2);
     }
-    s.add(t.n * std::exp(A), pt.first, pd.first, pt.second, pd.second);
+    addTerm<WithTau>(s, t.n * std::exp(A), pt, pd);
 }
 
-J2 jetOf(const thermo::TauDeltaSum& s) {
-    J2 j(s.v);
-    j.g = {s.t, s.d};
-    j.h = {s.tt, s.td, s.td, s.dd};
-    return j;
+// The sums as a jet: J2 over (tau, delta), or J1 over delta alone.
+template <bool WithTau> auto jetOf(const thermo::TauDeltaSum& s) {
+    if constexpr (WithTau) {
+        J2 j(s.v);
+        j.g = {s.t, s.d};
+        j.h = {s.tt, s.td, s.td, s.dd};
+        return j;
+    } else {
+        J1 j(s.v);
+        j.g = {s.d};
+        j.h = {s.dd};
+        return j;
+    }
 }
 
-J2 pureAlpha(const Fluid& fl, const Reduced& r) {
+template <bool WithTau = true> auto pureAlpha(const Fluid& fl, const Reduced& r) {
     thermo::TauDeltaSum s;
     for (const auto& t : fl.terms)
-        addPower(s, t, r);
-    return jetOf(s);
+        addPower<WithTau>(s, t, r);
+    return jetOf<WithTau>(s);
 }
 
 // Departure function: polynomial terms and terms
 // n delta^d tau^t exp(-eta (delta - eps)^2 - beta (delta - gamma)).
-J2 departureAlpha(const Departure& d, const Reduced& r) {
+template <bool WithTau = true> auto departureAlpha(const Departure& d, const Reduced& r) {
     thermo::TauDeltaSum s;
     for (const auto& t : d.poly)
-        addPower(s, t, r);
+        addPower<WithTau>(s, t, r);
     for (const auto& t : d.ex) {
         const double de = r.delta - t.eps;
         const double A = t.d * r.ld + t.t * r.lt - t.eta * de * de - t.beta * (r.delta - t.gamma);
-        const thermo::ExponentPart pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
+        thermo::ExponentPart pt{};
+        if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
         const thermo::ExponentPart pd =
             thermo::exponentPart(t.d, t.dd1, r.id, r.id2, -2 * t.eta * de - t.beta, -2 * t.eta);
-        s.add(t.n * std::exp(A), pt.first, pd.first, pt.second, pd.second);
+        addTerm<WithTau>(s, t.n * std::exp(A), pt, pd);
     }
-    return jetOf(s);
+    return jetOf<WithTau>(s);
 }
 
-// alpha_r of composition x at (tau, delta) as a jet, composition fixed.
-J2 mixtureAlpha(const Formulation& f, const std::vector<int>& comp, const double* x, double tau,
-                double delta) {
+// alpha_r of composition x at (tau, delta) as a jet, composition fixed: J2
+// over (tau, delta), or with WithTau false J1 over delta alone at fixed tau
+// (the volume solver; the same arithmetic as the delta components of J2).
+template <bool WithTau = true>
+auto mixtureAlpha(const Formulation& f, const std::vector<int>& comp, const double* x, double tau,
+                  double delta) {
+    using J = std::conditional_t<WithTau, J2, J1>;
     const Reduced r(tau, delta);
     const int n = static_cast<int>(comp.size());
-    J2 sum(0.0);
+    J sum(0.0);
     for (int i = 0; i < n; ++i)
-        if (x[i] != 0) sum = sum + x[i] * pureAlpha(f.fluids[comp[i]], r);
+        if (x[i] != 0) sum = sum + x[i] * pureAlpha<WithTau>(f.fluids[comp[i]], r);
     const int N = f.N();
     for (int i = 0; i < n; ++i)
         for (int j = i + 1; j < n; ++j) {
             const int k = f.dep[comp[i] * N + comp[j]];
             if (k < 0 || x[i] == 0 || x[j] == 0) continue;
             const Departure& dp = f.departures[k];
-            sum = sum + (x[i] * x[j] * dp.F) * departureAlpha(dp, r);
+            sum = sum + (x[i] * x[j] * dp.F) * departureAlpha<WithTau>(dp, r);
         }
     return sum;
 }
@@ -540,6 +571,14 @@ GasConstantTerm gasConstantTerm(double T, double V, double n) {
     return q;
 }
 
+DeltaTerms alphaInDelta(const std::vector<int>& comp, const double* x, double T, double rho) {
+    const Formulation& f = formulation();
+    double Tr, rhor;
+    reducingValues(f, comp, x, Tr, rhor);
+    const J1 a = mixtureAlpha<false>(f, comp, x, Tr / T, rho / rhor);
+    return {a.v, a.d(0), a.d2(0, 0)};
+}
+
 State stateTRho(const std::vector<int>& comp, const double* x, double T, double rho) {
     const Formulation& f = formulation();
     double Tr, rhor;
@@ -748,8 +787,8 @@ struct Isotherm {
     };
     // Engine pressure and its density derivative at rho.
     PD at(double rho) const {
-        const J2 a = g::mixtureAlpha(f, comp, x, Tr / T, rho / rhor);
-        const double delta = rho / rhor, ad = a.d(1), add2 = a.d2(1, 1);
+        const auto a = g::mixtureAlpha<false>(f, comp, x, Tr / T, rho / rhor);
+        const double delta = rho / rhor, ad = a.d(0), add2 = a.d2(0, 0);
         return {rho * T * g::kRGerg * (1 + delta * ad),
                 T * g::kRGerg * (1 + 2 * delta * ad + delta * delta * add2)};
     }
@@ -870,7 +909,7 @@ bool Gerg2008Model::solveVolume(double T, double P, const double* x, Root root, 
     } else {
         // Lower residual Gibbs energy per mole: alpha_r + Z - 1 - ln Z.
         auto gres = [&](double r) {
-            const J2 a = g::mixtureAlpha(f, comp_, x, iso.Tr / T, r / iso.rhor);
+            const auto a = g::mixtureAlpha<false>(f, comp_, x, iso.Tr / T, r / iso.rhor);
             const double z = P / (r * g::kRGerg * T);
             return a.v + z - 1 - std::log(z);
         };

@@ -51,6 +51,13 @@ struct State {
     double alphar = 0;
 };
 State stateTRho(const std::vector<int>& comp, const double* x, double T, double rho);
+// alpha_r at (T, rho, x) with its first two derivatives in delta at fixed
+// tau, as the volume solver evaluates them; equal to those of stateTRho's
+// evaluation in both variables.
+struct DeltaTerms {
+    double a = 0, ad = 0, add = 0;
+};
+DeltaTerms alphaInDelta(const std::vector<int>& comp, const double* x, double T, double rho);
 
 // The GERG-2008 ideal gas of component position c: isobaric heat capacity
 // (J/(mol K)) at T, and the enthalpy (J/mol) and entropy at constant
