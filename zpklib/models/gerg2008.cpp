@@ -25,18 +25,13 @@ namespace {
 using J2 = thermo::Jet<2>; // variables: 0 = tau, 1 = delta
 using J1 = thermo::Jet<1>; // delta at fixed tau
 
-struct PowerTerm {
-    double n, d, t;
-    int c;           // exponent of delta in exp(-delta^c); 0: no exponential
-    double dd1, tt1; // d (d - 1), t (t - 1)
-};
+using thermo::PowerTerm;
+using thermo::powerTerm;
+using thermo::Reduced;
 struct ExpTerm {
     double n, d, t, eta, eps, beta, gamma;
     double dd1, tt1; // d (d - 1), t (t - 1)
 };
-PowerTerm powerTerm(double n, double d, double t, int c) {
-    return {n, d, t, c, d * (d - 1), t * (t - 1)};
-}
 
 struct Fluid {
     std::int64_t cas = 0;
@@ -222,50 +217,6 @@ const Formulation& formulation() {
 // (thermo::TauDeltaSum): value and derivatives up to second order in
 // closed form, one exp per term.
 
-// tau and delta with the logarithms, reciprocals and powers the terms share.
-struct Reduced {
-    double lt, ld, it, id, it2, id2, delta;
-    std::array<double, 8> dpow; // delta^k
-    Reduced(double tau, double d)
-        : lt(std::log(tau)), ld(std::log(d)), it(1 / tau), id(1 / d), it2(it * it), id2(id * id), delta(d) {
-        dpow[0] = 1;
-        for (std::size_t k = 1; k < dpow.size(); ++k)
-            dpow[k] = dpow[k - 1] * d;
-    }
-};
-
-// Adds a term e with its exponent's parts in tau (pt) and delta (pd): with
-// WithTau false the value and the delta derivatives alone, by the same
-// arithmetic as TauDeltaSum::add (what the volume solver needs).
-template <bool WithTau>
-void addTerm(thermo::TauDeltaSum& s, double e, const thermo::ExponentPart& pt,
-             const thermo::ExponentPart& pd) {
-    if constexpr (WithTau) {
-        s.add(e, pt.first, pd.first, pt.second, pd.second);
-    } else {
-        s.v += e;
-        s.d += e * pd.first;
-        s.dd += e * pd.second;
-    }
-}
-
-template <bool WithTau> void addPower(thermo::TauDeltaSum& s, const PowerTerm& t, const Reduced& r) {
-    thermo::ExponentPart pt{};
-    if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
-    double A = t.d * r.ld + t.t * r.lt;
-    thermo::ExponentPart pd;
-    if (t.c > 0) {
-        // -delta^c and its derivatives -c delta^(c-1), -c (c-1) delta^(c-2).
-        const double c = t.c;
-        const double dc1 = t.c <= 8 ? r.dpow[t.c - 1] : std::pow(r.delta, c - 1);
-        A -= dc1 * r.delta;
-        pd = thermo::exponentPart(t.d, t.dd1, r.id, r.id2, -c * dc1, -c * (c - 1) * dc1 * r.id);
-    } else {
-        pd = thermo::exponentPart(t.d, t.dd1, r.id, r.id2);
-    }
-    addTerm<WithTau>(s, t.n * std::exp(A), pt, pd);
-}
-
 // The sums as a jet: J2 over (tau, delta), or J1 over delta alone.
 template <bool WithTau> auto jetOf(const thermo::TauDeltaSum& s) {
     if constexpr (WithTau) {
@@ -284,7 +235,7 @@ template <bool WithTau> auto jetOf(const thermo::TauDeltaSum& s) {
 template <bool WithTau = true> auto pureAlpha(const Fluid& fl, const Reduced& r) {
     thermo::TauDeltaSum s;
     for (const auto& t : fl.terms)
-        addPower<WithTau>(s, t, r);
+        thermo::addPower<WithTau>(s, t, r);
     return jetOf<WithTau>(s);
 }
 
@@ -293,7 +244,7 @@ template <bool WithTau = true> auto pureAlpha(const Fluid& fl, const Reduced& r)
 template <bool WithTau = true> auto departureAlpha(const Departure& d, const Reduced& r) {
     thermo::TauDeltaSum s;
     for (const auto& t : d.poly)
-        addPower<WithTau>(s, t, r);
+        thermo::addPower<WithTau>(s, t, r);
     for (const auto& t : d.ex) {
         const double de = r.delta - t.eps;
         const double A = t.d * r.ld + t.t * r.lt - t.eta * de * de - t.beta * (r.delta - t.gamma);
@@ -301,7 +252,7 @@ template <bool WithTau = true> auto departureAlpha(const Departure& d, const Red
         if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, r.it, r.it2);
         const thermo::ExponentPart pd =
             thermo::exponentPart(t.d, t.dd1, r.id, r.id2, -2 * t.eta * de - t.beta, -2 * t.eta);
-        addTerm<WithTau>(s, t.n * std::exp(A), pt, pd);
+        s.addTerm<WithTau>(t.n * std::exp(A), pt, pd);
     }
     return jetOf<WithTau>(s);
 }
@@ -717,7 +668,7 @@ bool Gerg2008Model::residualDerivatives(double T, double V, const double* nin, i
     const g::DJet delta = g::divide(g::mul(ntot, vr), Vj);
     const g::DJet tau = g::divide(Tr, Tj);
     if (!(delta.v > 0) || !(tau.v > 0)) return false;
-    const g::Reduced r(tau.v, delta.v);
+    const thermo::Reduced r(tau.v, delta.v);
     g::DJet alpha(K, 0.0);
     for (int i = 0; i < n; ++i)
         alpha = g::add(alpha, g::mul(x[i], g::chain2(g::pureAlpha(f.fluids[comp_[i]], r), tau, delta)));

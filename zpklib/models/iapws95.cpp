@@ -20,11 +20,7 @@ namespace {
 
 using J2 = thermo::Jet<2>;
 
-struct PowerTerm {
-    double n, d, t;
-    int c;           // exponent of delta in exp(-delta^c); 0: no exponential
-    double dd1, tt1; // d (d - 1), t (t - 1)
-};
+using thermo::PowerTerm;
 struct GaussTerm {
     double n, d, t, alpha, beta, gamma, eps;
     double dd1, tt1; // d (d - 1), t (t - 1)
@@ -95,9 +91,7 @@ Formulation load() {
         } else if (kind == "ideal_pe") {
             if (need(2)) f.pe.emplace_back(v[0], v[1]);
         } else if (kind == "power") {
-            if (need(4))
-                f.power.push_back(
-                    {v[0], v[1], v[2], static_cast<int>(v[3]), v[1] * (v[1] - 1), v[2] * (v[2] - 1)});
+            if (need(4)) f.power.push_back(thermo::powerTerm(v[0], v[1], v[2], static_cast<int>(v[3])));
         } else if (kind == "gauss") {
             if (need(7))
                 f.gauss.push_back(
@@ -259,47 +253,19 @@ template <bool WithTau> Derivs residualTerms(const Formulation& f, double tau, d
     // At zero density ln delta has no finite derivative: the jets give the
     // limits the callers expect there.
     if (!(delta > 0) || !(tau > 0)) return fromJet(phiResidual(f, J2::seed(tau, 0), J2::seed(delta, 1)));
-    const double lt = std::log(tau), ld = std::log(delta);
-    const double it = 1 / tau, id = 1 / delta, it2 = it * it, id2 = id * id;
-    std::array<double, 8> dpow; // delta^k
-    dpow[0] = 1;
-    for (std::size_t k = 1; k < dpow.size(); ++k)
-        dpow[k] = dpow[k - 1] * delta;
+    const thermo::Reduced red(tau, delta);
     thermo::TauDeltaSum s;
-    // One term e with its exponent's parts in tau (pt) and delta (pd).
-    auto add = [&](double e, const thermo::ExponentPart& pt, const thermo::ExponentPart& pd) {
-        if constexpr (WithTau) {
-            s.add(e, pt.first, pd.first, pt.second, pd.second);
-        } else {
-            s.v += e;
-            s.d += e * pd.first;
-            s.dd += e * pd.second;
-        }
-    };
-    for (const auto& t : f.power) {
-        thermo::ExponentPart pt{};
-        if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, it, it2);
-        double A = t.d * ld + t.t * lt;
-        thermo::ExponentPart pd;
-        if (t.c > 0) {
-            // -delta^c and its derivatives -c delta^(c-1), -c (c-1) delta^(c-2).
-            const double c = t.c;
-            const double dc1 = t.c <= 8 ? dpow[t.c - 1] : std::pow(delta, c - 1);
-            A -= dc1 * delta;
-            pd = thermo::exponentPart(t.d, t.dd1, id, id2, -c * dc1, -c * (c - 1) * dc1 * id);
-        } else {
-            pd = thermo::exponentPart(t.d, t.dd1, id, id2);
-        }
-        add(t.n * std::exp(A), pt, pd);
-    }
+    for (const auto& t : f.power)
+        thermo::addPower<WithTau>(s, t, red);
     for (const auto& t : f.gauss) {
         const double dd = delta - t.eps, dt = tau - t.gamma;
-        const double A = t.d * ld + t.t * lt - t.alpha * dd * dd - t.beta * dt * dt;
+        const double A = t.d * red.ld + t.t * red.lt - t.alpha * dd * dd - t.beta * dt * dt;
         thermo::ExponentPart pt{};
-        if constexpr (WithTau) pt = thermo::exponentPart(t.t, t.tt1, it, it2, -2 * t.beta * dt, -2 * t.beta);
+        if constexpr (WithTau)
+            pt = thermo::exponentPart(t.t, t.tt1, red.it, red.it2, -2 * t.beta * dt, -2 * t.beta);
         const thermo::ExponentPart pd =
-            thermo::exponentPart(t.d, t.dd1, id, id2, -2 * t.alpha * dd, -2 * t.alpha);
-        add(t.n * std::exp(A), pt, pd);
+            thermo::exponentPart(t.d, t.dd1, red.id, red.id2, -2 * t.alpha * dd, -2 * t.alpha);
+        s.addTerm<WithTau>(t.n * std::exp(A), pt, pd);
     }
     Derivs r;
     r.a = s.v;
