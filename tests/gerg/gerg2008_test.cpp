@@ -42,8 +42,8 @@ void near(double a, double b, double rel, const char* what) {
     EXPECT_NEAR(a, b, rel * std::fabs(b)) << what;
 }
 
-// The check output published with the reference code of AGA Report No. 8
-// Part 2 (2017) by NIST (E. W. Lemmon, I. H. Bell; GERG2008.cpp, example for
+// The check output published with the GERG-2008 reference code of AGA Report
+// No. 8 (2017) by NIST (E. W. Lemmon, I. H. Bell; GERG2008.cpp, example for
 // the 21-component gas at 400 K): at 12.79828626082062 mol/l the pressure is
 // 50 MPa.  dP/drho in kPa/(mol/l) = Pa m3/mol, dP/dT 235.9832292593096 kPa/K,
 // cv, cp J/(mol K), w m/s.  cv and cp differ by 5e-12 relative because that

@@ -1,7 +1,7 @@
 // GERG-2008 through the stream functions: the formulation's ideal part,
 // molar masses and gas constant make the stream's values those of the
 // published check calculation (Kunz and Wagner 2012; the same natural gas and
-// state as AGA Report No. 8 Part 2, 2017).
+// state as the GERG-2008 code of AGA Report No. 8, 2017).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -58,7 +58,7 @@ void near(double a, double b, double rel, const char* what) {
 }
 
 // The published check of GERG-2008: the example output of the reference code
-// of AGA Report No. 8 Part 2 (2017), written by E. W. Lemmon and I. H. Bell
+// of AGA Report No. 8 for GERG-2008 (2017), written by E. W. Lemmon and I. H. Bell
 // at NIST (GERG2008.cpp, its documented output for the 21-component gas above
 // at 400 K and 50 MPa).  Units there: mol/l, kPa, J/mol, J/(mol K), m/s.
 struct CheckOutput {
