@@ -505,13 +505,13 @@ class Column {
             if (stalled > 10) return false;
             // Steps that descend by a few parts in a million are a stall as
             // well: less than 1 % over ten iterations ends this start.
+            const double next = maxAbs(Gp);
             history[iterations % kProgressWindow] = norm;
-            if (iterations >= kProgressWindow &&
-                maxAbs(Gp) > 0.99 * history[(iterations + 1) % kProgressWindow])
+            if (iterations >= kProgressWindow && next > 0.99 * history[(iterations + 1) % kProgressWindow])
                 return false;
             X = Xn;
             G = Gp;
-            norm = maxAbs(G);
+            norm = next;
             if (!std::isfinite(norm)) return false;
         }
         return norm < tolerance(X);
