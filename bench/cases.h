@@ -4,22 +4,14 @@
 // second liquid allowed (SRK with stored k_ij, 155.91 K, 1.3 MPa, three phases).
 #pragma once
 
-#include <initializer_list>
-#include <utility>
-
-#include "components/database.h"
-#include "streams/store.h"
+#include "tests/support/stream_defs.h"
 #include "zpk/zpk.h"
 
 namespace zpk::bench {
 
-using Feed = std::initializer_list<std::pair<long, double>>;
+using testsupport::Feed;
 
-inline const Feed kGas16 = {
-    {74828, 0.858264838},   {74840, 0.073530495},   {74986, 0.024027488},  {75285, 0.004152653},
-    {106978, 0.007765367},  {78784, 2.45226e-6},    {109660, 0.002596633}, {110543, 0.002392935},
-    {142825, 0.001470121},  {111659, 0.002655538},  {111842, 5.27638e-5},  {124185, 5.27638e-5},
-    {7727379, 0.002935327}, {124389, 0.0020100624}, {7783064, 1e-9},       {7732185, 1e-9}};
+inline const Feed& kGas16 = testsupport::kNaturalGas16;
 inline constexpr double kGasT = 245.6, kGasP = 6932575;
 
 inline const Feed kThreePhase = {{74828, 0.9}, {110543, 0.099}, {7732185, 0.001}};
@@ -28,17 +20,10 @@ inline constexpr double kThreePhaseT = 155.91, kThreePhaseP = 1300000;
 // Definition of a stream of the given components (CAS number, fraction) with
 // one model for every property and phase, the putKO options and the loadSB
 // level (-1: none).
-inline streams::StreamDef makeDef(Feed comps, int model, int options, int sb) {
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(model);
+inline streams::StreamDef makeDef(const Feed& comps, int model, int options, int sb) {
+    streams::StreamDef d = testsupport::streamDef(comps, model);
     d.options = options;
     d.bipLoadLevel = sb;
-    d.defined = true;
     return d;
 }
 
@@ -58,10 +43,8 @@ inline streams::StreamDef threePhaseDef() {
 inline streams::StreamDef hydrateGasDef(int model, bool methanol) {
     const Feed dry = {{74828, 0.932},  {74840, 0.042},    {74986, 0.0161}, {7727379, 0.0049},
                       {124389, 0.003}, {7732185, 0.0021}, {67561, 0.0}};
-    const Feed inhibited = {{74828, 0.932},  {74840, 0.0425},   {74986, 0.0161}, {7727379, 0.0043},
-                            {124389, 0.003}, {7732185, 0.0015}, {67561, 0.0006}};
     const int fluid = model == 0 ? 115 : 60;
-    auto d = makeDef(methanol ? inhibited : dry, fluid, 0, 3);
+    auto d = makeDef(methanol ? testsupport::kHydrateGasWithMethanol : dry, fluid, 0, 3);
     for (auto& row : d.models) {
         row[2] = model == 0 ? 151 : 150;
         row[3] = model == 0 ? 170 : 171;
@@ -71,7 +54,7 @@ inline streams::StreamDef hydrateGasDef(int model, bool methanol) {
 
 // Defines stream s through the C interface (units: K, Pa, kJ/kmol), with a
 // mass flow (kg/s) where one is given (the unit operations).
-inline void defineStream(int s, Feed comps, int model, double massFlow = 0) {
+inline void defineStream(int s, const Feed& comps, int model, double massFlow = 0) {
     initS(s);
     if (massFlow > 0) setWm(s, massFlow);
     int pos = 1;

@@ -13,6 +13,7 @@
 #include "equilibrium/flashes.h"
 #include "models/activity.h"
 #include "models/regular.h"
+#include "tests/support/stream_defs.h"
 #include "zpk/zpk.h"
 
 using namespace zpk;
@@ -21,16 +22,9 @@ namespace {
 
 constexpr long kWater = 7732185, kMethanol = 67561, kToluene = 108883, kHexane = 110543;
 
-streams::StreamDef makeDef(std::initializer_list<std::pair<long, double>> comps, int liquidModel) {
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(1);
+streams::StreamDef makeDef(const testsupport::Feed& comps, int liquidModel) {
+    streams::StreamDef d = testsupport::streamDef(comps, 1);
     d.models[0][1] = liquidModel;
-    d.defined = true;
     return d;
 }
 

@@ -17,6 +17,7 @@
 #include "equilibrium/flashes.h"
 #include "equilibrium/system.h"
 #include "models/phase_model.h"
+#include "tests/support/stream_defs.h"
 #include "zpk/zpk.h"
 
 using namespace zpk;
@@ -28,15 +29,9 @@ constexpr int kActivityCodes[] = {10, 11, 12, 130};
 
 // The battery's activity set: liquid fugacity `code`, everything else 51;
 // for a pair, Wilson, NRTL and UNIQUAC energies a12, a21 (J/mol).
-streams::StreamDef activitySet(std::initializer_list<std::pair<long, double>> comps, int code,
-                               double a12 = -300, double a21 = -200) {
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(51);
+streams::StreamDef activitySet(const testsupport::Feed& comps, int code, double a12 = -300,
+                               double a21 = -200) {
+    streams::StreamDef d = testsupport::streamDef(comps, 51);
     d.models[0][1] = code;
     if (code != 130 && comps.size() == 2) {
         streams::BipEntry e;

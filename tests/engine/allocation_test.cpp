@@ -11,6 +11,7 @@
 #include "equilibrium/engine.h"
 #include "equilibrium/stability.h"
 #include "equilibrium/tp_flash.h"
+#include "tests/support/stream_defs.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -38,20 +39,7 @@ namespace {
 
 // The battery's sixteen-component natural gas (SRK) at 245.6 K, 6932575 Pa.
 streams::StreamDef naturalGas() {
-    const std::pair<long, double> comps[] = {
-        {74828, 0.858264838},   {74840, 0.073530495},   {74986, 0.024027488},  {75285, 0.004152653},
-        {106978, 0.007765367},  {78784, 2.45226e-6},    {109660, 0.002596633}, {110543, 0.002392935},
-        {142825, 0.001470121},  {111659, 0.002655538},  {111842, 5.27638e-5},  {124185, 5.27638e-5},
-        {7727379, 0.002935327}, {124389, 0.0020100624}, {7783064, 1e-9},       {7732185, 1e-9}};
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(30);
-    d.defined = true;
-    return d;
+    return testsupport::streamDef(testsupport::kNaturalGas16, 30);
 }
 
 // Allocations made by f after one warm-up call.

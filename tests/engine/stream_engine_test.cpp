@@ -10,21 +10,15 @@
 #include "equilibrium/flashes.h"
 #include "equilibrium/saturation.h"
 #include "models/regular.h"
+#include "tests/support/stream_defs.h"
 
 using namespace zpk;
 
 namespace {
 
-streams::StreamDef makeDef(std::initializer_list<std::pair<long, double>> comps, int model, int options = 0) {
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(model);
+streams::StreamDef makeDef(const testsupport::Feed& comps, int model, int options = 0) {
+    streams::StreamDef d = testsupport::streamDef(comps, model);
     d.options = options;
-    d.defined = true;
     return d;
 }
 

@@ -12,6 +12,7 @@
 #include "components/database.h"
 #include "equilibrium/engine.h"
 #include "operations/fuel.h"
+#include "tests/support/stream_defs.h"
 #include "zpk/zpk.h"
 
 using namespace zpk;
@@ -46,16 +47,9 @@ void define(int s, std::initializer_list<std::pair<long, double>> comps, int liq
     ASSERT_NE(setS(s), 0);
 }
 
-streams::StreamDef def(std::initializer_list<std::pair<long, double>> comps, int liquid) {
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(1);
+streams::StreamDef def(const testsupport::Feed& comps, int liquid) {
+    streams::StreamDef d = testsupport::streamDef(comps, 1);
     d.models[0][1] = liquid;
-    d.defined = true;
     return d;
 }
 

@@ -10,6 +10,7 @@
 #include "components/database.h"
 #include "equilibrium/engine.h"
 #include "equilibrium/hydrate.h"
+#include "tests/support/stream_defs.h"
 
 namespace {
 
@@ -104,26 +105,14 @@ TEST(HydrateOccupation, EmptyAndSaturatedCavities) {
 namespace {
 
 // Formation model of a wet gas with Peng-Robinson and the stored k_ij.
-// Natural gas with nitrogen, CO2, water and methanol (CAS numbers, mole
-// fractions).
-const std::vector<std::pair<std::int64_t, double>> kGasWithMethanol = {
-    {74828, 0.932},  {74840, 0.0425},   {74986, 0.0161}, {7727379, 0.0043},
-    {124389, 0.003}, {7732185, 0.0015}, {67561, 0.0006}};
-
 struct WetGas {
     std::shared_ptr<zpk::engine::StreamSystem> sys;
     std::vector<std::int64_t> cas;
-    explicit WetGas(const std::vector<std::pair<std::int64_t, double>>& mix, int fluidModel = 50) {
-        zpk::streams::StreamDef d;
-        for (auto [c, z] : mix) {
-            d.codes.push_back(zpk::components::indexOfCas(c));
-            d.z.push_back(z);
+    explicit WetGas(const testsupport::Feed& mix, int fluidModel = 50) {
+        zpk::streams::StreamDef d = testsupport::streamDef(mix, fluidModel);
+        for (const auto& [c, z] : mix)
             cas.push_back(c);
-        }
-        for (auto& row : d.models)
-            row.fill(fluidModel);
         d.bipLoadLevel = 3;
-        d.defined = true;
         sys = std::make_shared<zpk::engine::StreamSystem>(d);
     }
     FormationModel model() const { return FormationModel(sys->fluid(), sys->feed(), cas); }
@@ -158,7 +147,7 @@ TEST(HydrateStructures, TheMoreStableStructureFormsFirst) {
 // with PR and with CPA-HV on a natural gas with methanol.
 TEST(HydrateSearch, StartFromThePreviousSearchEqualsColdStart) {
     for (int fluid : {50, 115}) {
-        const WetGas gas(kGasWithMethanol, fluid);
+        const WetGas gas(testsupport::kHydrateGasWithMethanol, fluid);
         const FormationModel m = gas.model();
         for (double T = 262.0; T <= 292.0; T += 6.0) {
             const double warm = m.formationPressure(T, Choice::MostStable);
@@ -190,11 +179,11 @@ TEST(HydrateSearch, StartFromThePreviousSearchEqualsColdStart) {
 // liquid or a methanol-rich water phase forms and with the PR-HV fluid.
 TEST(HydrateSearch, FormationPointsAreRootsOfTheVerifiedDrivingForce) {
     struct Case {
-        std::vector<std::pair<std::int64_t, double>> mix;
+        testsupport::Feed mix;
         int fluid;
     };
     const Case cases[] = {
-        {kGasWithMethanol, 60},
+        {testsupport::kHydrateGasWithMethanol, 60},
         {{{74828, 0.6}, {74986, 0.2}, {106978, 0.15}, {7732185, 0.05}}, 50},
         {{{74828, 0.9}, {74840, 0.05}, {7732185, 0.03}, {67561, 0.02}}, 50},
     };

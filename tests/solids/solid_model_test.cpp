@@ -11,6 +11,7 @@
 #include "components/database.h"
 #include "equilibrium/engine.h"
 #include "models/solid.h"
+#include "tests/support/stream_defs.h"
 
 using namespace zpk;
 using models::PhaseProps;
@@ -20,19 +21,11 @@ namespace {
 
 constexpr long kMethane = 74828, kEthane = 74840, kWater = 7732185, kDecane = 124185, kMethanol = 67561;
 
-streams::StreamDef makeDef(std::initializer_list<std::pair<long, double>> comps, int fluid, int solid,
-                           int options = 0) {
-    streams::StreamDef d;
-    for (auto [cas, z] : comps) {
-        d.codes.push_back(components::indexOfCas(cas));
-        d.z.push_back(z);
-    }
-    for (auto& row : d.models)
-        row.fill(fluid);
+streams::StreamDef makeDef(const testsupport::Feed& comps, int fluid, int solid, int options = 0) {
+    streams::StreamDef d = testsupport::streamDef(comps, fluid);
     for (auto& row : d.models)
         row[2] = solid;
     d.options = options;
-    d.defined = true;
     return d;
 }
 
