@@ -64,7 +64,7 @@ double gibbsFromFugacities(const engine::StreamSystem& sys, double T, double P, 
 }
 
 struct Liquid {
-    std::initializer_list<std::pair<long, double>> comps;
+    testsupport::Feed comps;
     double T, P;
 };
 const Liquid kLiquids[] = {
